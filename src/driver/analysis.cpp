@@ -1,0 +1,7 @@
+#include "driver/driver.h"
+
+namespace zover {
+
+void AnalysePass(Console&, Tables&) {}
+
+}  // namespace zover

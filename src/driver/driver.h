@@ -1,0 +1,29 @@
+#pragma once
+// The program driver: the main loop with its data-entry menu and end prompt,
+// the cover screen, the dimension prompts, the estimation driver and the
+// model report.
+
+#include "driver/console.h"
+#include "tables/tables.h"
+
+namespace zover {
+
+// Exit statuses of the program.
+constexpr int kExitNormal = 0;      // ended through the dialogue
+constexpr int kExitInputEnded = 1;  // input ended inside a data entry
+
+// Runs the whole program on the console; returns the exit status.
+int RunZover(Console& con);
+
+// The cover screen, printed once before the first data-entry menu.
+void Caratula(Console& con);
+
+// Asks for K, R and n (keyboard modes 3 and 4) and sets K, R, N and Norg.
+// Mode 3 (tb.entrada == 3) also refuses K^R above 1000.
+void Datos(Console& con, Tables& tb);
+
+// Runs the analysis of a pass whose data entry has filled the tables: the
+// model, the raw agreement line, the kappa coefficients and the report.
+void AnalysePass(Console& con, Tables& tb);
+
+}  // namespace zover

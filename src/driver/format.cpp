@@ -1,0 +1,81 @@
+#include "driver/format.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ostream>
+
+namespace zover {
+
+namespace {
+
+std::string PrintfDouble(const char* spec, double x) {
+  const int size = std::snprintf(nullptr, 0, spec, x);
+  std::string text(static_cast<std::size_t>(size) + 1, '\0');
+  std::snprintf(&text[0], text.size(), spec, x);
+  text.resize(static_cast<std::size_t>(size));
+  return text;
+}
+
+std::string NonFinite(double x) {
+  if (std::isnan(x)) return "NaN";
+  return x > 0 ? "Inf" : "-Inf";
+}
+
+}  // namespace
+
+std::string Fixed4(double x) {
+  if (!std::isfinite(x)) return NonFinite(x);
+  return PrintfDouble("%.4f", x);
+}
+
+std::string ConsoleChar(int code) {
+  if (code == kPlusMinus) return "\xC2\xB1";
+  return std::string(1, static_cast<char>(code));
+}
+
+std::string Format(const char* format, std::initializer_list<FormatArg> args) {
+  std::string text;
+  const FormatArg* next = args.begin();
+  auto take = [&]() -> const FormatArg& {
+    static const FormatArg kMissing(0);
+    return next != args.end() ? *next++ : kMissing;
+  };
+  for (const char* p = format; *p != '\0';) {
+    if (*p != '%') {
+      text += *p++;
+      continue;
+    }
+    if (std::strncmp(p, "%.4lf", 5) == 0) {
+      text += Fixed4(take().real());
+      p += 5;
+    } else if (std::strncmp(p, "%.0lf", 5) == 0) {
+      const double x = take().real();
+      text += std::isfinite(x) ? PrintfDouble("%.0f", x) : NonFinite(x);
+      p += 5;
+    } else if (std::strncmp(p, "%d", 2) == 0) {
+      const FormatArg& a = take();
+      if (!a.isReal()) {
+        text += std::to_string(a.integer());
+      } else {
+        text += std::isfinite(a.real()) ? PrintfDouble("%.0f", std::trunc(a.real())) : NonFinite(a.real());
+      }
+      p += 2;
+    } else if (std::strncmp(p, "%c", 2) == 0) {
+      text += ConsoleChar(static_cast<int>(take().integer()));
+      p += 2;
+    } else if (std::strncmp(p, "%%", 2) == 0) {
+      text += '%';
+      p += 2;
+    } else {
+      text += *p++;
+    }
+  }
+  return text;
+}
+
+void Print(std::ostream& out, const char* format, std::initializer_list<FormatArg> args) {
+  out << Format(format, args);
+}
+
+}  // namespace zover

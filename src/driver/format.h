@@ -1,0 +1,51 @@
+#pragma once
+// Formatted console output. The program's texts are printf formats; Print()
+// takes them as they stand and fills in
+//   %.4lf  a measure with four decimals (Fixed4),
+//   %.0lf  a whole number of objects,
+//   %d     an integer,
+//   %c     a character by its code page 437 code (ConsoleChar: 241 is the
+//          plus-minus sign, written as UTF-8).
+// Nothing is added to the text: each begins with its own "\n".
+
+#include <initializer_list>
+#include <iosfwd>
+#include <string>
+
+namespace zover {
+
+// Character codes that the program's texts pass for %c.
+constexpr int kPlusMinus = 241;  // the plus-minus sign
+constexpr int kQuote = 34;       // a double quote
+constexpr int kMinus = 45;       // a minus sign
+
+// A "%.4lf" cell: four decimals, or "NaN", "Inf", "-Inf" for a value that is
+// not finite (a NaN never prints as "-nan").
+std::string Fixed4(double x);
+
+// The text of character code `code` of code page 437: "±" for 241, the ASCII
+// character otherwise.
+std::string ConsoleChar(int code);
+
+// One argument of Print: a number, used as the format item requires.
+class FormatArg {
+ public:
+  FormatArg(double x) : real_(x), integer_(static_cast<long long>(0)), isReal_(true) {}
+  FormatArg(int n) : real_(n), integer_(n), isReal_(false) {}
+  double real() const { return real_; }
+  long long integer() const { return integer_; }
+  bool isReal() const { return isReal_; }
+
+ private:
+  double real_;
+  long long integer_;
+  bool isReal_;
+};
+
+// The text of `format` with its items filled from `args`, in order.
+std::string Format(const char* format, std::initializer_list<FormatArg> args = {});
+
+// Writes Format(format, args) to `out`.
+void Print(std::ostream& out, const char* format, std::initializer_list<FormatArg> args = {});
+
+}  // namespace zover

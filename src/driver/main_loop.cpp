@@ -1,0 +1,99 @@
+// The main loop: cover screen, then passes of data-entry menu, data entry,
+// analysis and end prompt until the user ends the program.
+
+#include <cmath>
+#include <ostream>
+#include <string>
+
+#include "driver/driver.h"
+#include "driver/format.h"
+#include "input/input.h"
+
+namespace zover {
+
+namespace {
+
+const char* const kChoiceError = "\nERROR in the choice. Please re-select one of the options";
+
+void ShowMenu(Console& con) {
+  Print(con.out, "\n\n DATA ENTRY: 1 = OBSERVED DATA (without frequencies) - %cZover_data.txt%c file",
+        {kQuote, kQuote});
+  Print(con.out, "\n             2 = OBSERVED DATA (with frequencies) - %cZover_data_freq.txt%c file",
+        {kQuote, kQuote});
+  Print(con.out, "\n             3 = OBSERVED DATA (with frequencies), 4 = DATA FOR ZOVER: ");
+}
+
+void ShowEndPrompt(Console& con) { Print(con.out, "\n\n\n 0-END    1-Change DATA ENTRY :  "); }
+
+// Shows a choice prompt until a whole number from `low` to `high` is typed.
+// Any other answer, a line without a number included, prints the error text.
+// Nothing when the input has ended.
+std::optional<int> AskChoice(Console& con, void (*show)(Console&), int low, int high) {
+  while (true) {
+    show(con);
+    std::string line;
+    if (!ReadLine(con, line)) return std::nullopt;
+    const std::optional<double> x = LeadingNumber(line);
+    const bool valid = x && std::floor(*x) >= low && std::floor(*x) <= high && IsWhole(*x);
+    if (!valid) Print(con.out, kChoiceError);
+    con.discardPending();
+    if (valid) return static_cast<int>(*x);
+  }
+}
+
+// Fills the tables by the data entry of the chosen mode. False when a data
+// file was refused: nothing is analysed and the menu is shown again.
+bool EnterData(Console& con, Tables& tb) {
+  switch (tb.entrada) {
+    case 3:
+      Datos(con, tb);
+      SizeWorkingTables(tb);
+      return true;
+    case 4:
+      Datos(con, tb);
+      SizeWorkingTables(tb);
+      Matrix(con, tb);
+      return true;
+    default:
+      return true;
+  }
+}
+
+// What the program writes when the input ends at the menu or the end prompt.
+int EndOfDialogue(Console& con) {
+  Print(con.out, "\n");
+  return kExitNormal;
+}
+
+}  // namespace
+
+int RunZover(Console& con) {
+  Caratula(con);
+  try {
+    while (true) {
+      Tables tb;  // every pass starts from fresh tables
+      tb.KR = 1;
+      const std::optional<int> mode = AskChoice(con, ShowMenu, 1, 4);
+      if (!mode) return EndOfDialogue(con);
+      tb.entrada = *mode;
+      if (!EnterData(con, tb)) continue;
+      AnalysePass(con, tb);
+
+      con.discardPending();
+      const std::optional<int> end = AskChoice(con, ShowEndPrompt, 0, 1);
+      if (!end) return EndOfDialogue(con);
+      if (*end == 0) {
+        Print(con.out, "\n\n END OF THE PROGRAM \n\n");
+        Print(con.out, "\n");
+        con.out.flush();
+        con.pause(3000);
+        return kExitNormal;
+      }
+    }
+  } catch (const InputEnded&) {
+    Print(con.out, "\n\n ERROR: the input ended before the data entry was complete.\n");
+    return kExitInputEnded;
+  }
+}
+
+}  // namespace zover

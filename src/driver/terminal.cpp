@@ -1,0 +1,13 @@
+// Kept apart from the working tables: <termios.h> defines a macro B0.
+#include "driver/terminal.h"
+
+#include <termios.h>
+#include <unistd.h>
+
+namespace zover {
+
+void DiscardTerminalInput() {
+  if (isatty(STDIN_FILENO)) tcflush(STDIN_FILENO, TCIFLUSH);
+}
+
+}  // namespace zover

@@ -1,0 +1,58 @@
+#pragma once
+// Data input: the two data-file readers, the two keyboard entries, and the
+// builders of the class tables and the object-by-class tables.
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "driver/console.h"
+#include "tables/tables.h"
+
+namespace zover {
+
+// What a data-file reader reports: ok, or the message the program prints
+// before it shows the data-entry menu again.
+struct ReadOutcome {
+  bool ok = true;
+  std::string message;
+};
+
+// --- Mode 1: raw responses file "Zover_data.txt" ---------------------------
+// Reads one object per line and one class per rater into `data`, and sets
+// maxclase, nraters, K, R, Norg and N.
+ReadOutcome Archivo(Console& con, Tables& tb);
+ReadOutcome ArchivoFrom(std::istream& file, Tables& tb);
+
+// --- Mode 2: frequencies file "Zover_data_freq.txt" ------------------------
+// Reads one response tuple and its frequency per line into `data`, and sets
+// contextra, nraters, maxclase, K, R, Norg and N.
+ReadOutcome ArchivoExtra(Console& con, Tables& tb);
+ReadOutcome ArchivoExtraFrom(std::istream& file, Tables& tb);
+
+// --- Mode 3: frequencies typed at the keyboard -----------------------------
+// Asks the frequency of each of the K^R response tuples (indicexten order)
+// until they add up to n.
+void DatosEx(Console& con, Tables& tb);
+
+// --- Mode 4: agreements and disagreements typed at the keyboard ------------
+void Matrix(Console& con, Tables& tb);
+
+// --- Response tuples ---------------------------------------------------------
+// Every one of the K^R response tuples in increasing tuple number: row t
+// holds the 0-based classes of raters 0 .. R-1, rater 0 the most significant
+// base-K digit.
+Grid<std::uint16_t> indicematrix(int K, int R);
+
+// --- Class tables: frec, obj, clases, ac, success(aux), fail(aux) ----------
+void TablaInicial(Tables& tb);       // mode 1
+void TablaInicialExtra(Tables& tb);  // mode 2
+void TablaInicialExten(Tables& tb);  // mode 3
+
+// --- Object-by-class tables for Fleiss' kappa: datafleiss, RFleiss ---------
+void TablaFleiss(Tables& tb);        // mode 1
+void TablaFleissExtra(Tables& tb);   // mode 2
+void TablaFleissExten(Tables& tb);   // mode 3
+
+}  // namespace zover

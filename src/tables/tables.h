@@ -1,0 +1,126 @@
+#pragma once
+// The working tables of one pass of the program: every table and scalar that
+// passes between the data entry, the model, the kappa coefficients and the
+// report, under its own name. A pass starts from a fresh, empty Tables; the
+// data entry sets the dimensions and SizeWorkingTables() then sizes every
+// table to them, so nothing of an earlier pass can ever be read.
+//
+// Classes are 0 .. K-1 here (1 .. K in files, dialogue and reports), raters
+// 0 .. R-1. The per-class tables hold at least three rows, because a data set
+// of two raters and two classes is estimated with a dummy third class.
+
+#include <cstdint>
+#include <vector>
+
+#include "tables/grid.h"
+
+namespace zover {
+
+// One response tuple that occurs in the observed data: how many objects
+// (weighted by the file frequency in mode 2) gave it, and whether all raters
+// gave the same class in it.
+struct TupleCount {
+  int count = 0;
+  int unanimous = 0;
+};
+
+// Work counters of the model searches (benchmarks and equivalence tests).
+struct SearchCounters {
+  long long bTrials = 0;      // trial values of B evaluated by Search3
+  long long evaluations = 0;  // evaluations of Alpha / Alpha_Neg in Biseccion
+};
+
+struct Tables {
+  // --- Dimensions and switches -------------------------------------------
+  int K = 0;            // classes (3 while an R = K = 2 data set is estimated)
+  int R = 0;            // raters
+  double N = 0;         // objects as the model uses them (raised by incremento)
+  double Norg = 0;      // objects as entered or read; never increased
+  int maxclase = 0;     // largest class read from a data file
+  int nraters = 0;      // raters counted on the first line of a data file
+  int contextra = 0;    // rows of the frequencies file
+  int entrada = 0;      // data-entry mode: 1 raw file, 2 frequencies file,
+                        // 3 keyboard frequencies, 4 keyboard model data
+  int KR = 1;           // 2 when R = K = 2 (dummy third class), else 1
+
+  // --- Observed data -------------------------------------------------------
+  // mode 1: data[object][rater] = class 1..K;
+  // mode 2: data[row][rater] = class 1..K for rater < R, data[row][R] = frequency.
+  Grid<int> data;
+  // Modes 1 and 2: the response tuples that occur, in increasing tuple number
+  // (the tuple number written in base K, rater 0 the most significant digit);
+  // indice[u][r] is the 0-based class of rater r in the u-th of them, and
+  // frec[u] its count and unanimous mark. Tuples that do not occur have count
+  // 0 and are left out.
+  Grid<std::uint16_t> indice;
+  std::vector<TupleCount> frec;
+  std::vector<int> obj;           // mode 1: 1 when all raters agree on the object
+  Grid<int> clases;               // [class][rater]: objects the rater put in the class
+  std::vector<int> ac;            // [class]: objects all raters put in the class
+  // Mode 3: indicexten[s][0..R-1] the 0-based classes of tuple s,
+  // [s][R] its frequency, [s][R+1] its unanimous mark.
+  Grid<int> indicexten;
+  Grid<double> xx;                // mode 3: [class of rater 0][q] frequency typed
+
+  // --- Model input: agreements and disagreements --------------------------
+  std::vector<double> success;    // s_i, increased by 0.5 by incremento
+  std::vector<double> successaux; // s_i as entered
+  Grid<double> fail;              // f_ir, increased by incremento
+  Grid<double> failaux;           // f_ir as entered
+  std::vector<double> Fvect;      // mode 4: sum over raters of f_ir typed
+
+  // --- Kappa tables --------------------------------------------------------
+  Grid<int> datafleiss;           // [class][q]: objects given the class by q+1 raters
+  Grid<int> RFleiss;              // [row][class]: raters who gave the class to the row
+  Grid<double> t_indice;          // [class][rater]: marginal proportions
+  Grid<double> factorE;           // [class][rater]: product of t_indice over the other raters
+  std::vector<double> sumadoble;  // [class]: sum over rows of squared rater counts
+  double sumaA = 0;               // sum of sumadoble
+
+  // --- Model state ---------------------------------------------------------
+  Grid<double> dmat;              // d_ir = f_ir / n
+  std::vector<int> N0;            // 1 when some d_ir of the class is exactly 0
+  double D = 0;                   // sum of all d_ir divided by R
+  std::vector<double> alp;        // minimiser of the class function
+  double Bt = 0;                  // largest class bound
+  int t = 0;                      // class with the largest bound
+  std::vector<double> alp_neg;    // class parameters for the current B
+  double alp_pos = 0;             // larger solution for class t
+  double B = 0;                   // current trial value of B
+  double B0 = 0;                  // final B; exactly 0, -1 or -2 mark special outcomes
+  int paso = 0;                   // 2: smaller solutions everywhere; 1: larger for class t
+
+  // --- Model measures, report copies and variances ------------------------
+  Grid<double> prop;              // pi_ir: chance probability of response i by rater r
+  std::vector<double> acuerd;     // agreement of the class
+  std::vector<double> acuerdaux;  // R = K = 2: unscaled agreement s_i/n - alpha_i
+  std::vector<double> consist;    // consistency of the class
+  double acglobal = 0;            // overall degree of agreement
+  std::vector<double> agreement;  // report copies of acuerd, consist, acglobal, prop
+  std::vector<double> consistency;
+  double overall = 0;
+  Grid<double> pi;
+  std::vector<double> agreementesp;  // R = K = 2: three-class results
+  double overallesp = 0;
+  Grid<double> piesp;
+  std::vector<double> var_cons;
+  std::vector<double> var_alp;
+  double var_suc = 0;
+
+  // --- Search instrumentation ---------------------------------------------
+  SearchCounters counters;
+  // Test-only switch: run the searches of the model with their literal loop
+  // bounds (every halving and every B trial up to the caps) instead of
+  // stopping once further steps cannot change the result.
+  bool literalLoops = false;
+};
+
+// Number of classes the per-class tables hold: K, and at least 3.
+int ClassRows(const Tables& tb);
+
+// Sizes every class and rater table to the pass's K and R (all cells zero).
+// The observed-data tables that depend on the mode (data, indice, frec, obj,
+// RFleiss, indicexten, xx) are sized by the data entry that fills them.
+void SizeWorkingTables(Tables& tb);
+
+}  // namespace zover
