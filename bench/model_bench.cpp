@@ -1,0 +1,108 @@
+// Time of one full estimation of the model (Search1, Search2, Search3,
+// parametros, desviaciones) with the literal loops of the searches and with
+// the fast ones, beside the work counted: B trials and evaluations of the
+// class equations. The label shows B0 and var_suc to 17 digits, so the two
+// modes can be seen to give the same output.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "model/model.h"
+#include "tables/tables.h"
+
+namespace {
+
+using zover::Tables;
+
+Tables Sized(int K, int R, double n) {
+  Tables tb;
+  tb.K = K;
+  tb.R = R;
+  zover::SizeWorkingTables(tb);
+  tb.N = tb.Norg = n;
+  return tb;
+}
+
+// The worked example with three raters and three classes, n = 60.
+Tables WorkedExample() {
+  Tables tb = Sized(3, 3, 60);
+  const double success[] = {8, 9, 8};
+  const double fail[3][3] = {{9, 11, 15}, {14, 12, 7}, {12, 12, 13}};
+  for (int i = 0; i < 3; ++i) {
+    tb.success[i] = success[i];
+    for (int r = 0; r < 3; ++r) tb.fail[i][r] = fail[i][r];
+  }
+  return tb;
+}
+
+// n objects, each with a true class that every rater gives with probability
+// 0.6 (otherwise a uniformly drawn class); fixed seed.
+Tables RandomResponses(int K, int R, int n) {
+  std::mt19937_64 rng(20240601);
+  auto uniform = [&rng] { return static_cast<double>(rng() >> 11) * 0x1.0p-53; };
+  auto draw = [&rng, K] { return static_cast<int>(rng() % static_cast<std::uint64_t>(K)); };
+  Tables tb = Sized(K, R, n);
+  std::vector<int> row(R);
+  for (int o = 0; o < n; ++o) {
+    const int truth = draw();
+    bool unanimous = true;
+    for (int r = 0; r < R; ++r) {
+      row[r] = uniform() < 0.6 ? truth : draw();
+      unanimous = unanimous && row[r] == row[0];
+    }
+    if (unanimous)
+      tb.success[row[0]] += 1;
+    else
+      for (int r = 0; r < R; ++r) tb.fail[row[r]][r] += 1;
+  }
+  return tb;
+}
+
+void Estimate(Tables& tb) {
+  zover::Search1(tb, tb.N);
+  zover::Search2(tb, tb.Bt);
+  zover::Search3(tb, tb.t);
+  zover::parametros(tb, 1);
+  tb.overall = tb.acglobal;
+  zover::desviaciones(tb, 1);
+}
+
+void BM_Estimation(benchmark::State& state, Tables (*make)(), bool literal) {
+  const Tables data = make();
+  Tables tb;
+  for (auto _ : state) {
+    state.PauseTiming();
+    tb = data;
+    tb.literalLoops = literal;
+    state.ResumeTiming();
+    Estimate(tb);
+    benchmark::ClobberMemory();
+  }
+  state.counters["bTrials"] = static_cast<double>(tb.counters.bTrials);
+  state.counters["evaluations"] = static_cast<double>(tb.counters.evaluations);
+  char label[96];
+  std::snprintf(label, sizeof label, "B0=%.17g var_suc=%.17g", tb.B0, tb.var_suc);
+  state.SetLabel(label);
+}
+
+Tables Random10x10() { return RandomResponses(10, 10, 200); }
+Tables Random50x50() { return RandomResponses(50, 50, 1000); }
+
+BENCHMARK_CAPTURE(BM_Estimation, K3R3_n60_literal, WorkedExample, true)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Estimation, K3R3_n60_fast, WorkedExample, false)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Estimation, K10R10_n200_literal, Random10x10, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Estimation, K10R10_n200_fast, Random10x10, false)->Unit(benchmark::kMillisecond);
+// One literal estimation of this size takes minutes.
+BENCHMARK_CAPTURE(BM_Estimation, K50R50_n1000_literal, Random50x50, true)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(BM_Estimation, K50R50_n1000_fast, Random50x50, false)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

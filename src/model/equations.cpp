@@ -1,0 +1,163 @@
+// The equations of the model and the bisection that solves the class
+// equations.
+
+#include <cmath>
+
+#include "model/detail.h"
+#include "model/model.h"
+#include "tables/near.h"
+
+namespace zover {
+
+using detail::SameBits;
+using detail::Sign;
+
+double Alpha(const Tables& tb, double x, const double* v) {
+  double sum = 0.0;
+  for (int r = 0; r < tb.R; ++r) sum += x / (v[r] + x);
+  return sum - 1.0;
+}
+
+double Alpha_Neg(const Tables& tb, double x, double Bv, const double* v) {
+  double logs = 0.0;
+  for (int r = 0; r < tb.R; ++r) logs += std::log(v[r] + x);
+  return (logs - std::log(x)) - (tb.R - 1.0) * std::log(Bv);
+}
+
+double FuncionB(const Tables& tb, double x, const double* a, int mode) {
+  double S = 0.0;
+  for (int i = 0; i < tb.K; ++i) S += (mode != 2 && i == tb.t) ? tb.alp_pos : a[i];
+  return (tb.D + S) - x;
+}
+
+namespace {
+
+// Biseccion: bisection on one class equation
+// ------------------------------------------
+// Solves F(x) = 0 for F = Alpha (type 1) or Alpha_Neg(., Bv) (type 2).
+//
+// Bracket invariant: F(pos) >= 0 and F(neg) < 0, except that an end where F
+// is exactly zero may take either role when the bracket is formed from the
+// two ends directly.
+//
+// Tolerance: the bisection ends once |pos - neg| < 1e-12, that is once
+// (pos - neg)^2 < 1e-24 (BracketClosed).
+//
+// Iteration bounds: each search for a sign change runs at most kMaxHalvings
+// halvings; the bisection proper has no cap, since each pass halves
+// |pos - neg|. An exact zero of F does not end the bisection: the result is
+// the last midpoint evaluated.
+
+constexpr int kMaxHalvings = 10000;
+
+// F of one call, counting its evaluations.
+class ClassEquation {
+ public:
+  ClassEquation(Tables& tb, const double* v, int type, double Bv)
+      : tb_(tb), v_(v), type_(type), Bv_(Bv) {}
+
+  double operator()(double x) const {
+    ++tb_.counters.evaluations;
+    return type_ == 1 ? Alpha(tb_, x, v_) : Alpha_Neg(tb_, x, Bv_, v_);
+  }
+
+ private:
+  Tables& tb_;
+  const double* v_;
+  int type_;
+  double Bv_;
+};
+
+struct Bracket {
+  double pos;
+  double neg;
+};
+
+// The bracket tolerance: |pos - neg| < 1e-12, tested as (pos - neg)^2 below
+// 1e-24 by the program's near-equality test.
+bool BracketClosed(const Bracket& br) { return Near(br.pos, br.neg); }
+
+// The two searches for a sign change. Towards a: a point p starts at b and
+// m = (a + p)/2; while F(m) has the sign of F(a), p moves to m. Towards b:
+// a point q starts at a and m = (q + b)/2; while F(m) has the sign of F(b),
+// q moves to m. The first m of the other sign closes the bracket between m
+// and the point. The literal loop evaluates F at the fixed end (a, resp. b)
+// on every pass and runs all kMaxHalvings passes; otherwise that value is
+// taken from the caller and the search ends once the point stops moving,
+// since every later pass would repeat the same midpoint and the same sign.
+bool HalveTowardsA(const ClassEquation& F, double a, double Fa, double b,
+                   bool literal, Bracket& br) {
+  double p = b;
+  for (int pass = 0; pass < kMaxHalvings; ++pass) {
+    const double m = (a + p) / 2;
+    const double Fm = F(m);
+    const double Fa_pass = literal ? F(a) : Fa;
+    if (Sign(Fm) == Sign(Fa_pass)) {
+      if (!literal && SameBits(m, p)) return false;
+      p = m;
+      continue;
+    }
+    br = Fa_pass > 0 ? Bracket{p, m} : Bracket{m, p};
+    return true;
+  }
+  return false;
+}
+
+bool HalveTowardsB(const ClassEquation& F, double a, double b, double Fb,
+                   bool literal, Bracket& br) {
+  double q = a;
+  for (int pass = 0; pass < kMaxHalvings; ++pass) {
+    const double m = (q + b) / 2;
+    const double Fm = F(m);
+    const double Fb_pass = literal ? F(b) : Fb;
+    if (Sign(Fm) == Sign(Fb_pass)) {
+      if (!literal && SameBits(m, q)) return false;
+      q = m;
+      continue;
+    }
+    br = Fb_pass > 0 ? Bracket{q, m} : Bracket{m, q};
+    return true;
+  }
+  return false;
+}
+
+// Halves the bracket until |pos - neg| < 1e-12; returns the last midpoint.
+// Where adjacent doubles lie 1e-12 or more apart (ends beyond about 4096) or
+// an end is not finite, the bracket can stop shrinking before it is that
+// narrow; the bisection then ends at the midpoint that no longer moves
+// instead of halving forever. Below that magnitude it never triggers, so no
+// result changes.
+double Bisect(const ClassEquation& F, Bracket br) {
+  double m;
+  do {
+    m = (br.pos + br.neg) / 2;
+    if (m == br.pos || m == br.neg || std::isnan(m)) break;
+    if (F(m) >= 0)
+      br.pos = m;
+    else
+      br.neg = m;
+  } while (!BracketClosed(br));
+  return m;
+}
+
+}  // namespace
+
+double Biseccion(Tables& tb, double a, double b, const double* v, int type, double Bv) {
+  const ClassEquation F(tb, v, type, Bv);
+  const bool literal = tb.literalLoops;
+  const double Fa = F(a);
+  const double Fb = F(b);
+
+  Bracket br;
+  if (Fa <= 0 && Fb >= 0) {
+    br = Bracket{b, a};
+  } else if (Fa >= 0 && Fb <= 0) {
+    br = Bracket{a, b};
+  } else if (!HalveTowardsA(F, a, Fa, b, literal, br) &&
+             !HalveTowardsB(F, a, b, Fb, literal, br)) {
+    return b;  // no sign change
+  }
+  return Bisect(F, br);
+}
+
+}  // namespace zover

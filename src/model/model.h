@@ -1,0 +1,142 @@
+#pragma once
+// The Zover agreement model: its equations, the root finder that solves them,
+// the fit of the class parameters and of B, the measures derived from a fit
+// and their large-sample variances.
+//
+// Notation. R raters, K classes, n objects (tb.N). d_ir = tb.dmat[i][r] is
+// the proportion of the objects that rater r put in class i while not all
+// raters agreed; D = (1/R) sum_i sum_r d_ir. For one class,
+//
+//     g(alpha) = sum_r ln(d_ir + alpha) - ln(alpha),
+//
+// and the model asks for class parameters alpha_i and a common B with
+//
+//     prod_r (d_ir + alpha_i) = alpha_i * B^(R-1)   for every class, and
+//     B = D + sum_i alpha_i.
+//
+// A class equation has a solution only when B is at least the class bound
+// exp(g(alpha*) / (R-1)), alpha* the minimiser of g; above it there is one
+// solution below alpha* and one above.
+//
+// Every sum runs in increasing class or rater order starting from 0.0 and
+// every product starts from 1.0: the printed digits and the choice of report
+// depend on exact comparisons, so the order of the operations is part of the
+// model. The procedures print nothing, return no error and never throw;
+// degenerate data show only as the special values of B (0, -1, -2), as zero
+// class parameters, or as the infinities and NaNs that IEEE arithmetic gives.
+
+#include "tables/tables.h"
+
+namespace zover {
+
+// --- Equations (equations.cpp) ---------------------------------------------
+
+/// Derivative condition of the class function g, scaled:
+/// \f[ \mathrm{Alpha}(x) = \sum_{r=0}^{R-1} \frac{x}{v_r + x} - 1, \f]
+/// zero where g is smallest.
+///
+/// @param tb  reads R only
+/// @param x   candidate class parameter, x > 0
+/// @param v   R proportions of one class (v_r >= 0)
+/// @return    the value above; x = 0 with some v_r = 0 gives NaN (0/0).
+double Alpha(const Tables& tb, double x, const double* v);
+
+/// Class equation:
+/// \f[ \Big(\sum_{r} \ln(v_r + x) - \ln x\Big) - (R - 1)\ln B_v, \f]
+/// zero where g(x) = (R-1) ln Bv. The logarithms are summed first, then
+/// ln x and then (R - 1.0) ln Bv are subtracted.
+///
+/// @param tb  reads R only
+/// @param x   candidate class parameter, x > 0 (x = 0 gives +Inf)
+/// @param Bv  a value of B, Bv > 0 (Bv <= 0 gives Inf or NaN)
+/// @param v   R proportions of one class
+double Alpha_Neg(const Tables& tb, double x, double Bv, const double* v);
+
+/// Equation for B: (D + S) - x, with S = sum_i a_i when mode is 2, and
+/// otherwise the same sum with a_t replaced by tb.alp_pos (class t takes the
+/// larger solution of its equation).
+///
+/// @param tb    reads D, K, t and alp_pos
+/// @param x     a value of B
+/// @param a     K class parameters
+/// @param mode  2: smaller solutions everywhere; any other value: larger for t
+double FuncionB(const Tables& tb, double x, const double* a, int mode);
+
+/// Root of F on the interval between a and b (either order), by bisection:
+/// F is Alpha for type 1 and Alpha_Neg with Bv for type 2.
+///
+/// Bracket invariant: F(pos) >= 0 and F(neg) < 0 (an end where F is exactly
+/// 0 may stand for either). When F(a) and F(b) already have this shape the
+/// bisection starts from them; otherwise a sign change is searched by up to
+/// 10000 halvings towards a, then up to 10000 halvings towards b. Without a
+/// sign change the result is b. The bisection halves until
+/// |pos - neg| < 1e-12 (no cap) and returns the last midpoint evaluated;
+/// an exact zero of F does not end it.
+///
+/// Every evaluation of F is counted in tb.counters.evaluations. Unless
+/// tb.literalLoops is set, a halving search stops as soon as its midpoint no
+/// longer moves and F at the fixed end is evaluated once: the result is the
+/// same bit for bit.
+double Biseccion(Tables& tb, double a, double b, const double* v, int type, double Bv);
+
+// --- Estimation (search.cpp) -----------------------------------------------
+
+/// Proportions, class minimisers and the largest class bound.
+/// Writes dmat = fail / x, N0 (1 for a class with an exact zero proportion,
+/// whose alp is then 0), D, alp, Bt (0 when every class is flagged) and t
+/// (the class with the largest bound, ties to the lowest index; unchanged
+/// when every class is flagged).
+/// @param x  the number of objects n
+void Search1(Tables& tb, double x);
+
+/// Solves every class equation for B = Bv: alp_neg[i] is the smaller
+/// solution (0 for a flagged class), alp_pos the larger one of class t.
+/// At Bv within 1e-12 of Bt, class t has the double root alp[t].
+/// A class without a solution gets the fallback end of Biseccion: alp[i],
+/// and Bv - min(d_t., 100) for alp_pos.
+void Search2(Tables& tb, double Bv);
+
+/// Searches B with B = D + sum_i alpha_i by bisection, calling Search2 for
+/// each trial; at most 1001 trials, each counted in tb.counters.bTrials.
+/// Needs Search2(Bt) to have run just before.
+///
+/// @param cl  the class t found by Search1 (rater sums use row cl)
+/// @return    B, also stored in B and B0. Special outcomes, exact values:
+///            0 when D is within 1e-12 of 0 (no disagreements);
+///            -2 when the B equation is near 0 at Bt (|G| < 1e-6) and
+///               sum_r d_cl,r is within 1e-12 of D (infinitely many
+///               solutions);
+///            -1 when the B equation is negative at Bt and the same sums
+///               match (the agreement of class t tends to minus infinity).
+///            Unless tb.literalLoops is set the search stops once a trial
+///            leaves the interval unchanged, with the same result.
+double Search3(Tables& tb, int cl);
+
+// --- Measures (measures.cpp) -----------------------------------------------
+
+/// Agreements, consistencies, chance probabilities and overall agreement of
+/// the fit in B0, alp_neg, alp_pos and paso.
+///
+/// B0 exactly -1: agreement s_i/n, chance probabilities 0, acglobal kept.
+/// caso 2 (R = K = 2 fitted with a dummy third class): measures of classes
+/// 0 and 1 only, rescaled to the objects of the two real classes.
+/// Otherwise: alp_neg[t] = alp_pos when paso is 1; acglobal = 1 - B0;
+/// prop = (d_ir + alpha_i) / B0 (0 when B0 is within 1e-12 of 0);
+/// acuerd = s_i/n - alpha_i; consist = R A_i / ((1 - acglobal) S_i + R A_i).
+void parametros(Tables& tb, int caso);
+
+// --- Standard errors (std_errors.cpp) --------------------------------------
+
+/// Adds 0.5 to every one of the K^R response tuples, in aggregate form:
+/// N += K^R / 2, success[i] += 0.5, fail[i][r] += (K^(R-1) - 1) / 2.
+void incremento(Tables& tb);
+
+/// Variances var_suc, var_alp, var_cons of the fit left by parametros(caso).
+/// When the fit has an exact zero proportion or B0 within 1e-12 of -1 or -2,
+/// the data are first increased (incremento) and the model refitted; the
+/// variances and the measures then belong to the refit.
+/// caso 2 (K = 3 with the dummy class) also writes prop[2][.] and reads
+/// tb.overall, the overall agreement saved by the driver.
+void desviaciones(Tables& tb, int caso);
+
+}  // namespace zover

@@ -1,0 +1,199 @@
+// The fit of the model: class minimisers and bounds (Search1), the class
+// parameters for one B (Search2) and the search for B itself (Search3).
+
+#include <cmath>
+#include <vector>
+
+#include "model/detail.h"
+#include "model/model.h"
+#include "tables/near.h"
+
+namespace zover {
+
+using detail::SameBits;
+using detail::Sign;
+
+namespace {
+
+// At most 1001 trial values of B: the counter is tested before it grows.
+constexpr int kMaxBSteps = 1000;
+
+// --- Search1 ---------------------------------------------------------------
+
+// Fills row i of dmat and flags the class when a proportion is exactly 0;
+// adds the row to D; returns the ends of the bracket of the class minimiser:
+// the smallest proportion capped at 1 and the largest floored at 0.
+void ClassProportions(Tables& tb, int i, double x, double& lo, double& hi) {
+  tb.N0[i] = 0;
+  lo = 1.0;
+  hi = 0.0;
+  for (int r = 0; r < tb.R; ++r) {
+    const double d = tb.dmat[i][r] = tb.fail[i][r] / x;
+    if (d == 0) tb.N0[i] = 1;
+    tb.D += d;
+    if (d < lo) lo = d;
+    if (d > hi) hi = d;
+  }
+}
+
+// B_i = exp(g_i(alp_i) / (R - 1)), the smallest B for which the equation of
+// class i has a solution.
+double ClassBound(const Tables& tb, int i) {
+  double L = 0.0;
+  for (int r = 0; r < tb.R; ++r) L += std::log(tb.dmat[i][r] + tb.alp[i]);
+  L = L - std::log(tb.alp[i]);
+  return std::exp(L / (tb.R - 1.0));
+}
+
+}  // namespace
+
+void Search1(Tables& tb, double x) {
+  tb.D = 0;
+  tb.Bt = 0;
+  for (int i = 0; i < tb.K; ++i) {
+    double lo, hi;
+    ClassProportions(tb, i, x, lo, hi);
+    // dmat[i] is the rater vector of the class; Biseccion only reads it.
+    tb.alp[i] = tb.N0[i] == 1
+                    ? 0
+                    : Biseccion(tb, lo / (tb.R - 1.0), hi / (tb.R - 1.0), tb.dmat[i], 1, 0);
+  }
+  tb.D = tb.D / tb.R;
+  for (int i = 0; i < tb.K; ++i) {
+    if (tb.N0[i] == 1) continue;
+    const double Bi = ClassBound(tb, i);
+    if (Bi > tb.Bt) {
+      tb.Bt = Bi;
+      tb.t = i;
+    }
+  }
+}
+
+// --- Search2 ---------------------------------------------------------------
+
+void Search2(Tables& tb, double Bv) {
+  const int t = tb.t;
+  double m = 100.0;  // smallest proportion of class t, capped at 100
+  for (int r = 0; r < tb.R; ++r)
+    if (tb.dmat[t][r] < m) m = tb.dmat[t][r];
+
+  for (int i = 0; i < tb.K; ++i) {
+    if (tb.N0[i] == 1) {
+      tb.alp_neg[i] = 0;
+      continue;
+    }
+    if (i == t && Near(Bv, tb.Bt)) {  // double root at the class bound
+      tb.alp_neg[t] = tb.alp[t];
+      tb.alp_pos = tb.alp[t];
+      continue;
+    }
+    double P = 1.0;
+    for (int r = 0; r < tb.R; ++r) P *= tb.dmat[i][r];
+    const double lo = P / std::pow(Bv, tb.R - 1.0);
+    tb.alp_neg[i] = Biseccion(tb, lo, tb.alp[i], tb.dmat[i], 2, Bv);
+    if (i == t) tb.alp_pos = Biseccion(tb, tb.alp[t], Bv - m, tb.dmat[i], 2, Bv);
+  }
+}
+
+// --- Search3 ---------------------------------------------------------------
+
+namespace {
+
+// Where the search for B starts: either a special outcome, or an interval
+// (lo, hi), the form of the B equation and its value ref at the end lo.
+struct BStart {
+  bool special = false;
+  double outcome = 0;
+  double lo = 0;
+  double hi = 0;
+  int paso = 0;
+  double ref = 0;
+};
+
+// Sum over the rater pairs k < l of (D - d_ck)(D - d_cl).
+double RaterPairSum(const Tables& tb, int cl) {
+  double Q = 0.0;
+  for (int k = 0; k < tb.R; ++k)
+    for (int l = k + 1; l < tb.R; ++l)
+      Q += (tb.D - tb.dmat[cl][k]) * (tb.D - tb.dmat[cl][l]);
+  return Q;
+}
+
+BStart ChooseStart(const Tables& tb, int cl) {
+  double SD = 0.0, SA = 0.0, SP = 0.0;
+  for (int r = 0; r < tb.R; ++r) SD += tb.dmat[cl][r];
+  for (int i = 0; i < tb.K; ++i) SA += tb.alp_neg[i];
+  for (int i = 0; i < tb.K; ++i) SP += tb.alp[i];
+  const double G = (tb.D + SA) - tb.Bt;  // B equation in mode 2 at Bt
+  const bool sumsMatch = Near(SD, (tb.R - 1.0) * tb.D);
+  // The reference value is taken on a copy of the parameters at Bt.
+  const std::vector<double> atBt(tb.alp_neg.begin(), tb.alp_neg.begin() + tb.K);
+
+  BStart s;
+  if (Near(tb.D, 0)) {  // no disagreements
+    s.special = true;
+    s.outcome = 0;
+  } else if (Near(G * G, 0)) {  // |G| < 1e-6
+    if (sumsMatch) {
+      s.special = true;
+      s.outcome = -2.0;
+    } else {
+      // The search runs from 0 and its first trial is Bt itself. As in the
+      // other starts, ref is the B equation at Bt in the start's mode (here
+      // it equals G): a trial of the same sign moves lo up to it.
+      s.lo = 0;
+      s.hi = 2 * tb.Bt;
+      s.paso = 1;
+      s.ref = FuncionB(tb, tb.Bt, atBt.data(), 1);
+    }
+  } else if (G > 0) {
+    s.lo = tb.Bt;
+    s.hi = tb.D + SP;
+    s.paso = 2;
+    s.ref = FuncionB(tb, tb.Bt, atBt.data(), 2);
+  } else if (sumsMatch) {  // G < 0 (or not a number)
+    s.special = true;
+    s.outcome = -1.0;
+  } else {
+    s.lo = tb.Bt;
+    s.hi = RaterPairSum(tb, cl) / ((tb.R - 1.0) * tb.D - SD);
+    s.paso = 1;
+    s.ref = FuncionB(tb, tb.Bt, atBt.data(), 1);
+  }
+  return s;
+}
+
+// Bisection on B: each trial solves the class equations (Search2) and
+// evaluates the B equation; lo moves to a trial whose value has the sign of
+// ref, hi to any other. Ends when |f| < 1e-12 or after 1001 trials. Unless
+// the loops run literally it also ends when an update leaves (lo, hi)
+// unchanged: every later trial would repeat this one up to the cap, so the
+// result and every table are the same.
+void BisectB(Tables& tb, double lo, double hi, double ref) {
+  for (int k = 0;; ++k) {
+    tb.B = (lo + hi) / 2;
+    Search2(tb, tb.B);
+    const double f = FuncionB(tb, tb.B, tb.alp_neg.data(), tb.paso);
+    ++tb.counters.bTrials;
+    if (BelowTolerance(f * f) || k == kMaxBSteps) return;
+    double& end = Sign(f) == Sign(ref) ? lo : hi;
+    if (!tb.literalLoops && SameBits(end, tb.B)) return;
+    end = tb.B;
+  }
+}
+
+}  // namespace
+
+double Search3(Tables& tb, int cl) {
+  const BStart s = ChooseStart(tb, cl);
+  if (s.special) {
+    tb.B = s.outcome;
+  } else {
+    tb.paso = s.paso;
+    BisectB(tb, s.lo, s.hi, s.ref);
+  }
+  tb.B0 = tb.B;
+  return tb.B0;
+}
+
+}  // namespace zover

@@ -1,0 +1,118 @@
+// Large-sample variances of the measures of a fitted model, with the refit on
+// data increased by 0.5 per response tuple when the first fit is degenerate.
+//
+// With the chance probabilities pi_ir of the fit,
+//
+//     h_i = 1 / (sum_r 1/pi_ir - 1/prod_r pi_ir),   H = sum_i h_i,
+//
+// the variances are closed forms in h_i, H, the measures and n.
+
+#include <cmath>
+#include <vector>
+
+#include "model/model.h"
+#include "tables/near.h"
+
+namespace zover {
+
+void incremento(Tables& tb) {
+  const double K = tb.K;
+  tb.N = tb.N + std::pow(K, tb.R) / 2;
+  // Each class has K^(R-1) - 1 non-unanimous tuples in which rater r gives it.
+  const double perRater = (std::pow(K, tb.R - 1.0) - 1) / 2;
+  for (int i = 0; i < tb.K; ++i) {
+    tb.success[i] = tb.success[i] + 0.5;
+    for (int r = 0; r < tb.R; ++r) tb.fail[i][r] = tb.fail[i][r] + perRater;
+  }
+}
+
+namespace {
+
+// A zero proportion, or B within 1e-12 of -1 or -2.
+bool NeedsRefit(const Tables& tb) {
+  int zeros = 0;
+  for (int i = 0; i < tb.K; ++i)
+    for (int r = 0; r < tb.R; ++r)
+      if (tb.dmat[i][r] == 0) ++zeros;
+  return zeros > 0 || Near(tb.B0, -1.0) || Near(tb.B0, -2.0);
+}
+
+void Refit(Tables& tb, int caso) {
+  incremento(tb);
+  Search1(tb, tb.N);
+  Search2(tb, tb.Bt);
+  tb.B0 = Search3(tb, tb.t);
+  parametros(tb, caso);
+}
+
+double HarmonicTerm(const Tables& tb, int i) {
+  double inverses = 0.0;
+  double product = 1.0;
+  for (int r = 0; r < tb.R; ++r) inverses += 1 / tb.prop[i][r];
+  for (int r = 0; r < tb.R; ++r) product *= tb.prop[i][r];
+  return 1 / (inverses - 1 / product);
+}
+
+void GeneralVariances(Tables& tb, const std::vector<double>& h, double H) {
+  const double n = tb.N;
+  const double O = tb.acglobal;
+  const double R = tb.R;
+  tb.var_suc = (1 - O) / n * (H / ((R - 1) * H - 1) + O);
+  for (int i = 0; i < tb.K; ++i) {
+    const double A = tb.acuerd[i];
+    const double C = tb.consist[i];
+    double sumD = 0.0, sumPi = 0.0, sumPi2 = 0.0;
+    for (int r = 0; r < tb.R; ++r) sumD += tb.dmat[i][r];
+    for (int r = 0; r < tb.R; ++r) sumPi += tb.prop[i][r];
+    for (int r = 0; r < tb.R; ++r) sumPi2 += tb.prop[i][r] * tb.prop[i][r];
+
+    const double T = (1 - O) * h[i] * ((R - 1) * h[i] / ((R - 1) * H - 1) - 1);
+    tb.var_alp[i] = (A * (1 - A) + T) / n;
+    const double X = R * tb.success[i] / n + sumD;
+    const double V = A * (1 - C) * (1 - (R - 1) * C / R);
+    const double W = (sumPi * sumPi - sumPi2) * C * ((1 - O) * C) / (R * R);
+    tb.var_cons[i] = (T + W + V) * (R * R) / (n * X * X);
+  }
+}
+
+// R = K = 2 with the dummy class 2: variances of the two real classes,
+// rescaled by the share E of objects that rater 0 put in one of them. The
+// overall variance uses the driver's saved overall agreement.
+void TwoClassVariances(Tables& tb, const std::vector<double>& h, double H) {
+  const double n = tb.N;
+  const double B = tb.B0;
+  const double Osaved = tb.overall;
+  const double E = tb.success[0] / n + tb.success[1] / n + tb.dmat[0][0] + tb.dmat[1][0];
+  tb.var_suc = ((H - h[2]) * B * (1 - h[2]) / (H - 1) + Osaved * E * (1 - Osaved)) / (n * E * E);
+  for (int i = 0; i < 2; ++i) {
+    const double A = tb.acuerd[i];
+    const double As = tb.acuerdaux[i];
+    const double T = h[i] * B * (h[i] / (H - 1) - 1);
+    tb.var_alp[i] = (A * E * (1 - A) + T) / (n * E * E);
+    const double G = 2 * tb.success[i] / n + tb.dmat[i][0] + tb.dmat[i][1];
+    const double V =
+        1 - 3 * As / G + 2 * (As * As + B * As * tb.prop[i][0] * tb.prop[i][1]) / (G * G);
+    tb.var_cons[i] = 4 * (As * V + T) / (n * G * G);
+  }
+}
+
+}  // namespace
+
+void desviaciones(Tables& tb, int caso) {
+  if (NeedsRefit(tb)) Refit(tb, caso);
+  if (caso == 2)  // parametros leaves the dummy class out
+    for (int r = 0; r < tb.R; ++r) tb.prop[2][r] = (tb.dmat[2][r] + tb.alp_neg[2]) / tb.B0;
+
+  std::vector<double> h(tb.K);
+  double H = 0;
+  for (int i = 0; i < tb.K; ++i) {
+    h[i] = HarmonicTerm(tb, i);
+    H += h[i];
+  }
+  if (caso == 2)
+    TwoClassVariances(tb, h, H);
+  else
+    GeneralVariances(tb, h, H);
+}
+
+}  // namespace zover

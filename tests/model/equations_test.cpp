@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "model/model.h"
+
+namespace zover {
+namespace {
+
+Tables SizedTables(int R) {
+  Tables tb;
+  tb.K = 3;
+  tb.R = R;
+  SizeWorkingTables(tb);
+  return tb;
+}
+
+TEST(FuncionBTest, ModeTwoIgnoresClassTOtherModesUseAlpPos) {
+  Tables tb = SizedTables(2);
+  tb.D = 0.5;
+  tb.t = 1;
+  tb.alp_pos = 0.4;
+  const double a[] = {0.1, 0.2, 0.3};
+  EXPECT_NEAR(FuncionB(tb, 1.0, a, 2), 0.1, 1e-15);  // 0.5 + 0.6 - 1
+  EXPECT_NEAR(FuncionB(tb, 1.0, a, 1), 0.3, 1e-15);  // 0.5 + 0.1 + 0.4 + 0.3 - 1
+  EXPECT_EQ(FuncionB(tb, 1.0, a, 0), FuncionB(tb, 1.0, a, 1));
+}
+
+// R = 2, v = (s, s), s = sqrt(0.72), Bv = 1.7 + 2s: the class equation
+// (s + x)^2 = x Bv has the roots 0.8 and 0.9 around the minimiser s.
+const double kS = std::sqrt(0.72);
+const double kBv = 1.7 + 2 * kS;
+
+TEST(BiseccionTest, RootsAndFallbacksInBothLoopModes) {
+  struct Case {
+    const char* name;
+    std::vector<double> v;
+    double a, b;
+    int type;
+    double Bv;
+    double root;  // NaN: the result must be b itself
+  };
+  const Case cases[] = {
+      {"Alpha, v=(0.1,0.3)", {0.1, 0.3}, 0.1, 0.3, 1, 0, std::sqrt(0.03)},
+      {"Alpha, ends swapped", {0.1, 0.3}, 0.3, 0.1, 1, 0, std::sqrt(0.03)},
+      {"Alpha exactly 0 at a", {1, 1}, 1.0, 3.0, 1, 0, 1.0},
+      {"a = b, F(a) = 0", {1, 1}, 1.0, 1.0, 1, 0, 1.0},
+      {"a = b, F(a) != 0", {0.1, 0.3}, 0.2, 0.2, 1, 0, NAN},
+      {"smaller root", {kS, kS}, 0.72 / kBv, kS, 2, kBv, 0.8},
+      {"larger root", {kS, kS}, kS, kBv - kS, 2, kBv, 0.9},
+      // Both ends positive; midpoints from b = 6e19 towards a reach (0.8, 0.9)
+      // after about 70 halvings.
+      {"sign change towards a", {kS, kS}, 0.79, 6e19, 2, kBv, 0.9},
+      // F is NaN at a (ln of a negative x) and at every midpoint towards a;
+      // towards b the negative region comes after about 66 halvings.
+      {"sign change towards b", {kS, kS}, -6e19, 0.91, 2, kBv, 0.8},
+      {"Bv below the class bound 4s: no root", {kS, kS}, 0.24, kS, 2, 3.0, NAN},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Tables literal = SizedTables(static_cast<int>(c.v.size()));
+    literal.literalLoops = true;
+    Tables fast = SizedTables(static_cast<int>(c.v.size()));
+    const double x = Biseccion(fast, c.a, c.b, c.v.data(), c.type, c.Bv);
+    EXPECT_EQ(x, Biseccion(literal, c.a, c.b, c.v.data(), c.type, c.Bv));
+    if (std::isnan(c.root)) {
+      EXPECT_EQ(x, c.b);
+    } else {
+      EXPECT_NEAR(x, c.root, 1e-12);
+    }
+    if (std::string(c.name).find("no root") != std::string::npos) {
+      // Both ends, then midpoint and fixed end on 2 x 10000 halvings.
+      EXPECT_EQ(literal.counters.evaluations, 40002);
+      EXPECT_LT(fast.counters.evaluations, 400);
+    }
+  }
+}
+
+TEST(BiseccionTest, SwappedEndsGiveTheSameBits) {
+  Tables tb = SizedTables(2);
+  const double v[] = {0.1, 0.3};
+  EXPECT_EQ(Biseccion(tb, 0.1, 0.3, v, 1, 0), Biseccion(tb, 0.3, 0.1, v, 1, 0));
+}
+
+}  // namespace
+}  // namespace zover

@@ -1,0 +1,65 @@
+#pragma once
+// Data for the model tests: tables from given counts or from random raw
+// responses, and the fit sequence of the driver.
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "model/model.h"
+
+namespace zover::testing {
+
+inline Tables MakeModelTables(int K, int R, double n, const std::vector<double>& success,
+                              const std::vector<std::vector<double>>& fail) {
+  Tables tb;
+  tb.K = K;
+  tb.R = R;
+  SizeWorkingTables(tb);
+  tb.N = tb.Norg = n;
+  for (int i = 0; i < K; ++i) {
+    tb.success[i] = success[i];
+    for (int r = 0; r < R; ++r) tb.fail[i][r] = fail[i][r];
+  }
+  return tb;
+}
+
+// Random responses of n objects: each object has a true class that each
+// rater gives with a probability drawn per data set, otherwise a uniform
+// class. success[i] counts the objects all raters put in i, fail[i][r] the
+// others that rater r put in i. K, R and n are drawn from the seed between
+// 2 (10 for n) and the maxima. Only mt19937_64 is used: the same data on
+// every platform.
+inline Tables RandomData(std::uint64_t seed, int maxK, int maxR, int maxN) {
+  std::mt19937_64 rng(seed);
+  auto draw = [&rng](int lo, int hi) {
+    return lo + static_cast<int>(rng() % static_cast<std::uint64_t>(hi - lo + 1));
+  };
+  const int K = draw(2, maxK), R = draw(2, maxR), n = draw(10, maxN);
+  const int accuracy = draw(0, 99);  // percent
+  std::vector<double> success(K, 0.0);
+  std::vector<std::vector<double>> fail(K, std::vector<double>(R, 0.0));
+  std::vector<int> row(R);
+  for (int o = 0; o < n; ++o) {
+    const int truth = draw(0, K - 1);
+    bool unanimous = true;
+    for (int r = 0; r < R; ++r) {
+      row[r] = draw(0, 99) < accuracy ? truth : draw(0, K - 1);
+      unanimous = unanimous && row[r] == row[0];
+    }
+    if (unanimous)
+      success[row[0]] += 1;
+    else
+      for (int r = 0; r < R; ++r) fail[row[r]][r] += 1;
+  }
+  return MakeModelTables(K, R, n, success, fail);
+}
+
+// Search1 to Search3, as the driver runs them; returns B.
+inline double Fit(Tables& tb) {
+  Search1(tb, tb.N);
+  Search2(tb, tb.Bt);
+  return Search3(tb, tb.t);
+}
+
+}  // namespace zover::testing
