@@ -42,8 +42,17 @@ void Matrix(Console& con, Tables& tb);
 // --- Response tuples ---------------------------------------------------------
 // Every one of the K^R response tuples in increasing tuple number: row t
 // holds the 0-based classes of raters 0 .. R-1, rater 0 the most significant
-// base-K digit.
+// base-K digit. Meant for small K^R (tests, checks): it holds K^R * R cells,
+// and throws std::length_error when K^R is beyond 2^62. The analysis of a
+// pass uses ObservedTuples instead.
 Grid<std::uint16_t> indicematrix(int K, int R);
+
+// The response tuples that occur among rows 0 .. rows-1 of `data` (classes
+// 1 .. K in columns 0 .. R-1), in the order of indicematrix: sizes and fills
+// `indice` (0-based classes) and `frec`. Each row counts once, or, when
+// `weighted`, data[row][R] times (mode 2), a row of weight 0 giving no tuple.
+// Only occurring tuples are listed, however large K^R is.
+void ObservedTuples(Tables& tb, std::size_t rows, bool weighted);
 
 // --- Class tables: frec, obj, clases, ac, success(aux), fail(aux) ----------
 void TablaInicial(Tables& tb);       // mode 1

@@ -1,0 +1,114 @@
+#pragma once
+// Shared set-up of the data-input tests: tables loaded as the main loop loads
+// them, a console over strings, and random observed data in all three forms.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "input/input.h"
+
+namespace zover::testing {
+
+using Rows = std::vector<std::vector<int>>;
+
+// Rows 0 .. rows-1 and columns 0 .. cols-1 of a grid (all of it by default).
+template <typename T>
+Rows RowsOf(const Grid<T>& grid, std::size_t rows = SIZE_MAX, std::size_t cols = SIZE_MAX) {
+  Rows out(std::min(rows, grid.rows()));
+  for (std::size_t j = 0; j < out.size(); ++j) out[j].assign(grid[j], grid[j] + std::min(cols, grid.cols()));
+  return out;
+}
+
+// (0-based classes..., count, unanimous) of the tuples counted in frec.
+inline Rows Occurring(const Tables& tb) {
+  Rows rows = RowsOf(tb.indice);
+  for (std::size_t u = 0; u < rows.size(); ++u) rows[u].insert(rows[u].end(), {tb.frec[u].count, tb.frec[u].unanimous});
+  return rows;
+}
+
+// A console whose answers come from a string; it opens only the given files.
+struct StringConsole {
+  explicit StringConsole(const std::string& answers, std::map<std::string, std::string> files = {})
+      : in(answers), files(std::move(files)) {}
+  std::istringstream in;
+  std::ostringstream out;
+  std::map<std::string, std::string> files;
+  Console con{in, out, [](int) {}, [] {}, [this](const std::string& name) -> std::unique_ptr<std::istream> {
+                const auto it = files.find(name);
+                if (it == files.end()) return nullptr;
+                return std::make_unique<std::istringstream>(it->second);
+              }};
+};
+
+// The tables after a file reader (mode 1 or 2) and SizeWorkingTables.
+inline Tables ReadFile(int mode, const std::string& text) {
+  Tables tb;
+  std::istringstream file(text);
+  const ReadOutcome read = mode == 1 ? ArchivoFrom(file, tb) : ArchivoExtraFrom(file, tb);
+  EXPECT_TRUE(read.ok) << read.message;
+  SizeWorkingTables(tb);
+  return tb;
+}
+
+// The tables after Datos has set K, R and n, and DatosEx with the answers.
+inline Tables TypeFrequencies(int K, int R, double n, const std::string& answers, std::string* output = nullptr) {
+  Tables tb;
+  tb.K = K;
+  tb.R = R;
+  tb.N = tb.Norg = n;
+  SizeWorkingTables(tb);
+  StringConsole console(answers);
+  DatosEx(console.con, tb);
+  if (output) *output = console.out.str();
+  return tb;
+}
+
+// Random observed data, 2 .. 4 classes, 2 .. 4 raters, 2 .. 40 objects, with
+// class K used (so the files give this K), as a raw file, a frequencies file
+// (tuples in random order) and the answers of the keyboard entry.
+struct RandomData {
+  int K, R;
+  std::string raw, freq, typed;
+  double n;
+};
+
+inline RandomData MakeRandomData(std::mt19937& random) {
+  RandomData d;
+  d.K = 2 + static_cast<int>(random() % 3);
+  d.R = 2 + static_cast<int>(random() % 3);
+  d.n = static_cast<double>(2 + random() % 39);
+  std::map<std::vector<int>, int> counts;
+  for (int j = 0; j < d.n; ++j) {
+    std::vector<int> object;
+    for (int r = 0; r < d.R; ++r) object.push_back(j == 0 && r == 0 ? d.K : 1 + static_cast<int>(random() % d.K));
+    for (int r = 0; r < d.R; ++r) d.raw += std::to_string(object[r]) + (r + 1 < d.R ? " " : "\n");
+    ++counts[object];
+  }
+  std::vector<std::pair<std::vector<int>, int>> rows(counts.begin(), counts.end());
+  std::shuffle(rows.begin(), rows.end(), random);
+  for (const auto& [tuple, count] : rows) {
+    for (const int c : tuple) d.freq += std::to_string(c) + "\t";
+    d.freq += std::to_string(count) + "\n";
+  }
+  // Keyboard order: tuple a * K^(R-1) + q gives the first rater class a and
+  // the later raters the base-K digits of q, the least significant first.
+  const int perClass = static_cast<int>(std::pow(d.K, d.R - 1));
+  for (int a = 0; a < d.K; ++a) {
+    for (int q = 0; q < perClass; ++q) {
+      std::vector<int> tuple{a + 1};
+      for (int rest = q, r = 1; r < d.R; ++r, rest /= d.K) tuple.push_back(rest % d.K + 1);
+      d.typed += std::to_string(counts.count(tuple) ? counts[tuple] : 0) + "\n";
+    }
+  }
+  return d;
+}
+
+}  // namespace zover::testing

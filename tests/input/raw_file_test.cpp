@@ -1,0 +1,103 @@
+// The raw responses file: what each layout gives (R, n, K, data), and every
+// refusal with its exact message, in the order the faults are found.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "input_fixtures.h"
+
+namespace zover {
+namespace {
+
+using testing::Rows;
+
+std::string Repeat(const std::string& field, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += field + (i + 1 < times ? "," : "\n");
+  return text;
+}
+
+TEST(ArchivoTest, ReadsEveryLayout) {
+  struct Case {
+    const char* name;
+    std::string text;
+    int K;
+    Rows data;  // R = its columns, n = its rows
+  };
+  const Rows four = {{1, 2, 3}, {2, 2, 3}, {1, 1, 1}, {3, 2, 1}};
+  const Case cases[] = {
+      // Single digits, one blank or tab, CRLF: 4 lines of 7 bytes.
+      {"CRLF, blanks and tabs", "1 2\t3\r\n2\t2 3\r\n1 1 1\r\n3\t2\t1\r\n", 3, four},
+      {"LF endings", "1 2 3\n2 2 3\n1 1 1\n3 2 1\n", 3, four},
+      {"no final line end", "1 2 3\r\n2 2 3\r\n1 1 1\r\n3 2 1", 3, four},
+      {"mark, blank lines", "\xEF\xBB\xBF\n \t\r\n1 2 3\n\n2 2 3\n1 1 1\n\r\n3 2 1\n\n", 3, four},
+      {"commas, semicolons, runs", "1,2,3\n 2 ; 2 ;3 \n,1,,1;\t1;\n3;2,1\n", 3, four},
+      {"multi-digit classes, leading zero", "12 1\n1 01000\n", 1000, {{12, 1}, {1, 1000}}},
+      {"unused class 3", "1 2 4\n4 4 1\n", 4, {{1, 2, 4}, {4, 4, 1}}},
+      {"1000 raters", Repeat("1", 1000) + Repeat("2", 1000), 2, {Rows::value_type(1000, 1), Rows::value_type(1000, 2)}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Tables tb;
+    std::istringstream file(c.text);
+    const ReadOutcome read = ArchivoFrom(file, tb);
+    ASSERT_TRUE(read.ok) << read.message;
+    EXPECT_EQ(tb.R, static_cast<int>(c.data[0].size()));
+    EXPECT_EQ(tb.nraters, tb.R);
+    EXPECT_EQ(tb.K, c.K);
+    EXPECT_EQ(tb.maxclase, c.K);
+    EXPECT_EQ(tb.Norg, static_cast<double>(c.data.size()));
+    EXPECT_EQ(tb.N, tb.Norg);
+    EXPECT_EQ(testing::RowsOf(tb.data), c.data);
+  }
+}
+
+TEST(ArchivoTest, RefusesFaultyFiles) {
+  struct Case {
+    const char* name;
+    std::string text;
+    const char* message;  // after "\nERROR in file \"Zover_data.txt\""
+  };
+  const Case cases[] = {
+      {"one field", "1\n2\n", ": at least 2 raters (columns) are needed.\n"},
+      {"1001 fields", Repeat("1", 1001), ": at most 1000 raters (columns) can be analysed.\n"},
+      {"blank lines are counted", "1 2\n\n1 2 3\n", ", line 3: 3 fields where the first line has 2.\n"},
+      {"field count before fields", "1 2 3\nx 2\n", ", line 2: 2 fields where the first line has 3.\n"},
+      {"first fault in file order", "1 2\n1 x\n1 2 3\n", ", line 2, field 2: not a class number from 1 to 1000.\n"},
+      {"fields left to right", "1 2 3\n1 0 x\n", ", line 2, field 2: not a class number from 1 to 1000.\n"},
+      {"class 1001", "1 2\n1 1001\n", ", line 2, field 2: not a class number from 1 to 1000.\n"},
+      {"2^64 + 1", "1 2\n1 18446744073709551617\n", ", line 2, field 2: not a class number from 1 to 1000.\n"},
+      {"decimal point", "1 2\n1 2.0\n", ", line 2, field 2: not a class number from 1 to 1000.\n"},
+      {"NUL byte", std::string("1 2\n1 2\0\n", 9), ", line 2, field 2: not a class number from 1 to 1000.\n"},
+      {"non-UTF-8 byte", "1 2\n1 \xff\n", ", line 2, field 2: not a class number from 1 to 1000.\n"},
+      {"mark after the start", "1 2\n\xEF\xBB\xBF" "1 2\n", ", line 2, field 1: not a class number from 1 to 1000.\n"},
+      {"empty file", "", ": at least 2 objects (lines) are needed.\n"},
+      {"objects before classes", "1 1\n", ": at least 2 objects (lines) are needed.\n"},
+      {"one class", "1 1\n1 1\n", ": at least 2 classes are needed.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Tables tb;
+    std::istringstream file(c.text);
+    const ReadOutcome read = ArchivoFrom(file, tb);
+    EXPECT_FALSE(read.ok);
+    EXPECT_EQ(read.message, std::string("\nERROR in file \"Zover_data.txt\"") + c.message);
+  }
+}
+
+TEST(ArchivoTest, EachReaderOpensItsOwnFile) {
+  const std::map<std::string, std::string> files = {{"Zover_data.txt", "1 2\n2 1\n"}};
+  for (const bool raw : {true, false}) {
+    Tables tb;
+    testing::StringConsole console("", files);
+    const ReadOutcome read = raw ? Archivo(console.con, tb) : ArchivoExtra(console.con, tb);
+    EXPECT_EQ(read.ok, raw);
+    EXPECT_EQ(read.message, raw ? "" : "\nERROR opening file. \n\n");
+    EXPECT_EQ(tb.Norg, raw ? 2.0 : 0.0);
+  }
+}
+
+}  // namespace
+}  // namespace zover
