@@ -41,20 +41,44 @@ std::optional<int> AskChoice(Console& con, void (*show)(Console&), int low, int 
   }
 }
 
+// Prints a data file's refusal; the pass then starts again at the menu.
+bool Refused(Console& con, const ReadOutcome& outcome) {
+  if (outcome.ok) return false;
+  con.out << outcome.message;
+  return true;
+}
+
 // Fills the tables by the data entry of the chosen mode. False when a data
 // file was refused: nothing is analysed and the menu is shown again.
+//
+// The response tuples of modes 1 and 2 are listed by the class-table
+// builders, which keep only the tuples that occur; no table of all K^R
+// tuples is built in a pass.
 bool EnterData(Console& con, Tables& tb) {
   switch (tb.entrada) {
+    case 1:
+      if (Refused(con, Archivo(con, tb))) return false;
+      SizeWorkingTables(tb);
+      TablaInicial(tb);
+      TablaFleiss(tb);
+      return true;
+    case 2:
+      if (Refused(con, ArchivoExtra(con, tb))) return false;
+      SizeWorkingTables(tb);
+      TablaInicialExtra(tb);
+      TablaFleissExtra(tb);
+      return true;
     case 3:
       Datos(con, tb);
       SizeWorkingTables(tb);
+      DatosEx(con, tb);
+      TablaInicialExten(tb);
+      TablaFleissExten(tb);
       return true;
-    case 4:
+    default:
       Datos(con, tb);
       SizeWorkingTables(tb);
       Matrix(con, tb);
-      return true;
-    default:
       return true;
   }
 }

@@ -1,7 +1,0 @@
-#include "driver/driver.h"
-
-namespace zover {
-
-void AnalysePass(Console&, Tables&) {}
-
-}  // namespace zover

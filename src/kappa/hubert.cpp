@@ -1,0 +1,111 @@
+// Hubert's kappa and its standard error.
+//
+//   P_o = sum_i s_i / n                 (objects on which all raters agree)
+//   P_e = sum_i prod_j t_ij             (chance that all raters agree)
+//   kappa = (P_o - P_e) / (1 - P_e)
+//
+// The variance is the first-order large-sample variance over the multinomial
+// distribution of the response tuples: unanimous tuples enter through the
+// agreements s_i, every other observed tuple through its frequency.
+
+#include <cmath>
+#include <ostream>
+
+#include "driver/format.h"
+#include "kappa/kappa.h"
+
+namespace zover {
+
+namespace {
+
+double ObservedAgreement(const Tables& tb) {
+  double po = 0;
+  for (int i = 0; i < tb.K; ++i) po += tb.successaux[i] / tb.Norg;
+  return po;
+}
+
+double ChanceAgreement(const Tables& tb) {
+  double pe = 0;
+  for (int i = 0; i < tb.K; ++i) {
+    double all = 1.0;
+    for (int j = 0; j < tb.R; ++j) all *= tb.t_indice[i][j];
+    pe += all;
+  }
+  return pe;
+}
+
+// factorE[i][j]: the product of t_indice[i][k] over the raters k other than j.
+void LeaveOneRaterOut(Tables& tb) {
+  for (int i = 0; i < tb.K; ++i) {
+    for (int j = 0; j < tb.R; ++j) {
+      double product = 1.0;
+      for (int k = 0; k < tb.R; ++k) {
+        if (k != j) product *= tb.t_indice[i][k];
+      }
+      tb.factorE[i][j] = product;
+    }
+  }
+}
+
+// The part of the variance from the disagreeing tuples: sum of f T^2 / n over
+// the observed tuples that are not unanimous, T = sum_j factorE[c_j][j].
+// Modes 1 and 2 list only the tuples that occur, in increasing tuple number;
+// mode 3 lists all K^R tuples in the order they were typed.
+double DisagreeingTuples(const Tables& tb) {
+  double b = 0;
+  auto add = [&](int frequency, int unanimous, auto classOf) {
+    if (frequency <= 0 || unanimous > 0) return;
+    double sum = 0;
+    for (int j = 0; j < tb.R; ++j) sum += tb.factorE[classOf(j)][j];
+    b += frequency * (sum * sum) / tb.Norg;
+  };
+  if (tb.entrada == 3) {
+    for (std::size_t r = 0; r < tb.indicexten.rows(); ++r) {
+      const int* tuple = tb.indicexten[r];
+      add(tuple[tb.R], tuple[tb.R + 1], [tuple](int j) { return tuple[j]; });
+    }
+  } else {
+    for (std::size_t r = 0; r < tb.frec.size(); ++r) {
+      const std::uint16_t* tuple = tb.indice[r];
+      add(tb.frec[r].count, tb.frec[r].unanimous, [tuple](int j) { return tuple[j]; });
+    }
+  }
+  return b;
+}
+
+double StandardError(Tables& tb, double kappa, double pe) {
+  LeaveOneRaterOut(tb);
+  double a = 0;
+  for (int i = 0; i < tb.K; ++i) {
+    double s = 0;
+    for (int j = 0; j < tb.R; ++j) s += tb.factorE[i][j];
+    const double term = 1 - (1 - kappa) * s;
+    a += tb.successaux[i] * (term * term) / tb.Norg;
+  }
+  const double q = (1 - kappa) * (1 - kappa) * DisagreeingTuples(tb);
+  const double d = (tb.R - 1) * (1 - kappa) * pe - kappa;
+  const double variance = (a + q - d * d) / (tb.Norg * (1 - pe) * (1 - pe));
+  return std::sqrt(variance);
+}
+
+}  // namespace
+
+void coefficientKappa(Tables& tb, std::ostream& out) {
+  const double po = ObservedAgreement(tb);
+  const double pe = ChanceAgreement(tb);
+  const double kappa = (po - pe) / (1 - pe);
+  const bool cohen = tb.R == 2;
+  if (tb.entrada == 4) {
+    // Agreements and disagreements alone carry no tuple frequencies.
+    Print(out, cohen ? "\n\n Hubert's (Cohen's) kappa = %.4lf" : "\n\n Hubert's kappa (DeMoivre or HR) = %.4lf",
+          {kappa});
+    return;
+  }
+  const double se = StandardError(tb, kappa, pe);
+  Print(out,
+        cohen ? "\n\n Hubert's (Cohen's) kappa = %.4lf %c %.4lf"
+              : "\n\n Hubert's kappa (DeMoivre or HR) = %.4lf %c %.4lf",
+        {kappa, kPlusMinus, se});
+}
+
+}  // namespace zover
