@@ -6,12 +6,18 @@
 #include <iostream>
 #include <memory>
 #include <new>
+#include <string>
 #include <thread>
+#include <vector>
 
+#include "driver/arguments.h"
 #include "driver/driver.h"
 #include "driver/terminal.h"
 
-int main() {
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (const auto status = zover::HandleArguments(args, std::cout, std::cerr)) return *status;
+
   zover::Console con{
       std::cin,
       std::cout,
