@@ -77,45 +77,28 @@ struct Bracket {
 // 1e-24 by the program's near-equality test.
 bool BracketClosed(const Bracket& br) { return Near(br.pos, br.neg); }
 
-// The two searches for a sign change. Towards a: a point p starts at b and
-// m = (a + p)/2; while F(m) has the sign of F(a), p moves to m. Towards b:
-// a point q starts at a and m = (q + b)/2; while F(m) has the sign of F(b),
-// q moves to m. The first m of the other sign closes the bracket between m
-// and the point. The literal loop evaluates F at the fixed end (a, resp. b)
-// on every pass and runs all kMaxHalvings passes; otherwise that value is
-// taken from the caller and the search ends once the point stops moving,
-// since every later pass would repeat the same midpoint and the same sign.
-bool HalveTowardsA(const ClassEquation& F, double a, double Fa, double b,
-                   bool literal, Bracket& br) {
-  double p = b;
+// The searches for a sign change, used when F has the same strict sign at
+// both ends. A point starts at one end and m is the midpoint between it and
+// the other, fixed, end; while F(m) has the sign of F at the fixed end, the
+// point moves to m. The first m of the other sign closes the bracket between
+// m and the point. Halving towards a fixes a and starts at b; halving towards
+// b fixes b and starts at a. The literal loop evaluates F at the fixed end on
+// every pass and runs all kMaxHalvings passes; otherwise that value is taken
+// from the caller and the search ends once the point stops moving, since
+// every later pass would repeat the same midpoint and the same sign.
+bool HalveTowards(const ClassEquation& F, double fixed, double Ffixed, double start,
+                  bool literal, Bracket& br) {
+  double point = start;
   for (int pass = 0; pass < kMaxHalvings; ++pass) {
-    const double m = (a + p) / 2;
+    const double m = (fixed + point) / 2;
     const double Fm = F(m);
-    const double Fa_pass = literal ? F(a) : Fa;
-    if (Sign(Fm) == Sign(Fa_pass)) {
-      if (!literal && SameBits(m, p)) return false;
-      p = m;
+    const double Ffixed_pass = literal ? F(fixed) : Ffixed;
+    if (Sign(Fm) == Sign(Ffixed_pass)) {
+      if (!literal && SameBits(m, point)) return false;
+      point = m;
       continue;
     }
-    br = Fa_pass > 0 ? Bracket{p, m} : Bracket{m, p};
-    return true;
-  }
-  return false;
-}
-
-bool HalveTowardsB(const ClassEquation& F, double a, double b, double Fb,
-                   bool literal, Bracket& br) {
-  double q = a;
-  for (int pass = 0; pass < kMaxHalvings; ++pass) {
-    const double m = (q + b) / 2;
-    const double Fm = F(m);
-    const double Fb_pass = literal ? F(b) : Fb;
-    if (Sign(Fm) == Sign(Fb_pass)) {
-      if (!literal && SameBits(m, q)) return false;
-      q = m;
-      continue;
-    }
-    br = Fb_pass > 0 ? Bracket{q, m} : Bracket{m, q};
+    br = Ffixed_pass > 0 ? Bracket{point, m} : Bracket{m, point};
     return true;
   }
   return false;
@@ -153,8 +136,8 @@ double Biseccion(Tables& tb, double a, double b, const double* v, int type, doub
     br = Bracket{b, a};
   } else if (Fa >= 0 && Fb <= 0) {
     br = Bracket{a, b};
-  } else if (!HalveTowardsA(F, a, Fa, b, literal, br) &&
-             !HalveTowardsB(F, a, b, Fb, literal, br)) {
+  } else if (!HalveTowards(F, a, Fa, b, literal, br) &&  // towards a
+             !HalveTowards(F, b, Fb, a, literal, br)) {  // towards b
     return b;  // no sign change
   }
   return Bisect(F, br);
