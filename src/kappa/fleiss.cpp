@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <ostream>
+#include <vector>
 
 #include "driver/format.h"
 #include "kappa/kappa.h"
@@ -27,6 +28,34 @@ std::size_t RowCount(const Tables& tb) {
     default: return tb.indicexten.rows();
   }
 }
+
+// How many raters put a row in each class: RFleiss in mode 3; in the file
+// modes counted from the row's classes in `data` into one scratch row, which
+// is cleared again for the next row, so that no table of every row by every
+// class is needed.
+class RowCounts {
+ public:
+  explicit RowCounts(const Tables& tb)
+      : tb_(tb), scratch_(tb.entrada == 3 ? 0 : static_cast<std::size_t>(tb.K), 0) {}
+
+  const int* Of(std::size_t s) {
+    if (tb_.entrada == 3) return tb_.RFleiss[s];
+    Clear();
+    row_ = tb_.data[s];
+    for (int r = 0; r < tb_.R; ++r) ++scratch_[row_[r] - 1];
+    return scratch_.data();
+  }
+
+ private:
+  void Clear() {
+    if (row_ == nullptr) return;
+    for (int r = 0; r < tb_.R; ++r) scratch_[row_[r] - 1] = 0;
+  }
+
+  const Tables& tb_;
+  std::vector<int> scratch_;
+  const int* row_ = nullptr;  // the row whose counts the scratch row holds
+};
 
 double RowWeight(const Tables& tb, std::size_t s) {
   switch (tb.entrada) {
@@ -49,13 +78,15 @@ double InfluenceSum(const Tables& tb, double pe, double meanAgreement) {
   }
   double v = 0;
   const std::size_t rows = RowCount(tb);
+  RowCounts rowCounts(tb);
   for (std::size_t s = 0; s < rows; ++s) {
     const double weight = RowWeight(tb, s);
     if (weight <= 0) continue;
+    const int* counts = rowCounts.Of(s);
     double q = 0;
     double m = 0;
     for (int i = 0; i < tb.K; ++i) {
-      const int count = tb.RFleiss[s][i];
+      const int count = counts[i];
       q += count * count;
       m += count * classRatings[i];
     }

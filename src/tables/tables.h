@@ -71,7 +71,9 @@ struct Tables {
 
   // --- Kappa tables --------------------------------------------------------
   Grid<int> datafleiss;           // [class][q]: objects given the class by q+1 raters
-  Grid<int> RFleiss;              // [row][class]: raters who gave the class to the row
+  Grid<int> RFleiss;              // mode 3: [tuple][class]: raters who gave the class to
+                                  // the tuple (the file modes count a row's raters
+                                  // from data, holding no rows x K table)
   Grid<double> t_indice;          // [class][rater]: marginal proportions
   Grid<double> factorE;           // [class][rater]: product of t_indice over the other raters
   std::vector<double> sumadoble;  // [class]: sum over rows of squared rater counts
