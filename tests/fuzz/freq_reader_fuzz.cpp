@@ -1,0 +1,61 @@
+// Fuzz target: arbitrary bytes as the frequencies file "Zover_data_freq.txt".
+// The reader must refuse the file with one of its messages, or yield tables
+// of n objects, n the sum of the frequencies. (The whole dialogue
+// target runs the analysis on such files.)
+
+#include <cstddef>
+#include <cstdint>
+#include <sstream>
+#include <string>
+
+#include "fuzz_checks.h"
+#include "input/input.h"
+
+namespace {
+
+using zover::fuzz::Check;
+
+const std::vector<const char*> kRefusals = {
+    "\nERROR in file \"Zover_data_freq.txt\": at least 2 raters (columns before the frequency) are needed.\n",
+    "\nERROR in file \"Zover_data_freq.txt\": at most 1000 raters (columns before the frequency) can be analysed.\n",
+    "\nERROR in file \"Zover_data_freq.txt\", line #: # fields where the first line has #.\n",
+    "\nERROR in file \"Zover_data_freq.txt\", line #, field #: not a class number from 1 to 1000.\n",
+    "\nERROR in file \"Zover_data_freq.txt\", line #, field #: not a frequency (a whole number from 0 to 1000000000).\n",
+    "\nERROR in file \"Zover_data_freq.txt\", line #: the same responses as line #.\n",
+    "\nERROR in file \"Zover_data_freq.txt\": the frequencies must add up to at least 2 objects.\n",
+    "\nERROR in file \"Zover_data_freq.txt\": the frequencies add up to more than 1000000000 objects.\n",
+    "\nERROR in file \"Zover_data_freq.txt\": at least 2 classes are needed.\n",
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+  const std::string text(reinterpret_cast<const char*>(bytes), size);
+  std::istringstream file(text);
+  zover::Tables tb;
+  tb.KR = 1;
+  tb.entrada = 2;
+  const zover::ReadOutcome read = zover::ArchivoExtraFrom(file, tb);
+  if (!read.ok) {
+    Check(zover::fuzz::IsKnownMessage(read.message, kRefusals), "a known refusal", read.message);
+    return 0;
+  }
+  Check(read.message.empty(), "no message with an accepted file");
+  const long long rows = zover::fuzz::DataLines(text);
+  Check(tb.contextra == rows, "one row per data line");
+  Check(tb.data.rows() == static_cast<std::size_t>(rows) && tb.data.cols() == static_cast<std::size_t>(tb.R) + 1,
+        "data holds the rows, R classes and a frequency each");
+  long long n = 0;
+  for (long long j = 0; j < rows; ++j) {
+    for (int r = 0; r < tb.R; ++r) Check(tb.data[j][r] >= 1 && tb.data[j][r] <= tb.K, "1 <= class <= K");
+    Check(tb.data[j][tb.R] >= 0, "frequency >= 0");
+    n += tb.data[j][tb.R];
+  }
+  Check(n >= 2 && n <= 1000000000, "2 <= n <= 10^9");
+
+  zover::SizeWorkingTables(tb);
+  zover::TablaInicialExtra(tb);
+  zover::TablaFleissExtra(tb);
+  zover::fuzz::CheckClassTables(tb, n);
+  return 0;
+}

@@ -1,0 +1,128 @@
+#pragma once
+// Checks shared by the fuzz targets. A failed check prints what it expected
+// and aborts, which libFuzzer reports as a crash with the input that caused
+// it.
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tables/tables.h"
+
+namespace zover::fuzz {
+
+[[noreturn]] inline void Fail(const char* what, const std::string& detail = {}) {
+  std::fprintf(stderr, "\nFUZZ CHECK FAILED: %s\n%s\n", what, detail.c_str());
+  std::abort();
+}
+
+inline void Check(bool ok, const char* what, const std::string& detail = {}) {
+  if (!ok) Fail(what, detail);
+}
+
+// Whether `text` matches `pattern`, where each '#' stands for a run of one
+// or more decimal digits and every other character for itself.
+inline bool MatchesTemplate(std::string_view text, std::string_view pattern) {
+  std::size_t at = 0;
+  for (const char p : pattern) {
+    if (p == '#') {
+      const std::size_t start = at;
+      while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
+      if (at == start) return false;
+    } else {
+      if (at >= text.size() || text[at] != p) return false;
+      ++at;
+    }
+  }
+  return at == text.size();
+}
+
+inline bool IsKnownMessage(const std::string& message, const std::vector<const char*>& templates) {
+  for (const char* t : templates) {
+    if (MatchesTemplate(message, t)) return true;
+  }
+  return false;
+}
+
+// Whether every value of a report that is not finite is written "NaN",
+// "Inf" or "-Inf": the C library's "nan", "-nan" and "inf" never appear
+// (words such as "infinite" and "infinity" are fine). When `complete` is
+// false more text may follow, so a match at the very end is not judged.
+inline bool NoLowercaseNonFinite(std::string_view text, bool complete = true) {
+  for (const std::string_view word : {std::string_view("nan"), std::string_view("inf")}) {
+    for (std::size_t at = text.find(word); at != std::string_view::npos; at = text.find(word, at + 1)) {
+      const std::size_t next = at + word.size();
+      if (next == text.size() && !complete) continue;
+      const bool inWord = next < text.size() && text[next] >= 'a' && text[next] <= 'z';
+      if (!inWord) return false;
+    }
+  }
+  return true;
+}
+
+// The number of lines of `bytes` that hold something other than blanks, as a
+// data file counts them: lines end at a line feed, one carriage return before
+// it (or at the very end) is dropped, a byte-order mark opens the file.
+inline long long DataLines(std::string_view bytes) {
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  long long count = 0;
+  while (!bytes.empty()) {
+    const std::size_t end = bytes.find('\n');
+    std::string_view line = bytes.substr(0, end);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.find_first_not_of(" \t\r") != std::string_view::npos) ++count;
+    if (end == std::string_view::npos) break;
+    bytes.remove_prefix(end + 1);
+  }
+  return count;
+}
+
+// The invariants that every accepted observed-data file must leave in the
+// class and object-by-class tables of n objects: every rater classified each
+// object once, every object without unanimity gives one disagreement per
+// rater, and every object is counted once per rater in datafleiss.
+inline void CheckClassTables(const Tables& tb, long long n) {
+  Check(tb.K >= 2 && tb.K <= 1000, "2 <= K <= 1000", std::to_string(tb.K));
+  Check(tb.R >= 2 && tb.R <= 1000, "2 <= R <= 1000", std::to_string(tb.R));
+  Check(tb.Norg == static_cast<double>(n) && tb.N == tb.Norg, "N = Norg = n");
+  long long agreements = 0;
+  for (int i = 0; i < tb.K; ++i) agreements += tb.ac[i];
+  Check(agreements >= 0 && agreements <= n, "0 <= sum of agreements <= n");
+  for (int r = 0; r < tb.R; ++r) {
+    long long classified = 0;
+    for (int i = 0; i < tb.K; ++i) {
+      Check(tb.clases[i][r] >= tb.ac[i], "clases >= ac");
+      classified += tb.clases[i][r];
+    }
+    Check(classified == n, "each rater's class counts add up to n",
+          std::to_string(classified) + " != " + std::to_string(n));
+  }
+  double disagreements = 0;
+  double success = 0;
+  for (int i = 0; i < tb.K; ++i) {
+    success += tb.success[i];
+    Check(tb.success[i] == tb.successaux[i], "success = successaux");
+    for (int r = 0; r < tb.R; ++r) {
+      Check(tb.fail[i][r] >= 0 && tb.fail[i][r] == tb.failaux[i][r], "fail = failaux >= 0");
+      disagreements += tb.fail[i][r];
+    }
+  }
+  Check(disagreements == tb.R * (static_cast<double>(n) - success),
+        "disagreements = R (n - agreements)");
+  long long ratings = 0;
+  for (int i = 0; i < tb.K; ++i) {
+    for (int q = 0; q < tb.R; ++q) {
+      Check(tb.datafleiss[i][q] >= 0, "datafleiss >= 0");
+      ratings += static_cast<long long>(q + 1) * tb.datafleiss[i][q];
+    }
+  }
+  Check(ratings == n * tb.R, "sum of j datafleiss = n R",
+        std::to_string(ratings) + " != " + std::to_string(n * tb.R));
+  long long tupleObjects = 0;
+  for (const TupleCount& f : tb.frec) tupleObjects += f.count;
+  Check(tupleObjects == n, "tuple counts add up to n");
+}
+
+}  // namespace zover::fuzz

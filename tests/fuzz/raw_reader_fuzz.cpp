@@ -1,0 +1,55 @@
+// Fuzz target: arbitrary bytes as the raw responses file "Zover_data.txt".
+// The reader must refuse the file with one of its messages, or yield tables
+// that describe exactly the objects of the file. (The whole dialogue
+// target runs the analysis on such files.)
+
+#include <cstddef>
+#include <cstdint>
+#include <sstream>
+#include <string>
+
+#include "fuzz_checks.h"
+#include "input/input.h"
+
+namespace {
+
+using zover::fuzz::Check;
+
+const std::vector<const char*> kRefusals = {
+    "\nERROR in file \"Zover_data.txt\": at least 2 raters (columns) are needed.\n",
+    "\nERROR in file \"Zover_data.txt\": at most 1000 raters (columns) can be analysed.\n",
+    "\nERROR in file \"Zover_data.txt\", line #: # fields where the first line has #.\n",
+    "\nERROR in file \"Zover_data.txt\", line #, field #: not a class number from 1 to 1000.\n",
+    "\nERROR in file \"Zover_data.txt\": at least 2 objects (lines) are needed.\n",
+    "\nERROR in file \"Zover_data.txt\": at least 2 classes are needed.\n",
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+  const std::string text(reinterpret_cast<const char*>(bytes), size);
+  std::istringstream file(text);
+  zover::Tables tb;
+  tb.KR = 1;
+  tb.entrada = 1;
+  const zover::ReadOutcome read = zover::ArchivoFrom(file, tb);
+  if (!read.ok) {
+    Check(zover::fuzz::IsKnownMessage(read.message, kRefusals), "a known refusal", read.message);
+    return 0;
+  }
+  Check(read.message.empty(), "no message with an accepted file");
+  const long long n = zover::fuzz::DataLines(text);
+  Check(tb.Norg == static_cast<double>(n), "n = number of data lines",
+        std::to_string(tb.Norg) + " != " + std::to_string(n));
+  Check(tb.data.rows() == static_cast<std::size_t>(n) && tb.data.cols() == static_cast<std::size_t>(tb.R),
+        "data holds n rows of R classes");
+  for (long long j = 0; j < n; ++j) {
+    for (int r = 0; r < tb.R; ++r) Check(tb.data[j][r] >= 1 && tb.data[j][r] <= tb.K, "1 <= class <= K");
+  }
+
+  zover::SizeWorkingTables(tb);
+  zover::TablaInicial(tb);
+  zover::TablaFleiss(tb);
+  zover::fuzz::CheckClassTables(tb, n);
+  return 0;
+}
