@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,20 @@ TEST(BiseccionTest, SwappedEndsGiveTheSameBits) {
   Tables tb = SizedTables(2);
   const double v[] = {0.1, 0.3};
   EXPECT_EQ(Biseccion(tb, 0.1, 0.3, v, 1, 0), Biseccion(tb, 0.3, 0.1, v, 1, 0));
+}
+
+// Where adjacent doubles lie more than 1e-12 apart the bracket can never be
+// that narrow; the bisection must still end, at the midpoint that no longer
+// moves. Alpha with v = (10^4, 10^4) has its root at 10^4, where doubles are
+// 1.8e-12 apart. Ends that are not finite must end the search as well.
+TEST(BiseccionTest, EndsWhereTheBracketCannotShrinkFurther) {
+  Tables tb = SizedTables(2);
+  const double v[] = {1e4, 1e4};
+  const double root = Biseccion(tb, 0.5e4, 2e4, v, 1, 0);
+  EXPECT_NEAR(root, 1e4, 1e-11);
+  const double infinite = std::numeric_limits<double>::infinity();
+  EXPECT_FALSE(std::isfinite(Biseccion(tb, 1.0, infinite, v, 1, 0)));
+  Biseccion(tb, std::nan(""), 2e4, v, 1, 0);  // returns at all
 }
 
 }  // namespace
