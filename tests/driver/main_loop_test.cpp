@@ -13,11 +13,8 @@ namespace {
 using testing::AfterCover;
 using testing::Count;
 using testing::RunSession;
+using testing::kMenu;
 
-const std::string kMenu =
-    "\n\n DATA ENTRY: 1 = OBSERVED DATA (without frequencies) - \"Zover_data.txt\" file"
-    "\n             2 = OBSERVED DATA (with frequencies) - \"Zover_data_freq.txt\" file"
-    "\n             3 = OBSERVED DATA (with frequencies), 4 = DATA FOR ZOVER: ";
 const std::string kChoiceError = "\nERROR in the choice. Please re-select one of the options";
 const std::string kEndPrompt = "\n\n\n 0-END    1-Change DATA ENTRY :  ";
 const std::string kAskK = "\n\n K (number of classes) (>1) = ";

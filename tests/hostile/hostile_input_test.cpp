@@ -17,11 +17,8 @@ namespace {
 using testing::AfterCover;
 using testing::Count;
 using testing::RunSession;
+using testing::kMenu;
 
-const std::string kMenu =
-    "\n\n DATA ENTRY: 1 = OBSERVED DATA (without frequencies) - \"Zover_data.txt\" file"
-    "\n             2 = OBSERVED DATA (with frequencies) - \"Zover_data_freq.txt\" file"
-    "\n             3 = OBSERVED DATA (with frequencies), 4 = DATA FOR ZOVER: ";
 
 constexpr std::size_t kTenMegabytes = 10u << 20;
 

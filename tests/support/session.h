@@ -20,6 +20,12 @@ struct SessionResult {
   int discards = 0;         // calls that would drop terminal type-ahead
 };
 
+// The data-entry menu, as the program prints it.
+inline const std::string kMenu =
+    "\n\n DATA ENTRY: 1 = OBSERVED DATA (without frequencies) - \"Zover_data.txt\" file"
+    "\n             2 = OBSERVED DATA (with frequencies) - \"Zover_data_freq.txt\" file"
+    "\n             3 = OBSERVED DATA (with frequencies), 4 = DATA FOR ZOVER: ";
+
 inline SessionResult RunSession(const std::string& answers,
                                 const std::map<std::string, std::string>& files = {}) {
   std::istringstream in(answers);
