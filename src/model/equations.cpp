@@ -44,9 +44,10 @@ namespace {
 // (pos - neg)^2 < 1e-24 (BracketClosed).
 //
 // Iteration bounds: each search for a sign change runs at most kMaxHalvings
-// halvings; the bisection proper has no cap, since each pass halves
-// |pos - neg|. An exact zero of F does not end the bisection: the result is
-// the last midpoint evaluated.
+// halvings; the bisection proper has no count cap: each pass halves
+// |pos - neg| until the tolerance is met or the midpoint no longer moves. An
+// exact zero of F does not end the bisection: the result is the last
+// midpoint evaluated.
 
 constexpr int kMaxHalvings = 10000;
 
@@ -105,7 +106,7 @@ bool HalveTowards(const ClassEquation& F, double fixed, double Ffixed, double st
 }
 
 // Halves the bracket until |pos - neg| < 1e-12; returns the last midpoint.
-// Where adjacent doubles lie 1e-12 or more apart (ends beyond about 4096) or
+// Where adjacent doubles lie 1e-12 or more apart (ends beyond about 8192) or
 // an end is not finite, the bracket can stop shrinking before it is that
 // narrow; the bisection then ends at the midpoint that no longer moves
 // instead of halving forever. Below that magnitude it never triggers, so no
