@@ -9,10 +9,10 @@ namespace zover {
 
 namespace {
 
-std::string PrintfDouble(const char* spec, double x) {
-  const int size = std::snprintf(nullptr, 0, spec, x);
+std::string PrintfDouble(const char* conversion, double x) {
+  const int size = std::snprintf(nullptr, 0, conversion, x);
   std::string text(static_cast<std::size_t>(size) + 1, '\0');
-  std::snprintf(&text[0], text.size(), spec, x);
+  std::snprintf(&text[0], text.size(), conversion, x);
   text.resize(static_cast<std::size_t>(size));
   return text;
 }

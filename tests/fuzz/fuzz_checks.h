@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/non_finite.h"
 #include "tables/tables.h"
 
 namespace zover::fuzz {
@@ -46,21 +47,8 @@ inline bool IsKnownMessage(const std::string& message, const std::vector<const c
   return false;
 }
 
-// Whether every value of a report that is not finite is written "NaN",
-// "Inf" or "-Inf": the C library's "nan", "-nan" and "inf" never appear
-// (words such as "infinite" and "infinity" are fine). When `complete` is
-// false more text may follow, so a match at the very end is not judged.
-inline bool NoLowercaseNonFinite(std::string_view text, bool complete = true) {
-  for (const std::string_view word : {std::string_view("nan"), std::string_view("inf")}) {
-    for (std::size_t at = text.find(word); at != std::string_view::npos; at = text.find(word, at + 1)) {
-      const std::size_t next = at + word.size();
-      if (next == text.size() && !complete) continue;
-      const bool inWord = next < text.size() && text[next] >= 'a' && text[next] <= 'z';
-      if (!inWord) return false;
-    }
-  }
-  return true;
-}
+// Values that are not finite print only as "NaN", "Inf" or "-Inf".
+using testing::NoLowercaseNonFinite;
 
 // The number of lines of `bytes` that hold something other than blanks, as a
 // data file counts them: lines end at a line feed, one carriage return before

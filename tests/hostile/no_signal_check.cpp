@@ -26,6 +26,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/non_finite.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -122,17 +124,6 @@ std::string Read(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Whether every value that is not finite is written "NaN", "Inf" or "-Inf".
-bool OnlySpelledOutNonFinite(const std::string& text) {
-  for (const std::string word : {"nan", "inf"}) {
-    for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
-      const std::size_t next = at + word.size();
-      if (next >= text.size() || text[next] < 'a' || text[next] > 'z') return false;
-    }
-  }
-  return true;
-}
-
 struct Run {
   bool finished = false;  // ended within the time limit
   int wait = 0;           // status from wait4
@@ -212,7 +203,7 @@ int main(int argc, char** argv) {
     if (!gen.Chance(10)) Write(folder / "Zover_data.txt", gen.DataFile(false));
     if (!gen.Chance(10)) Write(folder / "Zover_data_freq.txt", gen.DataFile(true));
     const Run run = RunIn(binary, folder);
-    const bool clean = OnlySpelledOutNonFinite(Read(folder / "output"));
+    const bool clean = zover::testing::NoLowercaseNonFinite(Read(folder / "output"));
     if (EndedThroughDialogue(run) && clean) {
       fs::remove_all(folder);
       continue;
