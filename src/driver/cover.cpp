@@ -1,7 +1,7 @@
 #include <ostream>
 
 #include "driver/driver.h"
-#include "driver/format.h"
+#include "console/format.h"
 
 namespace zover {
 
@@ -10,8 +10,8 @@ void Caratula(Console& con) {
   // Authors and notices.
   Print(out, "\n ZOVER - MULTI-RATER NOMINAL AGREEMENT");
   Print(out, "\n Written and maintained by the contributors of the Zover project.");
-  Print(out, "\n Copyright (C) the Zover project contributors. All rights reserved.");
-  Print(out, "\n Permission is granted to copy and distribute this program, unchanged");
+  Print(out, "\n Copyright (C) 2021-2026 the Zover project contributors. MIT License:");
+  Print(out, "\n permission is granted to copy and distribute this program, unchanged");
   Print(out, "\n or changed, provided that this notice is kept with every copy.");
 
   Print(out, "\n\n \t\t\tABOUT  MULTI-RATER ZOVER (2021)  - Version 1.3         ");

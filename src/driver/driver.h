@@ -3,7 +3,7 @@
 // the cover screen, the dimension prompts, the estimation driver and the
 // model report.
 
-#include "driver/console.h"
+#include "console/console.h"
 #include "tables/tables.h"
 
 namespace zover {

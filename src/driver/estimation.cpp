@@ -6,7 +6,7 @@
 #include <ostream>
 
 #include "driver/driver.h"
-#include "driver/format.h"
+#include "console/format.h"
 #include "driver/report.h"
 #include "kappa/kappa.h"
 #include "model/model.h"

@@ -12,7 +12,7 @@
 
 #include "driver/arguments.h"
 #include "driver/driver.h"
-#include "driver/terminal.h"
+#include "console/terminal.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "driver/driver.h"
-#include "driver/format.h"
+#include "console/format.h"
 #include "input/input.h"
 
 namespace zover {

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "driver/driver.h"
-#include "driver/format.h"
+#include "console/format.h"
 
 namespace zover {
 

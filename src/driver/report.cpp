@@ -7,7 +7,7 @@
 #include <cmath>
 #include <ostream>
 
-#include "driver/format.h"
+#include "console/format.h"
 #include "tables/near.h"
 
 namespace zover {

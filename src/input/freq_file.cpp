@@ -8,7 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "driver/format.h"
+#include "console/format.h"
 #include "input/input.h"
 #include "input/text_fields.h"
 

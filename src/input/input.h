@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/console.h"
+#include "console/console.h"
 #include "tables/tables.h"
 
 namespace zover {

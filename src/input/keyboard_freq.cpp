@@ -11,7 +11,7 @@
 #include <cmath>
 #include <ostream>
 
-#include "driver/format.h"
+#include "console/format.h"
 #include "input/input.h"
 #include "tables/near.h"
 

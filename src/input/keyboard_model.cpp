@@ -4,7 +4,7 @@
 #include <ostream>
 #include <string>
 
-#include "driver/format.h"
+#include "console/format.h"
 #include "input/input.h"
 #include "tables/near.h"
 

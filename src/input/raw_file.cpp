@@ -4,7 +4,7 @@
 #include <istream>
 #include <memory>
 
-#include "driver/format.h"
+#include "console/format.h"
 #include "input/input.h"
 #include "input/text_fields.h"
 

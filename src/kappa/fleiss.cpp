@@ -12,7 +12,7 @@
 #include <ostream>
 #include <vector>
 
-#include "driver/format.h"
+#include "console/format.h"
 #include "kappa/kappa.h"
 
 namespace zover {

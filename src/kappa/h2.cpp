@@ -6,7 +6,7 @@
 
 #include <ostream>
 
-#include "driver/format.h"
+#include "console/format.h"
 #include "kappa/kappa.h"
 
 namespace zover {

@@ -11,7 +11,7 @@
 #include <cmath>
 #include <ostream>
 
-#include "driver/format.h"
+#include "console/format.h"
 #include "kappa/kappa.h"
 
 namespace zover {

@@ -1,4 +1,4 @@
-#include "driver/format.h"
+#include "console/format.h"
 
 #include <cmath>
 #include <cstdio>

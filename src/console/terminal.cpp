@@ -1,5 +1,5 @@
 // Kept apart from the working tables: <termios.h> defines a macro B0.
-#include "driver/terminal.h"
+#include "console/terminal.h"
 
 #include <termios.h>
 #include <unistd.h>
