@@ -58,8 +58,8 @@ void WholePass(benchmark::State& state) {
   std::ostream out(&sink);
   std::istringstream noAnswers;
   zover::Console con{noAnswers, out, [](int) {}, [] {},
-                     [&file](const std::string&) -> std::unique_ptr<std::istream> {
-                       return std::make_unique<std::istringstream>(file);
+                     [&file](const std::string&) -> std::unique_ptr<zover::DataSource> {
+                       return std::make_unique<zover::StringSource>(file);
                      }};
   for (auto _ : state) {
     zover::Tables tb;

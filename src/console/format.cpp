@@ -61,6 +61,9 @@ std::string Format(const char* format, std::initializer_list<FormatArg> args) {
         text += std::isfinite(a.real()) ? PrintfDouble("%.0f", std::trunc(a.real())) : NonFinite(a.real());
       }
       p += 2;
+    } else if (std::strncmp(p, "%s", 2) == 0) {
+      text += take().text();
+      p += 2;
     } else if (std::strncmp(p, "%c", 2) == 0) {
       text += ConsoleChar(static_cast<int>(take().integer()));
       p += 2;

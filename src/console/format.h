@@ -4,6 +4,7 @@
 //   %.4lf  a measure with four decimals (Fixed4),
 //   %.0lf  a whole number of objects,
 //   %d     an integer,
+//   %s     a text (a file name, the system's text for an error),
 //   %c     a character by its code page 437 code (ConsoleChar: 241 is the
 //          plus-minus sign, written as UTF-8).
 // Nothing is added to the text: each begins with its own "\n".
@@ -27,19 +28,26 @@ std::string Fixed4(double x);
 // character otherwise.
 std::string ConsoleChar(int code);
 
-// One argument of Print: a number, used as the format item requires.
+// One argument of Print: a number, used as the format item requires, or a
+// text for %s. A text argument refers to its string, which must outlive the
+// call (the temporaries of the calling expression do).
 class FormatArg {
  public:
-  FormatArg(double x) : real_(x), integer_(static_cast<long long>(0)), isReal_(true) {}
+  FormatArg(double x) : real_(x), integer_(0), isReal_(true) {}
   FormatArg(int n) : real_(n), integer_(n), isReal_(false) {}
+  FormatArg(long long n) : real_(static_cast<double>(n)), integer_(n), isReal_(false) {}
+  FormatArg(const char* text) : real_(0), integer_(0), isReal_(false), text_(text) {}
+  FormatArg(const std::string& text) : FormatArg(text.c_str()) {}
   double real() const { return real_; }
   long long integer() const { return integer_; }
   bool isReal() const { return isReal_; }
+  const char* text() const { return text_ != nullptr ? text_ : ""; }
 
  private:
   double real_;
   long long integer_;
   bool isReal_;
+  const char* text_ = nullptr;
 };
 
 // The text of `format` with its items filled from `args`, in order.

@@ -6,8 +6,6 @@
 
 namespace zover {
 
-void DiscardTerminalInput() {
-  if (isatty(STDIN_FILENO)) tcflush(STDIN_FILENO, TCIFLUSH);
-}
+void DiscardTerminalInput() { tcflush(STDIN_FILENO, TCIFLUSH); }
 
 }  // namespace zover

@@ -11,8 +11,12 @@ namespace zover {
 // Exit statuses of the program.
 constexpr int kExitNormal = 0;      // ended through the dialogue
 constexpr int kExitInputEnded = 1;  // input ended inside a data entry
+constexpr int kExitFailure = 1;     // the output could not be written, or
+                                    // memory ran out
 
-// Runs the whole program on the console; returns the exit status.
+// Runs the whole program on the console; returns the exit status. Status 0
+// means that every pass that started was analysed and printed, or refused
+// with its message, and that the output was written.
 int RunZover(Console& con);
 
 // The cover screen, printed once before the first data-entry menu.

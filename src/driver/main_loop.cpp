@@ -2,6 +2,7 @@
 // analysis and end prompt until the user ends the program.
 
 #include <cmath>
+#include <new>
 #include <ostream>
 #include <string>
 
@@ -91,33 +92,51 @@ int EndOfDialogue(Console& con) {
 
 }  // namespace
 
-int RunZover(Console& con) {
-  Caratula(con);
-  try {
-    while (true) {
-      Tables tb;  // every pass starts from fresh tables
-      tb.KR = 1;
-      const std::optional<int> mode = AskChoice(con, ShowMenu, 1, 4);
-      if (!mode) return EndOfDialogue(con);
-      tb.entrada = *mode;
-      if (!EnterData(con, tb)) continue;
-      AnalysePass(con, tb);
+namespace {
 
-      con.discardPending();
-      const std::optional<int> end = AskChoice(con, ShowEndPrompt, 0, 1);
-      if (!end) return EndOfDialogue(con);
-      if (*end == 0) {
-        Print(con.out, "\n\n END OF THE PROGRAM \n\n");
-        Print(con.out, "\n");
-        con.out.flush();
-        con.pause(3000);
-        return kExitNormal;
-      }
+// The dialogue itself: cover, then passes until the user ends the program or
+// the input ends.
+int Dialogue(Console& con) {
+  Caratula(con);
+  while (true) {
+    Tables tb;  // every pass starts from fresh tables
+    tb.KR = 1;
+    const std::optional<int> mode = AskChoice(con, ShowMenu, 1, 4);
+    if (!mode) return EndOfDialogue(con);
+    tb.entrada = *mode;
+    if (!EnterData(con, tb)) continue;
+    AnalysePass(con, tb);
+
+    con.discardPending();
+    const std::optional<int> end = AskChoice(con, ShowEndPrompt, 0, 1);
+    if (!end) return EndOfDialogue(con);
+    if (*end == 0) {
+      Print(con.out, "\n\n END OF THE PROGRAM \n\n");
+      Print(con.out, "\n");
+      if (!con.out.flush()) throw OutputFailed{};
+      con.pause(3000);
+      return kExitNormal;
     }
+  }
+}
+
+}  // namespace
+
+int RunZover(Console& con) {
+  int status = kExitNormal;
+  try {
+    status = Dialogue(con);
   } catch (const InputEnded&) {
     Print(con.out, "\n\n ERROR: the input ended before the data entry was complete.\n");
-    return kExitInputEnded;
+    status = kExitInputEnded;
+  } catch (const OutputFailed&) {
+    return kExitFailure;
+  } catch (const std::bad_alloc&) {
+    Print(con.out, "\n\n ERROR: not enough memory for these data.\n");
+    status = kExitFailure;
   }
+  if (!con.out.flush()) return kExitFailure;
+  return status;
 }
 
 }  // namespace zover

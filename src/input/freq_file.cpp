@@ -3,7 +3,6 @@
 // objects that received exactly that tuple.
 
 #include <cstdint>
-#include <istream>
 #include <memory>
 #include <unordered_set>
 #include <vector>
@@ -21,9 +20,7 @@ constexpr std::size_t kMaxFields = 1001;  // 1000 raters and the frequency
 constexpr std::uint64_t kMaxClass = 1000;
 constexpr std::uint64_t kMaxObjects = 1000000000;
 
-ReadOutcome Refuse(const char* format, std::initializer_list<FormatArg> args = {}) {
-  return {false, Format(format, args)};
-}
+ReadOutcome Refuse(std::string message) { return {false, std::move(message)}; }
 
 // The rows read so far, keyed by their response tuple (the class columns of
 // `data`), to find a tuple that an earlier row already gave.
@@ -68,7 +65,7 @@ class TupleRows {
 }  // namespace
 
 ReadOutcome ArchivoExtra(Console& con, Tables& tb) {
-  const std::unique_ptr<std::istream> file = con.openFile("Zover_data_freq.txt");
+  const std::unique_ptr<DataSource> file = con.openFile(kFreqFileName);
   if (!file) return Refuse("\nERROR opening file. \n\n");
   return ArchivoExtraFrom(*file, tb);
 }
@@ -78,62 +75,70 @@ ReadOutcome ArchivoExtra(Console& con, Tables& tb) {
 // reported as the mode-1 reader does, with the repeated-tuple check after the
 // fields of a row. Rows of frequency 0 stay in `data` (and raise K); they
 // only add no objects.
-ReadOutcome ArchivoExtraFrom(std::istream& file, Tables& tb) {
+ReadOutcome ArchivoExtraFrom(DataSource& file, Tables& tb, const std::string& name) {
   tb.maxclase = 0;
   DataLineReader reader(file);
   int raters = 0;
   std::vector<long long> lineOfRow;
   std::unique_ptr<TupleRows> seen;
   std::uint64_t total = 0;  // stops growing once it is past kMaxObjects
-  while (reader.Next()) {
+  auto empty = [&name](long long line, int field) {
+    return Refuse(Format("\nERROR in file \"%s\", line %d, field %d: the field is empty.\n", {name, line, field}));
+  };
+  while (true) {
+    const LineStatus status = reader.Next();
+    if (status == LineStatus::kEnd) break;
+    if (status != LineStatus::kLine) return Refuse(LineFault(reader, status, name));
     const auto& fields = reader.fields();
-    const double line = static_cast<double>(reader.lineNumber());
+    const long long line = reader.lineNumber();
     const std::size_t count = fields.size();
     if (lineOfRow.empty()) {
       if (count < kMinFields) {
-        return Refuse("\nERROR in file \"Zover_data_freq.txt\": at least 2 raters (columns before the frequency) are needed.\n");
+        return Refuse(Format("\nERROR in file \"%s\": at least 2 raters (columns before the frequency) are needed.\n", {name}));
       }
       if (count > kMaxFields) {
-        return Refuse("\nERROR in file \"Zover_data_freq.txt\": at most 1000 raters (columns before the frequency) can be analysed.\n");
+        return Refuse(Format("\nERROR in file \"%s\": at most 1000 raters (columns before the frequency) can be analysed.\n", {name}));
       }
       raters = static_cast<int>(count) - 1;
       tb.data = Grid<int>(0, count);
       seen = std::make_unique<TupleRows>(tb.data, raters);
     } else if (count != static_cast<std::size_t>(raters) + 1) {
-      return Refuse("\nERROR in file \"Zover_data_freq.txt\", line %d: %d fields where the first line has %d.\n",
-                    {line, static_cast<double>(count), raters + 1});
+      return Refuse(Format("\nERROR in file \"%s\", line %d: %d fields where the first line has %d.\n",
+                           {name, line, static_cast<long long>(count), raters + 1}));
     }
     int* row = tb.data.AddRow();
     for (int r = 0; r < raters; ++r) {
+      if (fields[r].empty()) return empty(line, r + 1);
       const auto value = WholeField(fields[r], kMaxClass);
       if (!value || *value < 1) {
-        return Refuse("\nERROR in file \"Zover_data_freq.txt\", line %d, field %d: not a class number from 1 to 1000.\n",
-                      {line, r + 1});
+        return Refuse(Format("\nERROR in file \"%s\", line %d, field %d: not a class number from 1 to 1000.\n",
+                             {name, line, r + 1}));
       }
       row[r] = static_cast<int>(*value);
       if (row[r] > tb.maxclase) tb.maxclase = row[r];
     }
+    if (fields[raters].empty()) return empty(line, raters + 1);
     const auto frequency = WholeField(fields[raters], kMaxObjects);
     if (!frequency) {
-      return Refuse("\nERROR in file \"Zover_data_freq.txt\", line %d, field %d: not a frequency (a whole number from 0 to 1000000000).\n",
-                    {line, raters + 1});
+      return Refuse(Format("\nERROR in file \"%s\", line %d, field %d: not a frequency (a whole number from 0 to 1000000000).\n",
+                           {name, line, raters + 1}));
     }
     row[raters] = static_cast<int>(*frequency);
     if (const auto earlier = seen->Insert(lineOfRow.size())) {
-      return Refuse("\nERROR in file \"Zover_data_freq.txt\", line %d: the same responses as line %d.\n",
-                    {line, static_cast<double>(lineOfRow[*earlier])});
+      return Refuse(Format("\nERROR in file \"%s\", line %d: the same responses as line %d.\n",
+                           {name, line, lineOfRow[*earlier]}));
     }
     lineOfRow.push_back(reader.lineNumber());
     if (total <= kMaxObjects) total += *frequency;
   }
   if (total < 2) {
-    return Refuse("\nERROR in file \"Zover_data_freq.txt\": the frequencies must add up to at least 2 objects.\n");
+    return Refuse(Format("\nERROR in file \"%s\": the frequencies must add up to at least 2 objects.\n", {name}));
   }
   if (total > kMaxObjects) {
-    return Refuse("\nERROR in file \"Zover_data_freq.txt\": the frequencies add up to more than 1000000000 objects.\n");
+    return Refuse(Format("\nERROR in file \"%s\": the frequencies add up to more than 1000000000 objects.\n", {name}));
   }
   if (tb.maxclase < 2) {
-    return Refuse("\nERROR in file \"Zover_data_freq.txt\": at least 2 classes are needed.\n");
+    return Refuse(Format("\nERROR in file \"%s\": at least 2 classes are needed.\n", {name}));
   }
   tb.contextra = static_cast<int>(lineOfRow.size());
   tb.nraters = raters;

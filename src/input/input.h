@@ -19,17 +19,22 @@ struct ReadOutcome {
   std::string message;
 };
 
+// The data files of the dialogue, opened in the working folder.
+inline const std::string kRawFileName = "Zover_data.txt";
+inline const std::string kFreqFileName = "Zover_data_freq.txt";
+
 // --- Mode 1: raw responses file "Zover_data.txt" ---------------------------
 // Reads one object per line and one class per rater into `data`, and sets
-// maxclase, nraters, K, R, Norg and N.
+// maxclase, nraters, K, R, Norg and N. ArchivoFrom reads an open file and
+// names it `name` in its messages.
 ReadOutcome Archivo(Console& con, Tables& tb);
-ReadOutcome ArchivoFrom(std::istream& file, Tables& tb);
+ReadOutcome ArchivoFrom(DataSource& file, Tables& tb, const std::string& name = kRawFileName);
 
 // --- Mode 2: frequencies file "Zover_data_freq.txt" ------------------------
 // Reads one response tuple and its frequency per line into `data`, and sets
 // contextra, nraters, maxclase, K, R, Norg and N.
 ReadOutcome ArchivoExtra(Console& con, Tables& tb);
-ReadOutcome ArchivoExtraFrom(std::istream& file, Tables& tb);
+ReadOutcome ArchivoExtraFrom(DataSource& file, Tables& tb, const std::string& name = kFreqFileName);
 
 // --- Mode 3: frequencies typed at the keyboard -----------------------------
 // Asks the frequency of each of the K^R response tuples (indicexten order)

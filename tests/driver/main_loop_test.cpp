@@ -191,3 +191,60 @@ TEST(EndOfInputTest, LinesOfAnyLengthAreOneAnswer) {
 
 }  // namespace
 }  // namespace zover
+
+namespace zover {
+namespace {
+
+// A console output that takes `room` bytes and then fails, as a full disk or
+// a closed pipe does.
+class FailingOutput : public std::streambuf {
+ public:
+  explicit FailingOutput(std::size_t room) : room_(room) {}
+  std::string written;
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (written.size() >= room_) return traits_type::eof();
+    written.push_back(traits_type::to_char_type(c));
+    return c;
+  }
+
+ private:
+  std::size_t room_;
+};
+
+// A data file whose first read runs out of memory.
+class NoMemorySource : public DataSource {
+ public:
+  long Read(char*, std::size_t) override { throw std::bad_alloc(); }
+  std::string Error() const override { return {}; }
+};
+
+// The dialogue's answers to a refused output: stop at the next answer with
+// status 1, having written nothing after the failure.
+TEST(FaultTest, OutputThatCannotBeWrittenStopsTheProgram) {
+  const std::string model = "4\n2\n2\n10\n5\n0\n0\n5\n0\n0\n0\n";
+  for (const std::size_t room : {std::size_t{0}, std::size_t{100}, std::size_t{3000}}) {
+    SCOPED_TRACE(room);
+    FailingOutput sink(room);
+    std::ostream out(&sink);
+    std::istringstream in(model);
+    std::vector<int> pauses;
+    Console con{in, out, [&](int ms) { pauses.push_back(ms); }, [] {}, [](const std::string&) { return nullptr; }};
+    EXPECT_EQ(RunZover(con), 1);
+    EXPECT_EQ(sink.written.size(), room);
+    EXPECT_TRUE(pauses.empty());
+  }
+}
+
+TEST(FaultTest, MemoryRunningOutWhileReadingIsReported) {
+  std::istringstream in("1\n");
+  std::ostringstream out;
+  Console con{in, out, [](int) {}, [] {},
+              [](const std::string&) -> std::unique_ptr<DataSource> { return std::make_unique<NoMemorySource>(); }};
+  EXPECT_EQ(RunZover(con), 1);
+  EXPECT_EQ(AfterCover(out.str()), testing::kMenu + "\n\n ERROR: not enough memory for these data.\n");
+}
+
+}  // namespace
+}  // namespace zover

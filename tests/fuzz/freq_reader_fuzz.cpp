@@ -31,7 +31,7 @@ const std::vector<const char*> kRefusals = {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(bytes), size);
-  std::istringstream file(text);
+  zover::StringSource file(text);
   zover::Tables tb;
   tb.KR = 1;
   tb.entrada = 2;

@@ -52,10 +52,10 @@ inline int RunWholeProgram(const std::string& answers, const std::map<std::strin
   CheckedOutput sink;
   std::ostream out(&sink);
   Console con{in, out, [](int) {}, [] {},
-              [&files](const std::string& name) -> std::unique_ptr<std::istream> {
+              [&files](const std::string& name) -> std::unique_ptr<zover::DataSource> {
                 const auto it = files.find(name);
                 if (it == files.end()) return nullptr;
-                return std::make_unique<std::istringstream>(it->second);
+                return std::make_unique<zover::StringSource>(it->second);
               }};
   const int status = RunZover(con);
   Check(status == kExitNormal || status == kExitInputEnded, "status 0 or 1", std::to_string(status));

@@ -33,7 +33,7 @@ TEST(ArchivoExtraTest, ReadsEveryLayout) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Tables tb;
-    std::istringstream file(c.text);
+    StringSource file(c.text);
     const ReadOutcome read = ArchivoExtraFrom(file, tb);
     ASSERT_TRUE(read.ok) << read.message;
     EXPECT_EQ(tb.R, static_cast<int>(c.data[0].size()) - 1);
@@ -75,7 +75,7 @@ TEST(ArchivoExtraTest, RefusesFaultyFiles) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Tables tb;
-    std::istringstream file(c.text);
+    StringSource file(c.text);
     const ReadOutcome read = ArchivoExtraFrom(file, tb);
     EXPECT_FALSE(read.ok);
     EXPECT_EQ(read.message, std::string("\nERROR in file \"Zover_data_freq.txt\"") + c.message);

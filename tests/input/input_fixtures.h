@@ -41,17 +41,17 @@ struct StringConsole {
   std::istringstream in;
   std::ostringstream out;
   std::map<std::string, std::string> files;
-  Console con{in, out, [](int) {}, [] {}, [this](const std::string& name) -> std::unique_ptr<std::istream> {
+  Console con{in, out, [](int) {}, [] {}, [this](const std::string& name) -> std::unique_ptr<DataSource> {
                 const auto it = files.find(name);
                 if (it == files.end()) return nullptr;
-                return std::make_unique<std::istringstream>(it->second);
+                return std::make_unique<StringSource>(it->second);
               }};
 };
 
 // The tables after a file reader (mode 1 or 2) and SizeWorkingTables.
 inline Tables ReadFile(int mode, const std::string& text) {
   Tables tb;
-  std::istringstream file(text);
+  StringSource file(text);
   const ReadOutcome read = mode == 1 ? ArchivoFrom(file, tb) : ArchivoExtraFrom(file, tb);
   EXPECT_TRUE(read.ok) << read.message;
   SizeWorkingTables(tb);

@@ -19,7 +19,7 @@ namespace {
 Tables FromResponses(const std::string& file) {
   Tables tb;
   tb.entrada = 1;
-  std::istringstream in(file);
+  StringSource in(file);
   const ReadOutcome read = ArchivoFrom(in, tb);
   EXPECT_TRUE(read.ok) << read.message;
   SizeWorkingTables(tb);

@@ -33,10 +33,10 @@ inline SessionResult RunSession(const std::string& answers,
   SessionResult result;
   Console con{in, out, [&](int ms) { result.pauses.push_back(ms); },
               [&] { ++result.discards; },
-              [&](const std::string& name) -> std::unique_ptr<std::istream> {
+              [&](const std::string& name) -> std::unique_ptr<DataSource> {
                 auto it = files.find(name);
                 if (it == files.end()) return nullptr;
-                return std::make_unique<std::istringstream>(it->second);
+                return std::make_unique<StringSource>(it->second);
               }};
   result.status = RunZover(con);
   result.output = out.str();

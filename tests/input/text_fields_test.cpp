@@ -1,0 +1,103 @@
+// Fields, empty fields, read errors and the line limit, the same in both data
+// files: every refusal with its exact message.
+
+#include "input/text_fields.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "input_fixtures.h"
+
+namespace zover {
+namespace {
+
+TEST(SplitFieldsTest, SeparatorsAndEmptyFields) {
+  struct Case {
+    const char* line;
+    std::vector<std::string> fields;
+  };
+  const Case cases[] = {
+      {"1, 2;3", {"1", "2", "3"}},
+      {"1  2\t3", {"1", "2", "3"}},
+      {" \t1 ,\t2 ; 3 \t", {"1", "2", "3"}},
+      {"1,,2", {"1", "", "2"}},
+      {"1 , , 2", {"1", "", "2"}},
+      {"2,1,", {"2", "1", ""}},
+      {";3;3", {"", "3", "3"}},
+      {"1;,2", {"1", "", "2"}},
+      {",", {"", ""}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    std::vector<std::string_view> fields;
+    SplitFields(c.line, fields);
+    EXPECT_EQ(std::vector<std::string>(fields.begin(), fields.end()), c.fields);
+  }
+}
+
+// A file that fails with EIO after `good` bytes, handed out in small reads so
+// that a failure can fall inside a line or between two lines.
+class FailingSource : public DataSource {
+ public:
+  FailingSource(std::string text, std::size_t good) : text_(std::move(text)), good_(good) {}
+  long Read(char* buffer, std::size_t size) override {
+    if (at_ >= good_) return -1;
+    const std::size_t n = std::min({size, std::size_t{3}, good_ - at_, text_.size() - at_});
+    std::memcpy(buffer, text_.data() + at_, n);
+    at_ += n;
+    return static_cast<long>(n);
+  }
+  std::string Error() const override { return std::strerror(EIO); }
+
+ private:
+  std::string text_;
+  std::size_t good_;
+  std::size_t at_ = 0;
+};
+
+TEST(DataFilesTest, RefusalsCommonToBothFiles) {
+  struct Case {
+    const char* name;
+    int mode;
+    std::string text;
+    std::size_t failAfter;  // bytes read before an EIO (SIZE_MAX: never)
+    std::string message;    // after "\nERROR in file \"NAME\""
+  };
+  const std::string line(kMaxLineBytes, '1');
+  const std::string empty = ": the field is empty.\n";
+  const std::string eio = ": the file could not be read (Input/output error).\n";
+  const std::string tooLong = ": longer than 1048576 bytes.\n";
+  const Case cases[] = {
+      {"blank cell, raw", 1, "1,,2\n2,1,\n,3,3\n", SIZE_MAX, ", line 1, field 2" + empty},
+      {"trailing comma", 1, "1 2 3\n2,1,\n", SIZE_MAX, ", line 2, field 3" + empty},
+      {"leading semicolon", 1, "1 2 3\n;3;3\n", SIZE_MAX, ", line 2, field 1" + empty},
+      {"count before fields", 1, "1 2 3\n1 , , 2 ,\n", SIZE_MAX, ", line 2: 4 fields where the first line has 3.\n"},
+      {"blank class, frequencies", 2, "1 2 3\n2,,4\n", SIZE_MAX, ", line 2, field 2" + empty},
+      {"blank frequency", 2, "1 2 3\n2;1;\n", SIZE_MAX, ", line 2, field 3" + empty},
+      {"read error within a line", 1, "1 2\n2 1\n1 1\n", 10, ", line 3" + eio},
+      {"read error between lines", 1, "1 2\n2 1\n1 1\n", 8, ", line 3" + eio},
+      {"read error at once", 2, "1 2 3\n", 0, ", line 1" + eio},
+      {"read error, frequencies", 2, "1 2 3\n2 1 4\n", 7, ", line 2" + eio},
+      {"limit plus CRLF is allowed", 1, "1 1\n" + line + "\r\n", SIZE_MAX,
+       ", line 2: 1 fields where the first line has 2.\n"},
+      {"one byte over", 1, "1 1\n" + line + "2\n", SIZE_MAX, ", line 2" + tooLong},
+      {"over, last line", 2, "\n" + line + "22", SIZE_MAX, ", line 2" + tooLong},
+      {"a blank line over", 1, std::string(kMaxLineBytes + 2, ' ') + "\n1 2\n", SIZE_MAX, ", line 1" + tooLong},
+      {"over before a read error", 2, line + "22", kMaxLineBytes + 2, ", line 1" + tooLong},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Tables tb;
+    FailingSource file(c.text, c.failAfter == SIZE_MAX ? c.text.size() + 1 : c.failAfter);
+    const ReadOutcome read = c.mode == 1 ? ArchivoFrom(file, tb) : ArchivoExtraFrom(file, tb);
+    EXPECT_FALSE(read.ok);
+    EXPECT_EQ(read.message, "\nERROR in file \"" + (c.mode == 1 ? kRawFileName : kFreqFileName) + "\"" + c.message);
+  }
+}
+
+}  // namespace
+}  // namespace zover
