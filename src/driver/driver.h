@@ -4,6 +4,7 @@
 // model report.
 
 #include "console/console.h"
+#include "tables/results.h"
 #include "tables/tables.h"
 
 namespace zover {
@@ -26,8 +27,18 @@ void Caratula(Console& con);
 // Mode 3 (tb.entrada == 3) also refuses K^R above 1000.
 void Datos(Console& con, Tables& tb);
 
-// Runs the analysis of a pass whose data entry has filled the tables: the
-// model, the raw agreement line, the kappa coefficients and the report.
+// The analysis of a pass whose data entry has filled the tables: the model,
+// the raw agreement, the kappa coefficients and the choice of the report.
+// Prints nothing.
+PassResults Analyse(Tables& tb);
+
+// The model report a pass prints: the first variant whose condition holds,
+// in this order: R = K = 2, B near 0, -1 or -2 (within 1e-12), a chance
+// probability of exactly 0, otherwise the regular report. B is the estimate
+// of the first fit.
+Report SelectReport(const Tables& tb, double B, int zeroProbabilities);
+
+// The dialogue's analysis of a pass: Analyse, then its printed results.
 void AnalysePass(Console& con, Tables& tb);
 
 }  // namespace zover

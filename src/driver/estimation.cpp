@@ -1,15 +1,14 @@
 // The analysis of one pass, after the data entry: the fit of the Zover model
-// with its special cases and standard errors, the raw agreement line, the
-// kappa coefficients and the model report.
+// with its special cases and standard errors, the raw agreement, the kappa
+// coefficients and the choice of the model report, all into the pass's
+// results record. Nothing here prints.
 
 #include <cmath>
-#include <ostream>
 
 #include "driver/driver.h"
-#include "console/format.h"
-#include "driver/report.h"
 #include "kappa/kappa.h"
 #include "model/model.h"
+#include "tables/near.h"
 
 namespace zover {
 
@@ -62,10 +61,10 @@ int CopyFirstEstimate(Tables& tb) {
 // The proportion of the entered objects on which all raters agree. The count
 // is truncated after every addition, so fractional agreements typed in mode
 // 4 count only in whole objects (2.5 and 3.5 give 5).
-void PrintRawAgreement(const Tables& tb, std::ostream& out) {
+double RawAgreement(const Tables& tb) {
   double count = 0;
   for (int i = 0; i < tb.K; ++i) count = std::trunc(count + tb.successaux[i]);
-  Print(out, "\n\n Raw = %.4lf and n = %.0lf", {count / tb.Norg, tb.Norg});
+  return count / tb.Norg;
 }
 
 // t_indice[i][r]: the proportion of the objects that rater r put in class i.
@@ -77,35 +76,70 @@ void FillMarginalProportions(Tables& tb) {
   }
 }
 
-void PrintKappas(Tables& tb, std::ostream& out) {
-  coefficientKappa(tb, out);
+void Kappas(Tables& tb, PassResults& res) {
+  res.hubert = coefficientKappa(tb);
   if (tb.entrada == 4) return;  // no observed responses: no Fleiss' kappa, no H2
-  coefficientFleiss(tb, out);
-  if (tb.R > 2) coefficientH2(tb, out);
+  res.hasFleiss = true;
+  res.fleiss = coefficientFleiss(tb);
+  if (tb.R > 2) {
+    res.hasH2 = true;
+    res.h2 = coefficientH2(tb);
+  }
+}
+
+ModelMeasures Measures(const std::vector<double>& consistency, const std::vector<double>& agreement,
+                       const Grid<double>& pi, double overall) {
+  return {consistency, agreement, pi, overall};
 }
 
 }  // namespace
 
-void AnalysePass(Console& con, Tables& tb) {
-  std::ostream& out = con.out;
+Report SelectReport(const Tables& tb, double B, int zeroProbabilities) {
+  if (tb.R == tb.K && tb.K == 2) return Report::kTwoByTwo;
+  if (Near(B, 0)) return Report::kIndeterminate;
+  if (Near(B, -1)) return Report::kMinusInfinity;
+  if (Near(B, -2)) return Report::kInfiniteSolutions;
+  if (zeroProbabilities > 0) return Report::kZeroProbability;
+  return Report::kRegular;
+}
+
+PassResults Analyse(Tables& tb) {
+  PassResults res;
   if (tb.R == tb.K && tb.K == 2) PrepareTwoByTwo(tb);
 
-  const double B = Fit(tb);
+  ModelResults& model = res.model;
+  model.B = Fit(tb);
+  model.t = tb.t;  // the class of the first fit, whatever a refit picks
   if (tb.KR == 2) {
     parametros(tb, 1);
     CopyThreeClassMeasures(tb);
   }
   parametros(tb, tb.KR);
   const int zeroProbabilities = CopyFirstEstimate(tb);
+  const double beforeRefit = tb.N;
   desviaciones(tb, tb.KR);
+  model.increment = (tb.KR == 2 ? 0.5 : 0.0) + (tb.N != beforeRefit ? 0.5 : 0.0);
+  model.pseudoObjects = tb.N - tb.Norg;
   if (tb.KR == 2) tb.K = 2;
 
-  Print(out, "\n\n");
-  Print(out, "\n");
-  PrintRawAgreement(tb, out);
+  model.first = Measures(tb.consistency, tb.agreement, tb.pi, tb.overall);
+  model.latest = Measures(tb.consist, tb.acuerd, tb.prop, tb.acglobal);
+  model.var_cons = tb.var_cons;
+  model.var_alp = tb.var_alp;
+  model.var_suc = tb.var_suc;
+  model.agreementesp = tb.agreementesp;
+  model.piesp = tb.piesp;
+  model.overallesp = tb.overallesp;
+
+  res.entrada = tb.entrada;
+  res.K = tb.K;
+  res.R = tb.R;
+  res.n = tb.Norg;
+  res.raw = RawAgreement(tb);
   FillMarginalProportions(tb);
-  PrintKappas(tb, out);
-  PrintReport(tb, SelectReport(tb, B, zeroProbabilities), out);
+  Kappas(tb, res);
+  model.report = SelectReport(tb, model.B, zeroProbabilities);
+  return res;
 }
 
 }  // namespace zover

@@ -9,6 +9,7 @@
 #include "driver/driver.h"
 #include "console/format.h"
 #include "input/input.h"
+#include "output/report.h"
 
 namespace zover {
 
@@ -91,6 +92,13 @@ int EndOfDialogue(Console& con) {
 }
 
 }  // namespace
+
+void AnalysePass(Console& con, Tables& tb) {
+  const PassResults results = Analyse(tb);
+  Print(con.out, "\n\n");
+  Print(con.out, "\n");
+  PrintAnalysis(results, con.out);
+}
 
 namespace {
 

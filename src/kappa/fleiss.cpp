@@ -9,10 +9,8 @@
 //   Var = sum_s w_s u_s^2 / ((1 - P_e)^4 n^2).
 
 #include <cmath>
-#include <ostream>
 #include <vector>
 
-#include "console/format.h"
 #include "kappa/kappa.h"
 
 namespace zover {
@@ -100,7 +98,7 @@ double InfluenceSum(const Tables& tb, double pe, double meanAgreement) {
 
 }  // namespace
 
-void coefficientFleiss(Tables& tb, std::ostream& out) {
+KappaEstimate coefficientFleiss(Tables& tb) {
   tb.N = tb.Norg;
   const double n = tb.N;
   const int R = tb.R;
@@ -118,11 +116,14 @@ void coefficientFleiss(Tables& tb, std::ostream& out) {
     squaredTotals += total * total;
   }
   const double pe = squaredTotals / (static_cast<double>(R * R) * (n * n));
-  const double kappa = 1 - (R * n * R - tb.sumaA) / (R * n * (R - 1) * (1 - pe));
+  KappaEstimate kappa;
+  kappa.estimate = 1 - (R * n * R - tb.sumaA) / (R * n * (R - 1) * (1 - pe));
 
   const double meanAgreement = tb.sumaA / (R * n * (R - 1)) - 1.0 / (R - 1);
   const double variance = InfluenceSum(tb, pe, meanAgreement) / (std::pow(1 - pe, 4) * n * n);
-  Print(out, "\n\n Fleiss' kappa = %.4lf %c %.4lf", {kappa, kPlusMinus, std::sqrt(variance)});
+  kappa.se = std::sqrt(variance);
+  kappa.hasSe = true;
+  return kappa;
 }
 
 }  // namespace zover

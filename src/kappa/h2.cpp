@@ -4,14 +4,11 @@
 //   S  = sum_i sum_{j<k} t_ij t_ik
 //   H2 = 1 - (R R - sumaA / n) / (R (R - 1) - 2 S)
 
-#include <ostream>
-
-#include "console/format.h"
 #include "kappa/kappa.h"
 
 namespace zover {
 
-void coefficientH2(Tables& tb, std::ostream& out) {
+double coefficientH2(Tables& tb) {
   tb.N = tb.Norg;
   const double n = tb.N;
   const int R = tb.R;
@@ -21,8 +18,7 @@ void coefficientH2(Tables& tb, std::ostream& out) {
       for (int k = j + 1; k <= R - 1; ++k) s += tb.t_indice[i][j] * tb.t_indice[i][k];
     }
   }
-  const double h2 = 1 - (R * R - tb.sumaA / n) / (R * (R - 1) - 2 * s);
-  Print(out, "\n\n Hubert's kappa (pairwise or H2) = %.4lf", {h2});
+  return 1 - (R * R - tb.sumaA / n) / (R * (R - 1) - 2 * s);
 }
 
 }  // namespace zover

@@ -9,9 +9,7 @@
 // agreements s_i, every other observed tuple through its frequency.
 
 #include <cmath>
-#include <ostream>
 
-#include "console/format.h"
 #include "kappa/kappa.h"
 
 namespace zover {
@@ -90,22 +88,16 @@ double StandardError(Tables& tb, double kappa, double pe) {
 
 }  // namespace
 
-void coefficientKappa(Tables& tb, std::ostream& out) {
+KappaEstimate coefficientKappa(Tables& tb) {
   const double po = ObservedAgreement(tb);
   const double pe = ChanceAgreement(tb);
-  const double kappa = (po - pe) / (1 - pe);
-  const bool cohen = tb.R == 2;
-  if (tb.entrada == 4) {
-    // Agreements and disagreements alone carry no tuple frequencies.
-    Print(out, cohen ? "\n\n Hubert's (Cohen's) kappa = %.4lf" : "\n\n Hubert's kappa (DeMoivre or HR) = %.4lf",
-          {kappa});
-    return;
-  }
-  const double se = StandardError(tb, kappa, pe);
-  Print(out,
-        cohen ? "\n\n Hubert's (Cohen's) kappa = %.4lf %c %.4lf"
-              : "\n\n Hubert's kappa (DeMoivre or HR) = %.4lf %c %.4lf",
-        {kappa, kPlusMinus, se});
+  KappaEstimate kappa;
+  kappa.estimate = (po - pe) / (1 - pe);
+  // Agreements and disagreements alone carry no tuple frequencies.
+  if (tb.entrada == 4) return kappa;
+  kappa.se = StandardError(tb, kappa.estimate, pe);
+  kappa.hasSe = true;
+  return kappa;
 }
 
 }  // namespace zover

@@ -2,13 +2,12 @@
 // model. Each variant is printed text by text in the order it appears on the
 // screen; the layouts of the tables are the TableTexts constants below.
 
-#include "driver/report.h"
+#include "output/report.h"
 
 #include <cmath>
 #include <ostream>
 
 #include "console/format.h"
-#include "tables/near.h"
 
 namespace zover {
 
@@ -38,20 +37,6 @@ struct TableTexts {
   const char* zeroProbability;  // shown instead of a probability of exactly 0, if any
   const char* overall;
 };
-
-// The measures a table shows: the report copies or the latest fit's.
-struct Measures {
-  const std::vector<double>& consistency;
-  const std::vector<double>& agreement;
-  const Grid<double>& pi;
-  double overall;
-};
-
-Measures ReportCopies(const Tables& tb) {
-  return {tb.consistency, tb.agreement, tb.pi, tb.overall};
-}
-
-Measures LatestFit(const Tables& tb) { return {tb.consist, tb.acuerd, tb.prop, tb.acglobal}; }
 
 // First estimate, without standard errors.
 const TableTexts kIndeterminateFirst = {
@@ -120,16 +105,16 @@ const TableTexts kRegular = {
     "\n Overall degree of agreement: Zover = %.4lf %c %.4lf",
 };
 
-void PrintTableHead(const Tables& tb, const TableTexts& texts, std::ostream& out) {
+void PrintTableHead(const PassResults& res, const TableTexts& texts, std::ostream& out) {
   Print(out, texts.heading);
   Print(out, texts.subheading);
   Print(out, texts.classHeading);
-  for (int r = 1; r <= tb.R; ++r) Print(out, texts.raterHeading, {r});
+  for (int r = 1; r <= res.R; ++r) Print(out, texts.raterHeading, {r});
 }
 
-void PrintProbabilities(const Tables& tb, const TableTexts& texts, const Grid<double>& pi, int i,
+void PrintProbabilities(const PassResults& res, const TableTexts& texts, const Grid<double>& pi, int i,
                         std::ostream& out) {
-  for (int r = 0; r < tb.R; ++r) {
+  for (int r = 0; r < res.R; ++r) {
     if (texts.zeroProbability != nullptr && pi[i][r] == 0.0) {
       Print(out, texts.zeroProbability);
     } else {
@@ -139,36 +124,38 @@ void PrintProbabilities(const Tables& tb, const TableTexts& texts, const Grid<do
 }
 
 // A table of the first estimate: measures without standard errors.
-void PrintFirstEstimateTable(const Tables& tb, const TableTexts& texts, std::ostream& out) {
-  const Measures m = ReportCopies(tb);
-  PrintTableHead(tb, texts, out);
-  for (int i = 0; i < tb.K; ++i) {
+void PrintFirstEstimateTable(const PassResults& res, const TableTexts& texts, std::ostream& out) {
+  const ModelMeasures& m = res.model.first;
+  PrintTableHead(res, texts, out);
+  for (int i = 0; i < res.K; ++i) {
     Print(out, texts.rowLabel, {i + 1});
     Print(out, texts.consistency.For(m.consistency[i]), {m.consistency[i]});
     Print(out, texts.agreement.For(m.agreement[i]), {m.agreement[i]});
-    PrintProbabilities(tb, texts, m.pi, i, out);
+    PrintProbabilities(res, texts, m.pi, i, out);
   }
   Print(out, kSeparator);
   Print(out, texts.overall, {m.overall});
 }
 
 // A table of measures with the square roots of their variances.
-void PrintTableWithErrors(const Tables& tb, const TableTexts& texts, const Measures& m,
+void PrintTableWithErrors(const PassResults& res, const TableTexts& texts, const ModelMeasures& m,
                           std::ostream& out) {
-  PrintTableHead(tb, texts, out);
-  for (int i = 0; i < tb.K; ++i) {
+  const ModelResults& model = res.model;
+  PrintTableHead(res, texts, out);
+  for (int i = 0; i < res.K; ++i) {
     Print(out, texts.rowLabel, {i + 1});
     Print(out, texts.consistency.For(m.consistency[i]),
-          {m.consistency[i], kPlusMinus, std::sqrt(tb.var_cons[i])});
+          {m.consistency[i], kPlusMinus, std::sqrt(model.var_cons[i])});
     Print(out, texts.agreement.For(m.agreement[i]),
-          {m.agreement[i], kPlusMinus, std::sqrt(tb.var_alp[i])});
-    PrintProbabilities(tb, texts, m.pi, i, out);
+          {m.agreement[i], kPlusMinus, std::sqrt(model.var_alp[i])});
+    PrintProbabilities(res, texts, m.pi, i, out);
   }
   Print(out, kSeparator);
-  Print(out, texts.overall, {m.overall, kPlusMinus, std::sqrt(tb.var_suc)});
+  Print(out, texts.overall, {m.overall, kPlusMinus, std::sqrt(model.var_suc)});
 }
 
-void PrintTwoByTwo(const Tables& tb, std::ostream& out) {
+void PrintTwoByTwo(const PassResults& res, std::ostream& out) {
+  const ModelResults& model = res.model;
   Print(out, "\n\nThe problem has infinite solutions since there are more unknown parameters than");
   Print(out, "\ndegrees of freedom. The results, which are shown below, are based on creating");
   Print(out, "\na third dummy category with 0 agreements and 0 disagreements, increasing all");
@@ -180,15 +167,15 @@ void PrintTwoByTwo(const Tables& tb, std::ostream& out) {
   // The three-class fit, the dummy class included.
   Print(out, "\n\n                    PROBABILITY OF RESPONSE i BY CHANCE");
   Print(out, "\n CLASS    AGREEMENT  ");
-  for (int r = 1; r <= tb.R; ++r) Print(out, "  RATER %d   ", {r});
+  for (int r = 1; r <= res.R; ++r) Print(out, "  RATER %d   ", {r});
   const SignedCell agreement{"   %.4lf  ", "  %.4lf  "};
   for (int i = 0; i < 3; ++i) {
     Print(out, "\n   %d   ", {i + 1});
-    Print(out, agreement.For(tb.agreementesp[i]), {tb.agreementesp[i]});
-    for (int r = 0; r < tb.R; ++r) Print(out, "     %.4lf  ", {tb.piesp[i][r]});
+    Print(out, agreement.For(model.agreementesp[i]), {model.agreementesp[i]});
+    for (int r = 0; r < res.R; ++r) Print(out, "     %.4lf  ", {model.piesp[i][r]});
   }
   Print(out, kSeparator);
-  Print(out, "\n Overall degree of agreement: Zover =  %.4lf", {tb.overallesp});
+  Print(out, "\n Overall degree of agreement: Zover =  %.4lf", {model.overallesp});
 
   // The measures of the two entered classes.
   Print(out, "\n\nFinal agreement measures in the original case of R=K=2.\n");
@@ -197,111 +184,104 @@ void PrintTwoByTwo(const Tables& tb, std::ostream& out) {
   Print(out, "\n\t\tagreement");
   Print(out, "\n CLASS         CONSISTENCY         AGREEMENT   ");
   const SignedCell withError{"   %.4lf %c %.4lf ", "  %.4lf %c %.4lf "};
-  for (int i = 0; i < tb.K; ++i) {
+  const ModelMeasures& m = model.first;
+  for (int i = 0; i < res.K; ++i) {
     Print(out, "\n   %d   ", {i + 1});
-    Print(out, withError.For(tb.consistency[i]),
-          {tb.consistency[i], kPlusMinus, std::sqrt(tb.var_cons[i])});
-    Print(out, withError.For(tb.agreement[i]),
-          {tb.agreement[i], kPlusMinus, std::sqrt(tb.var_alp[i])});
+    Print(out, withError.For(m.consistency[i]),
+          {m.consistency[i], kPlusMinus, std::sqrt(model.var_cons[i])});
+    Print(out, withError.For(m.agreement[i]),
+          {m.agreement[i], kPlusMinus, std::sqrt(model.var_alp[i])});
   }
   Print(out, kSeparator);
   Print(out, "\n Overall degree of agreement: Zover =  %.4lf %c %.4lf",
-        {tb.overall, kPlusMinus, std::sqrt(tb.var_suc)});
+        {m.overall, kPlusMinus, std::sqrt(model.var_suc)});
 }
 
-void PrintIndeterminate(const Tables& tb, std::ostream& out) {
-  PrintFirstEstimateTable(tb, kIndeterminateFirst, out);
+void PrintIndeterminate(const PassResults& res, std::ostream& out) {
+  PrintFirstEstimateTable(res, kIndeterminateFirst, out);
   Print(out, "\n\nThe SE values cannot be estimated since estimated probabilities pi");
   Print(out, "\nare indeterminate. The results, which are shown below, are more");
   Print(out, "\nappropiate and have been obtained by increasing all of the agreements/");
   Print(out, "\ndisagreements by 0.5.");
-  PrintTableWithErrors(tb, kIncreasedData, LatestFit(tb), out);
+  PrintTableWithErrors(res, kIncreasedData, res.model.latest, out);
 }
 
 // The first table marks class t, whose agreement tends to minus infinity: it
 // has no measures, and all its chance probabilities go to that class.
-void PrintMinusInfinityFirst(const Tables& tb, std::ostream& out) {
+void PrintMinusInfinityFirst(const PassResults& res, std::ostream& out) {
+  const ModelMeasures& m = res.model.first;
   Print(out, "\n\n\tDegree of\tModel parameters");
   Print(out, "\n        agreement               PROBABILITY OF RESPONSE i BY CHANCE");
   Print(out, "\n CLASS CONSISTENCY   AGREEMENT   ");
-  for (int r = 1; r <= tb.R; ++r) Print(out, "  RATER %d  ", {r});
-  for (int i = 0; i < tb.K; ++i) {
+  for (int r = 1; r <= res.R; ++r) Print(out, "  RATER %d  ", {r});
+  for (int i = 0; i < res.K; ++i) {
     Print(out, "\n   %d ", {i + 1});
-    const bool marked = i == tb.t;
+    const bool marked = i == res.model.t;
     if (marked) {
       Print(out, "  -Infinity  ");
       Print(out, "   -Infinity  ");
     } else {
-      Print(out, tb.consistency[i] < 0 ? "  %.4lf    " : "   %.4lf    ", {tb.consistency[i]});
-      Print(out, tb.agreement[i] < 0 ? "   %.4lf    " : "    %.4lf    ", {tb.agreement[i]});
+      Print(out, m.consistency[i] < 0 ? "  %.4lf    " : "   %.4lf    ", {m.consistency[i]});
+      Print(out, m.agreement[i] < 0 ? "   %.4lf    " : "    %.4lf    ", {m.agreement[i]});
     }
-    for (int r = 0; r < tb.R; ++r) Print(out, marked ? "    1.0    " : "    0.0    ");
+    for (int r = 0; r < res.R; ++r) Print(out, marked ? "    1.0    " : "    0.0    ");
   }
   Print(out, kSeparator);
   Print(out, "\n Overall degree of agreement: Zover = -Infinity  ");
 }
 
-void PrintMinusInfinity(const Tables& tb, std::ostream& out) {
-  PrintMinusInfinityFirst(tb, out);
+void PrintMinusInfinity(const PassResults& res, std::ostream& out) {
+  PrintMinusInfinityFirst(res, out);
   Print(out, "\n\nThe SE values cannot be estimated since some of estimated probabilities pi");
   Print(out, "\nare 0. In addition the overall agreement measure is not appropiate because");
   Print(out, "\nthe presence of agreement is equal to %cinfinity. The results, which are", {kMinus});
   Print(out, "\nshown below, are more appropriate and have been obtained by increasing all");
   Print(out, "\nof the agreements/disagreements by 0.5.");
-  PrintTableWithErrors(tb, kMinusInfinityIncreasedData, LatestFit(tb), out);
+  PrintTableWithErrors(res, kMinusInfinityIncreasedData, res.model.latest, out);
 }
 
-void PrintInfiniteSolutions(Tables& tb, std::ostream& out) {
+// The report tables are overwritten by the refit's measures before they are
+// printed: the table shows the latest fit.
+void PrintInfiniteSolutions(const PassResults& res, std::ostream& out) {
   Print(out, "\n\nThe problem has infinite solutions. The results, which are shown below,");
   Print(out, "\nhave been obtained by increasing all of the agreements/disagreements by 0.5.");
-  OverwriteReportTables(tb);
-  PrintTableWithErrors(tb, kIncreasedData, ReportCopies(tb), out);
+  PrintTableWithErrors(res, kIncreasedData, res.model.latest, out);
 }
 
-void PrintZeroProbability(Tables& tb, std::ostream& out) {
-  PrintFirstEstimateTable(tb, kZeroProbabilityFirst, out);
+// The first estimate, then the regular report of the refit.
+void PrintZeroProbability(const PassResults& res, std::ostream& out) {
+  PrintFirstEstimateTable(res, kZeroProbabilityFirst, out);
   Print(out, "\n\nThe SE values cannot be estimated since some of estimated probabilities pi are");
   Print(out, "\n0. The results, which are shown below, have been obtained by increasing all of");
   Print(out, "\nthe agreements/disagreements by 0.5.");
-  OverwriteReportTables(tb);
-}
-
-void PrintRegular(const Tables& tb, std::ostream& out) {
-  PrintTableWithErrors(tb, kRegular, ReportCopies(tb), out);
+  PrintTableWithErrors(res, kRegular, res.model.latest, out);
 }
 
 }  // namespace
 
-Report SelectReport(const Tables& tb, double B, int zeroProbabilities) {
-  if (tb.R == tb.K && tb.K == 2) return Report::kTwoByTwo;
-  if (Near(B, 0)) return Report::kIndeterminate;
-  if (Near(B, -1)) return Report::kMinusInfinity;
-  if (Near(B, -2)) return Report::kInfiniteSolutions;
-  if (zeroProbabilities > 0) return Report::kZeroProbability;
-  return Report::kRegular;
+void PrintKappaLines(const PassResults& res, std::ostream& out) {
+  Print(out, "\n\n Raw = %.4lf and n = %.0lf", {res.raw, res.n});
+  const char* hubert = res.R == 2 ? "\n\n Hubert's (Cohen's) kappa = %.4lf" : "\n\n Hubert's kappa (DeMoivre or HR) = %.4lf";
+  Print(out, hubert, {res.hubert.estimate});
+  if (res.hubert.hasSe) Print(out, " %c %.4lf", {kPlusMinus, res.hubert.se});
+  if (res.hasFleiss) Print(out, "\n\n Fleiss' kappa = %.4lf %c %.4lf", {res.fleiss.estimate, kPlusMinus, res.fleiss.se});
+  if (res.hasH2) Print(out, "\n\n Hubert's kappa (pairwise or H2) = %.4lf", {res.h2});
 }
 
-void OverwriteReportTables(Tables& tb) {
-  for (int i = 0; i < tb.K; ++i) {
-    tb.agreement[i] = tb.acuerd[i];
-    tb.consistency[i] = tb.consist[i];
-    tb.overall = tb.acglobal;
-    for (int r = 0; r < tb.R; ++r) tb.pi[i][r] = tb.prop[i][r];
+void PrintReport(const PassResults& res, std::ostream& out) {
+  switch (res.model.report) {
+    case Report::kTwoByTwo: PrintTwoByTwo(res, out); break;
+    case Report::kIndeterminate: PrintIndeterminate(res, out); break;
+    case Report::kMinusInfinity: PrintMinusInfinity(res, out); break;
+    case Report::kInfiniteSolutions: PrintInfiniteSolutions(res, out); break;
+    case Report::kZeroProbability: PrintZeroProbability(res, out); break;
+    case Report::kRegular: PrintTableWithErrors(res, kRegular, res.model.first, out); break;
   }
 }
 
-void PrintReport(Tables& tb, Report report, std::ostream& out) {
-  switch (report) {
-    case Report::kTwoByTwo: PrintTwoByTwo(tb, out); break;
-    case Report::kIndeterminate: PrintIndeterminate(tb, out); break;
-    case Report::kMinusInfinity: PrintMinusInfinity(tb, out); break;
-    case Report::kInfiniteSolutions: PrintInfiniteSolutions(tb, out); break;
-    case Report::kZeroProbability:
-      PrintZeroProbability(tb, out);
-      PrintRegular(tb, out);
-      break;
-    case Report::kRegular: PrintRegular(tb, out); break;
-  }
+void PrintAnalysis(const PassResults& res, std::ostream& out) {
+  PrintKappaLines(res, out);
+  PrintReport(res, out);
 }
 
 }  // namespace zover
