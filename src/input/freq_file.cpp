@@ -67,18 +67,20 @@ class TupleRows {
 ReadOutcome ArchivoExtra(Console& con, Tables& tb) {
   const std::unique_ptr<DataSource> file = con.openFile(kFreqFileName);
   if (!file) return Refuse("\nERROR opening file. \n\n");
-  return ArchivoExtraFrom(*file, tb);
+  return ArchivoExtraFrom(*file, tb, kFreqFileName);
 }
 
 // Every data row holds R class numbers (1 .. 1000) and a frequency
 // (0 .. 10^9); R + 1 is the field count of the first data row. Faults are
 // reported as the mode-1 reader does, with the repeated-tuple check after the
 // fields of a row. Rows of frequency 0 stay in `data` (and raise K); they
-// only add no objects.
-ReadOutcome ArchivoExtraFrom(DataSource& file, Tables& tb, const std::string& name) {
+// only add no objects. With layout.header the first line names the raters
+// (and the frequency column) and sets the field count of every line.
+ReadOutcome ArchivoExtraFrom(DataSource& file, Tables& tb, const std::string& name, const FileLayout& layout) {
   tb.maxclase = 0;
   DataLineReader reader(file);
   int raters = 0;
+  bool named = false;  // the header line has been read
   std::vector<long long> lineOfRow;
   std::unique_ptr<TupleRows> seen;
   std::uint64_t total = 0;  // stops growing once it is past kMaxObjects
@@ -92,7 +94,7 @@ ReadOutcome ArchivoExtraFrom(DataSource& file, Tables& tb, const std::string& na
     const auto& fields = reader.fields();
     const long long line = reader.lineNumber();
     const std::size_t count = fields.size();
-    if (lineOfRow.empty()) {
+    if (lineOfRow.empty() && !named) {
       if (count < kMinFields) {
         return Refuse(Format("\nERROR in file \"%s\": at least 2 raters (columns before the frequency) are needed.\n", {name}));
       }
@@ -102,6 +104,11 @@ ReadOutcome ArchivoExtraFrom(DataSource& file, Tables& tb, const std::string& na
       raters = static_cast<int>(count) - 1;
       tb.data = Grid<int>(0, count);
       seen = std::make_unique<TupleRows>(tb.data, raters);
+      if (layout.header) {
+        tb.raterNames.assign(fields.begin(), fields.begin() + raters);
+        named = true;
+        continue;
+      }
     } else if (count != static_cast<std::size_t>(raters) + 1) {
       return Refuse(Format("\nERROR in file \"%s\", line %d: %d fields where the first line has %d.\n",
                            {name, line, static_cast<long long>(count), raters + 1}));

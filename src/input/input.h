@@ -23,18 +23,27 @@ struct ReadOutcome {
 inline const std::string kRawFileName = "Zover_data.txt";
 inline const std::string kFreqFileName = "Zover_data_freq.txt";
 
+// How the lines of a data file are laid out beyond the ratings (the batch
+// command's options; the dialogue's files have neither).
+struct FileLayout {
+  bool header = false;  // the first line names the raters (tb.raterNames)
+  bool id = false;      // the first field of every line labels the object (raw file)
+};
+
 // --- Mode 1: raw responses file "Zover_data.txt" ---------------------------
 // Reads one object per line and one class per rater into `data`, and sets
 // maxclase, nraters, K, R, Norg and N. ArchivoFrom reads an open file and
 // names it `name` in its messages.
 ReadOutcome Archivo(Console& con, Tables& tb);
-ReadOutcome ArchivoFrom(DataSource& file, Tables& tb, const std::string& name = kRawFileName);
+ReadOutcome ArchivoFrom(DataSource& file, Tables& tb, const std::string& name = kRawFileName,
+                        const FileLayout& layout = {});
 
 // --- Mode 2: frequencies file "Zover_data_freq.txt" ------------------------
 // Reads one response tuple and its frequency per line into `data`, and sets
 // contextra, nraters, maxclase, K, R, Norg and N.
 ReadOutcome ArchivoExtra(Console& con, Tables& tb);
-ReadOutcome ArchivoExtraFrom(DataSource& file, Tables& tb, const std::string& name = kFreqFileName);
+ReadOutcome ArchivoExtraFrom(DataSource& file, Tables& tb, const std::string& name = kFreqFileName,
+                             const FileLayout& layout = {});
 
 // --- Mode 3: frequencies typed at the keyboard -----------------------------
 // Asks the frequency of each of the K^R response tuples (indicexten order)
@@ -43,6 +52,15 @@ void DatosEx(Console& con, Tables& tb);
 
 // --- Mode 4: agreements and disagreements typed at the keyboard ------------
 void Matrix(Console& con, Tables& tb);
+
+// --- Model data from a file (batch command) --------------------------------
+// K, R, n, then per class its agreements and the disagreements of every
+// rater, checked as the keyboard model entry checks them: K and R whole from
+// 2 to 1000, n whole from 2 to 10^9, every count a number not below 0, as
+// many numbers as K and R need, and disagreements that add up to
+// R * (n - the agreements) within 1e-12. Sizes the working tables and fills
+// K, R, N, Norg, success(aux), fail(aux) and Fvect.
+ReadOutcome ReadModelFile(DataSource& file, Tables& tb, const std::string& name);
 
 // --- Response tuples ---------------------------------------------------------
 // Every one of the K^R response tuples in increasing tuple number: row t

@@ -22,7 +22,7 @@ ReadOutcome Refuse(std::string message) { return {false, std::move(message)}; }
 ReadOutcome Archivo(Console& con, Tables& tb) {
   const std::unique_ptr<DataSource> file = con.openFile(kRawFileName);
   if (!file) return Refuse("\nERROR opening file. \n\n");
-  return ArchivoFrom(*file, tb);
+  return ArchivoFrom(*file, tb, kRawFileName);
 }
 
 // R is the field count of the first data line and n the number of data
@@ -30,10 +30,17 @@ ReadOutcome Archivo(Console& con, Tables& tb) {
 // read (a class below it that nobody used is an empty class). The first
 // fault in file order is reported, within a line the field count before the
 // fields, left to right; the whole-file checks come last.
-ReadOutcome ArchivoFrom(DataSource& file, Tables& tb, const std::string& name) {
+//
+// With layout.header the first line names the raters (its field count is
+// the one every line must have); with layout.id the first field of every
+// line labels the object and is skipped. Field numbers in the messages count
+// every field of the line.
+ReadOutcome ArchivoFrom(DataSource& file, Tables& tb, const std::string& name, const FileLayout& layout) {
   tb.maxclase = 0;
   DataLineReader reader(file);
+  const std::size_t skipped = layout.id ? 1 : 0;
   int raters = 0;
+  std::size_t fieldsPerLine = 0;  // every line's field count, once known
   std::size_t objects = 0;
   while (true) {
     const LineStatus status = reader.Next();
@@ -42,28 +49,36 @@ ReadOutcome ArchivoFrom(DataSource& file, Tables& tb, const std::string& name) {
     const auto& fields = reader.fields();
     const long long line = reader.lineNumber();
     const std::size_t count = fields.size();
-    if (objects == 0) {
-      if (count < kMinRaters) {
+    if (fieldsPerLine == 0) {
+      const std::size_t columns = count > skipped ? count - skipped : 0;
+      if (columns < kMinRaters) {
         return Refuse(Format("\nERROR in file \"%s\": at least 2 raters (columns) are needed.\n", {name}));
       }
-      if (count > kMaxRaters) {
+      if (columns > kMaxRaters) {
         return Refuse(Format("\nERROR in file \"%s\": at most 1000 raters (columns) can be analysed.\n", {name}));
       }
-      raters = static_cast<int>(count);
+      fieldsPerLine = count;
+      raters = static_cast<int>(columns);
       tb.data = Grid<int>(0, static_cast<std::size_t>(raters));
-    } else if (count != static_cast<std::size_t>(raters)) {
+      if (layout.header) {
+        tb.raterNames.assign(fields.begin() + static_cast<long>(skipped), fields.end());
+        continue;
+      }
+    } else if (count != fieldsPerLine) {
       return Refuse(Format("\nERROR in file \"%s\", line %d: %d fields where the first line has %d.\n",
-                           {name, line, static_cast<long long>(count), raters}));
+                           {name, line, static_cast<long long>(count), static_cast<long long>(fieldsPerLine)}));
     }
     int* row = tb.data.AddRow();
     for (int r = 0; r < raters; ++r) {
-      if (fields[r].empty()) {
-        return Refuse(Format("\nERROR in file \"%s\", line %d, field %d: the field is empty.\n", {name, line, r + 1}));
+      const std::string_view field = fields[skipped + r];
+      const int number = static_cast<int>(skipped) + r + 1;
+      if (field.empty()) {
+        return Refuse(Format("\nERROR in file \"%s\", line %d, field %d: the field is empty.\n", {name, line, number}));
       }
-      const auto value = WholeField(fields[r], kMaxClass);
+      const auto value = WholeField(field, kMaxClass);
       if (!value || *value < 1) {
         return Refuse(Format("\nERROR in file \"%s\", line %d, field %d: not a class number from 1 to 1000.\n",
-                             {name, line, r + 1}));
+                             {name, line, number}));
       }
       row[r] = static_cast<int>(*value);
       if (row[r] > tb.maxclase) tb.maxclase = row[r];

@@ -10,6 +10,7 @@
 // of two raters and two classes is estimated with a dummy third class.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "tables/grid.h"
@@ -42,6 +43,7 @@ struct Tables {
   int entrada = 0;      // data-entry mode: 1 raw file, 2 frequencies file,
                         // 3 keyboard frequencies, 4 keyboard model data
   int KR = 1;           // 2 when R = K = 2 (dummy third class), else 1
+  std::vector<std::string> raterNames;  // from a header line of a data file, if any
 
   // --- Observed data -------------------------------------------------------
   // mode 1: data[object][rater] = class 1..K;
