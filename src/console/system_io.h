@@ -22,6 +22,12 @@ std::unique_ptr<DataSource> OpenDataFile(const std::string& path, std::string* w
 // The data of an already open descriptor (standard input for the file "-").
 std::unique_ptr<DataSource> DescriptorSource(int fd);
 
+// Creates or replaces `path` with `content` as a whole: the content goes to
+// a new file beside it, which then takes the name, so that a reader never
+// sees half a result and a failure leaves an existing file as it was. False
+// with the reason when it cannot.
+bool ReplaceFile(const std::string& path, const std::string& content, std::string* why);
+
 // An output stream buffer over a file descriptor. A failed write is kept:
 // failed() turns true, error() holds errno, and every later write fails too,
 // so the stream that uses it goes bad at once.

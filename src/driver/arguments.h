@@ -1,21 +1,44 @@
 #pragma once
-// The command line. The program is used without arguments; like every
-// command-line tool it also answers --help and --version.
+// The command line. Without arguments the program is the interactive
+// dialogue; with a file it analyses that file at once (the batch command);
+// like every command-line tool it also answers --help and --version.
 
 #include <iosfwd>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace zover {
 
-constexpr int kExitUsage = 2;  // an argument the program does not know
+constexpr int kExitUsage = 2;  // the command line is not understood
 
-// Handles the arguments that follow the program name. Returns the exit
-// status when they ask for something other than the interactive program
-// (--help, --version, or an unknown argument, reported on `err`); nothing
-// when there are none and the program should run.
-std::optional<int> HandleArguments(const std::vector<std::string>& args, std::ostream& out,
-                                   std::ostream& err);
+// What FILE holds.
+enum class Layout {
+  kRaw,          // one line per object, one class per rater
+  kFrequencies,  // one line per response tuple: the classes, then the frequency
+  kModel,        // K, R, n, then per class its agreements and disagreements
+};
+
+enum class OutputFormat { kText, kJson, kCsv };
+
+struct BatchOptions {
+  std::string file;  // "-": standard input
+  Layout layout = Layout::kRaw;
+  bool header = false;   // the first line names the raters
+  bool id = false;       // the first field of every line labels the object
+  bool missing = false;  // an empty field, NA or . is a missing rating
+  OutputFormat format = OutputFormat::kText;
+  std::string output;    // "" : standard output
+};
+
+// What the command line asks for. kAnswered: --help, --version or a usage
+// error, already answered on `out` or `err`, with its exit status.
+struct Command {
+  enum Kind { kDialogue, kBatch, kAnswered };
+  Kind kind = kDialogue;
+  int status = 0;
+  BatchOptions batch;
+};
+
+Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace zover

@@ -1,6 +1,6 @@
-// The console program: binds the dialogue to the real standard input and
-// output, the working folder and the clock, and turns what cannot be done
-// into an exit status and a message on standard error.
+// The console program: binds the dialogue and the batch command to the real
+// standard input and output, the file system and the clock, and turns what
+// cannot be done into an exit status and a message on standard error.
 
 #include <unistd.h>
 
@@ -17,12 +17,12 @@
 #include "console/system_io.h"
 #include "console/terminal.h"
 #include "driver/arguments.h"
+#include "driver/batch.h"
 #include "driver/driver.h"
 
 namespace {
 
-int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& out) {
-  if (const auto status = zover::HandleArguments(args, out, std::cerr)) return *status;
+int Dialogue(std::istream& in, std::ostream& out) {
   // Asked once: whether a person types the answers.
   const bool interactive = zover::IsTerminal(STDIN_FILENO);
   zover::Console con{
@@ -34,6 +34,28 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
       interactive,
   };
   return zover::RunZover(con);
+}
+
+int Batch(const zover::BatchOptions& options, std::ostream& out) {
+  zover::BatchSystem system{
+      out,
+      std::cerr,
+      [](const std::string& path, std::string* why) {
+        return path == "-" ? zover::DescriptorSource(STDIN_FILENO) : zover::OpenDataFile(path, why);
+      },
+      zover::ReplaceFile,
+  };
+  return zover::RunBatch(options, system);
+}
+
+int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& out) {
+  const zover::Command command = zover::ParseArguments(args, out, std::cerr);
+  switch (command.kind) {
+    case zover::Command::kDialogue: return Dialogue(in, out);
+    case zover::Command::kBatch: return Batch(command.batch, out);
+    case zover::Command::kAnswered: break;
+  }
+  return command.status;
 }
 
 }  // namespace

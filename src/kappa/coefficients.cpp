@@ -148,9 +148,7 @@ struct MemberState {
 
 double TwoSidedP(double z) { return std::erfc(std::fabs(z) / std::sqrt(2.0)); }
 
-std::pair<double, double> ConfidenceInterval95(double estimate, double se) {
-  return {estimate - kNormal975 * se, estimate + kNormal975 * se};
-}
+
 
 AgreementCoefficients ComputeAgreementCoefficients(const std::vector<RatingPattern>& patterns, int K) {
   AgreementCoefficients result;

@@ -22,6 +22,8 @@
 #include <utility>
 #include <vector>
 
+#include "tables/results.h"
+
 namespace zover {
 
 // The objects that share one rating pattern: how many there are, and for each
@@ -81,14 +83,8 @@ struct FleissNullTests {
   std::vector<NullTest> perClass; // [class], K entries (Fleiss 1971)
 };
 
-// 1.959963984540054: the two-sided 95 % point of the standard normal.
-constexpr double kNormal975 = 1.959963984540054;
-
 // The two-sided p-value 2 (1 - Phi(|z|)) = erfc(|z| / sqrt 2) of a finite z.
 double TwoSidedP(double z);
-
-// The 95 % confidence interval estimate -/+ kNormal975 se, as (lower, upper).
-std::pair<double, double> ConfidenceInterval95(double estimate, double se);
 
 // Percent agreement, Brennan-Prediger, Gwet's AC1, Fleiss' kappa in Gwet's
 // general form and Krippendorff's alpha (nominal) of the objects in

@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "console/format.h"
+#include "output/batch_output.h"
 
 namespace zover {
 
@@ -282,6 +283,11 @@ void PrintReport(const PassResults& res, std::ostream& out) {
 void PrintAnalysis(const PassResults& res, std::ostream& out) {
   PrintKappaLines(res, out);
   PrintReport(res, out);
+}
+
+void PrintBatchText(const PassResults& res, std::ostream& out) {
+  PrintAnalysis(res, out);
+  out << "\n";
 }
 
 }  // namespace zover

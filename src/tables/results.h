@@ -7,11 +7,20 @@
 // Classes are 0 .. K-1 here (1 .. K in every output), raters 0 .. R-1.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tables/grid.h"
 
 namespace zover {
+
+// 1.959963984540054: the two-sided 95 % point of the standard normal.
+constexpr double kNormal975 = 1.959963984540054;
+
+// The 95 % confidence interval estimate -/+ kNormal975 se, as (lower, upper).
+inline std::pair<double, double> ConfidenceInterval95(double estimate, double se) {
+  return {estimate - kNormal975 * se, estimate + kNormal975 * se};
+}
 
 // Which model report a pass prints, chosen from the first fit.
 enum class Report {
@@ -59,7 +68,15 @@ struct ModelResults {
   double pseudoObjects = 0;
 };
 
+// Where the data came from (the batch command's outputs name it).
+struct InputDescription {
+  std::string file;                     // as given on the command line
+  std::string layout;                   // "raw", "frequencies" or "model"
+  std::vector<std::string> raterNames;  // from a header line; empty without one
+};
+
 struct PassResults {
+  InputDescription input;
   int entrada = 0;  // data-entry mode 1 to 4
   int K = 0;        // classes as entered
   int R = 0;

@@ -7,38 +7,62 @@
 namespace zover {
 namespace {
 
-TEST(HandleArgumentsTest, AnswersHelpVersionAndRefusesEverythingElse) {
+TEST(ParseArgumentsTest, DialogueBatchAnswersAndUsageErrors) {
   struct Case {
     std::vector<std::string> args;
-    int status;  // -1: run the interactive program
-    const char* out;
+    Command::Kind kind;
+    int status;
+    const char* out;  // prefix of what is printed on standard output
     const char* err;
   };
+  const auto batch = Command::kBatch, answered = Command::kAnswered;
   const Case cases[] = {
-      {{}, -1, "", ""},
-      {{"--version"}, 0, "zover 1.3\n", ""},
-      {{"--verbose"}, 2, "", "zover: unknown argument '--verbose'; run zover --help\n"},
-      {{"Zover_data.txt"}, 2, "", "zover: unknown argument 'Zover_data.txt'; run zover --help\n"},
-      {{"--help", "extra"}, 2, "", "zover: unknown argument 'extra'; run zover --help\n"},
-      {{"-h"}, 2, "", "zover: unknown argument '-h'; run zover --help\n"},
+      {{}, Command::kDialogue, 0, "", ""},
+      {{"ratings.csv"}, batch, 0, "", ""},
+      {{"--format", "json", "-f", "-"}, batch, 0, "", ""},
+      {{"--version"}, answered, 0, "zover 1.3\n", ""},
+      {{"--help", "extra"}, answered, 0, "Usage: zover ", ""},
+      {{"-h"}, answered, 0, "Usage: zover ", ""},
+      {{"--verbose", "f"}, answered, 2, "", "zover: The following argument was not expected: --verbose; run zover --help\n"},
+      {{"--header"}, answered, 2, "", "zover: FILE is required; run zover --help\n"},
+      {{"a", "b"}, answered, 2, "", "zover: The following argument was not expected: b; run zover --help\n"},
+      {{"--header", "-m", "f"}, answered, 2, "", "zover: --model excludes --header; run zover --help\n"},
+      {{"--id", "-f", "f"}, answered, 2, "", "zover: --frequencies excludes --id; run zover --help\n"},
+      {{"-f", "-m", "f"}, answered, 2, "", "zover: --frequencies excludes --model; run zover --help\n"},
+      {{"--format", "yaml", "f"}, answered, 2, "", "zover: --format: yaml not in {text,json,csv}; run zover --help\n"},
+      {{"f", "-o"}, answered, 2, "", "zover: --output: 1 required TEXT missing; run zover --help\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.empty() ? "(none)" : c.args.front());
     std::ostringstream out, err;
-    const std::optional<int> status = HandleArguments(c.args, out, err);
-    EXPECT_EQ(status.value_or(-1), c.status);
-    EXPECT_EQ(out.str(), c.out);
+    const Command command = ParseArguments(c.args, out, err);
+    EXPECT_EQ(command.kind, c.kind);
+    EXPECT_EQ(command.status, c.status);
+    EXPECT_EQ(out.str().substr(0, std::string(c.out).size()), c.out);
     EXPECT_EQ(err.str(), c.err);
   }
+  std::ostringstream out, err;
+  const Command json = ParseArguments({"--format", "json", "-o", "r.json", "-f", "--header", "counts.txt"}, out, err);
+  EXPECT_EQ(json.batch.file, "counts.txt");
+  EXPECT_EQ(json.batch.layout, Layout::kFrequencies);
+  EXPECT_EQ(json.batch.format, OutputFormat::kJson);
+  EXPECT_EQ(json.batch.output, "r.json");
+  EXPECT_TRUE(json.batch.header);
 }
 
-TEST(HandleArgumentsTest, HelpNamesTheFilesAndHowToRun) {
+// Every option has its line in the help text, which also tells how to run
+// the dialogue; no line is wider than 80 columns.
+TEST(ParseArgumentsTest, HelpListsEveryOption) {
   std::ostringstream out, err;
-  EXPECT_EQ(HandleArguments({"--help"}, out, err), 0);
-  for (const char* text : {"Zover_data.txt", "Zover_data_freq.txt", "Run zover without arguments for the interactive program"}) {
-    EXPECT_NE(out.str().find(text), std::string::npos) << text;
+  ParseArguments({"--help"}, out, err);
+  const std::string help = out.str();
+  for (const char* text : {"-f, --frequencies", "-m, --model", "--header", "--id", "--missing", "--format",
+                           "-o, --output", "-h, --help", "--version", "Zover_data.txt",
+                           "Run zover without arguments for the interactive program"}) {
+    EXPECT_NE(help.find(text), std::string::npos) << text;
   }
-  EXPECT_EQ(err.str(), "");
+  std::istringstream lines(help);
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
 }
 
 }  // namespace

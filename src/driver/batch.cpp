@@ -1,0 +1,119 @@
+// The batch command: read FILE in its layout, build the tables, analyse the
+// pass and write its results. A refusal is the dialogue's message on
+// standard error, after "zover: ", with nothing on standard output. The
+// result is complete in memory before anything is written, and an output
+// file is created or replaced only then.
+
+#include "driver/batch.h"
+
+#include <new>
+#include <ostream>
+#include <sstream>
+
+#include "driver/driver.h"
+#include "input/input.h"
+#include "output/batch_output.h"
+
+namespace zover {
+
+namespace {
+
+constexpr int kExitRefused = 1;
+
+// A message of the dialogue as one line: without the line ends and blanks
+// around it.
+std::string OneLine(const std::string& message) {
+  const std::size_t first = message.find_first_not_of(" \n");
+  if (first == std::string::npos) return "";
+  const std::size_t last = message.find_last_not_of(" \n");
+  return message.substr(first, last - first + 1);
+}
+
+int Refuse(BatchSystem& system, const std::string& message) {
+  system.err << "zover: " << OneLine(message) << "\n";
+  return kExitRefused;
+}
+
+const char* LayoutName(Layout layout) {
+  switch (layout) {
+    case Layout::kFrequencies: return "frequencies";
+    case Layout::kModel: return "model";
+    case Layout::kRaw: break;
+  }
+  return "raw";
+}
+
+// Reads the file and builds the tables of its layout, as the dialogue's data
+// entry of the same mode does.
+ReadOutcome EnterFile(const BatchOptions& options, DataSource& file, Tables& tb) {
+  const FileLayout layout{options.header, options.id};
+  switch (options.layout) {
+    case Layout::kRaw: {
+      tb.entrada = 1;
+      ReadOutcome read = ArchivoFrom(file, tb, options.file, layout);
+      if (!read.ok) return read;
+      SizeWorkingTables(tb);
+      TablaInicial(tb);
+      TablaFleiss(tb);
+      return read;
+    }
+    case Layout::kFrequencies: {
+      tb.entrada = 2;
+      ReadOutcome read = ArchivoExtraFrom(file, tb, options.file, layout);
+      if (!read.ok) return read;
+      SizeWorkingTables(tb);
+      TablaInicialExtra(tb);
+      TablaFleissExtra(tb);
+      return read;
+    }
+    case Layout::kModel:
+      tb.entrada = 4;
+      return ReadModelFile(file, tb, options.file);
+  }
+  return {};
+}
+
+std::string Render(const BatchOptions& options, const PassResults& results) {
+  std::ostringstream text;
+  switch (options.format) {
+    case OutputFormat::kText: PrintBatchText(results, text); break;
+    case OutputFormat::kJson: PrintJson(results, text); break;
+    case OutputFormat::kCsv: PrintCsv(results, text); break;
+  }
+  return text.str();
+}
+
+}  // namespace
+
+int RunBatch(const BatchOptions& options, BatchSystem& system) {
+  std::string rendered;
+  try {
+    std::string why;
+    const std::unique_ptr<DataSource> file = system.open(options.file, &why);
+    if (!file) {
+      Refuse(system, "\nERROR opening file. \n\n");
+      system.err << "zover: " << options.file << ": " << why << "\n";
+      return kExitRefused;
+    }
+    Tables tb;
+    const ReadOutcome read = EnterFile(options, *file, tb);
+    if (!read.ok) return Refuse(system, read.message);
+    PassResults results = Analyse(tb);
+    results.input = {options.file, LayoutName(options.layout), tb.raterNames};
+    rendered = Render(options, results);
+  } catch (const std::bad_alloc&) {
+    return Refuse(system, "\n\n ERROR: not enough memory for these data.\n");
+  }
+  if (options.output.empty()) {
+    system.out << rendered;
+    return 0;
+  }
+  std::string why;
+  if (!system.writeFile(options.output, rendered, &why)) {
+    system.err << "zover: cannot write the output: " << options.output << ": " << why << "\n";
+    return kExitRefused;
+  }
+  return 0;
+}
+
+}  // namespace zover

@@ -1,0 +1,22 @@
+#pragma once
+// The batch command's outputs of a pass: its text (the dialogue's bytes for
+// the analysis), JSON and CSV. Every function reads a const results record
+// and writes a stream.
+
+#include <iosfwd>
+
+#include "tables/results.h"
+
+namespace zover {
+
+// From the "\n\n Raw =" line to the end of the model report, then "\n".
+void PrintBatchText(const PassResults& res, std::ostream& out);
+
+// One JSON object: every number at full precision, null where a value is not
+// finite or does not exist.
+void PrintJson(const PassResults& res, std::ostream& out);
+
+// One tidy table: measure,class,rater,estimate,se,ci95_low,ci95_high.
+void PrintCsv(const PassResults& res, std::ostream& out);
+
+}  // namespace zover

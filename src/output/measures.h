@@ -1,0 +1,35 @@
+#pragma once
+// Which fit each table of a model report shows, shared by every printer.
+
+#include "tables/results.h"
+
+namespace zover {
+
+// The table printed with standard errors: the first fit in the regular and
+// the two-raters-two-classes reports, the latest fit (the refit on increased
+// data) in every other report.
+inline const ModelMeasures& FinalMeasures(const ModelResults& model) {
+  return model.report == Report::kRegular || model.report == Report::kTwoByTwo ? model.first : model.latest;
+}
+
+// The reports that print a table of the first fit without standard errors
+// before the final one.
+inline bool PrintsFirstFit(Report report) {
+  return report == Report::kTwoByTwo || report == Report::kIndeterminate || report == Report::kMinusInfinity ||
+         report == Report::kZeroProbability;
+}
+
+// The name of a report in the batch outputs.
+inline const char* ReportName(Report report) {
+  switch (report) {
+    case Report::kTwoByTwo: return "two_by_two";
+    case Report::kIndeterminate: return "indeterminate";
+    case Report::kMinusInfinity: return "minus_infinity";
+    case Report::kInfiniteSolutions: return "infinite_solutions";
+    case Report::kZeroProbability: return "zero_probability";
+    case Report::kRegular: break;
+  }
+  return "regular";
+}
+
+}  // namespace zover

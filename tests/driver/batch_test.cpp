@@ -1,0 +1,289 @@
+// The batch command, in-process: its text equals the dialogue's bytes for the
+// same data, its JSON and CSV hold the values the text prints, and every
+// failure gives its status and one message on standard error.
+
+#include "driver/batch.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "console/format.h"
+#include "support/session.h"
+
+namespace zover {
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+
+struct BatchRun {
+  int status = -1;
+  std::string out, err;
+  std::map<std::string, std::string> written;
+};
+
+// Runs the batch command on files held in memory.
+BatchRun Batch(const BatchOptions& options, const std::map<std::string, std::string>& files) {
+  BatchRun run;
+  std::ostringstream out, err;
+  BatchSystem system{out, err,
+                     [&](const std::string& path, std::string* why) -> std::unique_ptr<DataSource> {
+                       const auto it = files.find(path);
+                       if (it != files.end()) return std::make_unique<StringSource>(it->second);
+                       *why = "No such file or directory";
+                       return nullptr;
+                     },
+                     [&](const std::string& path, const std::string& content, std::string* why) {
+                       if (path.rfind("/no/", 0) == 0) {
+                         *why = "No such file or directory";
+                         return false;
+                       }
+                       run.written[path] = content;
+                       return true;
+                     }};
+  run.status = RunBatch(options, system);
+  run.out = out.str();
+  run.err = err.str();
+  return run;
+}
+
+std::string Read(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A session of the golden transcripts or the examples whose first pass reads
+// a data file or model data, as the batch command's file.
+struct Session {
+  std::string name, answers;
+  std::map<std::string, std::string> files;  // the dialogue's data files
+  BatchOptions options;
+  std::string content;  // FILE for the batch command
+};
+
+std::vector<Session> FirstPassSessions() {
+  std::vector<std::pair<std::string, fs::path>> inputs;  // name, answers file
+  const fs::path tests = ZOVER_TEST_DATA_DIR;
+  for (const auto& entry : fs::directory_iterator(tests / "golden")) {
+    inputs.emplace_back("golden " + entry.path().filename().string(), entry.path() / "input");
+  }
+  for (const auto& entry : fs::directory_iterator(tests / ".." / "examples" / "answers")) {
+    inputs.emplace_back("example " + entry.path().stem().string(), entry.path());
+  }
+  std::vector<Session> sessions;
+  for (const auto& [name, answersPath] : inputs) {
+    Session s{name, Read(answersPath), {}, {}, {}};
+    const fs::path folder = name.rfind("golden", 0) == 0 ? answersPath.parent_path() : tests / ".." / "examples";
+    for (const char* file : {"Zover_data.txt", "Zover_data_freq.txt"}) {
+      if (fs::exists(folder / file)) s.files[file] = Read(folder / file);
+    }
+    std::istringstream lines(s.answers);
+    std::string mode;
+    std::getline(lines, mode);
+    s.options.file = "data";
+    if (mode == "1" || mode == "2") {
+      const char* file = mode == "1" ? "Zover_data.txt" : "Zover_data_freq.txt";
+      if (!s.files.count(file)) continue;
+      s.content = s.files[file];
+      s.options.layout = mode == "1" ? Layout::kRaw : Layout::kFrequencies;
+    } else if (mode == "4") {
+      // K, R and n, then K (R + 1) counts, one answer per line.
+      std::vector<std::string> numbers;
+      for (std::string line; std::getline(lines, line);) numbers.push_back(line);
+      const std::size_t needed = 3 + std::stoul(numbers.at(0)) * (std::stoul(numbers.at(1)) + 1);
+      for (std::size_t k = 0; k < needed; ++k) s.content += numbers.at(k) + "\n";
+      s.options.layout = Layout::kModel;
+    } else {
+      continue;
+    }
+    sessions.push_back(s);
+  }
+  return sessions;
+}
+
+// The analysis of the dialogue's first pass, from its raw agreement line up
+// to the end prompt; empty when the pass was refused.
+std::string FirstAnalysis(const std::string& output) {
+  const std::size_t from = output.find("\n\n Raw = ");
+  const std::size_t to = output.find("\n\n\n 0-END");
+  const std::size_t secondMenu = output.find(testing::kMenu, output.find(testing::kMenu) + 1);
+  if (from == std::string::npos || to == std::string::npos || secondMenu < from) return "";
+  return output.substr(from, to - from);
+}
+
+TEST(BatchTest, TextIsTheDialoguesAnalysis) {
+  const std::vector<Session> sessions = FirstPassSessions();
+  EXPECT_GE(sessions.size(), 15u);
+  for (const Session& s : sessions) {
+    SCOPED_TRACE(s.name);
+    const std::string analysis = FirstAnalysis(testing::RunSession(s.answers, s.files).output);
+    const BatchRun run = Batch(s.options, {{"data", s.content}});
+    if (analysis.empty()) {
+      EXPECT_EQ(run.status, 1);
+      EXPECT_EQ(run.out, "");
+      continue;
+    }
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, analysis + "\n");
+  }
+}
+
+// The numbers a text report prints (four decimals, NaN, Inf, -Inf), in order.
+std::vector<std::string> PrintedNumbers(const std::string& text) {
+  static const std::regex number(R"(-?\d+\.\d{4}|NaN|-?Inf\b)");
+  std::vector<std::string> found;
+  for (std::sregex_iterator it(text.begin(), text.end(), number), end; it != end; ++it) found.push_back(it->str());
+  return found;
+}
+
+// The same numbers from the JSON, in the order the report prints them.
+class ExpectedNumbers {
+ public:
+  std::vector<std::string> numbers;
+  void Add(const Json& value) { numbers.push_back(value.is_null() ? "non-finite" : Fixed4(value.get<double>())); }
+  void WithError(const Json& m) {
+    Add(m["estimate"]);
+    Add(m["se"]);
+  }
+};
+
+std::vector<std::string> FromJson(const Json& j) {
+  ExpectedNumbers e;
+  e.Add(j["raw_agreement"]);
+  const Json& kappa = j["kappa"];
+  e.Add(kappa["hubert"]["estimate"]);
+  if (!kappa["hubert"]["se"].is_null()) e.Add(kappa["hubert"]["se"]);
+  if (kappa.contains("fleiss")) e.WithError(kappa["fleiss"]);
+  if (kappa.contains("h2")) e.Add(kappa["h2"]["estimate"]);
+  const Json& model = j["model"];
+  const std::string report = model["report"];
+  if (model.contains("first_fit")) {
+    for (const Json& c : model["first_fit"]["classes"]) {
+      if (report == "minus_infinity" && c["agreement"].is_null()) continue;  // "-Infinity" cells
+      if (c.contains("consistency")) e.Add(c["consistency"]);
+      e.Add(c["agreement"]);
+      if (report == "minus_infinity") continue;  // "1.0" and "0.0" have one decimal
+      for (const Json& p : c["chance"]) {
+        if (!p.is_null()) e.Add(p);  // an indeterminate probability shows "----"
+      }
+    }
+    if (report != "minus_infinity") e.Add(model["first_fit"]["overall"]);
+  }
+  for (const Json& c : model["final"]["classes"]) {
+    e.WithError(c["consistency"]);
+    e.WithError(c["agreement"]);
+    if (report == "two_by_two") continue;  // its final table shows no probabilities
+    for (const Json& p : c["chance"]) e.Add(p);
+  }
+  e.WithError(model["final"]["overall"]);
+  return e.numbers;
+}
+
+std::vector<std::string> CsvCells(const std::string& line) {
+  std::vector<std::string> cells(1);
+  for (const char c : line) {
+    if (c == ',') {
+      cells.emplace_back();
+    } else {
+      cells.back().push_back(c);
+    }
+  }
+  return cells;
+}
+
+TEST(BatchTest, JsonAndCsvHoldTheValuesTheTextPrints) {
+  std::set<std::string> reports;
+  for (const Session& s : FirstPassSessions()) {
+    SCOPED_TRACE(s.name);
+    BatchOptions options = s.options;
+    const BatchRun text = Batch(options, {{"data", s.content}});
+    if (text.status != 0) continue;
+    options.format = OutputFormat::kJson;
+    const Json j = Json::parse(Batch(options, {{"data", s.content}}).out);
+    reports.insert(j["model"]["report"].get<std::string>());
+    std::vector<std::string> printed = PrintedNumbers(text.out);
+    for (std::string& p : printed) {
+      if (p == "NaN" || p == "Inf" || p == "-Inf") p = "non-finite";
+    }
+    EXPECT_EQ(FromJson(j), printed);
+
+    // The CSV's estimates and standard errors are the JSON's, bit for bit.
+    options.format = OutputFormat::kCsv;
+    std::istringstream csv(Batch(options, {{"data", s.content}}).out);
+    std::string line;
+    std::getline(csv, line);
+    EXPECT_EQ(line, "measure,class,rater,estimate,se,ci95_low,ci95_high");
+    std::map<std::string, std::vector<std::string>> rows;
+    while (std::getline(csv, line)) {
+      const auto cells = CsvCells(line);
+      ASSERT_EQ(cells.size(), 7u) << line;
+      rows[cells[0] + "/" + cells[1] + "/" + cells[2]] = cells;
+    }
+    auto cell = [](const Json& v) { return v.is_null() ? std::string() : v.dump(); };
+    EXPECT_EQ(rows["raw_agreement//"][3], cell(j["raw_agreement"]));
+    EXPECT_EQ(rows["hubert_kappa//"][4], cell(j["kappa"]["hubert"]["se"]));
+    const Json& final = j["model"]["final"];
+    EXPECT_EQ(rows["zover_overall//"][3], cell(final["overall"]["estimate"]));
+    EXPECT_EQ(rows["zover_overall//"][5], cell(final["overall"]["ci95"].is_null() ? Json() : final["overall"]["ci95"][0]));
+    for (const Json& c : final["classes"]) {
+      const std::string cls = std::to_string(c["class"].get<int>());
+      EXPECT_EQ(rows["zover_agreement/" + cls + "/"][4], cell(c["agreement"]["se"]));
+      EXPECT_EQ(rows["zover_consistency/" + cls + "/"][3], cell(c["consistency"]["estimate"]));
+      EXPECT_EQ(rows["chance_probability/" + cls + "/1"][3], cell(c["chance"][0]));
+    }
+  }
+  EXPECT_EQ(reports.size(), 6u);
+}
+
+TEST(BatchTest, FailuresGiveTheirStatusAndOneMessage) {
+  struct Case {
+    const char* name;
+    BatchOptions options;
+    std::string content;
+    int status;
+    const char* err;
+  };
+  BatchOptions missing;
+  missing.file = "gone.txt";
+  BatchOptions unwritable;
+  unwritable.file = "data";
+  unwritable.output = "/no/such/folder/r.txt";
+  BatchOptions model;
+  model.file = "data";
+  model.layout = Layout::kModel;
+  BatchOptions raw;
+  raw.file = "data";
+  const Case cases[] = {
+      {"refused file", raw, "1,2\n2,\n", 1, "zover: ERROR in file \"data\", line 2, field 2: the field is empty.\n"},
+      {"missing file", missing, "", 1, "zover: ERROR opening file.\nzover: gone.txt: No such file or directory\n"},
+      {"model data", model, "2 2 10\n3 2 2 4 1 2\n", 1,
+       "zover: ERROR in file \"data\": the disagreements add up to 7 where R * (n - agreements) is 6.\n"},
+      {"unwritable output", unwritable, "1 2\n2 2\n", 1,
+       "zover: cannot write the output: /no/such/folder/r.txt: No such file or directory\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const BatchRun run = Batch(c.options, {{"data", c.content}});
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_TRUE(run.written.empty());
+  }
+  BatchOptions toFile = raw;
+  toFile.output = "r.txt";
+  const BatchRun written = Batch(toFile, {{"data", "1 2\n2 2\n"}});
+  EXPECT_EQ(written.status, 0);
+  EXPECT_EQ(written.out, "");
+  const std::string start = "\n\n Raw = 0.5000 and n = 2";
+  EXPECT_EQ(written.written.at("r.txt").substr(0, start.size()), start);
+}
+
+}  // namespace
+}  // namespace zover
