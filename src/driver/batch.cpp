@@ -43,15 +43,19 @@ const char* LayoutName(Layout layout) {
   return "raw";
 }
 
+// With missing ratings, the model and the kappas need two objects that
+// every rater rated; the coefficients that use every rating do not.
+constexpr double kMinCompleteObjects = 2;
+
 // Reads the file and builds the tables of its layout, as the dialogue's data
 // entry of the same mode does.
 ReadOutcome EnterFile(const BatchOptions& options, DataSource& file, Tables& tb) {
-  const FileLayout layout{options.header, options.id};
+  const FileLayout layout{options.header, options.id, options.missing};
   switch (options.layout) {
     case Layout::kRaw: {
       tb.entrada = 1;
       ReadOutcome read = ArchivoFrom(file, tb, options.file, layout);
-      if (!read.ok) return read;
+      if (!read.ok || tb.Norg < kMinCompleteObjects) return read;
       SizeWorkingTables(tb);
       TablaInicial(tb);
       TablaFleiss(tb);
@@ -71,6 +75,28 @@ ReadOutcome EnterFile(const BatchOptions& options, DataSource& file, Tables& tb)
       return ReadModelFile(file, tb, options.file);
   }
   return {};
+}
+
+// The analysis of the complete objects, when there are enough of them, and
+// the coefficients of observed data.
+PassResults AnalyseFile(const BatchOptions& options, Tables& tb) {
+  PassResults results;
+  if (tb.Norg >= kMinCompleteObjects) {
+    results = Analyse(tb);
+  } else {
+    results.analysed = false;
+    results.notAnalysed = "fewer than 2 objects are rated by every rater";
+    results.entrada = tb.entrada;
+    results.K = tb.maxclase;
+    results.R = tb.R;
+    results.n = tb.Norg;
+  }
+  if (options.layout != Layout::kModel) AddCoefficients(tb, results);
+  double incomplete = 0;
+  for (const auto& pattern : tb.incomplete) incomplete += pattern.second;
+  results.input = {options.file, LayoutName(options.layout), tb.raterNames, tb.Norg + incomplete, tb.Norg,
+                   tb.missingRatings};
+  return results;
 }
 
 std::string Render(const BatchOptions& options, const PassResults& results) {
@@ -98,9 +124,7 @@ int RunBatch(const BatchOptions& options, BatchSystem& system) {
     Tables tb;
     const ReadOutcome read = EnterFile(options, *file, tb);
     if (!read.ok) return Refuse(system, read.message);
-    PassResults results = Analyse(tb);
-    results.input = {options.file, LayoutName(options.layout), tb.raterNames};
-    rendered = Render(options, results);
+    rendered = Render(options, AnalyseFile(options, tb));
   } catch (const std::bad_alloc&) {
     return Refuse(system, "\n\n ERROR: not enough memory for these data.\n");
   }

@@ -38,6 +38,12 @@ PassResults Analyse(Tables& tb);
 // of the first fit.
 Report SelectReport(const Tables& tb, double B, int zeroProbabilities);
 
+// The batch outputs' coefficients of observed data (modes 1 and 2): the
+// tests of the kappas against chance and the coefficients that use every
+// rating, the objects with missing ratings included. After Analyse, or in
+// its place when res.analysed is false.
+void AddCoefficients(const Tables& tb, PassResults& res);
+
 // The dialogue's analysis of a pass: Analyse, then its printed results.
 void AnalysePass(Console& con, Tables& tb);
 

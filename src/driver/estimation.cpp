@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "driver/driver.h"
+#include "kappa/coefficients.h"
 #include "kappa/kappa.h"
 #include "model/model.h"
 #include "tables/near.h"
@@ -140,6 +141,25 @@ PassResults Analyse(Tables& tb) {
   Kappas(tb, res);
   model.report = SelectReport(tb, model.B, zeroProbabilities);
   return res;
+}
+
+void AddCoefficients(const Tables& tb, PassResults& res) {
+  CoefficientResults& c = res.coefficients;
+  c.present = true;
+  const std::vector<RatingPattern> patterns = RatingPatterns(tb, res.analysed);
+  c.all = ComputeAgreementCoefficients(patterns, res.K);
+  // z and p test the Fleiss' kappa that the report prints.
+  c.fleiss = ComputeFleissNullTests(patterns, res.K, res.R,
+                                    res.analysed ? std::optional<double>(res.fleiss.estimate) : std::nullopt);
+  if (res.R == 2 && res.analysed) {
+    std::vector<double> first(static_cast<std::size_t>(res.K)), second(first.size());
+    for (int i = 0; i < res.K; ++i) {
+      first[i] = tb.t_indice[i][0];
+      second[i] = tb.t_indice[i][1];
+    }
+    c.hasCohen = true;
+    c.cohen = CohenNullTest(first, second, tb.Norg, res.hubert.estimate);
+  }
 }
 
 }  // namespace zover

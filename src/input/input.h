@@ -28,6 +28,7 @@ inline const std::string kFreqFileName = "Zover_data_freq.txt";
 struct FileLayout {
   bool header = false;  // the first line names the raters (tb.raterNames)
   bool id = false;      // the first field of every line labels the object (raw file)
+  bool missing = false; // an empty field, NA or . is a missing rating (raw file)
 };
 
 // --- Mode 1: raw responses file "Zover_data.txt" ---------------------------

@@ -1,6 +1,7 @@
 // Mode 1: the raw responses file "Zover_data.txt", one object per line and
 // one class number per rater.
 
+#include <map>
 #include <memory>
 
 #include "console/format.h"
@@ -16,6 +17,17 @@ constexpr std::size_t kMaxRaters = 1000;
 constexpr int kMaxClass = 1000;
 
 ReadOutcome Refuse(std::string message) { return {false, std::move(message)}; }
+
+bool IsMissing(std::string_view field) { return field.empty() || field == "NA" || field == "."; }
+
+// Keeps an object with missing ratings as its rating pattern.
+void KeepIncomplete(Tables& tb, const int* row, int raters) {
+  std::map<int, int> counts;
+  for (int r = 0; r < raters; ++r) {
+    if (row[r] > 0) ++counts[row[r] - 1];
+  }
+  tb.incomplete[std::vector<std::pair<int, int>>(counts.begin(), counts.end())] += 1;
+}
 
 }  // namespace
 
@@ -34,7 +46,9 @@ ReadOutcome Archivo(Console& con, Tables& tb) {
 // With layout.header the first line names the raters (its field count is
 // the one every line must have); with layout.id the first field of every
 // line labels the object and is skipped. Field numbers in the messages count
-// every field of the line.
+// every field of the line. With layout.missing an empty field, NA or . is a
+// missing rating: the objects that every rater rated go to `data` (n of
+// them), the others to tb.incomplete.
 ReadOutcome ArchivoFrom(DataSource& file, Tables& tb, const std::string& name, const FileLayout& layout) {
   tb.maxclase = 0;
   DataLineReader reader(file);
@@ -69,9 +83,15 @@ ReadOutcome ArchivoFrom(DataSource& file, Tables& tb, const std::string& name, c
                            {name, line, static_cast<long long>(count), static_cast<long long>(fieldsPerLine)}));
     }
     int* row = tb.data.AddRow();
+    int missing = 0;
     for (int r = 0; r < raters; ++r) {
       const std::string_view field = fields[skipped + r];
       const int number = static_cast<int>(skipped) + r + 1;
+      if (layout.missing && IsMissing(field)) {
+        row[r] = 0;
+        ++missing;
+        continue;
+      }
       if (field.empty()) {
         return Refuse(Format("\nERROR in file \"%s\", line %d, field %d: the field is empty.\n", {name, line, number}));
       }
@@ -84,6 +104,11 @@ ReadOutcome ArchivoFrom(DataSource& file, Tables& tb, const std::string& name, c
       if (row[r] > tb.maxclase) tb.maxclase = row[r];
     }
     ++objects;
+    if (missing > 0) {
+      KeepIncomplete(tb, row, raters);
+      tb.data.RemoveLastRow();
+      tb.missingRatings += missing;
+    }
   }
   if (objects < 2) {
     return Refuse(Format("\nERROR in file \"%s\": at least 2 objects (lines) are needed.\n", {name}));
@@ -94,7 +119,7 @@ ReadOutcome ArchivoFrom(DataSource& file, Tables& tb, const std::string& name, c
   tb.nraters = raters;
   tb.K = tb.maxclase;
   tb.R = tb.nraters;
-  tb.Norg = static_cast<double>(objects);
+  tb.Norg = static_cast<double>(tb.data.rows());
   tb.N = tb.Norg;
   return {};
 }

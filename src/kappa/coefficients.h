@@ -12,17 +12,18 @@
 //   - Cohen's kappa under the null hypothesis (Fleiss, Cohen and Everitt),
 //     from the two raters' margins.
 // Nothing here prints: a value that cannot be computed is left empty with
-// the reason, and no NaN or infinity is ever given as a result.
+// the reason, and no NaN or infinity is ever given as a result. The result
+// types are part of the pass's results record (tables/results.h).
 //
 // Classes are 0 .. K-1. Every function takes one or two passes over the
 // patterns and O(K) memory.
 
 #include <optional>
-#include <string>
 #include <utility>
 #include <vector>
 
 #include "tables/results.h"
+#include "tables/tables.h"
 
 namespace zover {
 
@@ -33,54 +34,6 @@ namespace zover {
 struct RatingPattern {
   double weight = 0;                        // objects with this pattern (>= 0)
   std::vector<std::pair<int, int>> counts;  // (class 0..K-1, raters > 0), classes increasing
-};
-
-// A coefficient with its own (non-null) standard error and what follows from
-// it: ci95 = estimate -/+ 1.959963984540054 se, z = estimate / se, and p the
-// two-sided normal p-value of z. A field that cannot be computed is empty,
-// and so is every later field that needs it (the interval needs estimate and
-// se; z needs se > 0; p needs z); `reason` says why the first empty field is
-// empty, e.g. "every rating is in one class". All fields set: reason empty.
-struct Inference {
-  std::optional<double> estimate;
-  std::optional<double> se;
-  std::optional<std::pair<double, double>> ci95;  // (lower, upper)
-  std::optional<double> z;
-  std::optional<double> p;
-  std::string reason;
-};
-
-// A kappa tested against chance agreement with its null standard error:
-// z = estimate / se0 and p its two-sided normal p-value. Empty fields and
-// `reason` as in Inference.
-struct NullTest {
-  std::optional<double> estimate;
-  std::optional<double> se0;
-  std::optional<double> z;
-  std::optional<double> p;
-  std::string reason;
-};
-
-// An estimate without a standard error, or the reason there is none.
-struct Estimate {
-  std::optional<double> value;
-  std::string reason;
-};
-
-// The coefficients that use every rating.
-struct AgreementCoefficients {
-  Inference percentAgreement;
-  Inference brennanPrediger;
-  Inference gwetAc1;
-  Inference fleissGeneral;  // Fleiss' kappa in Gwet's general form
-  Estimate krippendorffAlpha;
-};
-
-// Fleiss' kappa of the objects with all R ratings, tested against chance.
-struct FleissNullTests {
-  double completeObjects = 0;     // the objects used
-  NullTest kappa;                 // se0 of Fleiss, Nee and Landis
-  std::vector<NullTest> perClass; // [class], K entries (Fleiss 1971)
 };
 
 // The two-sided p-value 2 (1 - Phi(|z|)) = erfc(|z| / sqrt 2) of a finite z.
@@ -111,5 +64,10 @@ FleissNullTests ComputeFleissNullTests(const std::vector<RatingPattern>& pattern
 // first rater, colShares for the second, one per class), and z and p from it.
 NullTest CohenNullTest(const std::vector<double>& rowShares, const std::vector<double>& colShares, double n,
                        double kappa);
+
+// The rating patterns of the pass's observed data (modes 1 and 2): one per
+// occurring response tuple when the class tables are built (`tuplesBuilt`),
+// otherwise one per row of `data`; then the objects with missing ratings.
+std::vector<RatingPattern> RatingPatterns(const Tables& tb, bool tuplesBuilt);
 
 }  // namespace zover

@@ -9,8 +9,14 @@
 
 namespace zover {
 
-// From the "\n\n Raw =" line to the end of the model report, then "\n".
+// From the "\n\n Raw =" line to the end of the model report (the
+// dialogue's bytes), then the table of agreement coefficients of observed
+// data, then "\n".
 void PrintBatchText(const PassResults& res, std::ostream& out);
+
+// The table of agreement coefficients: the kappas with their tests against
+// chance, Gwet's family and Krippendorff's alpha.
+void PrintCoefficientTable(const PassResults& res, std::ostream& out);
 
 // One JSON object: every number at full precision, null where a value is not
 // finite or does not exist.

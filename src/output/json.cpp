@@ -34,6 +34,22 @@ Json WithError(double estimate, double se, bool hasSe = true) {
   return j;
 }
 
+Json Optional(const std::optional<double>& x) { return x ? Number(*x) : Json(nullptr); }
+
+// A reason is given where a value is null for a cause other than the data
+// being what they are.
+void AddReason(Json& j, const std::string& reason) {
+  if (!reason.empty()) j["reason"] = reason;
+}
+
+Json NullTestFields(Json j, const NullTest& t) {
+  j["se0"] = Optional(t.se0);
+  j["z"] = Optional(t.z);
+  j["p"] = Optional(t.p);
+  AddReason(j, t.reason);
+  return j;
+}
+
 Json Chance(const Grid<double>& pi, int i, int R, bool zeroIsNone) {
   Json row = Json::array();
   for (int r = 0; r < R; ++r) row.push_back(zeroIsNone && pi[i][r] == 0.0 ? Json(nullptr) : Number(pi[i][r]));
@@ -44,21 +60,62 @@ Json Input(const PassResults& res) {
   Json j;
   j["file"] = res.input.file;
   j["layout"] = res.input.layout;
-  j["objects"] = static_cast<long long>(res.n);
+  j["objects"] = static_cast<long long>(res.input.objects);
   j["raters"] = res.R;
   j["classes"] = res.K;
   j["rater_names"] = res.input.raterNames.empty() ? Json(nullptr) : Json(res.input.raterNames);
+  j["complete_objects"] = static_cast<long long>(res.input.completeObjects);
+  j["missing_ratings"] = static_cast<long long>(res.input.missingRatings);
   return j;
 }
 
+// The kappas; with observed data, Cohen's and Fleiss' kappas are tested
+// against chance (se0, and z and p from it) and Fleiss' kappa per class.
 Json Kappas(const PassResults& res) {
+  const CoefficientResults& c = res.coefficients;
   Json j;
   Json hubert;
   hubert["label"] = res.R == 2 ? "Cohen's kappa" : "Hubert's kappa";
   hubert.update(WithError(res.hubert.estimate, res.hubert.se, res.hubert.hasSe));
+  if (c.hasCohen) hubert = NullTestFields(hubert, c.cohen);
   j["hubert"] = hubert;
-  if (res.hasFleiss) j["fleiss"] = WithError(res.fleiss.estimate, res.fleiss.se);
+  if (res.hasFleiss) {
+    Json fleiss = WithError(res.fleiss.estimate, res.fleiss.se);
+    if (c.present) {
+      fleiss = NullTestFields(fleiss, c.fleiss.kappa);
+      Json perClass = Json::array();
+      for (std::size_t k = 0; k < c.fleiss.perClass.size(); ++k) {
+        const NullTest& t = c.fleiss.perClass[k];
+        perClass.push_back(NullTestFields({{"class", k + 1}, {"estimate", Optional(t.estimate)}}, t));
+      }
+      fleiss["per_class"] = perClass;
+    }
+    j["fleiss"] = fleiss;
+  }
   if (res.hasH2) j["h2"] = {{"estimate", Number(res.h2)}};
+  return j;
+}
+
+Json Coefficient(const Inference& g) {
+  Json j;
+  j["estimate"] = Optional(g.estimate);
+  j["se"] = Optional(g.se);
+  j["ci95"] = g.ci95 ? Json{Number(g.ci95->first), Number(g.ci95->second)} : Json(nullptr);
+  j["z"] = Optional(g.z);
+  j["p"] = Optional(g.p);
+  AddReason(j, g.reason);
+  return j;
+}
+
+Json Coefficients(const AgreementCoefficients& all) {
+  Json j;
+  j["percent_agreement"] = Coefficient(all.percentAgreement);
+  j["brennan_prediger"] = Coefficient(all.brennanPrediger);
+  j["gwet_ac1"] = Coefficient(all.gwetAc1);
+  j["fleiss_general"] = Coefficient(all.fleissGeneral);
+  Json alpha = {{"estimate", Optional(all.krippendorffAlpha.value)}};
+  AddReason(alpha, all.krippendorffAlpha.reason);
+  j["krippendorff_alpha"] = alpha;
   return j;
 }
 
@@ -132,9 +189,17 @@ void PrintJson(const PassResults& res, std::ostream& out) {
   Json j;
   j["zover"] = "1.3";
   j["input"] = Input(res);
-  j["raw_agreement"] = Number(res.raw);
-  j["kappa"] = Kappas(res);
-  j["model"] = Model(res);
+  if (res.analysed) {
+    j["raw_agreement"] = Number(res.raw);
+    j["kappa"] = Kappas(res);
+    j["model"] = Model(res);
+  } else {
+    j["raw_agreement"] = nullptr;
+    j["kappa"] = nullptr;
+    j["model"] = nullptr;
+    j["not_analysed"] = res.notAnalysed;
+  }
+  if (res.coefficients.present) j["coefficients"] = Coefficients(res.coefficients.all);
   out << j.dump(2) << "\n";
 }
 

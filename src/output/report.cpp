@@ -286,7 +286,13 @@ void PrintAnalysis(const PassResults& res, std::ostream& out) {
 }
 
 void PrintBatchText(const PassResults& res, std::ostream& out) {
-  PrintAnalysis(res, out);
+  if (res.analysed) {
+    PrintAnalysis(res, out);
+  } else {
+    Print(out, "\n\n The Zover model, Hubert's kappa, H2 and Fleiss' kappa are not computed: %s.",
+          {res.notAnalysed});
+  }
+  if (res.coefficients.present) PrintCoefficientTable(res, out);
   out << "\n";
 }
 

@@ -30,6 +30,12 @@ class Grid {
     return (*this)[rows_ - 1];
   }
 
+  // Drops the last row.
+  void RemoveLastRow() {
+    cells_.resize(cells_.size() - cols_);
+    --rows_;
+  }
+
  private:
   std::size_t rows_ = 0;
   std::size_t cols_ = 0;

@@ -6,6 +6,7 @@
 //
 // Classes are 0 .. K-1 here (1 .. K in every output), raters 0 .. R-1.
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -68,15 +69,82 @@ struct ModelResults {
   double pseudoObjects = 0;
 };
 
+// --- Agreement coefficients beside the kappas (batch outputs only) -----------
+
+// A coefficient with its own (non-null) standard error and what follows from
+// it: ci95 = estimate -/+ 1.959963984540054 se, z = estimate / se, and p the
+// two-sided normal p-value of z. A field that cannot be computed is empty,
+// and so is every later field that needs it (the interval needs estimate and
+// se; z needs se > 0; p needs z); `reason` says why the first empty field is
+// empty, e.g. "every rating is in one class". All fields set: reason empty.
+struct Inference {
+  std::optional<double> estimate;
+  std::optional<double> se;
+  std::optional<std::pair<double, double>> ci95;  // (lower, upper)
+  std::optional<double> z;
+  std::optional<double> p;
+  std::string reason;
+};
+
+// A kappa tested against chance agreement with its null standard error:
+// z = estimate / se0 and p its two-sided normal p-value. Empty fields and
+// `reason` as in Inference.
+struct NullTest {
+  std::optional<double> estimate;
+  std::optional<double> se0;
+  std::optional<double> z;
+  std::optional<double> p;
+  std::string reason;
+};
+
+// An estimate without a standard error, or the reason there is none.
+struct Estimate {
+  std::optional<double> value;
+  std::string reason;
+};
+
+// The coefficients that use every rating.
+struct AgreementCoefficients {
+  Inference percentAgreement;
+  Inference brennanPrediger;
+  Inference gwetAc1;
+  Inference fleissGeneral;  // Fleiss' kappa in Gwet's general form
+  Estimate krippendorffAlpha;
+};
+
+// Fleiss' kappa of the objects with all R ratings, tested against chance.
+struct FleissNullTests {
+  double completeObjects = 0;     // the objects used
+  NullTest kappa;                 // se0 of Fleiss, Nee and Landis
+  std::vector<NullTest> perClass; // [class], K entries (Fleiss 1971)
+};
+
+// What the batch outputs report beside the model and the kappas: the tests
+// of the kappas against chance and the coefficients that use every rating.
+struct CoefficientResults {
+  bool present = false;        // observed ratings (model data have none)
+  bool hasCohen = false;       // two raters
+  NullTest cohen;              // Hubert's (Cohen's) kappa against chance
+  FleissNullTests fleiss;      // Fleiss' kappa, overall and per class, against chance
+  AgreementCoefficients all;   // Gwet's family and Krippendorff's alpha
+};
+
 // Where the data came from (the batch command's outputs name it).
 struct InputDescription {
   std::string file;                     // as given on the command line
   std::string layout;                   // "raw", "frequencies" or "model"
   std::vector<std::string> raterNames;  // from a header line; empty without one
+  double objects = 0;          // every object of the file
+  double completeObjects = 0;  // the objects that every rater rated
+  double missingRatings = 0;   // ratings marked missing (--missing)
 };
 
 struct PassResults {
   InputDescription input;
+  // The model, the raw agreement and the kappas need at least two objects
+  // that every rater rated; without them only the coefficients are given.
+  bool analysed = true;
+  std::string notAnalysed;  // why not
   int entrada = 0;  // data-entry mode 1 to 4
   int K = 0;        // classes as entered
   int R = 0;
@@ -88,6 +156,7 @@ struct PassResults {
   bool hasH2 = false;      // observed responses and R > 2
   double h2 = 0;
   ModelResults model;
+  CoefficientResults coefficients;
 };
 
 }  // namespace zover

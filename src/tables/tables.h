@@ -10,7 +10,9 @@
 // of two raters and two classes is estimated with a dummy third class.
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tables/grid.h"
@@ -44,6 +46,12 @@ struct Tables {
                         // 3 keyboard frequencies, 4 keyboard model data
   int KR = 1;           // 2 when R = K = 2 (dummy third class), else 1
   std::vector<std::string> raterNames;  // from a header line of a data file, if any
+  // Missing ratings (batch --missing): `data` holds the objects that every
+  // rater rated (Norg of them); the others are kept as rating patterns, the
+  // count of each class among their ratings (0-based classes, increasing),
+  // with the number of objects that share the pattern.
+  std::map<std::vector<std::pair<int, int>>, double> incomplete;
+  double missingRatings = 0;
 
   // --- Observed data -------------------------------------------------------
   // mode 1: data[object][rater] = class 1..K;

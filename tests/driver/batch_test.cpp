@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "console/format.h"
+#include "support/non_finite.h"
 #include "support/session.h"
 
 namespace zover {
@@ -131,7 +132,16 @@ TEST(BatchTest, TextIsTheDialoguesAnalysis) {
       continue;
     }
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, analysis + "\n");
+    EXPECT_EQ(run.out.substr(0, analysis.size()), analysis);
+    // Then, for observed data, the table of agreement coefficients.
+    const std::string rest = run.out.substr(std::min(analysis.size(), run.out.size()));
+    if (s.options.layout == Layout::kModel) {
+      EXPECT_EQ(rest, "\n");
+    } else {
+      const std::string table = "\n\n Agreement coefficients";
+      EXPECT_EQ(rest.substr(0, table.size()), table);
+      EXPECT_EQ(rest.back(), '\n');
+    }
   }
 }
 
@@ -208,7 +218,7 @@ TEST(BatchTest, JsonAndCsvHoldTheValuesTheTextPrints) {
     options.format = OutputFormat::kJson;
     const Json j = Json::parse(Batch(options, {{"data", s.content}}).out);
     reports.insert(j["model"]["report"].get<std::string>());
-    std::vector<std::string> printed = PrintedNumbers(text.out);
+    std::vector<std::string> printed = PrintedNumbers(text.out.substr(0, text.out.find("\n\n Agreement coefficients")));
     for (std::string& p : printed) {
       if (p == "NaN" || p == "Inf" || p == "-Inf") p = "non-finite";
     }
@@ -219,11 +229,11 @@ TEST(BatchTest, JsonAndCsvHoldTheValuesTheTextPrints) {
     std::istringstream csv(Batch(options, {{"data", s.content}}).out);
     std::string line;
     std::getline(csv, line);
-    EXPECT_EQ(line, "measure,class,rater,estimate,se,ci95_low,ci95_high");
+    EXPECT_EQ(line, "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p");
     std::map<std::string, std::vector<std::string>> rows;
     while (std::getline(csv, line)) {
       const auto cells = CsvCells(line);
-      ASSERT_EQ(cells.size(), 7u) << line;
+      ASSERT_EQ(cells.size(), 10u) << line;
       rows[cells[0] + "/" + cells[1] + "/" + cells[2]] = cells;
     }
     auto cell = [](const Json& v) { return v.is_null() ? std::string() : v.dump(); };
@@ -283,6 +293,67 @@ TEST(BatchTest, FailuresGiveTheirStatusAndOneMessage) {
   EXPECT_EQ(written.out, "");
   const std::string start = "\n\n Raw = 0.5000 and n = 2";
   EXPECT_EQ(written.written.at("r.txt").substr(0, start.size()), start);
+}
+
+}  // namespace
+}  // namespace zover
+
+namespace zover {
+namespace {
+
+// Missing ratings: the coefficients that use every rating take every object;
+// the model and the kappas take the objects that every rater rated, and need
+// two of them.
+TEST(BatchTest, MissingRatings) {
+  struct Case {
+    const char* name;
+    std::string file;
+    long long objects, complete, missing;
+    double alpha;  // Krippendorff's alpha, NaN where none
+  };
+  const double none = std::nan("");
+  const Case cases[] = {
+      // Krippendorff (2011): alpha = 0.743.
+      {"published example",
+       "1 1 . 1\n2 2 3 2\n3 3 3 3\n3 3 3 3\n2 2 2 2\n1 2 3 4\n4 4 4 4\n1 1 2 1\n2 2 2 2\n. 5 5 5\n. . 1 1\n. . 3 .\n", 12,
+       8, 7, 0.743},
+      // Coincidences o_11 = 4, o_22 = 2, o_12 = o_21 = 1: alpha = 1 - 2 / (30 / 7).
+      {"each object lacks another rater", "1,1,\n2,,2\n,1,1\n1 . 2\n", 4, 0, 4, 8.0 / 15},
+      {"one complete object", "1 1 1\n2 . 2\n1 NA 1\n", 3, 1, 2, 1},
+      {"a line of missing ratings only", "1 1 2\n2 2 2\nNA NA NA\n1 2 1\n", 4, 3, 3, none},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BatchOptions options;
+    options.file = "data";
+    options.missing = true;
+    options.format = OutputFormat::kJson;
+    const BatchRun run = Batch(options, {{"data", c.file}});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Json j = Json::parse(run.out);
+    EXPECT_EQ(j["input"]["objects"], c.objects);
+    EXPECT_EQ(j["input"]["complete_objects"], c.complete);
+    EXPECT_EQ(j["input"]["missing_ratings"], c.missing);
+    const Json& alpha = j["coefficients"]["krippendorff_alpha"]["estimate"];
+    if (!std::isnan(c.alpha)) {
+      EXPECT_NEAR(alpha.get<double>(), c.alpha, 5e-4);
+    }
+    EXPECT_FALSE(j["coefficients"]["percent_agreement"]["estimate"].is_null());
+    EXPECT_EQ(j["model"].is_null(), c.complete < 2);
+    if (c.complete < 2) {
+      EXPECT_EQ(j["not_analysed"], "fewer than 2 objects are rated by every rater");
+    }
+
+    options.format = OutputFormat::kText;
+    const std::string text = Batch(options, {{"data", c.file}}).out;
+    if (c.complete < 2) {
+      EXPECT_TRUE(testing::NoLowercaseNonFinite(text)) << text;
+      EXPECT_EQ(text.find("NaN"), std::string::npos) << text;
+    }
+    EXPECT_NE(text.find(c.complete < 2 ? "are not computed: fewer than 2 objects" : "Overall degree of agreement"),
+              std::string::npos);
+    EXPECT_NE(text.find("\n Objects: "), std::string::npos);
+  }
 }
 
 }  // namespace

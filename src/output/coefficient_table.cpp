@@ -1,0 +1,105 @@
+// The batch text's table of agreement coefficients, printed after the model
+// report: one row per coefficient with its estimate, standard error, 95 %
+// interval, z and two-sided p; "--" where a value does not exist, with the
+// reason below the table.
+
+#include <cmath>
+#include <optional>
+#include <ostream>
+#include <tuple>
+#include <string>
+#include <vector>
+
+#include "console/format.h"
+#include "output/batch_output.h"
+
+namespace zover {
+
+namespace {
+
+using Value = std::optional<double>;
+
+std::string Cell(const Value& x, int width = 9) {
+  const std::string text = x && std::isfinite(*x) ? Fixed4(*x) : "--";
+  return std::string(text.size() < static_cast<std::size_t>(width) ? width - text.size() : 0, ' ') + text;
+}
+
+std::string PCell(const Value& p) {
+  if (p && *p < 0.0001) return "  <0.0001";
+  return Cell(p);
+}
+
+class CoefficientTable {
+ public:
+  explicit CoefficientTable(std::ostream& out) : out_(out) {
+    out_ << "\n\n Agreement coefficients";
+    out_ << "\n Coefficient                      Estimate       SE   CI low  CI high        z        p";
+  }
+
+  void Row(const std::string& label, Value estimate, Value se, Value z, Value p, const std::string& reason) {
+    Value low, high;
+    if (estimate && se && std::isfinite(*estimate) && std::isfinite(*se)) {
+      std::tie(low, high) = ConfidenceInterval95(*estimate, *se);
+    }
+    std::string padded = " " + label;
+    padded.resize(33, ' ');
+    out_ << "\n" << padded << Cell(estimate) << Cell(se) << Cell(low) << Cell(high) << Cell(z) << PCell(p);
+    if (!reason.empty()) notes_.push_back(label + ": " + reason + ".");
+  }
+
+  void Note(const std::string& text) { notes_.push_back(text); }
+
+  ~CoefficientTable() {
+    for (const std::string& note : notes_) out_ << "\n " << note;
+  }
+
+ private:
+  std::ostream& out_;
+  std::vector<std::string> notes_;
+};
+
+Value Finite(double x) { return std::isfinite(x) ? Value(x) : std::nullopt; }
+
+std::string ObjectsNote(const PassResults& res) {
+  const InputDescription& in = res.input;
+  std::string note = Format("Objects: %.0lf", {in.objects});
+  if (in.completeObjects == in.objects) return note + ", all rated by every rater.";
+  return note + Format(", %.0lf rated by every rater (%.0lf ratings missing): the Zover model,", {in.completeObjects, in.missingRatings}) +
+         "\n Hubert's kappa, H2 and Fleiss' kappa use only those; the other coefficients use\n every rating.";
+}
+
+}  // namespace
+
+void PrintCoefficientTable(const PassResults& res, std::ostream& out) {
+  const CoefficientResults& c = res.coefficients;
+  CoefficientTable table(out);
+  if (res.analysed) {
+    const char* hubert = res.R == 2 ? "Hubert's (Cohen's) kappa" : "Hubert's kappa (DeMoivre or HR)";
+    if (c.hasCohen) {
+      table.Row(hubert, Finite(res.hubert.estimate), Finite(res.hubert.se), c.cohen.z, c.cohen.p, c.cohen.reason);
+    } else {
+      table.Row(hubert, Finite(res.hubert.estimate), Finite(res.hubert.se), {}, {}, "");
+    }
+    table.Row("Fleiss' kappa", Finite(res.fleiss.estimate), Finite(res.fleiss.se), c.fleiss.kappa.z, c.fleiss.kappa.p,
+              c.fleiss.kappa.reason);
+    for (std::size_t k = 0; k < c.fleiss.perClass.size(); ++k) {
+      const NullTest& t = c.fleiss.perClass[k];
+      table.Row("  class " + std::to_string(k + 1), t.estimate, {}, t.z, t.p, t.reason);
+    }
+    if (res.hasH2) table.Row("Hubert's kappa (pairwise or H2)", Finite(res.h2), {}, {}, {}, "");
+  }
+  const AgreementCoefficients& all = c.all;
+  const std::pair<const char*, const Inference*> gwet[] = {
+      {"Percent agreement", &all.percentAgreement},
+      {"Brennan-Prediger", &all.brennanPrediger},
+      {"Gwet's AC1", &all.gwetAc1},
+      {"Fleiss' kappa (Gwet's form)", &all.fleissGeneral},
+  };
+  for (const auto& [label, g] : gwet) table.Row(label, g->estimate, g->se, g->z, g->p, g->reason);
+  table.Row("Krippendorff's alpha", all.krippendorffAlpha.value, {}, {}, {}, all.krippendorffAlpha.reason);
+  table.Note("z and p: the kappas of Cohen and Fleiss (and per class) against their standard");
+  table.Note("error under no agreement beyond chance; the others against their own SE.");
+  table.Note(ObjectsNote(res));
+}
+
+}  // namespace zover
