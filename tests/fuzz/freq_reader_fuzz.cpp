@@ -20,6 +20,8 @@ const std::vector<const char*> kRefusals = {
     "\nERROR in file \"Zover_data_freq.txt\": at most 1000 raters (columns before the frequency) can be analysed.\n",
     "\nERROR in file \"Zover_data_freq.txt\", line #: # fields where the first line has #.\n",
     "\nERROR in file \"Zover_data_freq.txt\", line #, field #: not a class number from 1 to 1000.\n",
+    "\nERROR in file \"Zover_data_freq.txt\", line #, field #: the field is empty.\n",
+    "\nERROR in file \"Zover_data_freq.txt\", line #: longer than 1048576 bytes.\n",
     "\nERROR in file \"Zover_data_freq.txt\", line #, field #: not a frequency (a whole number from 0 to 1000000000).\n",
     "\nERROR in file \"Zover_data_freq.txt\", line #: the same responses as line #.\n",
     "\nERROR in file \"Zover_data_freq.txt\": the frequencies must add up to at least 2 objects.\n",

@@ -20,6 +20,8 @@ const std::vector<const char*> kRefusals = {
     "\nERROR in file \"Zover_data.txt\": at most 1000 raters (columns) can be analysed.\n",
     "\nERROR in file \"Zover_data.txt\", line #: # fields where the first line has #.\n",
     "\nERROR in file \"Zover_data.txt\", line #, field #: not a class number from 1 to 1000.\n",
+    "\nERROR in file \"Zover_data.txt\", line #, field #: the field is empty.\n",
+    "\nERROR in file \"Zover_data.txt\", line #: longer than 1048576 bytes.\n",
     "\nERROR in file \"Zover_data.txt\": at least 2 objects (lines) are needed.\n",
     "\nERROR in file \"Zover_data.txt\": at least 2 classes are needed.\n",
 };
