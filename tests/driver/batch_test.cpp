@@ -10,7 +10,7 @@
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <regex>
+#include <cctype>
 #include <set>
 #include <sstream>
 
@@ -147,9 +147,27 @@ TEST(BatchTest, TextIsTheDialoguesAnalysis) {
 
 // The numbers a text report prints (four decimals, NaN, Inf, -Inf), in order.
 std::vector<std::string> PrintedNumbers(const std::string& text) {
-  static const std::regex number(R"(-?\d+\.\d{4}|NaN|-?Inf\b)");
+  auto digit = [&](std::size_t at) { return at < text.size() && text[at] >= '0' && text[at] <= '9'; };
+  auto letter = [&](std::size_t at) { return at < text.size() && std::isalpha(static_cast<unsigned char>(text[at])); };
   std::vector<std::string> found;
-  for (std::sregex_iterator it(text.begin(), text.end(), number), end; it != end; ++it) found.push_back(it->str());
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t start = at;
+    const std::size_t body = text[at] == '-' ? at + 1 : at;
+    if (text.compare(body, 3, "NaN") == 0 || text.compare(body, 3, "Inf") == 0) {
+      if (!letter(body + 3) && !letter(start - 1)) found.push_back(text.substr(start, body + 3 - start));
+      at = body + 3;
+      continue;
+    }
+    std::size_t end = body;
+    while (digit(end)) ++end;
+    if (end > body && text[end] == '.' && digit(end + 1) && digit(end + 2) && digit(end + 3) && digit(end + 4) &&
+        !digit(end + 5)) {
+      found.push_back(text.substr(start, end + 5 - start));
+      at = end + 5;
+      continue;
+    }
+    at = std::max(end, start + 1);
+  }
   return found;
 }
 
