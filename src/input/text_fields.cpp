@@ -75,7 +75,7 @@ LineStatus DataLineReader::ReadLine(std::string_view& line) {
   return LineStatus::kLine;
 }
 
-LineStatus DataLineReader::Next() {
+LineStatus DataLineReader::NextLine() {
   while (true) {
     std::string_view line;
     const LineStatus status = ReadLine(line);
@@ -85,9 +85,17 @@ LineStatus DataLineReader::Next() {
     }
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (IsBlankLine(line)) continue;
-    SplitFields(line, fields_);
+    line_ = line;
     return LineStatus::kLine;
   }
+}
+
+void DataLineReader::Split() { SplitFields(line_, fields_); }
+
+LineStatus DataLineReader::Next() {
+  const LineStatus status = NextLine();
+  if (status == LineStatus::kLine) Split();
+  return status;
 }
 
 std::string LineFault(const DataLineReader& reader, LineStatus status, const std::string& name) {
@@ -119,6 +127,37 @@ void SplitFields(std::string_view line, std::vector<std::string_view>& fields) {
       while (at < to && IsBlank(line[at])) ++at;
     }
   }
+}
+
+bool DigitFields(std::string_view line, std::uint32_t* values, std::size_t count) {
+  const char* at = line.data();
+  const char* const end = at + line.size();
+  auto skipBlanks = [&] {
+    while (at != end && IsBlank(*at)) ++at;
+  };
+  skipBlanks();
+  for (std::size_t field = 0; field < count; ++field) {
+    const char* const start = at;
+    std::uint32_t value = 0;
+    while (at != end && *at >= '0' && *at <= '9') {
+      if (at - start == 9) return false;
+      value = value * 10 + static_cast<std::uint32_t>(*at - '0');
+      ++at;
+    }
+    if (at == start) return false;
+    values[field] = value;
+    // The separator: blanks, then at most one comma or semicolon and the
+    // blanks after it; after the last field only blanks.
+    const char* const digitsEnd = at;
+    skipBlanks();
+    if (field + 1 == count) return at == end;
+    if (at != end && (*at == ',' || *at == ';')) {
+      ++at;
+      skipBlanks();
+    }
+    if (at == digitsEnd) return false;  // a byte that is neither digit nor separator
+  }
+  return false;  // count == 0
 }
 
 std::optional<std::uint64_t> WholeField(std::string_view field, std::uint64_t maximum) {

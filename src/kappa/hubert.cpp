@@ -9,6 +9,7 @@
 // agreements s_i, every other observed tuple through its frequency.
 
 #include <cmath>
+#include <vector>
 
 #include "kappa/kappa.h"
 
@@ -63,9 +64,10 @@ double DisagreeingTuples(const Tables& tb) {
       add(tuple[tb.R], tuple[tb.R + 1], [tuple](int j) { return tuple[j]; });
     }
   } else {
-    for (std::size_t r = 0; r < tb.frec.size(); ++r) {
-      const std::uint16_t* tuple = tb.indice[r];
-      add(tb.frec[r].count, tb.frec[r].unanimous, [tuple](int j) { return tuple[j]; });
+    std::vector<std::uint16_t> scratch(static_cast<std::size_t>(tb.R));
+    for (std::size_t u = 0; u < tb.frec.size(); ++u) {
+      const std::uint16_t* tuple = tb.frec.Values(u, scratch.data());
+      add(static_cast<int>(tb.frec.count(u)), tb.frec.unanimous(u) ? 1 : 0, [tuple](int j) { return tuple[j] - 1; });
     }
   }
   return b;
