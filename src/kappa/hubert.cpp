@@ -33,15 +33,24 @@ double ChanceAgreement(const Tables& tb) {
   return pe;
 }
 
-// factorE[i][j]: the product of t_indice[i][k] over the raters k other than j.
+// factorE[i][j]: the product of t_indice[i][k] over the raters k other than
+// j, as the product of the raters before j (from 1.0, rater 0 first) times
+// the product of the raters after j (from 1.0, rater R-1 first): 3R
+// multiplications a class instead of R^2. No division, so a proportion of 0
+// takes no special care.
 void LeaveOneRaterOut(Tables& tb) {
   for (int i = 0; i < tb.K; ++i) {
+    const double* t = tb.t_indice[i];
+    double* factor = tb.factorE[i];
+    double before = 1.0;
     for (int j = 0; j < tb.R; ++j) {
-      double product = 1.0;
-      for (int k = 0; k < tb.R; ++k) {
-        if (k != j) product *= tb.t_indice[i][k];
-      }
-      tb.factorE[i][j] = product;
+      factor[j] = before;
+      before *= t[j];
+    }
+    double after = 1.0;
+    for (int j = tb.R - 1; j >= 0; --j) {
+      factor[j] *= after;
+      after *= t[j];
     }
   }
 }
