@@ -14,16 +14,6 @@ TupleCounts::TupleCounts(int raters, std::vector<std::uint16_t> vectors, std::ve
                          std::size_t size)
     : raters_(raters), slots_(std::move(slots)), size_(size), vectors_(std::move(vectors)) {}
 
-const std::uint16_t* TupleCounts::Values(std::size_t u, std::uint16_t* scratch) const {
-  if (width_ == 0) return vectors_.data() + slots_[u].key * static_cast<std::size_t>(raters_);
-  std::uint64_t key = slots_[u].key;
-  for (int r = raters_ - 1; r >= 0; --r) {
-    scratch[r] = static_cast<std::uint16_t>(key & mask_);
-    key >>= width_;
-  }
-  return scratch;
-}
-
 bool TupleCounts::unanimous(std::size_t u) const {
   if (width_ > 0) {
     const std::uint64_t key = slots_[u].key;

@@ -42,7 +42,12 @@ class TupleCounts {
   std::uint32_t count(std::size_t u) const { return slots_[u].count; }
   // The R values of tuple u: a pointer into the vectors, or, for a packed
   // tuple, to `scratch` (R cells) holding them.
-  const std::uint16_t* Values(std::size_t u, std::uint16_t* scratch) const;
+  const std::uint16_t* Values(std::size_t u, std::uint16_t* scratch) const {
+    if (width_ == 0) return vectors_.data() + slots_[u].key * static_cast<std::size_t>(raters_);
+    std::uint64_t key = slots_[u].key;
+    for (int r = raters_ - 1; r >= 0; --r, key >>= width_) scratch[r] = static_cast<std::uint16_t>(key & mask_);
+    return scratch;
+  }
   // Whether every rater has the same value in tuple u.
   bool unanimous(std::size_t u) const;
   // Whether the tuples are packed keys (false: class vectors).
