@@ -1,6 +1,7 @@
 #include "console/console.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <istream>
 #include <ostream>
@@ -41,7 +42,29 @@ bool ReadLine(Console& con, std::string& line) {
   return true;
 }
 
+namespace {
+
+// A sign and at most 15 digits, followed by nothing that strtod would read
+// on (a digit, a decimal point, an exponent, the x of a hexadecimal number):
+// the common answer, whose value is the integer itself, exactly as strtod
+// gives it (below 2^53; "-0" is -0.0). Nothing for any other line.
+std::optional<double> PlainWhole(const std::string& line) {
+  const char* at = line.c_str();
+  const bool negative = *at == '-';
+  if (*at == '-' || *at == '+') ++at;
+  const char* const digits = at;
+  std::uint64_t value = 0;
+  while (*at >= '0' && *at <= '9') value = value * 10 + static_cast<std::uint64_t>(*at++ - '0');
+  if (at == digits || at - digits > 15) return std::nullopt;
+  if (*at == '.' || *at == 'e' || *at == 'E' || *at == 'x' || *at == 'X') return std::nullopt;
+  const auto x = static_cast<double>(value);
+  return negative ? -x : x;
+}
+
+}  // namespace
+
 std::optional<double> LeadingNumber(const std::string& line) {
+  if (const auto whole = PlainWhole(line)) return whole;
   const char* start = line.c_str();
   char* end = nullptr;
   const double x = std::strtod(start, &end);

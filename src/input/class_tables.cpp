@@ -1,11 +1,13 @@
 // The class tables of the observed-data modes: per class the agreements
 // (objects all raters put in it) and per class and rater the disagreements
 // (objects the rater put in it while not all raters agreed), the model's
-// input, and in modes 1 and 2 the counts of the response tuples that occur,
-// which Hubert's kappa needs.
+// input. Modes 1 and 2 build them from the counts of the response tuples
+// that occur (frec, counted by the file readers), mode 3 from the typed
+// frequencies.
 
 #include <climits>
 #include <cmath>
+#include <vector>
 
 #include "input/input.h"
 
@@ -33,39 +35,29 @@ void AgreementsAndDisagreements(Tables& tb) {
   }
 }
 
-// clases and ac from the occurring tuples of `indice` and `frec`.
+// clases and ac from the occurring tuples of `frec`: R additions a tuple.
 void CountsFromTuples(Tables& tb) {
   ClearClassCounts(tb);
+  std::vector<std::uint16_t> scratch(static_cast<std::size_t>(tb.R));
   for (std::size_t u = 0; u < tb.frec.size(); ++u) {
-    const std::uint16_t* tuple = tb.indice[u];
-    for (int r = 0; r < tb.R; ++r) tb.clases[tuple[r]][r] += tb.frec[u].count;
-    if (tb.frec[u].unanimous) tb.ac[tuple[0]] = tb.frec[u].count;
+    const std::uint16_t* tuple = tb.frec.Values(u, scratch.data());
+    const auto count = static_cast<int>(tb.frec.count(u));
+    for (int r = 0; r < tb.R; ++r) tb.clases[tuple[r] - 1][r] += count;
+    if (tb.frec.unanimous(u)) tb.ac[tuple[0] - 1] = count;
   }
 }
 
 }  // namespace
 
+// The file reader has counted the tuples (frec) as it read the objects.
 void TablaInicial(Tables& tb) {
-  const auto objects = static_cast<std::size_t>(tb.Norg);
-  ObservedTuples(tb, objects, false);
   CountsFromTuples(tb);
-
-  tb.obj.assign(objects, 0);
-  for (std::size_t j = 0; j < objects; ++j) {
-    const int* row = tb.data[j];
-    int same = 1;
-    for (int r = 1; r < tb.R; ++r) {
-      if (row[r] != row[0]) same = 0;
-    }
-    tb.obj[j] = same;
-  }
   AgreementsAndDisagreements(tb);
 }
 
 // The reader has refused repeated tuples, so every occurring tuple comes from
 // exactly one row and carries that row's frequency.
 void TablaInicialExtra(Tables& tb) {
-  ObservedTuples(tb, static_cast<std::size_t>(tb.contextra), true);
   CountsFromTuples(tb);
   AgreementsAndDisagreements(tb);
 }

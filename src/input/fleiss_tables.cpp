@@ -1,10 +1,12 @@
 // The object-by-class tables of Fleiss' kappa: datafleiss[i][m-1], how many
 // objects (weighted) exactly m raters put in class i, and in mode 3
-// RFleiss[row][i], how many raters put the row in class i. A row is an object
-// in mode 1, a file row in mode 2 and a response tuple in mode 3; in modes 2
-// and 3 it is weighted by its frequency, and a row of frequency 0 counts
-// nowhere. The file modes keep no RFleiss: Fleiss' kappa counts the raters
-// of such a row from its classes in `data`.
+// RFleiss[row][i], how many raters put the row in class i. In the file modes
+// a row is a response tuple that occurs, weighted by its count; in mode 3 a
+// typed tuple, weighted by its frequency, a tuple of frequency 0 counting
+// nowhere. The file modes keep no RFleiss: Fleiss' kappa tallies a tuple's
+// raters from its classes.
+//
+// A row costs O(R): only the classes that its raters chose are visited.
 
 #include <cmath>
 #include <vector>
@@ -21,24 +23,19 @@ void ClearDatafleiss(Tables& tb, int raters) {
   }
 }
 
-// Counts the raters of one row per class into `counts` (K cells, zero on
-// entry) from the classes of its raters, numbered from `firstClass` (1 in
-// the files, 0 in indicexten), and adds `weight` to datafleiss for every
-// class that at least one rater chose.
-void CountRow(Tables& tb, int* counts, const int* classes, int firstClass, int weight) {
-  for (int r = 0; r < tb.R; ++r) ++counts[classes[r] - firstClass];
-  for (int i = 0; i < tb.K; ++i) {
-    if (counts[i] >= 1) tb.datafleiss[i][counts[i] - 1] += weight;
-  }
+// Adds `weight` to datafleiss for every class of the tallied row.
+void CountRow(Tables& tb, const ClassTally& tally, int weight) {
+  for (const int i : tally.used()) tb.datafleiss[i][tally.raters(i) - 1] += weight;
 }
 
-// The rows of a data file go through one scratch row of counts, cleared
-// after each row: a table of every row by every class would take n * K cells
-// for a file of n * R classes (4 GB for a million lines of two raters that
-// use class 1000).
-void CountFileRow(Tables& tb, std::vector<int>& counts, const int* classes, int weight) {
-  CountRow(tb, counts.data(), classes, 1, weight);
-  for (int r = 0; r < tb.R; ++r) counts[classes[r] - 1] = 0;
+// The occurring tuples of the file modes, classes numbered from 1.
+void CountTuples(Tables& tb) {
+  ClassTally tally(tb.K);
+  std::vector<std::uint16_t> scratch(static_cast<std::size_t>(tb.R));
+  for (std::size_t u = 0; u < tb.frec.size(); ++u) {
+    tally.Tally(tb.frec.Values(u, scratch.data()), tb.R, 1);
+    CountRow(tb, tally, static_cast<int>(tb.frec.count(u)));
+  }
 }
 
 }  // namespace
@@ -46,30 +43,27 @@ void CountFileRow(Tables& tb, std::vector<int>& counts, const int* classes, int 
 void TablaFleiss(Tables& tb) {
   tb.K = tb.maxclase;
   ClearDatafleiss(tb, tb.R);
-  const auto objects = static_cast<std::size_t>(tb.Norg);
   tb.RFleiss = Grid<int>();
-  std::vector<int> counts(static_cast<std::size_t>(tb.K), 0);
-  for (std::size_t o = 0; o < objects; ++o) CountFileRow(tb, counts, tb.data[o], 1);
+  CountTuples(tb);
 }
 
 void TablaFleissExtra(Tables& tb) {
   ClearDatafleiss(tb, tb.nraters);
-  const auto rows = static_cast<std::size_t>(tb.contextra);
   tb.RFleiss = Grid<int>();
-  std::vector<int> counts(static_cast<std::size_t>(tb.K), 0);
-  for (std::size_t j = 0; j < rows; ++j) {
-    const int frequency = tb.data[j][tb.R];
-    if (frequency > 0) CountFileRow(tb, counts, tb.data[j], frequency);
-  }
+  CountTuples(tb);
 }
 
 void TablaFleissExten(Tables& tb) {
   ClearDatafleiss(tb, tb.R);
   const auto tuples = static_cast<std::size_t>(std::pow(tb.K, tb.R));
   tb.RFleiss = Grid<int>(tuples, static_cast<std::size_t>(tb.K));
+  ClassTally tally(tb.K);
   for (std::size_t t = 0; t < tuples; ++t) {
     const int frequency = tb.indicexten[t][tb.R];
-    if (frequency > 0) CountRow(tb, tb.RFleiss[t], tb.indicexten[t], 0, frequency);
+    if (frequency <= 0) continue;
+    tally.Tally(tb.indicexten[t], tb.R, 0);
+    for (const int i : tally.used()) tb.RFleiss[t][i] = tally.raters(i);
+    CountRow(tb, tally, frequency);
   }
 }
 

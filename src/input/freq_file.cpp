@@ -2,14 +2,16 @@
 // tuple per line: the class numbers of the R raters, then the number of
 // objects that received exactly that tuple.
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
-#include <unordered_set>
+#include <new>
 #include <vector>
 
 #include "console/format.h"
 #include "input/input.h"
 #include "input/text_fields.h"
+#include "input/tuple_counter.h"
 
 namespace zover {
 
@@ -22,44 +24,29 @@ constexpr std::uint64_t kMaxObjects = 1000000000;
 
 ReadOutcome Refuse(std::string message) { return {false, std::move(message)}; }
 
-// The rows read so far, keyed by their response tuple (the class columns of
-// `data`), to find a tuple that an earlier row already gave.
-class TupleRows {
+// The line of every data row, by its number among the rows: kept as the
+// rows where the line numbers jump (after the first line, a blank line or a
+// header), so that a file without blank lines needs almost nothing.
+class RowLines {
  public:
-  TupleRows(const Grid<int>& data, int raters)
-      : rows_(64, Hash{data, raters}, Equal{data, raters}) {}
-
-  // Records `row`; the earlier row with the same tuple, if there is one.
-  std::optional<std::size_t> Insert(std::size_t row) {
-    const auto [at, inserted] = rows_.insert(row);
-    if (inserted) return std::nullopt;
-    return *at;
+  // Rows come in increasing order.
+  void Add(std::uint32_t row, long long line) {
+    if (jumps_.empty() || jumps_.back().line + (row - jumps_.back().row) != line) jumps_.push_back({row, line});
+  }
+  long long LineOf(std::uint32_t row) const {
+    auto after = std::upper_bound(jumps_.begin(), jumps_.end(), row,
+                                  [](std::uint32_t r, const Jump& jump) { return r < jump.row; });
+    if (after == jumps_.begin()) return 0;
+    --after;
+    return after->line + (row - after->row);
   }
 
  private:
-  struct Hash {
-    const Grid<int>& data;
-    int raters;
-    std::size_t operator()(std::size_t row) const {
-      std::uint64_t h = 1469598103934665603ull;  // FNV-1a over the classes
-      for (int r = 0; r < raters; ++r) {
-        h ^= static_cast<std::uint64_t>(data[row][r]);
-        h *= 1099511628211ull;
-      }
-      return static_cast<std::size_t>(h);
-    }
+  struct Jump {
+    std::uint32_t row;
+    long long line;
   };
-  struct Equal {
-    const Grid<int>& data;
-    int raters;
-    bool operator()(std::size_t a, std::size_t b) const {
-      for (int r = 0; r < raters; ++r) {
-        if (data[a][r] != data[b][r]) return false;
-      }
-      return true;
-    }
-  };
-  std::unordered_set<std::size_t, Hash, Equal> rows_;
+  std::vector<Jump> jumps_;
 };
 
 }  // namespace
@@ -73,71 +60,98 @@ ReadOutcome ArchivoExtra(Console& con, Tables& tb) {
 // Every data row holds R class numbers (1 .. 1000) and a frequency
 // (0 .. 10^9); R + 1 is the field count of the first data row. Faults are
 // reported as the mode-1 reader does, with the repeated-tuple check after the
-// fields of a row. Rows of frequency 0 stay in `data` (and raise K); they
-// only add no objects. With layout.header the first line names the raters
-// (and the frequency column) and sets the field count of every line.
+// fields of a row. Rows of frequency 0 raise K and take part in the
+// repeated-tuple check; they only add no objects. With layout.header the
+// first line names the raters (and the frequency column) and sets the field
+// count of every line.
+//
+// The rows go straight into the counts of the response tuples (frec), whose
+// hash table also finds a tuple that an earlier row gave; each tuple keeps
+// the number of its row, from which the message finds the row's line.
 ReadOutcome ArchivoExtraFrom(DataSource& file, Tables& tb, const std::string& name, const FileLayout& layout) {
   tb.maxclase = 0;
   DataLineReader reader(file);
   int raters = 0;
-  bool named = false;  // the header line has been read
-  std::vector<long long> lineOfRow;
-  std::unique_ptr<TupleRows> seen;
+  std::size_t fieldsPerLine = 0;  // every line's field count, once known
+  std::unique_ptr<TupleCounter> counter;
+  RowLines lines;
+  std::uint32_t rows = 0;
+  std::vector<std::uint32_t> digits;  // the fields of a plain line
+  std::vector<std::uint16_t> classes;
+  std::uint32_t largest = 0;  // the largest class read
   std::uint64_t total = 0;  // stops growing once it is past kMaxObjects
   auto empty = [&name](long long line, int field) {
     return Refuse(Format("\nERROR in file \"%s\", line %d, field %d: the field is empty.\n", {name, line, field}));
   };
+  auto notFrequency = [&name](long long line, int field) {
+    return Refuse(Format("\nERROR in file \"%s\", line %d, field %d: not a frequency (a whole number from 0 to 1000000000).\n",
+                         {name, line, field}));
+  };
   while (true) {
-    const LineStatus status = reader.Next();
+    const LineStatus status = reader.NextLine();
     if (status == LineStatus::kEnd) break;
     if (status != LineStatus::kLine) return Refuse(LineFault(reader, status, name));
-    const auto& fields = reader.fields();
     const long long line = reader.lineNumber();
-    const std::size_t count = fields.size();
-    if (lineOfRow.empty() && !named) {
-      if (count < kMinFields) {
-        return Refuse(Format("\nERROR in file \"%s\": at least 2 raters (columns before the frequency) are needed.\n", {name}));
+    std::uint32_t frequency = 0;
+    bool plain = fieldsPerLine != 0 && DigitFields(reader.line(), digits.data(), fieldsPerLine);
+    if (plain) {
+      for (int r = 0; r < raters; ++r) {
+        const std::uint32_t value = digits[static_cast<std::size_t>(r)];
+        if (value < 1 || value > kMaxClass) plain = false;
+        classes[static_cast<std::size_t>(r)] = static_cast<std::uint16_t>(value);
+        largest = std::max(largest, value);
       }
-      if (count > kMaxFields) {
-        return Refuse(Format("\nERROR in file \"%s\": at most 1000 raters (columns before the frequency) can be analysed.\n", {name}));
-      }
-      raters = static_cast<int>(count) - 1;
-      tb.data = Grid<int>(0, count);
-      seen = std::make_unique<TupleRows>(tb.data, raters);
-      if (layout.header) {
-        tb.raterNames.assign(fields.begin(), fields.begin() + raters);
-        named = true;
-        continue;
-      }
-    } else if (count != static_cast<std::size_t>(raters) + 1) {
-      return Refuse(Format("\nERROR in file \"%s\", line %d: %d fields where the first line has %d.\n",
-                           {name, line, static_cast<long long>(count), raters + 1}));
+      frequency = digits[static_cast<std::size_t>(raters)];  // nine digits at most: below 10^9
     }
-    int* row = tb.data.AddRow();
-    for (int r = 0; r < raters; ++r) {
-      if (fields[r].empty()) return empty(line, r + 1);
-      const auto value = WholeField(fields[r], kMaxClass);
-      if (!value || *value < 1) {
-        return Refuse(Format("\nERROR in file \"%s\", line %d, field %d: not a class number from 1 to 1000.\n",
-                             {name, line, r + 1}));
+    if (!plain) {
+      reader.Split();
+      const auto& fields = reader.fields();
+      const std::size_t count = fields.size();
+      if (fieldsPerLine == 0) {
+        if (count < kMinFields) {
+          return Refuse(Format("\nERROR in file \"%s\": at least 2 raters (columns before the frequency) are needed.\n", {name}));
+        }
+        if (count > kMaxFields) {
+          return Refuse(Format("\nERROR in file \"%s\": at most 1000 raters (columns before the frequency) can be analysed.\n", {name}));
+        }
+        fieldsPerLine = count;
+        raters = static_cast<int>(count) - 1;
+        digits.assign(fieldsPerLine, 0);
+        classes.assign(static_cast<std::size_t>(raters), 0);
+        counter = std::make_unique<TupleCounter>(raters);
+        if (layout.header) {
+          tb.raterNames.assign(fields.begin(), fields.begin() + raters);
+          continue;
+        }
+      } else if (count != fieldsPerLine) {
+        return Refuse(Format("\nERROR in file \"%s\", line %d: %d fields where the first line has %d.\n",
+                             {name, line, static_cast<long long>(count), raters + 1}));
       }
-      row[r] = static_cast<int>(*value);
-      if (row[r] > tb.maxclase) tb.maxclase = row[r];
+      for (int r = 0; r < raters; ++r) {
+        if (fields[r].empty()) return empty(line, r + 1);
+        const auto value = WholeField(fields[r], kMaxClass);
+        if (!value || *value < 1) {
+          return Refuse(Format("\nERROR in file \"%s\", line %d, field %d: not a class number from 1 to 1000.\n",
+                               {name, line, r + 1}));
+        }
+        classes[static_cast<std::size_t>(r)] = static_cast<std::uint16_t>(*value);
+        largest = std::max(largest, static_cast<std::uint32_t>(*value));
+      }
+      if (fields[raters].empty()) return empty(line, raters + 1);
+      const auto value = WholeField(fields[raters], kMaxObjects);
+      if (!value) return notFrequency(line, raters + 1);
+      frequency = static_cast<std::uint32_t>(*value);
     }
-    if (fields[raters].empty()) return empty(line, raters + 1);
-    const auto frequency = WholeField(fields[raters], kMaxObjects);
-    if (!frequency) {
-      return Refuse(Format("\nERROR in file \"%s\", line %d, field %d: not a frequency (a whole number from 0 to 1000000000).\n",
-                           {name, line, raters + 1}));
-    }
-    row[raters] = static_cast<int>(*frequency);
-    if (const auto earlier = seen->Insert(lineOfRow.size())) {
+    if (rows == UINT32_MAX) throw std::bad_alloc();  // more rows than any memory holds
+    if (const auto earlier = counter->Add(classes.data(), frequency, rows)) {
       return Refuse(Format("\nERROR in file \"%s\", line %d: the same responses as line %d.\n",
-                           {name, line, lineOfRow[*earlier]}));
+                           {name, line, lines.LineOf(*earlier)}));
     }
-    lineOfRow.push_back(reader.lineNumber());
-    if (total <= kMaxObjects) total += *frequency;
+    lines.Add(rows, line);
+    ++rows;
+    if (total <= kMaxObjects) total += frequency;
   }
+  tb.maxclase = static_cast<int>(largest);
   if (total < 2) {
     return Refuse(Format("\nERROR in file \"%s\": the frequencies must add up to at least 2 objects.\n", {name}));
   }
@@ -147,12 +161,13 @@ ReadOutcome ArchivoExtraFrom(DataSource& file, Tables& tb, const std::string& na
   if (tb.maxclase < 2) {
     return Refuse(Format("\nERROR in file \"%s\": at least 2 classes are needed.\n", {name}));
   }
-  tb.contextra = static_cast<int>(lineOfRow.size());
+  tb.contextra = static_cast<int>(rows);
   tb.nraters = raters;
   tb.K = tb.maxclase;
   tb.R = tb.nraters;
   tb.Norg = static_cast<double>(total);
   tb.N = tb.Norg;
+  tb.frec = counter->Finish();
   return {};
 }
 

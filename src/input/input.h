@@ -32,7 +32,8 @@ struct FileLayout {
 };
 
 // --- Mode 1: raw responses file "Zover_data.txt" ---------------------------
-// Reads one object per line and one class per rater into `data`, and sets
+// Reads one object per line and one class per rater, counting the response
+// tuples into frec as it reads (the objects are not kept), and sets
 // maxclase, nraters, K, R, Norg and N. ArchivoFrom reads an open file and
 // names it `name` in its messages.
 ReadOutcome Archivo(Console& con, Tables& tb);
@@ -40,8 +41,9 @@ ReadOutcome ArchivoFrom(DataSource& file, Tables& tb, const std::string& name = 
                         const FileLayout& layout = {});
 
 // --- Mode 2: frequencies file "Zover_data_freq.txt" ------------------------
-// Reads one response tuple and its frequency per line into `data`, and sets
-// contextra, nraters, maxclase, K, R, Norg and N.
+// Reads one response tuple and its frequency per line into the tuple counts
+// frec (a row of frequency 0 gives no tuple), and sets contextra, nraters,
+// maxclase, K, R, Norg and N.
 ReadOutcome ArchivoExtra(Console& con, Tables& tb);
 ReadOutcome ArchivoExtraFrom(DataSource& file, Tables& tb, const std::string& name = kFreqFileName,
                              const FileLayout& layout = {});
@@ -68,15 +70,8 @@ ReadOutcome ReadModelFile(DataSource& file, Tables& tb, const std::string& name)
 // holds the 0-based classes of raters 0 .. R-1, rater 0 the most significant
 // base-K digit. Meant for small K^R (tests, checks): it holds K^R * R cells,
 // and throws std::length_error when K^R is beyond 2^62. The analysis of a
-// pass uses ObservedTuples instead.
+// pass uses only the tuples that occur (frec), however large K^R is.
 Grid<std::uint16_t> indicematrix(int K, int R);
-
-// The response tuples that occur among rows 0 .. rows-1 of `data` (classes
-// 1 .. K in columns 0 .. R-1), in the order of indicematrix: sizes and fills
-// `indice` (0-based classes) and `frec`. Each row counts once, or, when
-// `weighted`, data[row][R] times (mode 2), a row of weight 0 giving no tuple.
-// Only occurring tuples are listed, however large K^R is.
-void ObservedTuples(Tables& tb, std::size_t rows, bool weighted);
 
 // --- Class tables: frec, obj, clases, ac, success(aux), fail(aux) ----------
 void TablaInicial(Tables& tb);       // mode 1

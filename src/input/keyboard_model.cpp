@@ -1,6 +1,7 @@
 // Mode 4: the agreements of every class and the disagreements of every class
 // and rater, typed directly.
 
+#include <charconv>
 #include <ostream>
 #include <string>
 
@@ -22,20 +23,49 @@ double AskCount(Console& con, const std::string& prompt) {
   }
 }
 
+// The prompts "\n Agreements i = %d : " and "\n Disagreements i = %d, Rater
+// = %d : ", written into one reused string: K = R = 1000 asks a million of
+// them, and the general formatter would cost more than reading the answers.
+class Prompt {
+ public:
+  const std::string& Agreements(int i) {
+    text_.assign("\n Agreements i = ");
+    Append(i);
+    text_ += " : ";
+    return text_;
+  }
+  const std::string& Disagreements(int i, int r) {
+    text_.assign("\n Disagreements i = ");
+    Append(i);
+    text_ += ", Rater = ";
+    Append(r);
+    text_ += " : ";
+    return text_;
+  }
+
+ private:
+  void Append(int n) {
+    char digits[16];
+    text_.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
+  }
+  std::string text_;
+};
+
 }  // namespace
 
 void Matrix(Console& con, Tables& tb) {
+  Prompt prompt;
   while (true) {
     double agreements = 0;     // A
     double disagreements = 0;  // F
     Print(con.out, "\n\n\n Data for ALFA ");
     Print(con.out, "\n");
     for (int i = 0; i < tb.K; ++i) {
-      tb.success[i] = AskCount(con, Format("\n Agreements i = %d : ", {i + 1}));
+      tb.success[i] = AskCount(con, prompt.Agreements(i + 1));
       tb.successaux[i] = tb.success[i];
       double classTotal = 0;
       for (int r = 0; r < tb.R; ++r) {
-        const double f = AskCount(con, Format("\n Disagreements i = %d, Rater = %d : ", {i + 1, r + 1}));
+        const double f = AskCount(con, prompt.Disagreements(i + 1, r + 1));
         tb.fail[i][r] = f;
         tb.failaux[i][r] = f;
         classTotal += f;

@@ -75,7 +75,7 @@ LineStatus DataLineReader::ReadLine(std::string_view& line) {
   return LineStatus::kLine;
 }
 
-LineStatus DataLineReader::Next() {
+LineStatus DataLineReader::NextLine() {
   while (true) {
     std::string_view line;
     const LineStatus status = ReadLine(line);
@@ -85,9 +85,17 @@ LineStatus DataLineReader::Next() {
     }
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (IsBlankLine(line)) continue;
-    SplitFields(line, fields_);
+    line_ = line;
     return LineStatus::kLine;
   }
+}
+
+void DataLineReader::Split() { SplitFields(line_, fields_); }
+
+LineStatus DataLineReader::Next() {
+  const LineStatus status = NextLine();
+  if (status == LineStatus::kLine) Split();
+  return status;
 }
 
 std::string LineFault(const DataLineReader& reader, LineStatus status, const std::string& name) {
@@ -119,6 +127,50 @@ void SplitFields(std::string_view line, std::vector<std::string_view>& fields) {
       while (at < to && IsBlank(line[at])) ++at;
     }
   }
+}
+
+bool DigitFields(std::string_view line, std::uint32_t* values, std::size_t count) {
+  // Single digits, each followed by one separator byte: classes below 10
+  // written the plain way, without a branch per byte.
+  if (count > 0 && line.size() == 2 * count - 1) {
+    bool plain = true;
+    for (std::size_t field = 0; field < count; ++field) {
+      const unsigned digit = static_cast<unsigned char>(line[2 * field]) - 48u;
+      values[field] = digit;
+      plain &= digit <= 9;
+      if (field + 1 < count) plain &= IsSeparator(line[2 * field + 1]);
+    }
+    if (plain) return true;
+  }
+  const char* at = line.data();
+  const char* const end = at + line.size();
+  while (at != end && IsBlank(*at)) ++at;
+  for (std::size_t field = 0; field < count; ++field) {
+    const char* const start = at;
+    std::uint32_t value = 0;
+    for (unsigned digit; at != end && (digit = static_cast<unsigned char>(*at) - 48u) <= 9; ++at) {
+      value = value * 10 + digit;  // wraps only beyond nine digits, which are refused
+    }
+    if (at == start || at - start > 9) return false;
+    values[field] = value;
+    // After the last field only blanks; between fields blanks, then at most
+    // one comma or semicolon and the blanks after it.
+    if (field + 1 == count) {
+      while (at != end && IsBlank(*at)) ++at;
+      return at == end;
+    }
+    if (at == end) return false;
+    if (*at == ',' || *at == ';') {
+      ++at;
+    } else if (IsBlank(*at)) {
+      while (++at != end && IsBlank(*at)) {}
+      if (at != end && (*at == ',' || *at == ';')) ++at;
+    } else {
+      return false;  // a byte that is neither digit nor separator
+    }
+    while (at != end && IsBlank(*at)) ++at;
+  }
+  return false;  // count == 0
 }
 
 std::optional<std::uint64_t> WholeField(std::string_view field, std::uint64_t maximum) {

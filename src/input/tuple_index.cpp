@@ -1,11 +1,10 @@
-// Response tuples: the full list of all K^R of them, and the list of those
-// that occur in the observed data, both in increasing tuple number (the
-// tuple number written in base K, rater 0 the most significant digit).
+// Response tuples: the full list of all K^R of them, in increasing tuple
+// number (the tuple number written in base K, rater 0 the most significant
+// digit). The tuples that occur in observed data are counted by the file
+// readers (TupleCounter).
 
-#include <algorithm>
 #include <cmath>
 #include <stdexcept>
-#include <vector>
 
 #include "input/input.h"
 
@@ -33,50 +32,6 @@ Grid<std::uint16_t> indicematrix(int K, int R) {
     }
   }
   return indice;
-}
-
-// Sorting the rows by their class vectors, compared rater by rater, puts them
-// in increasing tuple number without forming the number itself (K^R need not
-// fit in 64 bits); equal vectors then lie next to each other and make one
-// tuple. This costs O(n log n * R), whatever K^R is.
-void ObservedTuples(Tables& tb, std::size_t rows, bool weighted) {
-  const int R = tb.R;
-  const Grid<int>& data = tb.data;
-  auto weight = [&](std::size_t row) -> long long { return weighted ? data[row][R] : 1; };
-
-  std::vector<std::size_t> order;
-  order.reserve(rows);
-  for (std::size_t row = 0; row < rows; ++row) {
-    if (weight(row) > 0) order.push_back(row);
-  }
-  auto compare = [&](std::size_t a, std::size_t b) {
-    const int* x = data[a];
-    const int* y = data[b];
-    for (int r = 0; r < R; ++r) {
-      if (x[r] != y[r]) return x[r] < y[r];
-    }
-    return false;
-  };
-  std::sort(order.begin(), order.end(), compare);
-
-  tb.indice = Grid<std::uint16_t>(0, static_cast<std::size_t>(R));
-  tb.frec.clear();
-  for (std::size_t first = 0; first < order.size();) {
-    const int* classes = data[order[first]];
-    long long count = 0;
-    std::size_t next = first;
-    for (; next < order.size() && !compare(order[first], order[next]); ++next) {
-      count += weight(order[next]);
-    }
-    std::uint16_t* tuple = tb.indice.AddRow();
-    int unanimous = 1;
-    for (int r = 0; r < R; ++r) {
-      tuple[r] = static_cast<std::uint16_t>(classes[r] - 1);
-      if (classes[r] != classes[0]) unanimous = 0;
-    }
-    tb.frec.push_back({static_cast<int>(count), unanimous});
-    first = next;
-  }
 }
 
 }  // namespace zover

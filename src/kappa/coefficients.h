@@ -66,8 +66,7 @@ NullTest CohenNullTest(const std::vector<double>& rowShares, const std::vector<d
                        double kappa);
 
 // The rating patterns of the pass's observed data (modes 1 and 2): one per
-// occurring response tuple when the class tables are built (`tuplesBuilt`),
-// otherwise one per row of `data`; then the objects with missing ratings.
-std::vector<RatingPattern> RatingPatterns(const Tables& tb, bool tuplesBuilt);
+// counted response tuple, then the objects with missing ratings.
+std::vector<RatingPattern> RatingPatterns(const Tables& tb);
 
 }  // namespace zover

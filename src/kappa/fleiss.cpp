@@ -7,6 +7,8 @@
 // The variance sums the squared first-order influence u_s of every row,
 // weighted by the number of objects the row stands for:
 //   Var = sum_s w_s u_s^2 / ((1 - P_e)^4 n^2).
+// Objects with the same responses have the same influence, so a row is a
+// response tuple, weighted by the objects that gave it.
 
 #include <cmath>
 #include <vector>
@@ -17,74 +19,25 @@ namespace zover {
 
 namespace {
 
-// The rows of the object-by-class table and the objects each stands for:
-// objects (weight 1), lines of the frequencies file, or response tuples.
-std::size_t RowCount(const Tables& tb) {
-  switch (tb.entrada) {
-    case 1: return static_cast<std::size_t>(tb.Norg);
-    case 2: return static_cast<std::size_t>(tb.contextra);
-    default: return tb.indicexten.rows();
-  }
-}
-
-// How many raters put a row in each class: RFleiss in mode 3; in the file
-// modes counted from the row's classes in `data` into one scratch row, which
-// is cleared again for the next row, so that no table of every row by every
-// class is needed.
-class RowCounts {
- public:
-  explicit RowCounts(const Tables& tb)
-      : tb_(tb), scratch_(tb.entrada == 3 ? 0 : static_cast<std::size_t>(tb.K), 0) {}
-
-  const int* Of(std::size_t s) {
-    if (tb_.entrada == 3) return tb_.RFleiss[s];
-    Clear();
-    row_ = tb_.data[s];
-    for (int r = 0; r < tb_.R; ++r) ++scratch_[row_[r] - 1];
-    return scratch_.data();
-  }
-
- private:
-  void Clear() {
-    if (row_ == nullptr) return;
-    for (int r = 0; r < tb_.R; ++r) scratch_[row_[r] - 1] = 0;
-  }
-
-  const Tables& tb_;
-  std::vector<int> scratch_;
-  const int* row_ = nullptr;  // the row whose counts the scratch row holds
-};
-
-double RowWeight(const Tables& tb, std::size_t s) {
-  switch (tb.entrada) {
-    case 1: return 1;
-    case 2: return tb.data[s][tb.R];
-    default: return tb.indicexten[s][tb.R];
-  }
-}
-
-// Sum over rows of u_s^2, weighted; pe is P_e and meanAgreement is P-bar.
-double InfluenceSum(const Tables& tb, double pe, double meanAgreement) {
-  const int R = tb.R;
-  const double w = meanAgreement * pe - 2 * pe + meanAgreement;
-  // R s_i + sum_r f_ir: the ratings of class i over all objects.
-  std::vector<double> classRatings(static_cast<std::size_t>(tb.K));
-  for (int i = 0; i < tb.K; ++i) {
-    double failures = 0;
-    for (int r = 0; r < R; ++r) failures += tb.failaux[i][r];
-    classRatings[i] = R * tb.successaux[i] + failures;
-  }
+// u_s^2 of one row, weighted, added to v: pe is P_e, meanAgreement is P-bar,
+// w = P-bar P_e - 2 P_e + P-bar, classRatings[i] = R s_i + sum_r f_ir. The
+// sums over classes visit the row's classes in increasing order, which adds
+// exactly what the loop over all K classes adds (the other terms are 0).
+struct Influence {
+  const Tables& tb;
+  double pe;
+  double meanAgreement;
+  double w;
+  std::vector<double> classRatings;
+  ClassTally tally;
   double v = 0;
-  const std::size_t rows = RowCount(tb);
-  RowCounts rowCounts(tb);
-  for (std::size_t s = 0; s < rows; ++s) {
-    const double weight = RowWeight(tb, s);
-    if (weight <= 0) continue;
-    const int* counts = rowCounts.Of(s);
+
+  void AddRow(double weight) {
+    const int R = tb.R;
     double q = 0;
     double m = 0;
-    for (int i = 0; i < tb.K; ++i) {
-      const int count = counts[i];
+    for (const int i : tally.used()) {
+      const int count = tally.raters(i);
       q += count * count;
       m += count * classRatings[i];
     }
@@ -93,7 +46,36 @@ double InfluenceSum(const Tables& tb, double pe, double meanAgreement) {
     const double u = (1 - pe) * pairsAgreeing - 2 * (1 - meanAgreement) * meanRating - w;
     v += weight * (u * u);
   }
-  return v;
+};
+
+// Sum over rows of u_s^2, weighted by the objects each row stands for: the
+// occurring response tuples in the file modes (weight: their counts), the
+// typed tuples in mode 3 (weight: their frequencies; 0 skips the tuple).
+double InfluenceSum(const Tables& tb, double pe, double meanAgreement) {
+  const int R = tb.R;
+  Influence influence{tb, pe, meanAgreement, meanAgreement * pe - 2 * pe + meanAgreement,
+                      std::vector<double>(static_cast<std::size_t>(tb.K)), ClassTally(tb.K)};
+  // R s_i + sum_r f_ir: the ratings of class i over all objects.
+  for (int i = 0; i < tb.K; ++i) {
+    double failures = 0;
+    for (int r = 0; r < R; ++r) failures += tb.failaux[i][r];
+    influence.classRatings[i] = R * tb.successaux[i] + failures;
+  }
+  if (tb.entrada == 3) {
+    for (std::size_t t = 0; t < tb.indicexten.rows(); ++t) {
+      const double weight = tb.indicexten[t][R];
+      if (weight <= 0) continue;
+      influence.tally.Tally(tb.indicexten[t], R, 0);
+      influence.AddRow(weight);
+    }
+  } else {
+    std::vector<std::uint16_t> scratch(static_cast<std::size_t>(R));
+    for (std::size_t u = 0; u < tb.frec.size(); ++u) {
+      influence.tally.Tally(tb.frec.Values(u, scratch.data()), R, 1);
+      influence.AddRow(tb.frec.count(u));
+    }
+  }
+  return influence.v;
 }
 
 }  // namespace

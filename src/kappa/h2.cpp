@@ -3,6 +3,9 @@
 //
 //   S  = sum_i sum_{j<k} t_ij t_ik
 //   H2 = 1 - (R R - sumaA / n) / (R (R - 1) - 2 S)
+//
+// The pairs of raters of class i add up to ((sum_j t_ij)^2 - sum_j t_ij^2) / 2,
+// which takes R steps a class instead of R^2 / 2.
 
 #include "kappa/kappa.h"
 
@@ -14,9 +17,14 @@ double coefficientH2(Tables& tb) {
   const int R = tb.R;
   double s = 0;
   for (int i = 0; i < tb.K; ++i) {
-    for (int j = 0; j <= R - 2; ++j) {
-      for (int k = j + 1; k <= R - 1; ++k) s += tb.t_indice[i][j] * tb.t_indice[i][k];
+    double sum = 0;
+    double squares = 0;
+    for (int j = 0; j < R; ++j) {
+      const double t = tb.t_indice[i][j];
+      sum += t;
+      squares += t * t;
     }
+    s += (sum * sum - squares) / 2;
   }
   return 1 - (R * R - tb.sumaA / n) / (R * (R - 1) - 2 * s);
 }

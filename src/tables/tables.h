@@ -16,16 +16,9 @@
 #include <vector>
 
 #include "tables/grid.h"
+#include "tables/tuple_counts.h"
 
 namespace zover {
-
-// One response tuple that occurs in the observed data: how many objects
-// (weighted by the file frequency in mode 2) gave it, and whether all raters
-// gave the same class in it.
-struct TupleCount {
-  int count = 0;
-  int unanimous = 0;
-};
 
 // Work counters of the model searches (benchmarks and equivalence tests).
 struct SearchCounters {
@@ -54,17 +47,14 @@ struct Tables {
   double missingRatings = 0;
 
   // --- Observed data -------------------------------------------------------
-  // mode 1: data[object][rater] = class 1..K;
-  // mode 2: data[row][rater] = class 1..K for rater < R, data[row][R] = frequency.
-  Grid<int> data;
-  // Modes 1 and 2: the response tuples that occur, in increasing tuple number
-  // (the tuple number written in base K, rater 0 the most significant digit);
-  // indice[u][r] is the 0-based class of rater r in the u-th of them, and
-  // frec[u] its count and unanimous mark. Tuples that do not occur have count
-  // 0 and are left out.
-  Grid<std::uint16_t> indice;
-  std::vector<TupleCount> frec;
-  std::vector<int> obj;           // mode 1: 1 when all raters agree on the object
+  // Modes 1 and 2: the response tuples that occur, counted by the file
+  // reader as it reads (the objects themselves are not kept), in increasing
+  // tuple number (the tuple number written in base K, rater 0 the most
+  // significant digit). Tuple u has the class numbers 1..K
+  // frec.Values(u, scratch) (the row of indice), frec.count(u) objects
+  // (weighted by the file frequency in mode 2) and its unanimous mark
+  // frec.unanimous(u). Tuples that do not occur are left out.
+  TupleCounts frec;
   Grid<int> clases;               // [class][rater]: objects the rater put in the class
   std::vector<int> ac;            // [class]: objects all raters put in the class
   // Mode 3: indicexten[s][0..R-1] the 0-based classes of tuple s,
@@ -82,8 +72,8 @@ struct Tables {
   // --- Kappa tables --------------------------------------------------------
   Grid<int> datafleiss;           // [class][q]: objects given the class by q+1 raters
   Grid<int> RFleiss;              // mode 3: [tuple][class]: raters who gave the class to
-                                  // the tuple (the file modes count a row's raters
-                                  // from data, holding no rows x K table)
+                                  // the tuple (the file modes tally a tuple's raters
+                                  // from its classes, holding no tuples x K table)
   Grid<double> t_indice;          // [class][rater]: marginal proportions
   Grid<double> factorE;           // [class][rater]: product of t_indice over the other raters
   std::vector<double> sumadoble;  // [class]: sum over rows of squared rater counts
@@ -131,8 +121,8 @@ struct Tables {
 int ClassRows(const Tables& tb);
 
 // Sizes every class and rater table to the pass's K and R (all cells zero).
-// The observed-data tables that depend on the mode (data, indice, frec, obj,
-// RFleiss, indicexten, xx) are sized by the data entry that fills them.
+// The observed-data tables that depend on the mode (frec, RFleiss,
+// indicexten, xx) are sized by the data entry that fills them.
 void SizeWorkingTables(Tables& tb);
 
 }  // namespace zover

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace zover {
 namespace {
 
@@ -17,6 +19,10 @@ TEST(LeadingNumberTest, ParsesLikeStrtodAndRefusesNonFiniteValues) {
       {"0x10", true, 16},      {"1e308", true, 1e308},     {"", false, 0},
       {"abc", false, 0},       {"nan", false, 0},          {"inf", false, 0},
       {"-infinity", false, 0}, {"1e999", false, 0},        {"- 3", false, 0},
+      // Whole numbers are read without strtod; what follows them decides.
+      {"007", true, 7},        {"12.5", true, 12.5},       {"12e2", true, 1200},
+      {"0X1a", true, 26},      {"5x", true, 5},            {"+", false, 0},
+      {"123456789012345", true, 123456789012345.0},        {"9007199254740993", true, 9007199254740992.0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
@@ -26,6 +32,7 @@ TEST(LeadingNumberTest, ParsesLikeStrtodAndRefusesNonFiniteValues) {
       EXPECT_EQ(*x, c.value);
     }
   }
+  EXPECT_TRUE(std::signbit(*LeadingNumber("-0")));
 }
 
 TEST(IsWholeTest, ComparesWithTheFloor) {

@@ -27,6 +27,8 @@ const std::vector<const char*> kRefusals = {
     "\nERROR in file \"Zover_data_freq.txt\": the frequencies must add up to at least 2 objects.\n",
     "\nERROR in file \"Zover_data_freq.txt\": the frequencies add up to more than 1000000000 objects.\n",
     "\nERROR in file \"Zover_data_freq.txt\": at least 2 classes are needed.\n",
+    "\nERROR in file \"Zover_data_freq.txt\", line #, field #: the field is empty.\n",
+    "\nERROR in file \"Zover_data_freq.txt\", line #: longer than 1048576 bytes.\n",
 };
 
 }  // namespace
@@ -45,14 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   Check(read.message.empty(), "no message with an accepted file");
   const long long rows = zover::fuzz::DataLines(text);
   Check(tb.contextra == rows, "one row per data line");
-  Check(tb.data.rows() == static_cast<std::size_t>(rows) && tb.data.cols() == static_cast<std::size_t>(tb.R) + 1,
-        "data holds the rows, R classes and a frequency each");
-  long long n = 0;
-  for (long long j = 0; j < rows; ++j) {
-    for (int r = 0; r < tb.R; ++r) Check(tb.data[j][r] >= 1 && tb.data[j][r] <= tb.K, "1 <= class <= K");
-    Check(tb.data[j][tb.R] >= 0, "frequency >= 0");
-    n += tb.data[j][tb.R];
-  }
+  Check(tb.frec.size() <= static_cast<std::size_t>(rows), "at most one tuple per row");
+  zover::fuzz::CheckTuples(tb);
+  const auto n = static_cast<long long>(tb.Norg);
   Check(n >= 2 && n <= 1000000000, "2 <= n <= 10^9");
 
   zover::SizeWorkingTables(tb);

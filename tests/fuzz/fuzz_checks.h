@@ -3,6 +3,7 @@
 // and aborts, which libFuzzer reports as a crash with the input that caused
 // it.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -109,8 +110,24 @@ inline void CheckClassTables(const Tables& tb, long long n) {
   Check(ratings == n * tb.R, "sum of j datafleiss = n R",
         std::to_string(ratings) + " != " + std::to_string(n * tb.R));
   long long tupleObjects = 0;
-  for (const TupleCount& f : tb.frec) tupleObjects += f.count;
+  for (std::size_t u = 0; u < tb.frec.size(); ++u) tupleObjects += tb.frec.count(u);
   Check(tupleObjects == n, "tuple counts add up to n");
+}
+
+// The counted tuples: R classes from 1 to K each, counts above 0, in strictly
+// increasing order, unanimous marks as the classes say.
+inline void CheckTuples(const Tables& tb) {
+  Check(tb.frec.raters() == tb.R, "tuples of R raters");
+  std::vector<std::uint16_t> scratch(static_cast<std::size_t>(tb.R)), last;
+  for (std::size_t u = 0; u < tb.frec.size(); ++u) {
+    const std::uint16_t* values = tb.frec.Values(u, scratch.data());
+    std::vector<std::uint16_t> tuple(values, values + tb.R);
+    for (const std::uint16_t c : tuple) Check(c >= 1 && c <= tb.K, "1 <= class <= K");
+    Check(tb.frec.count(u) > 0, "count > 0");
+    Check(u == 0 || last < tuple, "tuples in increasing order");
+    Check(tb.frec.unanimous(u) == (std::count(tuple.begin(), tuple.end(), tuple[0]) == tb.R), "unanimous mark");
+    last = tuple;
+  }
 }
 
 }  // namespace zover::fuzz

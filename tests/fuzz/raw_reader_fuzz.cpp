@@ -24,6 +24,8 @@ const std::vector<const char*> kRefusals = {
     "\nERROR in file \"Zover_data.txt\", line #: longer than 1048576 bytes.\n",
     "\nERROR in file \"Zover_data.txt\": at least 2 objects (lines) are needed.\n",
     "\nERROR in file \"Zover_data.txt\": at least 2 classes are needed.\n",
+    "\nERROR in file \"Zover_data.txt\", line #, field #: the field is empty.\n",
+    "\nERROR in file \"Zover_data.txt\", line #: longer than 1048576 bytes.\n",
 };
 
 }  // namespace
@@ -43,11 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   const long long n = zover::fuzz::DataLines(text);
   Check(tb.Norg == static_cast<double>(n), "n = number of data lines",
         std::to_string(tb.Norg) + " != " + std::to_string(n));
-  Check(tb.data.rows() == static_cast<std::size_t>(n) && tb.data.cols() == static_cast<std::size_t>(tb.R),
-        "data holds n rows of R classes");
-  for (long long j = 0; j < n; ++j) {
-    for (int r = 0; r < tb.R; ++r) Check(tb.data[j][r] >= 1 && tb.data[j][r] <= tb.K, "1 <= class <= K");
-  }
+  zover::fuzz::CheckTuples(tb);
 
   zover::SizeWorkingTables(tb);
   zover::TablaInicial(tb);

@@ -152,7 +152,7 @@ long PeakResidentKilobytes() {
 }
 
 // A million identical lines that use class 1000: the memory of the pass
-// stays in proportion to the file (n * R classes), not to n * K. A table of
+// follows the distinct response tuples (one here), not n * K. A table of
 // every object by every class took 4 GB here.
 TEST(HostileFileTest, MillionIdenticalLinesKeepMemoryInProportion) {
   std::string lines;

@@ -29,8 +29,34 @@ Rows RowsOf(const Grid<T>& grid, std::size_t rows = SIZE_MAX, std::size_t cols =
 
 // (0-based classes..., count, unanimous) of the tuples counted in frec.
 inline Rows Occurring(const Tables& tb) {
-  Rows rows = RowsOf(tb.indice);
-  for (std::size_t u = 0; u < rows.size(); ++u) rows[u].insert(rows[u].end(), {tb.frec[u].count, tb.frec[u].unanimous});
+  Rows rows;
+  std::vector<std::uint16_t> scratch(static_cast<std::size_t>(tb.frec.raters()));
+  for (std::size_t u = 0; u < tb.frec.size(); ++u) {
+    const std::uint16_t* values = tb.frec.Values(u, scratch.data());
+    rows.emplace_back(values, values + tb.frec.raters());
+    for (int& c : rows.back()) --c;
+    rows.back().insert(rows.back().end(), {static_cast<int>(tb.frec.count(u)), tb.frec.unanimous(u) ? 1 : 0});
+  }
+  return rows;
+}
+
+// The same from rows of classes 1..K, each with a last column of its weight
+// when `weighted` (else weight 1): tuples in increasing order, weight 0 left
+// out.
+inline Rows TuplesOf(const Rows& data, bool weighted) {
+  std::map<std::vector<int>, int> counts;
+  for (const auto& row : data) {
+    std::vector<int> classes(row.begin(), row.end() - (weighted ? 1 : 0));
+    for (int& c : classes) --c;
+    counts[classes] += weighted ? row.back() : 1;
+  }
+  Rows rows;
+  for (const auto& [classes, count] : counts) {
+    if (count == 0) continue;
+    rows.push_back(classes);
+    const bool unanimous = std::count(classes.begin(), classes.end(), classes[0]) == static_cast<long>(classes.size());
+    rows.back().insert(rows.back().end(), {count, unanimous ? 1 : 0});
+  }
   return rows;
 }
 

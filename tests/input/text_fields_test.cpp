@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,43 @@ TEST(SplitFieldsTest, SeparatorsAndEmptyFields) {
     std::vector<std::string_view> fields;
     SplitFields(c.line, fields);
     EXPECT_EQ(std::vector<std::string>(fields.begin(), fields.end()), c.fields);
+  }
+}
+
+// The one-pass reading of a plain line: what it takes, and that whatever it
+// takes is what the split gives, on random lines of digits and separators.
+TEST(DigitFieldsTest, TakesOnlyWhatTheSplitGives) {
+  struct Case {
+    const char* line;
+    std::size_t count;
+    std::vector<std::uint32_t> values;  // empty: left to the split
+  };
+  const Case cases[] = {
+      {"1 2 3", 3, {1, 2, 3}},         {" \t1 ,\t2 ; 3 \t", 3, {1, 2, 3}}, {"0001;999999999", 2, {1, 999999999}},
+      {"1000000000 1", 2, {}},         {"1 2", 3, {}},                     {"1 2 3", 2, {}},
+      {"1,,2", 2, {}},                 {"1,2 , ", 2, {}},                  {"1;,2", 2, {}},
+      {"1 2\r", 2, {}},                {"1 x", 2, {}},                     {"1a 2", 2, {}},
+      {"+1 2", 2, {}},                 {"1.0 2", 2, {}},                   {"", 1, {}},
+      {"1;2,3\t4", 4, {1, 2, 3, 4}},    {"1x2", 2, {}},                     {"1 2 ", 2, {1, 2}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    std::vector<std::uint32_t> values(c.count);
+    EXPECT_EQ(DigitFields(c.line, values.data(), c.count), !c.values.empty());
+    if (c.values.empty()) continue;
+    EXPECT_EQ(values, c.values);
+  }
+  std::mt19937 random(7);
+  const std::string alphabet = "0123456789 \t,;x";
+  for (int trial = 0; trial < 20000; ++trial) {
+    std::string line;
+    for (std::size_t i = random() % 12; i > 0; --i) line += alphabet[random() % (trial % 2 ? 12 : alphabet.size())];
+    std::vector<std::string_view> fields;
+    SplitFields(line, fields);
+    std::vector<std::uint32_t> values(fields.size() + 1);
+    if (!DigitFields(line, values.data(), fields.size())) continue;
+    SCOPED_TRACE(line);
+    for (std::size_t f = 0; f < fields.size(); ++f) EXPECT_EQ(WholeField(fields[f], 1000000000), values[f]);
   }
 }
 

@@ -1,0 +1,251 @@
+#include "input/tuple_counter.h"
+
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+
+namespace zover {
+
+namespace {
+
+constexpr std::uint32_t kMaxCount = UINT32_MAX - 1;
+constexpr std::size_t kFirstCapacity = 64;
+
+// The finaliser of splitmix64: every bit of the key moves the low bits that
+// pick a slot.
+std::uint64_t Mix(std::uint64_t x) {
+  x ^= x >> 30;
+  x *= 0xbf58476d1ce4e5b9ull;
+  x ^= x >> 27;
+  x *= 0x94d049bb133111ebull;
+  x ^= x >> 31;
+  return x;
+}
+
+std::uint32_t VectorHash(const std::uint16_t* values, int R) {
+  std::uint64_t h = 0xcbf29ce484222325ull;
+  for (int r = 0; r < R; ++r) h = (h ^ values[r]) * 0x100000001b3ull;
+  return static_cast<std::uint32_t>(Mix(h) >> 32);
+}
+
+// Bits that hold `top`.
+int BitsOf(unsigned top) {
+  int bits = 0;
+  for (; top != 0; top >>= 1) ++bits;
+  return bits;
+}
+
+// Sorts slots[0 .. size-1] by their keys, which have `bits` significant
+// bits. Up to 2^20 tuples a radix sort of 11-bit digits, with a second
+// buffer of the same size; beyond that std::sort, in place, so that sorting
+// never raises the memory that counting took.
+void SortByKey(std::vector<TupleSlot>& slots, std::size_t size, int bits) {
+  constexpr int kDigit = 11;
+  constexpr std::size_t kBuckets = std::size_t{1} << kDigit;
+  if (size > (std::size_t{1} << 20)) {
+    std::sort(slots.begin(), slots.begin() + static_cast<std::ptrdiff_t>(size),
+              [](const TupleSlot& a, const TupleSlot& b) { return a.key < b.key; });
+    return;
+  }
+  std::vector<TupleSlot> other(size);
+  TupleSlot* from = slots.data();
+  TupleSlot* to = other.data();
+  for (int shift = 0; shift < bits; shift += kDigit) {
+    std::vector<std::size_t> start(kBuckets + 1, 0);
+    for (std::size_t i = 0; i < size; ++i) ++start[((from[i].key >> shift) & (kBuckets - 1)) + 1];
+    for (std::size_t b = 1; b <= kBuckets; ++b) start[b] += start[b - 1];
+    for (std::size_t i = 0; i < size; ++i) to[start[(from[i].key >> shift) & (kBuckets - 1)]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != slots.data()) std::copy(from, from + size, slots.data());
+}
+
+}  // namespace
+
+TupleCounter::TupleCounter(int raters)
+    : raters_(raters), width_(raters <= 64 ? 1 : 0), slots_(kFirstCapacity, TupleSlot{0, kEmpty, 0}) {}
+
+std::uint64_t TupleCounter::Pack(const std::uint16_t* values) const {
+  std::uint64_t key = 0;
+  for (int r = 0; r < raters_; ++r) key = key << width_ | values[r];
+  return key;
+}
+
+std::uint64_t TupleCounter::HashOf(std::uint64_t key) const { return width_ > 0 ? Mix(key) : key >> 32; }
+
+const std::uint16_t* TupleCounter::VectorOf(std::uint64_t key) const {
+  return vectors_.data() + (key & UINT32_MAX) * static_cast<std::size_t>(raters_);
+}
+
+std::optional<std::uint32_t> TupleCounter::Add(const std::uint16_t* values, std::uint32_t weight, std::uint32_t tag) {
+  if (putOffCount_ > 0) Flush();  // so that a tuple put off counts as seen
+  if (width_ > 0) {
+    std::uint64_t key = 0;
+    unsigned top = 0;
+    for (int r = 0; r < raters_; ++r) {
+      key = key << width_ | values[r];
+      top |= values[r];
+    }
+    if (top >> width_ == 0) return AddPacked(key, Mix(key), weight, tag);
+    Widen(top);
+    if (width_ > 0) {
+      key = Pack(values);
+      return AddPacked(key, Mix(key), weight, tag);
+    }
+  }
+  return AddVector(values, weight, tag);
+}
+
+// A ring of the last kPutOff keys: each new key asks for its slot to be
+// fetched, and the key put off longest, whose slot has had time to arrive,
+// is counted.
+void TupleCounter::AddObject(const std::uint16_t* values) {
+  if (width_ > 0) {
+    std::uint64_t key = 0;
+    unsigned top = 0;
+    for (int r = 0; r < raters_; ++r) {
+      key = key << width_ | values[r];
+      top |= values[r];
+    }
+    if (top >> width_ == 0) {
+      __builtin_prefetch(&slots_[Mix(key) & (slots_.size() - 1)]);
+      if (putOffCount_ < kPutOff) {
+        putOff_[putOffCount_++] = key;
+        return;
+      }
+      const std::uint64_t oldest = putOff_[putOffNext_];
+      putOff_[putOffNext_] = key;
+      putOffNext_ = (putOffNext_ + 1) % kPutOff;
+      AddPacked(oldest, Mix(oldest), 1, 0);
+      return;
+    }
+  }
+  Add(values);
+}
+
+void TupleCounter::Flush() {
+  for (std::size_t i = 0; i < putOffCount_; ++i) AddPacked(putOff_[i], Mix(putOff_[i]), 1, 0);
+  putOffCount_ = 0;
+  putOffNext_ = 0;
+}
+
+void TupleCounter::Count(TupleSlot& slot, std::uint32_t weight) {
+  if (weight > kMaxCount - slot.count) throw std::overflow_error("a response tuple counts more than 4294967294 objects");
+  slot.count += weight;
+}
+
+std::optional<std::uint32_t> TupleCounter::AddPacked(std::uint64_t key, std::uint64_t hash, std::uint32_t weight,
+                                                     std::uint32_t tag) {
+  Reserve();
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+    TupleSlot& slot = slots_[at];
+    if (slot.count == kEmpty) {
+      slot = {key, 0, tag};
+      Count(slot, weight);
+      ++used_;
+      return std::nullopt;
+    }
+    if (slot.key == key) {
+      Count(slot, weight);
+      return slot.tag;
+    }
+  }
+}
+
+std::optional<std::uint32_t> TupleCounter::AddVector(const std::uint16_t* values, std::uint32_t weight,
+                                                     std::uint32_t tag) {
+  Reserve();
+  const std::uint32_t hash = VectorHash(values, raters_);
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+    TupleSlot& slot = slots_[at];
+    if (slot.count == kEmpty) {
+      const std::size_t index = vectors_.size() / static_cast<std::size_t>(raters_);
+      if (index > UINT32_MAX) throw std::bad_alloc();
+      vectors_.insert(vectors_.end(), values, values + raters_);
+      slot = {std::uint64_t{hash} << 32 | index, 0, tag};
+      Count(slot, weight);
+      ++used_;
+      return std::nullopt;
+    }
+    if (slot.key >> 32 == hash && std::equal(values, values + raters_, VectorOf(slot.key))) {
+      Count(slot, weight);
+      return slot.tag;
+    }
+  }
+}
+
+void TupleCounter::Reserve() {
+  if ((used_ + 1) * 8 > slots_.size() * 7) Rehash(slots_.size() * 2);
+}
+
+void TupleCounter::Rehash(std::size_t capacity) {
+  std::vector<TupleSlot> old(capacity, TupleSlot{0, kEmpty, 0});
+  old.swap(slots_);
+  const std::size_t mask = capacity - 1;
+  for (const TupleSlot& slot : old) {
+    if (slot.count == kEmpty) continue;
+    std::size_t at = HashOf(slot.key) & mask;
+    while (slots_[at].count != kEmpty) at = (at + 1) & mask;
+    slots_[at] = slot;
+  }
+}
+
+void TupleCounter::Widen(unsigned top) {
+  const int width = BitsOf(top);
+  std::vector<std::uint16_t> values(static_cast<std::size_t>(raters_));
+  auto unpack = [&](std::uint64_t key) {
+    for (int r = raters_ - 1; r >= 0; --r, key >>= width_) values[r] = static_cast<std::uint16_t>(key & ((1u << width_) - 1));
+  };
+  if (width * raters_ <= 64) {
+    for (TupleSlot& slot : slots_) {
+      if (slot.count == kEmpty) continue;
+      unpack(slot.key);
+      slot.key = 0;
+      for (int r = 0; r < raters_; ++r) slot.key = slot.key << width | values[r];
+    }
+    width_ = width;
+  } else {
+    for (TupleSlot& slot : slots_) {
+      if (slot.count == kEmpty) continue;
+      unpack(slot.key);
+      const std::uint64_t index = vectors_.size() / static_cast<std::size_t>(raters_);
+      vectors_.insert(vectors_.end(), values.begin(), values.end());
+      slot.key = std::uint64_t{VectorHash(values.data(), raters_)} << 32 | index;
+    }
+    width_ = 0;
+  }
+  Rehash(slots_.size());
+}
+
+TupleCounts TupleCounter::Finish() {
+  Flush();
+  std::size_t size = 0;
+  for (const TupleSlot& slot : slots_) {
+    if (slot.count != kEmpty && slot.count > 0) slots_[size++] = slot;
+  }
+  const auto end = slots_.begin() + static_cast<std::ptrdiff_t>(size);
+  TupleCounts counts;
+  if (width_ > 0) {
+    SortByKey(slots_, size, width_ * raters_);
+    counts = TupleCounts(raters_, width_, std::move(slots_), size);
+  } else {
+    for (auto slot = slots_.begin(); slot != end; ++slot) slot->key &= UINT32_MAX;
+    const int R = raters_;
+    const std::uint16_t* vectors = vectors_.data();
+    std::sort(slots_.begin(), end, [R, vectors](const TupleSlot& a, const TupleSlot& b) {
+      const std::uint16_t* x = vectors + a.key * static_cast<std::size_t>(R);
+      const std::uint16_t* y = vectors + b.key * static_cast<std::size_t>(R);
+      return std::lexicographical_compare(x, x + R, y, y + R);
+    });
+    counts = TupleCounts(raters_, std::move(vectors_), std::move(slots_), size);
+  }
+  slots_.assign(kFirstCapacity, TupleSlot{0, kEmpty, 0});
+  vectors_.clear();
+  used_ = 0;
+  width_ = raters_ <= 64 ? 1 : 0;
+  return counts;
+}
+
+}  // namespace zover

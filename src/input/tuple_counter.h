@@ -1,0 +1,80 @@
+#pragma once
+// Counts the response tuples of objects as they are read, so that memory
+// follows the distinct tuples, not the objects.
+//
+// A tuple is R values from 0 to 1000: the class numbers of the raters, or 0
+// where a reader marks a rating as missing (the counter gives 0 no meaning of
+// its own). While R values fit one 64-bit key at `width` bits each, width
+// being the bits of the largest value counted so far, a tuple is its packed
+// key; a larger value widens the keys (at most ten times, re-packing the
+// tuples counted so far). When R * width passes 64 bits, every tuple is kept
+// as its class vector instead. Either way the tuples are counted in an open
+// addressing hash table and come out sorted rater by rater, rater 0 first.
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "tables/tuple_counts.h"
+
+namespace zover {
+
+class TupleCounter {
+ public:
+  explicit TupleCounter(int raters);
+
+  // Counts `weight` objects (0 is allowed) with the values values[0 .. R-1].
+  // The first Add of a tuple keeps `tag`; a later Add of the same tuple
+  // counts as well and returns that first tag. Throws std::overflow_error
+  // when a tuple's count would pass 4294967294.
+  std::optional<std::uint32_t> Add(const std::uint16_t* values, std::uint32_t weight = 1, std::uint32_t tag = 0);
+
+  // Counts one object with the values values[0 .. R-1], like Add, but may
+  // put off the counting until a few more objects have come (or Finish), so
+  // that the slots of several tuples are fetched from memory at once. For a
+  // reader that needs no answer from Add.
+  void AddObject(const std::uint16_t* values);
+
+  // Distinct tuples counted so far (those of weight 0 included).
+  std::size_t distinct() {
+    Flush();
+    return used_;
+  }
+
+  // The tuples with a count above 0, sorted; the counter is left empty.
+  TupleCounts Finish();
+
+ private:
+  static constexpr std::uint32_t kEmpty = UINT32_MAX;  // the count of a free slot
+
+  // Objects put off by AddObject: packed keys whose slots are being fetched.
+  static constexpr std::size_t kPutOff = 16;
+
+  std::uint64_t Pack(const std::uint16_t* values) const;
+  std::uint64_t HashOf(std::uint64_t key) const;
+  const std::uint16_t* VectorOf(std::uint64_t key) const;
+  std::optional<std::uint32_t> AddPacked(std::uint64_t key, std::uint64_t hash, std::uint32_t weight,
+                                         std::uint32_t tag);
+  // Counts the objects put off.
+  void Flush();
+  std::optional<std::uint32_t> AddVector(const std::uint16_t* values, std::uint32_t weight, std::uint32_t tag);
+  static void Count(TupleSlot& slot, std::uint32_t weight);
+  // Room for one more tuple: doubles the table when it is 7/8 full.
+  void Reserve();
+  // Puts every tuple again into a table of `capacity` slots.
+  void Rehash(std::size_t capacity);
+  // Values up to `top` need more bits: re-packs the keys, or turns them into
+  // class vectors.
+  void Widen(unsigned top);
+
+  int raters_;
+  int width_ = 1;  // bits per rater of a packed key; 0 once tuples are class vectors
+  std::vector<TupleSlot> slots_;  // power-of-two size
+  std::size_t used_ = 0;
+  std::vector<std::uint16_t> vectors_;  // R values per tuple
+  std::uint64_t putOff_[kPutOff] = {};  // keys put off, oldest at putOffNext_ once full
+  std::size_t putOffCount_ = 0;
+  std::size_t putOffNext_ = 0;
+};
+
+}  // namespace zover

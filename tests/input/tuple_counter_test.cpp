@@ -1,0 +1,129 @@
+// The tuple counter, and the tables built from the tuples it counts while a
+// file is read, against a count over every tuple and against the object by
+// object build (reference_tables.h).
+
+#include "input/tuple_counter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <stdexcept>
+
+#include "input_fixtures.h"
+#include "reference_tables.h"
+
+namespace zover {
+namespace {
+
+using testing::Rows;
+
+Rows Counted(TupleCounter& counter, int R) {
+  Tables tb;
+  tb.frec = counter.Finish();
+  EXPECT_EQ(tb.frec.raters(), R);
+  return testing::Occurring(tb);
+}
+
+// Random rows of classes 1 .. K with a weight 0 .. 3 (tagged with their
+// number) or one object each, against a count over every tuple of
+// indicematrix; a repeated tuple gives the tag of its first row.
+TEST(TupleCounterTest, AgreesWithCountingOverEveryTuple) {
+  std::mt19937 random(20211);
+  for (int trial = 0; trial < 40; ++trial) {
+    const int K = 2 + trial % 3, R = 2 + trial % 4;
+    const bool weighted = trial % 2 == 1;
+    const std::size_t rows = 1 + random() % 300;
+    SCOPED_TRACE(::testing::Message() << "K=" << K << " R=" << R << " rows=" << rows << " weighted=" << weighted);
+    Rows data(rows);
+    TupleCounter counter(R);
+    std::vector<std::uint16_t> values(R);
+    for (std::size_t j = 0; j < rows; ++j) {
+      for (int r = 0; r < R; ++r) data[j].push_back(values[r] = static_cast<std::uint16_t>(1 + random() % K));
+      std::size_t first = 0;
+      while (!std::equal(data[first].begin(), data[first].begin() + R, data[j].begin())) ++first;
+      data[j].push_back(static_cast<int>(random() % 4));
+      if (!weighted) {
+        counter.AddObject(values.data());
+        continue;
+      }
+      const auto earlier = counter.Add(values.data(), static_cast<std::uint32_t>(data[j][R]), static_cast<std::uint32_t>(j));
+      EXPECT_EQ(earlier.has_value(), first < j);
+      if (earlier) {
+        EXPECT_EQ(*earlier, first);
+      }
+    }
+    Rows expected;
+    for (std::vector<int> tuple : testing::RowsOf(indicematrix(K, R))) {
+      int count = 0;
+      for (const auto& row : data) {
+        bool match = true;
+        for (int r = 0; r < R; ++r) match = match && row[r] == tuple[r] + 1;
+        if (match) count += weighted ? row[R] : 1;
+      }
+      if (count == 0) continue;
+      const bool unanimous = std::count(tuple.begin(), tuple.end(), tuple[0]) == R;
+      tuple.insert(tuple.end(), {count, unanimous ? 1 : 0});
+      expected.push_back(tuple);
+    }
+    EXPECT_EQ(Counted(counter, R), expected);
+  }
+}
+
+// 1000^7 tuples: beyond 64 bits, and beyond what indicematrix lists; the
+// class vectors are ordered by their classes alone. The tuples counted
+// before class 1000 came were packed keys.
+TEST(TupleCounterTest, OrdersTuplesBeyondSixtyFourBits) {
+  TupleCounter counter(7);
+  const std::uint16_t rows[][7] = {{1, 1, 1, 1, 1, 1, 2}, {1, 1, 1, 1, 1, 1, 1}, {1000, 1, 1, 1, 1, 1, 1}, {1, 1, 1, 1, 1, 1, 1}};
+  for (const auto& row : rows) counter.AddObject(row);
+  EXPECT_EQ(Counted(counter, 7), (Rows{{0, 0, 0, 0, 0, 0, 0, 2, 1}, {0, 0, 0, 0, 0, 0, 1, 1, 0}, {999, 0, 0, 0, 0, 0, 0, 1, 0}}));
+  EXPECT_THROW(indicematrix(1000, 7), std::length_error);
+  const std::uint16_t one[2] = {1, 2};
+  TupleCounter full(2);
+  full.Add(one, 4294967294u);
+  EXPECT_THROW(full.Add(one), std::overflow_error);
+}
+
+// Random files of every kind of tuple (packed, widened as larger classes
+// come, class vectors) read by both file readers: the same tuples, class
+// counts, agreements and datafleiss as the object by object build.
+TEST(StreamingBuildTest, EqualsTheObjectByObjectBuild) {
+  struct Shape {
+    int K, R, n;
+  };
+  const Shape shapes[] = {{3, 4, 200}, {5, 10, 400}, {1000, 3, 300}, {7, 21, 100}, {5, 30, 100}, {1000, 7, 50}, {2, 32, 80}, {3, 65, 40}};
+  std::mt19937 random(16);
+  for (const Shape& s : shapes) {
+    SCOPED_TRACE(::testing::Message() << "K=" << s.K << " R=" << s.R << " n=" << s.n);
+    std::string raw;
+    for (int j = 0; j < s.n; ++j) {
+      const int truth = 1 + static_cast<int>(random() % s.K);
+      for (int r = 0; r < s.R; ++r) {
+        const int c = j == s.n / 2 && r == 0 ? s.K : random() % 2 ? truth : 1 + static_cast<int>(random() % s.K);
+        raw += std::to_string(c) + (r + 1 < s.R ? (j % 7 == 3 ? " ; " : " ") : j % 5 == 1 ? "\r\n" : "\n");
+      }
+    }
+    const testing::ReferenceTables ref = testing::ReferenceBuild(testing::ReferenceObjects(raw), s.K);
+    std::string freq;
+    Rows shuffled = ref.tuples;
+    std::shuffle(shuffled.begin(), shuffled.end(), random);
+    for (const auto& tuple : shuffled) {
+      for (int r = 0; r < s.R; ++r) freq += std::to_string(tuple[r] + 1) + " ";
+      freq += std::to_string(tuple[s.R]) + "\n";
+    }
+    for (const int mode : {1, 2}) {
+      SCOPED_TRACE(mode == 1 ? "raw file" : "frequencies file");
+      Tables tb = testing::ReadFile(mode, mode == 1 ? raw : freq);
+      (mode == 1 ? TablaInicial : TablaInicialExtra)(tb);
+      (mode == 1 ? TablaFleiss : TablaFleissExtra)(tb);
+      EXPECT_EQ(testing::Occurring(tb), ref.tuples);
+      EXPECT_EQ(testing::RowsOf(tb.clases, s.K, s.R), ref.clases);
+      EXPECT_EQ(std::vector<int>(tb.ac.begin(), tb.ac.begin() + s.K), ref.ac);
+      EXPECT_EQ(testing::RowsOf(tb.datafleiss, s.K, s.R), ref.datafleiss);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zover
