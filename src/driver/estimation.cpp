@@ -146,7 +146,7 @@ PassResults Analyse(Tables& tb) {
 void AddCoefficients(const Tables& tb, PassResults& res) {
   CoefficientResults& c = res.coefficients;
   c.present = true;
-  const std::vector<RatingPattern> patterns = RatingPatterns(tb);
+  const PatternSource patterns = RatingPatterns(tb);
   c.all = ComputeAgreementCoefficients(patterns, res.K);
   // z and p test the Fleiss' kappa that the report prints.
   c.fleiss = ComputeFleissNullTests(patterns, res.K, res.R,

@@ -95,17 +95,14 @@ struct PatternTotals {
   double disagreement = 0;         // D_o
 };
 
-PatternTotals SumPatterns(const std::vector<RatingPattern>& patterns, int K) {
+PatternTotals SumPatterns(const PatternSource& patterns, int K) {
   PatternTotals t;
   t.shares.assign(static_cast<std::size_t>(K), 0.0);
   t.pairableOf.assign(static_cast<std::size_t>(K), 0.0);
-  for (const RatingPattern& pattern : patterns) {
+  patterns([&](const RatingPattern& pattern) {
     const int r = RaterCount(pattern, K);
-    if (r < 0) {
-      t.malformed = true;
-      return t;
-    }
-    if (r == 0) continue;
+    if (r < 0) t.malformed = true;
+    if (r <= 0 || t.malformed) return;
     const double w = pattern.weight;
     t.objects += w;
     double agreeing = 0;  // sum_k r_ik (r_ik - 1), ordered pairs in one class
@@ -115,13 +112,13 @@ PatternTotals SumPatterns(const std::vector<RatingPattern>& patterns, int K) {
       agreeing += static_cast<double>(count) * (count - 1);
       apart += static_cast<double>(count) * (r - count);
     }
-    if (r < 2) continue;
+    if (r < 2) return;
     t.rated += w;
     t.agreement += w * (agreeing / (static_cast<double>(r) * (r - 1)));
     t.pairable += w * r;
     for (const auto& [klass, count] : pattern.counts) t.pairableOf[klass] += w * count;
     t.disagreement += w * (apart / (r - 1));
-  }
+  });
   return t;
 }
 
@@ -146,11 +143,17 @@ struct MemberState {
 
 }  // namespace
 
+PatternSource PatternsOf(const std::vector<RatingPattern>& patterns) {
+  return [&patterns](const PatternVisitor& visit) {
+    for (const RatingPattern& pattern : patterns) visit(pattern);
+  };
+}
+
 double TwoSidedP(double z) { return std::erfc(std::fabs(z) / std::sqrt(2.0)); }
 
 
 
-AgreementCoefficients ComputeAgreementCoefficients(const std::vector<RatingPattern>& patterns, int K) {
+AgreementCoefficients ComputeAgreementCoefficients(const PatternSource& patterns, int K) {
   AgreementCoefficients result;
   Inference* out[kMembers] = {&result.percentAgreement, &result.brennanPrediger, &result.gwetAc1,
                               &result.fleissGeneral};
@@ -203,9 +206,9 @@ AgreementCoefficients ComputeAgreementCoefficients(const std::vector<RatingPatte
   }
 
   // Second pass: each object's contribution to the variance.
-  for (const RatingPattern& pattern : patterns) {
+  patterns([&](const RatingPattern& pattern) {
     const int r = RaterCount(pattern, K);
-    if (r == 0) continue;
+    if (r == 0) return;
     double ac1 = 0;
     double fleiss = 0;
     double agreeing = 0;
@@ -228,7 +231,7 @@ AgreementCoefficients ComputeAgreementCoefficients(const std::vector<RatingPatte
       const double d = star - s.gamma;
       s.squares += pattern.weight * (d * d);
     }
-  }
+  });
   for (int c = 0; c < kMembers; ++c) {
     if (m[c].valid) SetStandardError(*out[c], m[c].squares / (n * (n - 1)));
   }
@@ -243,7 +246,7 @@ AgreementCoefficients ComputeAgreementCoefficients(const std::vector<RatingPatte
 //   SE0_k   = sqrt(2 / (n R (R - 1)))
 // z = kappa / SE0 and z_k = kappa_k / SE0_k, with p from the normal
 // distribution: these p-values use the null standard errors.
-FleissNullTests ComputeFleissNullTests(const std::vector<RatingPattern>& patterns, int K, int R,
+FleissNullTests ComputeFleissNullTests(const PatternSource& patterns, int K, int R,
                                        std::optional<double> kappa) {
   FleissNullTests result;
   auto failAll = [&](const char* reason) {
@@ -257,17 +260,19 @@ FleissNullTests ComputeFleissNullTests(const std::vector<RatingPattern>& pattern
   std::vector<double> ratings(result.perClass.size(), 0.0);  // sum_i r_ik
   std::vector<double> apart(result.perClass.size(), 0.0);    // sum_i r_ik (R - r_ik)
   double n = 0;
-  for (const RatingPattern& pattern : patterns) {
+  bool malformed = false;
+  patterns([&](const RatingPattern& pattern) {
     const int r = RaterCount(pattern, K);
-    if (r < 0) return failAll(kMalformed);
-    if (r != R) continue;
+    if (r < 0) malformed = true;
+    if (r != R || malformed) return;
     const double w = pattern.weight;
     n += w;
     for (const auto& [klass, count] : pattern.counts) {
       ratings[klass] += w * count;
       apart[klass] += w * (static_cast<double>(count) * (R - count));
     }
-  }
+  });
+  if (malformed) return failAll(kMalformed);
   result.completeObjects = n;
   if (n == 0) return failAll("no object was rated by every rater");
 

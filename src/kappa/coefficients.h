@@ -18,6 +18,7 @@
 // Classes are 0 .. K-1. Every function takes one or two passes over the
 // patterns and O(K) memory.
 
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -36,6 +37,16 @@ struct RatingPattern {
   std::vector<std::pair<int, int>> counts;  // (class 0..K-1, raters > 0), classes increasing
 };
 
+// The patterns of a data set, handed one after another to a visitor, in the
+// same order every time a computation asks for them. A source may build
+// each pattern as it goes (from the counted response tuples, say), so that
+// no list of millions of patterns need be kept.
+using PatternVisitor = std::function<void(const RatingPattern&)>;
+using PatternSource = std::function<void(const PatternVisitor&)>;
+
+// The patterns of a list, which must outlive the source.
+PatternSource PatternsOf(const std::vector<RatingPattern>& patterns);
+
 // The two-sided p-value 2 (1 - Phi(|z|)) = erfc(|z| / sqrt 2) of a finite z.
 double TwoSidedP(double z);
 
@@ -47,7 +58,7 @@ double TwoSidedP(double z);
 // Objects with a single rating count among the n objects and in the class
 // shares but carry no agreement; objects that nobody rated are left out.
 // Two passes over the patterns.
-AgreementCoefficients ComputeAgreementCoefficients(const std::vector<RatingPattern>& patterns, int K);
+AgreementCoefficients ComputeAgreementCoefficients(const PatternSource& patterns, int K);
 
 // Fleiss' kappa and the per-class kappas of the patterns with exactly R
 // ratings (the others are left out), each with its standard error under the
@@ -56,7 +67,7 @@ AgreementCoefficients ComputeAgreementCoefficients(const std::vector<RatingPatte
 // objects, computed here; a caller that prints its own kappa passes it, so
 // that z and p belong to the printed value. A class that nobody used has no
 // kappa. One pass over the patterns.
-FleissNullTests ComputeFleissNullTests(const std::vector<RatingPattern>& patterns, int K, int R,
+FleissNullTests ComputeFleissNullTests(const PatternSource& patterns, int K, int R,
                                        std::optional<double> kappa = std::nullopt);
 
 // Cohen's kappa of two raters over n objects tested against chance: the null
@@ -66,7 +77,8 @@ NullTest CohenNullTest(const std::vector<double>& rowShares, const std::vector<d
                        double kappa);
 
 // The rating patterns of the pass's observed data (modes 1 and 2): one per
-// counted response tuple, then the objects with missing ratings.
-std::vector<RatingPattern> RatingPatterns(const Tables& tb);
+// counted response tuple, built as they are visited, then the objects with
+// missing ratings. The source reads `tb`, which must outlive it.
+PatternSource RatingPatterns(const Tables& tb);
 
 }  // namespace zover

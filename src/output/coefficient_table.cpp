@@ -19,9 +19,10 @@ namespace {
 
 using Value = std::optional<double>;
 
-std::string Cell(const Value& x, int width = 9) {
+// A value right-aligned in 9 columns, and at least one blank before it.
+std::string Cell(const Value& x) {
   const std::string text = x && std::isfinite(*x) ? Fixed4(*x) : "--";
-  return std::string(text.size() < static_cast<std::size_t>(width) ? width - text.size() : 0, ' ') + text;
+  return std::string(text.size() < 9 ? 9 - text.size() : 1, ' ') + text;
 }
 
 std::string PCell(const Value& p) {

@@ -59,8 +59,8 @@ struct Summary {
 };
 
 std::map<std::string, Summary> Summaries(const std::string& data, int K, int R) {
-  const AgreementCoefficients c = ComputeAgreementCoefficients(Patterns(data), K);
-  const FleissNullTests f = ComputeFleissNullTests(Patterns(data), K, R);
+  const AgreementCoefficients c = ComputeAgreementCoefficients(PatternsOf(Patterns(data)), K);
+  const FleissNullTests f = ComputeFleissNullTests(PatternsOf(Patterns(data)), K, R);
   auto of = [](const Inference& i) { return Summary{i.estimate, i.se, i.reason}; };
   std::map<std::string, Summary> s = {
       {"pa", of(c.percentAgreement)}, {"bp", of(c.brennanPrediger)},
@@ -81,12 +81,12 @@ void ExpectNear(const std::optional<double>& actual, const std::optional<double>
 }
 
 TEST(AgreementCoefficientsTest, PublishedChecks) {
-  const FleissNullTests fleiss = ComputeFleissNullTests(Patterns(DiagnosesFile()), 5, 6);
+  const FleissNullTests fleiss = ComputeFleissNullTests(PatternsOf(Patterns(DiagnosesFile())), 5, 6);
   // Fleiss (1971) and Fleiss, Nee and Landis (1979); Krippendorff (2011).
   std::vector<std::tuple<std::string, std::optional<double>, double, int>> rows = {
       {"Fleiss kappa", fleiss.kappa.estimate, 0.4302, 4},
       {"Fleiss z", fleiss.kappa.z, 17.65, 2},
-      {"Krippendorff alpha", ComputeAgreementCoefficients(Patterns(kKrippendorff), 5).krippendorffAlpha.value,
+      {"Krippendorff alpha", ComputeAgreementCoefficients(PatternsOf(Patterns(kKrippendorff)), 5).krippendorffAlpha.value,
        0.743, 3}};
   const double classKappa[] = {0.245, 0.245, 0.520, 0.471, 0.566};
   const double classZ[] = {5.19, 5.19, 11.03, 9.99, 12.01};
