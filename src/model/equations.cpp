@@ -62,6 +62,10 @@ class ClassEquation {
     return type_ == 1 ? Alpha(tb_, x, v_) : Alpha_Neg(tb_, x, Bv_, v_);
   }
 
+  // The class equation with a B below 0 or not a number: ln Bv, and with it
+  // F, is NaN at every x.
+  bool NowhereANumber() const { return type_ == 2 && !(Bv_ >= 0); }
+
  private:
   Tables& tb_;
   const double* v_;
@@ -126,22 +130,45 @@ double Bisect(const ClassEquation& F, Bracket br) {
 
 }  // namespace
 
-double Biseccion(Tables& tb, double a, double b, const double* v, int type, double Bv) {
-  const ClassEquation F(tb, v, type, Bv);
-  const bool literal = tb.literalLoops;
-  const double Fa = F(a);
-  const double Fb = F(b);
+namespace {
 
+// The steps of Biseccion after its two end values Fa = F(a), Fb = F(b).
+double SolveFromEnds(const ClassEquation& F, bool literal, double a, double b, double Fa,
+                     double Fb) {
   Bracket br;
   if (Fa <= 0 && Fb >= 0) {
     br = Bracket{b, a};
   } else if (Fa >= 0 && Fb <= 0) {
     br = Bracket{a, b};
+  } else if (!literal && std::isnan(Fa) && std::isnan(Fb) && F.NowhereANumber()) {
+    // NaN counts as positive, so every midpoint of both halving searches
+    // has the sign of the fixed end: the literal loops run out and return b.
+    return b;
   } else if (!HalveTowards(F, a, Fa, b, literal, br) &&  // towards a
              !HalveTowards(F, b, Fb, a, literal, br)) {  // towards b
     return b;  // no sign change
   }
   return Bisect(F, br);
+}
+
+}  // namespace
+
+double Biseccion(Tables& tb, double a, double b, const double* v, int type, double Bv) {
+  const ClassEquation F(tb, v, type, Bv);
+  const double Fa = F(a);
+  const double Fb = F(b);
+  return SolveFromEnds(F, tb.literalLoops, a, b, Fa, Fb);
+}
+
+double SmallerRoot(Tables& tb, double lo, double alpha, const double* v, double Bv) {
+  const ClassEquation F(tb, v, 2, Bv);
+  const double Flo = F(lo);
+  const double Falpha = F(alpha);
+  // In exact arithmetic F(lo) = sum_r ln(1 + lo / v_r) > 0; when that lies
+  // below the rounding error of the sum and F is negative at the minimiser
+  // as well, the root lies within rounding of lo.
+  if (Flo < 0 && Falpha < 0) return lo;
+  return SolveFromEnds(F, tb.literalLoops, lo, alpha, Flo, Falpha);
 }
 
 }  // namespace zover

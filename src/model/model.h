@@ -75,9 +75,19 @@ double FuncionB(const Tables& tb, double x, const double* a, int mode);
 ///
 /// Every evaluation of F is counted in tb.counters.evaluations. Unless
 /// tb.literalLoops is set, a halving search stops as soon as its midpoint no
-/// longer moves and F at the fixed end is evaluated once: the result is the
-/// same bit for bit.
+/// longer moves and F at the fixed end is evaluated once, and a class
+/// equation that is NaN everywhere (Bv < 0 or NaN) returns b at once: the
+/// result is the same bit for bit.
 double Biseccion(Tables& tb, double a, double b, const double* v, int type, double Bv);
+
+/// The smaller solution of the class equation for B = Bv, bracketed by lo
+/// (the product of v divided by Bv^(R-1)) and the class minimiser alpha:
+/// Biseccion(lo, alpha, v, 2, Bv), except when Alpha_Neg is negative at both
+/// ends, where the result is lo. In exact arithmetic Alpha_Neg(lo) =
+/// sum_r ln(1 + lo/v_r) > 0, but with many raters that value lies below the
+/// rounding error of the sum of logarithms; the root then lies within
+/// rounding of lo, while Biseccion would return alpha, the minimiser.
+double SmallerRoot(Tables& tb, double lo, double alpha, const double* v, double Bv);
 
 // --- Estimation (search.cpp) -----------------------------------------------
 
@@ -90,10 +100,10 @@ double Biseccion(Tables& tb, double a, double b, const double* v, int type, doub
 void Search1(Tables& tb, double x);
 
 /// Solves every class equation for B = Bv: alp_neg[i] is the smaller
-/// solution (0 for a flagged class), alp_pos the larger one of class t.
-/// At Bv within 1e-12 of Bt, class t has the double root alp[t].
-/// A class without a solution gets the fallback end of Biseccion: alp[i],
-/// and Bv - min(d_t., 100) for alp_pos.
+/// solution (0 for a flagged class, SmallerRoot otherwise), alp_pos the
+/// larger one of class t. At Bv within 1e-12 of Bt, class t has the double
+/// root alp[t]. A class without a solution gets the fallback end of
+/// Biseccion: alp[i], and Bv - min(d_t., 100) for alp_pos.
 void Search2(Tables& tb, double Bv);
 
 /// Searches B with B = D + sum_i alpha_i by bisection, calling Search2 for
@@ -101,15 +111,20 @@ void Search2(Tables& tb, double Bv);
 /// Needs Search2(Bt) to have run just before.
 ///
 /// @param cl  the class t found by Search1 (rater sums use row cl)
+/// The start is judged on G, the B equation (mode 2) at Bt, relative to Bt,
+/// since the model is homogeneous in the proportions.
+///
 /// @return    B, also stored in B and B0. Special outcomes, exact values:
 ///            0 when D is within 1e-12 of 0 (no disagreements);
-///            -2 when the B equation is near 0 at Bt (|G| < 1e-6) and
-///               sum_r d_cl,r is within 1e-12 of D (infinitely many
-///               solutions);
-///            -1 when the B equation is negative at Bt and the same sums
-///               match (the agreement of class t tends to minus infinity).
-///            Unless tb.literalLoops is set the search stops once a trial
-///            leaves the interval unchanged, with the same result.
+///            -2 when |G / Bt| < 1e-6 and sum_r d_cl,r is within 1e-12 of
+///               D (infinitely many solutions);
+///            -1 when G is negative (or NaN) and the same sums match (the
+///               agreement of class t tends to minus infinity).
+///            Otherwise |G| < 1e-12 gives B = Bt with paso 1 and no search;
+///            G > 0 a search above Bt with the smaller solutions (paso 2);
+///            G < 0 a search above Bt with the larger solution for class t
+///            (paso 1). Unless tb.literalLoops is set the search stops once
+///            a trial leaves the interval unchanged, with the same result.
 double Search3(Tables& tb, int cl);
 
 // --- Measures (measures.cpp) -----------------------------------------------

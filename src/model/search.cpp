@@ -90,7 +90,7 @@ void Search2(Tables& tb, double Bv) {
     double P = 1.0;
     for (int r = 0; r < tb.R; ++r) P *= tb.dmat[i][r];
     const double lo = P / std::pow(Bv, tb.R - 1.0);
-    tb.alp_neg[i] = Biseccion(tb, lo, tb.alp[i], tb.dmat[i], 2, Bv);
+    tb.alp_neg[i] = SmallerRoot(tb, lo, tb.alp[i], tb.dmat[i], Bv);
     if (i == t) tb.alp_pos = Biseccion(tb, tb.alp[t], Bv - m, tb.dmat[i], 2, Bv);
   }
 }
@@ -104,6 +104,7 @@ namespace {
 struct BStart {
   bool special = false;
   double outcome = 0;
+  bool atBt = false;  // B = Bt without a search
   double lo = 0;
   double hi = 0;
   int paso = 0;
@@ -129,23 +130,22 @@ BStart ChooseStart(const Tables& tb, int cl) {
   // The reference value is taken on a copy of the parameters at Bt.
   const std::vector<double> atBt(tb.alp_neg.begin(), tb.alp_neg.begin() + tb.K);
 
+  // B equation relative to the scale of the problem: multiplying every
+  // proportion by c multiplies alpha, B and G by c.
+  const double gr = G / tb.Bt;
+
   BStart s;
   if (Near(tb.D, 0)) {  // no disagreements
     s.special = true;
     s.outcome = 0;
-  } else if (Near(G * G, 0)) {  // |G| < 1e-6
-    if (sumsMatch) {
-      s.special = true;
-      s.outcome = -2.0;
-    } else {
-      // The search runs from 0 and its first trial is Bt itself. As in the
-      // other starts, ref is the B equation at Bt in the start's mode (here
-      // it equals G): a trial of the same sign moves lo up to it.
-      s.lo = 0;
-      s.hi = 2 * tb.Bt;
-      s.paso = 1;
-      s.ref = FuncionB(tb, tb.Bt, atBt.data(), 1);
-    }
+  } else if (Near(gr * gr, 0) && sumsMatch) {  // |G / Bt| < 1e-6
+    s.special = true;
+    s.outcome = -2.0;
+  } else if (Near(G, 0)) {
+    // |G| < 1e-12: Bt itself solves the B equation in mode 1 (class t at
+    // its double root, where the B equation equals G).
+    s.atBt = true;
+    s.paso = 1;
   } else if (G > 0) {
     s.lo = tb.Bt;
     s.hi = tb.D + SP;
@@ -188,6 +188,9 @@ double Search3(Tables& tb, int cl) {
   const BStart s = ChooseStart(tb, cl);
   if (s.special) {
     tb.B = s.outcome;
+  } else if (s.atBt) {
+    tb.paso = s.paso;
+    tb.B = tb.Bt;
   } else {
     tb.paso = s.paso;
     BisectB(tb, s.lo, s.hi, s.ref);
