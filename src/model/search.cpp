@@ -71,8 +71,28 @@ void Search1(Tables& tb, double x) {
 
 // --- Search2 ---------------------------------------------------------------
 
+namespace {
+
+// The lower end of the smaller solution of class i for B = Bv:
+// prod_r d_ir / Bv^(R-1), where the class equation is positive. With many
+// raters the product and the power can both underflow (0/0), or the power
+// alone (P/0); the quotient is then taken from logarithms, and may itself
+// underflow to 0, where the class equation is +Inf: still a valid end.
+double SmallerRootBound(const Tables& tb, int i, double Bv) {
+  double P = 1.0;
+  for (int r = 0; r < tb.R; ++r) P *= tb.dmat[i][r];
+  const double lo = P / std::pow(Bv, tb.R - 1.0);
+  if (std::isfinite(lo) || !(Bv > 0)) return lo;
+  double logs = 0.0;
+  for (int r = 0; r < tb.R; ++r) logs += std::log(tb.dmat[i][r]);
+  return std::exp(logs - (tb.R - 1.0) * std::log(Bv));
+}
+
+}  // namespace
+
 void Search2(Tables& tb, double Bv) {
   const int t = tb.t;
+  const bool atBound = Near(Bv, tb.Bt);
   double m = 100.0;  // smallest proportion of class t, capped at 100
   for (int r = 0; r < tb.R; ++r)
     if (tb.dmat[t][r] < m) m = tb.dmat[t][r];
@@ -82,14 +102,15 @@ void Search2(Tables& tb, double Bv) {
       tb.alp_neg[i] = 0;
       continue;
     }
-    if (i == t && Near(Bv, tb.Bt)) {  // double root at the class bound
-      tb.alp_neg[t] = tb.alp[t];
-      tb.alp_pos = tb.alp[t];
+    // Double root at the class bound: class t, and any class whose bound
+    // ties Bt (near a double root the bisection would leave alpha to
+    // rounding, about 1e-8, which outweighs G for large n).
+    if (atBound && (i == t || Near(ClassBound(tb, i), tb.Bt))) {
+      tb.alp_neg[i] = tb.alp[i];
+      if (i == t) tb.alp_pos = tb.alp[t];
       continue;
     }
-    double P = 1.0;
-    for (int r = 0; r < tb.R; ++r) P *= tb.dmat[i][r];
-    const double lo = P / std::pow(Bv, tb.R - 1.0);
+    const double lo = SmallerRootBound(tb, i, Bv);
     tb.alp_neg[i] = SmallerRoot(tb, lo, tb.alp[i], tb.dmat[i], Bv);
     if (i == t) tb.alp_pos = Biseccion(tb, tb.alp[t], Bv - m, tb.dmat[i], 2, Bv);
   }
@@ -165,21 +186,69 @@ BStart ChooseStart(const Tables& tb, int cl) {
 
 // Bisection on B: each trial solves the class equations (Search2) and
 // evaluates the B equation; lo moves to a trial whose value has the sign of
-// ref, hi to any other. Ends when |f| < 1e-12 or after 1001 trials. Unless
-// the loops run literally it also ends when an update leaves (lo, hi)
-// unchanged: every later trial would repeat this one up to the cap, so the
-// result and every table are the same.
+// ref, hi to any other. Ends when |f| < 1e-12 w or after 1001 trials, where
+// the scale w is 1, or 100 D where that is smaller: B is at least D, so a
+// problem whose proportions are all small has B to 1e-10 of D instead of
+// 1e-12 absolute. Unless the loops run literally it also ends when an
+// update leaves (lo, hi) unchanged: every later trial would repeat this one
+// up to the cap, so the result and every table are the same.
 void BisectB(Tables& tb, double lo, double hi, double ref) {
+  const double w = 100 * tb.D < 1 ? 100 * tb.D : 1;
   for (int k = 0;; ++k) {
     tb.B = (lo + hi) / 2;
     Search2(tb, tb.B);
-    const double f = FuncionB(tb, tb.B, tb.alp_neg.data(), tb.paso);
+    const double f = FuncionB(tb, tb.B, tb.alp_neg.data(), tb.paso) / w;
     ++tb.counters.bTrials;
     if (BelowTolerance(f * f) || k == kMaxBSteps) return;
     double& end = Sign(f) == Sign(ref) ? lo : hi;
     if (!tb.literalLoops && SameBits(end, tb.B)) return;
     end = tb.B;
   }
+}
+
+// The double root. Within 1e-12 of Bt, Search2 gives class t its minimiser
+// alp[t], and a class whose bound ties Bt is in the same state, but its
+// smaller solution is left to rounding: near a double root the class
+// equation fixes alpha only to about the square root of the rounding of B.
+// There the B equation fixes it instead: every tied class is put at its
+// minimiser and all are moved by the same amount u so that the B equation
+// holds, D + sum_i alpha_i = B: alpha = alp - u with u = f / (tied classes)
+// when every class takes its smaller solution (f > 0), alp_pos = alp[t] - f
+// when class t alone takes its larger one (f < 0). The B equation jumps at
+// the edge of that zone, Bt + 1e-12, so a search whose root lies inside can
+// end on the edge: within 1e-12 of it counts as well.
+void SettleDoubleRoots(Tables& tb) {
+  if (!Near(tb.B, tb.Bt) && !Near(tb.B - 1e-12, tb.Bt)) return;
+  std::vector<int> tied;
+  for (int i = 0; i < tb.K; ++i)
+    if (tb.N0[i] != 1 && Near(ClassBound(tb, i), tb.Bt)) tied.push_back(i);
+  for (int i : tied) tb.alp_neg[i] = tb.alp[i];
+  tb.alp_pos = tb.alp[tb.t];
+  const double f = FuncionB(tb, tb.B, tb.alp_neg.data(), tb.paso);
+  if (tb.paso == 2 && f > 0) {
+    const double u = f / static_cast<double>(tied.size());
+    for (int i : tied) tb.alp_neg[i] = tb.alp[i] - u;
+  } else if (tb.paso == 1 && f < 0 && tied.size() == 1) {
+    tb.alp_pos = tb.alp[tb.t] - f;
+  }
+}
+
+// The upper end of the search in mode 1, Q / ((R-1) D - SD), comes from an
+// expansion of the larger solution of class t and can fall below Bt, or
+// short of the root, when the proportions of class t differ widely between
+// raters; the search would then end at a point where the B equation has no
+// root. The end is checked: while the B equation there (mode 1) has the
+// sign it has at Bt, it is doubled, from 2 Bt when it is not above Bt (at
+// most 64 times). A valid end is kept as it is.
+double CheckedUpperEnd(Tables& tb, const BStart& s) {
+  double hi = s.hi;
+  if (!(hi > s.lo)) hi = 2 * s.lo;
+  for (int k = 0; k < 64; ++k) {
+    Search2(tb, hi);
+    if (Sign(FuncionB(tb, hi, tb.alp_neg.data(), 1)) != Sign(s.ref)) break;
+    hi = 2 * hi;
+  }
+  return hi;
 }
 
 }  // namespace
@@ -193,7 +262,9 @@ double Search3(Tables& tb, int cl) {
     tb.B = tb.Bt;
   } else {
     tb.paso = s.paso;
-    BisectB(tb, s.lo, s.hi, s.ref);
+    const double hi = s.paso == 1 ? CheckedUpperEnd(tb, s) : s.hi;
+    BisectB(tb, s.lo, hi, s.ref);
+    SettleDoubleRoots(tb);
   }
   tb.B0 = tb.B;
   return tb.B0;

@@ -92,10 +92,18 @@ TEST(SmallerRootTest, FromTheLowerEnd) {
     double Bv;
     double root;  // 0: lo itself
   };
+  // R = 2: a^2 + (v0 + v1 - Bv) a + v0 v1 = 0, smaller root in stable form.
+  auto twoRaters = [](double v0, double v1, double Bv) {
+    const double b = Bv - v0 - v1;
+    return 2 * v0 * v1 / (b + std::sqrt(b * b - 4 * v0 * v1));
+  };
   const Case cases[] = {
       // The root exceeds lo by 9e-18 of it; the computed class equation is
       // -3.6e-15 at lo and negative at the minimiser: no sign change.
       {"30 raters, lo within rounding of the root", thirty, 0.5, 0},
+      // Far below the minimiser (q = 0.03): the bisection's 1e-12 would
+      // leave 3e-5 of the root; the contraction gives its last digits.
+      {"2 raters, far below the minimiser", {0.3, 1e-6}, 10, twoRaters(0.3, 1e-6, 10)},
       {"2 raters, bisection alone", {kS, kS}, kBv, 0.8},
   };
   for (const Case& c : cases) {
@@ -113,7 +121,7 @@ TEST(SmallerRootTest, FromTheLowerEnd) {
       EXPECT_EQ(x, lo);
       EXPECT_EQ(Biseccion(fast, lo, alpha, c.v.data(), 2, c.Bv), alpha);  // the fault mended
     } else {
-      EXPECT_NEAR(x, c.root, 1e-12);
+      EXPECT_NEAR(x, c.root, 1e-14 * c.root + (c.root > 0.1 ? 1e-12 : 0));
     }
   }
 }
