@@ -216,15 +216,25 @@ void BisectB(Tables& tb, double lo, double hi, double ref) {
 // when every class takes its smaller solution (f > 0), alp_pos = alp[t] - f
 // when class t alone takes its larger one (f < 0). The B equation jumps at
 // the edge of that zone, Bt + 1e-12, so a search whose root lies inside can
-// end on the edge: within 1e-12 of it counts as well.
+// end on the edge: within 1e-12 of it counts as well. Near a double root f
+// is of the order of u, about 1e-6 of the scale at most; a B equation that
+// misses by more than 1e-4 Bt has no root here (the branch has no
+// solution) and the tables are left as the search ended.
 void SettleDoubleRoots(Tables& tb) {
   if (!Near(tb.B, tb.Bt) && !Near(tb.B - 1e-12, tb.Bt)) return;
   std::vector<int> tied;
   for (int i = 0; i < tb.K; ++i)
     if (tb.N0[i] != 1 && Near(ClassBound(tb, i), tb.Bt)) tied.push_back(i);
-  for (int i : tied) tb.alp_neg[i] = tb.alp[i];
+  std::vector<double> alpha(tb.alp_neg.begin(), tb.alp_neg.begin() + tb.K);
+  for (int i : tied) alpha[i] = tb.alp[i];
+  const double alpPos = tb.alp_pos;
   tb.alp_pos = tb.alp[tb.t];
-  const double f = FuncionB(tb, tb.B, tb.alp_neg.data(), tb.paso);
+  const double f = FuncionB(tb, tb.B, alpha.data(), tb.paso);
+  if (!(std::fabs(f) <= 1e-4 * tb.Bt)) {
+    tb.alp_pos = alpPos;
+    return;
+  }
+  for (int i : tied) tb.alp_neg[i] = tb.alp[i];
   if (tb.paso == 2 && f > 0) {
     const double u = f / static_cast<double>(tied.size());
     for (int i : tied) tb.alp_neg[i] = tb.alp[i] - u;
@@ -238,17 +248,21 @@ void SettleDoubleRoots(Tables& tb) {
 // short of the root, when the proportions of class t differ widely between
 // raters; the search would then end at a point where the B equation has no
 // root. The end is checked: while the B equation there (mode 1) has the
-// sign it has at Bt, it is doubled, from 2 Bt when it is not above Bt (at
-// most 64 times). A valid end is kept as it is.
+// sign it has at Bt, it is doubled, from 2 Bt when it is not above Bt, at
+// most 20 times (beyond about 2e6 Bt the rounding of alpha_t ~ B swamps the
+// equation). A valid end is kept as it is, and so is the end when no sign
+// change turns up: then the branch has no solution (as in keyboard model
+// data in which a class has more disagreements than R - 1 raters can give
+// it), and the search runs as it always did.
 double CheckedUpperEnd(Tables& tb, const BStart& s) {
   double hi = s.hi;
   if (!(hi > s.lo)) hi = 2 * s.lo;
-  for (int k = 0; k < 64; ++k) {
+  for (int k = 0; k < 20; ++k) {
     Search2(tb, hi);
-    if (Sign(FuncionB(tb, hi, tb.alp_neg.data(), 1)) != Sign(s.ref)) break;
+    if (Sign(FuncionB(tb, hi, tb.alp_neg.data(), 1)) != Sign(s.ref)) return hi;
     hi = 2 * hi;
   }
-  return hi;
+  return s.hi;
 }
 
 }  // namespace

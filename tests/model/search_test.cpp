@@ -201,6 +201,22 @@ TEST(Search3Test, StartIsJudgedOnGRelativeToBt) {
   }
 }
 
+// Keyboard model data that no responses can give: the 10 disagreeing
+// objects all go to class 1 for every rater, so the B equation in mode 1 is
+// negative everywhere, before and after an increment. The search keeps its
+// end and stops where it always did.
+TEST(Search3Test, WithoutASolutionTheSearchEndsAsBefore) {
+  Tables tb = MakeModelTables(2, 4, 14, {4, 0}, {{10, 10, 10, 10}, {0, 0, 0, 0}});
+  Fit(tb);
+  EXPECT_EQ(tb.B0, 0.75590526284199977);
+  EXPECT_EQ(tb.alp_pos, 0.041619548556285468);
+  parametros(tb, 1);
+  incremento(tb);
+  Fit(tb);
+  EXPECT_EQ(tb.B0, 1.2987826788820724);
+  EXPECT_EQ(tb.alp_pos, tb.alp[tb.t]);
+}
+
 // m unanimous objects of one class multiply every proportion by n/(n + m):
 // alpha, B and G scale alike, so the start and the outcome must not change.
 TEST(Search3Test, UnanimousObjectsDoNotChangeTheStart) {
