@@ -92,16 +92,26 @@ void BM_Estimation(benchmark::State& state, Tables (*make)(), bool literal) {
 
 Tables Random10x10() { return RandomResponses(10, 10, 200); }
 Tables Random50x50() { return RandomResponses(50, 50, 1000); }
+Tables Random1000x100() { return RandomResponses(1000, 100, 100000); }
+Tables Random1000x1000() { return RandomResponses(1000, 1000, 100000); }
 
 BENCHMARK_CAPTURE(BM_Estimation, K3R3_n60_literal, WorkedExample, true)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_Estimation, K3R3_n60_fast, WorkedExample, false)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_Estimation, K10R10_n200_literal, Random10x10, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Estimation, K10R10_n200_fast, Random10x10, false)->Unit(benchmark::kMillisecond);
-// One literal estimation of this size takes minutes.
+// Once a literal estimation of this size took minutes (its B search ran to
+// the trial cap and classes without a root through all their halvings).
 BENCHMARK_CAPTURE(BM_Estimation, K50R50_n1000_literal, Random50x50, true)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 BENCHMARK_CAPTURE(BM_Estimation, K50R50_n1000_fast, Random50x50, false)->Unit(benchmark::kMillisecond);
+// Many classes and many raters, one estimation each.
+BENCHMARK_CAPTURE(BM_Estimation, K1000R100_n100000_fast, Random1000x100, false)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(BM_Estimation, K1000R1000_n100000_fast, Random1000x1000, false)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 }  // namespace
 

@@ -40,8 +40,12 @@ namespace {
 // is exactly zero may take either role when the bracket is formed from the
 // two ends directly.
 //
-// Tolerance: the bisection ends once |pos - neg| < 1e-12, that is once
-// (pos - neg)^2 < 1e-24 (BracketClosed).
+// Tolerance: the bisection ends once |pos - neg| < 1e-12 w, that is once
+// ((pos - neg) / w)^2 < 1e-24 (BracketClosed). The class scale w is 1, or
+// 100 times the mean of v where that is smaller: a class whose proportions
+// average below 0.01 has its parameter to 1e-10 of that mean, so that its
+// consistency and chance probabilities keep their accuracy however small
+// the class. For every other class the test is |pos - neg| < 1e-12.
 //
 // Iteration bounds: each search for a sign change runs at most kMaxHalvings
 // halvings; the bisection proper has no count cap: each pass halves
@@ -57,10 +61,22 @@ class ClassEquation {
   ClassEquation(Tables& tb, const double* v, int type, double Bv)
       : tb_(tb), v_(v), type_(type), Bv_(Bv) {}
 
+  // The class scale w of the bracket tolerance: min(1, 100 mean_r v_r).
+  double Scale() const {
+    double sum = 0.0;
+    for (int r = 0; r < tb_.R; ++r) sum += v_[r];
+    const double w = 100 * (sum / tb_.R);
+    return w > 0 && w < 1 ? w : 1;
+  }
+
   double operator()(double x) const {
     ++tb_.counters.evaluations;
     return type_ == 1 ? Alpha(tb_, x, v_) : Alpha_Neg(tb_, x, Bv_, v_);
   }
+
+  // The class equation with a B below 0 or not a number: ln Bv, and with it
+  // F, is NaN at every x.
+  bool NowhereANumber() const { return type_ == 2 && !(Bv_ >= 0); }
 
  private:
   Tables& tb_;
@@ -74,9 +90,13 @@ struct Bracket {
   double neg;
 };
 
-// The bracket tolerance: |pos - neg| < 1e-12, tested as (pos - neg)^2 below
-// 1e-24 by the program's near-equality test.
-bool BracketClosed(const Bracket& br) { return Near(br.pos, br.neg); }
+// The bracket tolerance: |pos - neg| < 1e-12 w, tested as
+// ((pos - neg) / w)^2 below 1e-24 by the program's tolerance test (for
+// w = 1 exactly the near-equality test of pos and neg).
+bool BracketClosed(const Bracket& br, double w) {
+  const double d = (br.pos - br.neg) / w;
+  return BelowTolerance(d * d);
+}
 
 // The searches for a sign change, used when F has the same strict sign at
 // both ends. A point starts at one end and m is the midpoint between it and
@@ -105,13 +125,14 @@ bool HalveTowards(const ClassEquation& F, double fixed, double Ffixed, double st
   return false;
 }
 
-// Halves the bracket until |pos - neg| < 1e-12; returns the last midpoint.
+// Halves the bracket until |pos - neg| < 1e-12 w; returns the last midpoint.
 // Where adjacent doubles lie 1e-12 or more apart (ends beyond about 8192) or
 // an end is not finite, the bracket can stop shrinking before it is that
 // narrow; the bisection then ends at the midpoint that no longer moves
 // instead of halving forever. Below that magnitude it never triggers, so no
 // result changes.
 double Bisect(const ClassEquation& F, Bracket br) {
+  const double w = F.Scale();
   double m;
   do {
     m = (br.pos + br.neg) / 2;
@@ -120,28 +141,74 @@ double Bisect(const ClassEquation& F, Bracket br) {
       br.pos = m;
     else
       br.neg = m;
-  } while (!BracketClosed(br));
+  } while (!BracketClosed(br, w));
   return m;
+}
+
+}  // namespace
+
+namespace {
+
+// The steps of Biseccion after its two end values Fa = F(a), Fb = F(b).
+double SolveFromEnds(const ClassEquation& F, bool literal, double a, double b, double Fa,
+                     double Fb) {
+  Bracket br;
+  if (Fa <= 0 && Fb >= 0) {
+    br = Bracket{b, a};
+  } else if (Fa >= 0 && Fb <= 0) {
+    br = Bracket{a, b};
+  } else if (!literal && std::isnan(Fa) && std::isnan(Fb) && F.NowhereANumber()) {
+    // NaN counts as positive, so every midpoint of both halving searches
+    // has the sign of the fixed end: the literal loops run out and return b.
+    return b;
+  } else if (!HalveTowards(F, a, Fa, b, literal, br) &&  // towards a
+             !HalveTowards(F, b, Fb, a, literal, br)) {  // towards b
+    return b;  // no sign change
+  }
+  return Bisect(F, br);
+}
+
+// A smaller solution far below the class's proportions. In product form the
+// class equation reads alpha = lo prod_r (1 + alpha / v_r), lo = prod_r v_r /
+// Bv^(R-1): a contraction with ratio below q = alpha sum_r 1/v_r, which
+// approaches the root monotonically from either side. Where q < 0.1 the
+// bisection's result, accurate to its absolute tolerance only, is improved
+// by these steps until they stop moving it (at most 20, each gaining a
+// digit or more): such a parameter is then accurate to its last digits,
+// which its agreement s_i/n - alpha_i and the variances of a class with few
+// agreements need.
+double Contract(const Tables& tb, double lo, const double* v, double alpha) {
+  double q = 0.0;
+  for (int r = 0; r < tb.R; ++r) q += alpha / v[r];
+  if (!(q < 0.1)) return alpha;
+  for (int step = 0; step < 20; ++step) {
+    double product = 1.0;
+    for (int r = 0; r < tb.R; ++r) product *= 1 + alpha / v[r];
+    const double next = lo * product;
+    if (next == alpha) break;
+    alpha = next;
+  }
+  return alpha;
 }
 
 }  // namespace
 
 double Biseccion(Tables& tb, double a, double b, const double* v, int type, double Bv) {
   const ClassEquation F(tb, v, type, Bv);
-  const bool literal = tb.literalLoops;
   const double Fa = F(a);
   const double Fb = F(b);
+  return SolveFromEnds(F, tb.literalLoops, a, b, Fa, Fb);
+}
 
-  Bracket br;
-  if (Fa <= 0 && Fb >= 0) {
-    br = Bracket{b, a};
-  } else if (Fa >= 0 && Fb <= 0) {
-    br = Bracket{a, b};
-  } else if (!HalveTowards(F, a, Fa, b, literal, br) &&  // towards a
-             !HalveTowards(F, b, Fb, a, literal, br)) {  // towards b
-    return b;  // no sign change
-  }
-  return Bisect(F, br);
+double SmallerRoot(Tables& tb, double lo, double alpha, const double* v, double Bv) {
+  const ClassEquation F(tb, v, 2, Bv);
+  const double Flo = F(lo);
+  const double Falpha = F(alpha);
+  // In exact arithmetic F(lo) = sum_r ln(1 + lo / v_r) > 0; when that lies
+  // below the rounding error of the sum and F is negative at the minimiser
+  // as well, the root lies within rounding of lo.
+  if (Flo < 0 && Falpha < 0) return lo;
+  return Contract(tb, lo, v, SolveFromEnds(F, tb.literalLoops, lo, alpha, Flo, Falpha));
 }
 
 }  // namespace zover

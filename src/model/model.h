@@ -70,14 +70,29 @@ double FuncionB(const Tables& tb, double x, const double* a, int mode);
 /// bisection starts from them; otherwise a sign change is searched by up to
 /// 10000 halvings towards a, then up to 10000 halvings towards b. Without a
 /// sign change the result is b. The bisection halves until
-/// |pos - neg| < 1e-12 (no cap) and returns the last midpoint evaluated;
-/// an exact zero of F does not end it.
+/// |pos - neg| < 1e-12 w (no cap) and returns the last midpoint evaluated;
+/// an exact zero of F does not end it. The class scale w is 1, or 100 times
+/// the mean of v where that is smaller, so that a small class has its
+/// parameter to 1e-10 of its mean proportion.
 ///
 /// Every evaluation of F is counted in tb.counters.evaluations. Unless
 /// tb.literalLoops is set, a halving search stops as soon as its midpoint no
-/// longer moves and F at the fixed end is evaluated once: the result is the
-/// same bit for bit.
+/// longer moves and F at the fixed end is evaluated once, and a class
+/// equation that is NaN everywhere (Bv < 0 or NaN) returns b at once: the
+/// result is the same bit for bit.
 double Biseccion(Tables& tb, double a, double b, const double* v, int type, double Bv);
+
+/// The smaller solution of the class equation for B = Bv, bracketed by lo
+/// (the product of v divided by Bv^(R-1)) and the class minimiser alpha:
+/// Biseccion(lo, alpha, v, 2, Bv), except when Alpha_Neg is negative at both
+/// ends, where the result is lo. In exact arithmetic Alpha_Neg(lo) =
+/// sum_r ln(1 + lo/v_r) > 0, but with many raters that value lies below the
+/// rounding error of the sum of logarithms; the root then lies within
+/// rounding of lo, while Biseccion would return alpha, the minimiser.
+/// A bisection result far below the minimiser (alpha sum_r 1/v_r < 0.1) is
+/// refined in product form, alpha = lo prod_r (1 + alpha / v_r), to its
+/// last digits.
+double SmallerRoot(Tables& tb, double lo, double alpha, const double* v, double Bv);
 
 // --- Estimation (search.cpp) -----------------------------------------------
 
@@ -90,10 +105,12 @@ double Biseccion(Tables& tb, double a, double b, const double* v, int type, doub
 void Search1(Tables& tb, double x);
 
 /// Solves every class equation for B = Bv: alp_neg[i] is the smaller
-/// solution (0 for a flagged class), alp_pos the larger one of class t.
-/// At Bv within 1e-12 of Bt, class t has the double root alp[t].
+/// solution (0 for a flagged class, SmallerRoot otherwise), alp_pos the
+/// larger one of class t. At Bv within 1e-12 of Bt, class t, and every
+/// class whose bound is within 1e-12 of Bt, has its double root alp[i].
 /// A class without a solution gets the fallback end of Biseccion: alp[i],
-/// and Bv - min(d_t., 100) for alp_pos.
+/// and Bv - min(d_t., 100) for alp_pos. A lower end prod_r d_ir / Bv^(R-1)
+/// that is not a finite number (both underflow) is taken from logarithms.
 void Search2(Tables& tb, double Bv);
 
 /// Searches B with B = D + sum_i alpha_i by bisection, calling Search2 for
@@ -101,15 +118,24 @@ void Search2(Tables& tb, double Bv);
 /// Needs Search2(Bt) to have run just before.
 ///
 /// @param cl  the class t found by Search1 (rater sums use row cl)
+/// The start is judged on G, the B equation (mode 2) at Bt, relative to Bt,
+/// since the model is homogeneous in the proportions.
+///
 /// @return    B, also stored in B and B0. Special outcomes, exact values:
 ///            0 when D is within 1e-12 of 0 (no disagreements);
-///            -2 when the B equation is near 0 at Bt (|G| < 1e-6) and
-///               sum_r d_cl,r is within 1e-12 of D (infinitely many
-///               solutions);
-///            -1 when the B equation is negative at Bt and the same sums
-///               match (the agreement of class t tends to minus infinity).
-///            Unless tb.literalLoops is set the search stops once a trial
-///            leaves the interval unchanged, with the same result.
+///            -2 when |G / Bt| < 1e-6 and sum_r d_cl,r is within 1e-12 of
+///               D (infinitely many solutions);
+///            -1 when G is negative (or NaN) and the same sums match (the
+///               agreement of class t tends to minus infinity).
+///            Otherwise |G| < 1e-12 gives B = Bt with paso 1 and no search;
+///            G > 0 a search above Bt with the smaller solutions (paso 2);
+///            G < 0 a search above Bt with the larger solution for class t
+///            (paso 1), whose upper end is doubled until the B equation
+///            changes sign there. The search ends at |f| < 1e-12 w, w =
+///            min(1, 100 D). A search that ends within 1e-12 of Bt, or of
+///            Bt + 1e-12, takes the classes at their double root from the B
+///            equation. Unless tb.literalLoops is set the search stops once
+///            a trial leaves the interval unchanged, with the same result.
 double Search3(Tables& tb, int cl);
 
 // --- Measures (measures.cpp) -----------------------------------------------
@@ -134,7 +160,10 @@ void incremento(Tables& tb);
 /// Variances var_suc, var_alp, var_cons of the fit left by parametros(caso).
 /// When the fit has an exact zero proportion or B0 within 1e-12 of -1 or -2,
 /// the data are first increased (incremento) and the model refitted; the
-/// variances and the measures then belong to the refit.
+/// variances and the measures then belong to the refit. With two raters a
+/// class whose pi_i0 + pi_i1 - 1 is below 0.01 in size takes it from the B
+/// equation; a variance that is zero within rounding or within the accuracy
+/// of the fit is 0 (its standard error prints 0, not NaN).
 /// caso 2 (K = 3 with the dummy class) also writes prop[2][.] and reads
 /// tb.overall, the overall agreement saved by the driver.
 void desviaciones(Tables& tb, int caso);

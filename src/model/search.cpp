@@ -71,8 +71,28 @@ void Search1(Tables& tb, double x) {
 
 // --- Search2 ---------------------------------------------------------------
 
+namespace {
+
+// The lower end of the smaller solution of class i for B = Bv:
+// prod_r d_ir / Bv^(R-1), where the class equation is positive. With many
+// raters the product and the power can both underflow (0/0), or the power
+// alone (P/0); the quotient is then taken from logarithms, and may itself
+// underflow to 0, where the class equation is +Inf: still a valid end.
+double SmallerRootBound(const Tables& tb, int i, double Bv) {
+  double P = 1.0;
+  for (int r = 0; r < tb.R; ++r) P *= tb.dmat[i][r];
+  const double lo = P / std::pow(Bv, tb.R - 1.0);
+  if (std::isfinite(lo) || !(Bv > 0)) return lo;
+  double logs = 0.0;
+  for (int r = 0; r < tb.R; ++r) logs += std::log(tb.dmat[i][r]);
+  return std::exp(logs - (tb.R - 1.0) * std::log(Bv));
+}
+
+}  // namespace
+
 void Search2(Tables& tb, double Bv) {
   const int t = tb.t;
+  const bool atBound = Near(Bv, tb.Bt);
   double m = 100.0;  // smallest proportion of class t, capped at 100
   for (int r = 0; r < tb.R; ++r)
     if (tb.dmat[t][r] < m) m = tb.dmat[t][r];
@@ -82,15 +102,16 @@ void Search2(Tables& tb, double Bv) {
       tb.alp_neg[i] = 0;
       continue;
     }
-    if (i == t && Near(Bv, tb.Bt)) {  // double root at the class bound
-      tb.alp_neg[t] = tb.alp[t];
-      tb.alp_pos = tb.alp[t];
+    // Double root at the class bound: class t, and any class whose bound
+    // ties Bt (near a double root the bisection would leave alpha to
+    // rounding, about 1e-8, which outweighs G for large n).
+    if (atBound && (i == t || Near(ClassBound(tb, i), tb.Bt))) {
+      tb.alp_neg[i] = tb.alp[i];
+      if (i == t) tb.alp_pos = tb.alp[t];
       continue;
     }
-    double P = 1.0;
-    for (int r = 0; r < tb.R; ++r) P *= tb.dmat[i][r];
-    const double lo = P / std::pow(Bv, tb.R - 1.0);
-    tb.alp_neg[i] = Biseccion(tb, lo, tb.alp[i], tb.dmat[i], 2, Bv);
+    const double lo = SmallerRootBound(tb, i, Bv);
+    tb.alp_neg[i] = SmallerRoot(tb, lo, tb.alp[i], tb.dmat[i], Bv);
     if (i == t) tb.alp_pos = Biseccion(tb, tb.alp[t], Bv - m, tb.dmat[i], 2, Bv);
   }
 }
@@ -104,6 +125,7 @@ namespace {
 struct BStart {
   bool special = false;
   double outcome = 0;
+  bool atBt = false;  // B = Bt without a search
   double lo = 0;
   double hi = 0;
   int paso = 0;
@@ -129,23 +151,22 @@ BStart ChooseStart(const Tables& tb, int cl) {
   // The reference value is taken on a copy of the parameters at Bt.
   const std::vector<double> atBt(tb.alp_neg.begin(), tb.alp_neg.begin() + tb.K);
 
+  // B equation relative to the scale of the problem: multiplying every
+  // proportion by c multiplies alpha, B and G by c.
+  const double gr = G / tb.Bt;
+
   BStart s;
   if (Near(tb.D, 0)) {  // no disagreements
     s.special = true;
     s.outcome = 0;
-  } else if (Near(G * G, 0)) {  // |G| < 1e-6
-    if (sumsMatch) {
-      s.special = true;
-      s.outcome = -2.0;
-    } else {
-      // The search runs from 0 and its first trial is Bt itself. As in the
-      // other starts, ref is the B equation at Bt in the start's mode (here
-      // it equals G): a trial of the same sign moves lo up to it.
-      s.lo = 0;
-      s.hi = 2 * tb.Bt;
-      s.paso = 1;
-      s.ref = FuncionB(tb, tb.Bt, atBt.data(), 1);
-    }
+  } else if (Near(gr * gr, 0) && sumsMatch) {  // |G / Bt| < 1e-6
+    s.special = true;
+    s.outcome = -2.0;
+  } else if (Near(G, 0)) {
+    // |G| < 1e-12: Bt itself solves the B equation in mode 1 (class t at
+    // its double root, where the B equation equals G).
+    s.atBt = true;
+    s.paso = 1;
   } else if (G > 0) {
     s.lo = tb.Bt;
     s.hi = tb.D + SP;
@@ -165,15 +186,18 @@ BStart ChooseStart(const Tables& tb, int cl) {
 
 // Bisection on B: each trial solves the class equations (Search2) and
 // evaluates the B equation; lo moves to a trial whose value has the sign of
-// ref, hi to any other. Ends when |f| < 1e-12 or after 1001 trials. Unless
-// the loops run literally it also ends when an update leaves (lo, hi)
-// unchanged: every later trial would repeat this one up to the cap, so the
-// result and every table are the same.
+// ref, hi to any other. Ends when |f| < 1e-12 w or after 1001 trials, where
+// the scale w is 1, or 100 D where that is smaller: B is at least D, so a
+// problem whose proportions are all small has B to 1e-10 of D instead of
+// 1e-12 absolute. Unless the loops run literally it also ends when an
+// update leaves (lo, hi) unchanged: every later trial would repeat this one
+// up to the cap, so the result and every table are the same.
 void BisectB(Tables& tb, double lo, double hi, double ref) {
+  const double w = 100 * tb.D < 1 ? 100 * tb.D : 1;
   for (int k = 0;; ++k) {
     tb.B = (lo + hi) / 2;
     Search2(tb, tb.B);
-    const double f = FuncionB(tb, tb.B, tb.alp_neg.data(), tb.paso);
+    const double f = FuncionB(tb, tb.B, tb.alp_neg.data(), tb.paso) / w;
     ++tb.counters.bTrials;
     if (BelowTolerance(f * f) || k == kMaxBSteps) return;
     double& end = Sign(f) == Sign(ref) ? lo : hi;
@@ -182,15 +206,79 @@ void BisectB(Tables& tb, double lo, double hi, double ref) {
   }
 }
 
+// The double root. Within 1e-12 of Bt, Search2 gives class t its minimiser
+// alp[t], and a class whose bound ties Bt is in the same state, but its
+// smaller solution is left to rounding: near a double root the class
+// equation fixes alpha only to about the square root of the rounding of B.
+// There the B equation fixes it instead: every tied class is put at its
+// minimiser and all are moved by the same amount u so that the B equation
+// holds, D + sum_i alpha_i = B: alpha = alp - u with u = f / (tied classes)
+// when every class takes its smaller solution (f > 0), alp_pos = alp[t] - f
+// when class t alone takes its larger one (f < 0). The B equation jumps at
+// the edge of that zone, Bt + 1e-12, so a search whose root lies inside can
+// end on the edge: within 1e-12 of it counts as well. Near a double root f
+// is of the order of u, about 1e-6 of the scale at most; a B equation that
+// misses by more than 1e-4 Bt has no root here (the branch has no
+// solution) and the tables are left as the search ended.
+void SettleDoubleRoots(Tables& tb) {
+  if (!Near(tb.B, tb.Bt) && !Near(tb.B - 1e-12, tb.Bt)) return;
+  std::vector<int> tied;
+  for (int i = 0; i < tb.K; ++i)
+    if (tb.N0[i] != 1 && Near(ClassBound(tb, i), tb.Bt)) tied.push_back(i);
+  std::vector<double> alpha(tb.alp_neg.begin(), tb.alp_neg.begin() + tb.K);
+  for (int i : tied) alpha[i] = tb.alp[i];
+  const double alpPos = tb.alp_pos;
+  tb.alp_pos = tb.alp[tb.t];
+  const double f = FuncionB(tb, tb.B, alpha.data(), tb.paso);
+  if (!(std::fabs(f) <= 1e-4 * tb.Bt)) {
+    tb.alp_pos = alpPos;
+    return;
+  }
+  for (int i : tied) tb.alp_neg[i] = tb.alp[i];
+  if (tb.paso == 2 && f > 0) {
+    const double u = f / static_cast<double>(tied.size());
+    for (int i : tied) tb.alp_neg[i] = tb.alp[i] - u;
+  } else if (tb.paso == 1 && f < 0 && tied.size() == 1) {
+    tb.alp_pos = tb.alp[tb.t] - f;
+  }
+}
+
+// The upper end of the search in mode 1, Q / ((R-1) D - SD), comes from an
+// expansion of the larger solution of class t and can fall below Bt, or
+// short of the root, when the proportions of class t differ widely between
+// raters; the search would then end at a point where the B equation has no
+// root. The end is checked: while the B equation there (mode 1) has the
+// sign it has at Bt, it is doubled, from 2 Bt when it is not above Bt, at
+// most 20 times (beyond about 2e6 Bt the rounding of alpha_t ~ B swamps the
+// equation). A valid end is kept as it is, and so is the end when no sign
+// change turns up: then the branch has no solution (as in keyboard model
+// data in which a class has more disagreements than R - 1 raters can give
+// it), and the search runs as it always did.
+double CheckedUpperEnd(Tables& tb, const BStart& s) {
+  double hi = s.hi;
+  if (!(hi > s.lo)) hi = 2 * s.lo;
+  for (int k = 0; k < 20; ++k) {
+    Search2(tb, hi);
+    if (Sign(FuncionB(tb, hi, tb.alp_neg.data(), 1)) != Sign(s.ref)) return hi;
+    hi = 2 * hi;
+  }
+  return s.hi;
+}
+
 }  // namespace
 
 double Search3(Tables& tb, int cl) {
   const BStart s = ChooseStart(tb, cl);
   if (s.special) {
     tb.B = s.outcome;
+  } else if (s.atBt) {
+    tb.paso = s.paso;
+    tb.B = tb.Bt;
   } else {
     tb.paso = s.paso;
-    BisectB(tb, s.lo, s.hi, s.ref);
+    const double hi = s.paso == 1 ? CheckedUpperEnd(tb, s) : s.hi;
+    BisectB(tb, s.lo, hi, s.ref);
+    SettleDoubleRoots(tb);
   }
   tb.B0 = tb.B;
   return tb.B0;

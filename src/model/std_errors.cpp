@@ -8,6 +8,7 @@
 // the variances are closed forms in h_i, H, the measures and n.
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "model/model.h"
@@ -45,7 +46,35 @@ void Refit(Tables& tb, int caso) {
   parametros(tb, caso);
 }
 
+// h_i = 1 / (sum_r 1/pi_ir - 1/prod_r pi_ir). With two raters this is
+// pi_i0 pi_i1 / (pi_i0 + pi_i1 - 1), whose denominator is small where two
+// classes tie (about -1/n in the R = K = 2 case, from the dummy class):
+// formed from the chance probabilities it would carry their rounding, and
+// the 1e-12 accuracy of the fit, into h_i a million times over at n = 1e6.
+// At a fitted B = D + sum_j alpha_j, with D = sum_j S_j / 2 (S_j = d_j0 +
+// d_j1), it is exactly
+//
+//     pi_i0 + pi_i1 - 1 = ((S_i - sum_{j != i} S_j) / 2 + (alpha_i - sum_{j != i} alpha_j)) / B,
+//
+// each difference taken in class order, so that the parts of tied classes
+// cancel exactly. That form is used where pi_i0 + pi_i1 - 1 is below 0.01
+// in size, when the class parameters are those of the fit (class t holds
+// its larger solution when paso is 1) and B is not a special outcome. It
+// differs from the other form by the residual of the B equation, which the
+// search leaves below 1e-12, so elsewhere the chance probabilities' form is
+// kept.
 double HarmonicTerm(const Tables& tb, int i) {
+  const bool fitted = tb.B0 > 0 && (tb.paso != 1 || tb.alp_neg[tb.t] == tb.alp_pos);
+  if (tb.R == 2 && fitted && std::fabs(tb.prop[i][0] + tb.prop[i][1] - 1) < 0.01) {
+    double sums = tb.dmat[i][0] + tb.dmat[i][1];
+    double alphas = tb.alp_neg[i];
+    for (int j = 0; j < tb.K; ++j) {
+      if (j == i) continue;
+      sums -= tb.dmat[j][0] + tb.dmat[j][1];
+      alphas -= tb.alp_neg[j];
+    }
+    return tb.prop[i][0] * tb.prop[i][1] * tb.B0 / (sums / 2 + alphas);
+  }
   double inverses = 0.0;
   double product = 1.0;
   for (int r = 0; r < tb.R; ++r) inverses += 1 / tb.prop[i][r];
@@ -53,11 +82,30 @@ double HarmonicTerm(const Tables& tb, int i) {
   return 1 / (inverses - 1 / product);
 }
 
+// A variance is a sum of terms that can cancel. A sum smaller than 1e-14
+// of the terms' magnitudes, or than the accuracy of the fit that its terms
+// carry, is zero within that accuracy (even its sign is noise) and is taken
+// as 0, so that its standard error prints as 0 and not as NaN. So is a sum
+// below the smallest normal double: with many raters a class parameter of
+// 1e-310 leaves the terms of its variances no digits at all.
+double Settled(double sum, double magnitude, double accuracy = 0) {
+  const double size = std::fabs(sum);
+  const bool zero = size <= 1e-14 * magnitude || size <= accuracy ||
+                    size < std::numeric_limits<double>::min();
+  return zero ? 0.0 : sum;
+}
+
 void GeneralVariances(Tables& tb, const std::vector<double>& h, double H) {
   const double n = tb.N;
   const double O = tb.acglobal;
   const double R = tb.R;
-  tb.var_suc = (1 - O) / n * (H / ((R - 1) * H - 1) + O);
+  // O = 1 - B0 is as accurate as the search for B, which meets the B
+  // equation to 1e-12 w, w = min(1, 100 D), and as D, a sum of K R
+  // proportions rounded K R times.
+  const double Y = H / ((R - 1) * H - 1);
+  const double accuracyO = 1e-12 * (100 * tb.D < 1 ? 100 * tb.D : 1) +
+                           tb.K * R * std::numeric_limits<double>::epsilon() * tb.D;
+  tb.var_suc = (1 - O) / n * Settled(Y + O, std::fabs(Y) + std::fabs(O), accuracyO);
   for (int i = 0; i < tb.K; ++i) {
     const double A = tb.acuerd[i];
     const double C = tb.consist[i];
@@ -67,11 +115,12 @@ void GeneralVariances(Tables& tb, const std::vector<double>& h, double H) {
     for (int r = 0; r < tb.R; ++r) sumPi2 += tb.prop[i][r] * tb.prop[i][r];
 
     const double T = (1 - O) * h[i] * ((R - 1) * h[i] / ((R - 1) * H - 1) - 1);
-    tb.var_alp[i] = (A * (1 - A) + T) / n;
+    tb.var_alp[i] = Settled(A * (1 - A) + T, std::fabs(A * (1 - A)) + std::fabs(T)) / n;
     const double X = R * tb.success[i] / n + sumD;
     const double V = A * (1 - C) * (1 - (R - 1) * C / R);
     const double W = (sumPi * sumPi - sumPi2) * C * ((1 - O) * C) / (R * R);
-    tb.var_cons[i] = (T + W + V) * (R * R) / (n * X * X);
+    tb.var_cons[i] = Settled(T + W + V, std::fabs(T) + std::fabs(W) + std::fabs(V)) * (R * R) /
+                     (n * X * X);
   }
 }
 
@@ -83,16 +132,18 @@ void TwoClassVariances(Tables& tb, const std::vector<double>& h, double H) {
   const double B = tb.B0;
   const double Osaved = tb.overall;
   const double E = tb.success[0] / n + tb.success[1] / n + tb.dmat[0][0] + tb.dmat[1][0];
-  tb.var_suc = ((H - h[2]) * B * (1 - h[2]) / (H - 1) + Osaved * E * (1 - Osaved)) / (n * E * E);
+  const double model = (H - h[2]) * B * (1 - h[2]) / (H - 1);
+  const double sampling = Osaved * E * (1 - Osaved);
+  tb.var_suc = Settled(model + sampling, std::fabs(model) + std::fabs(sampling)) / (n * E * E);
   for (int i = 0; i < 2; ++i) {
     const double A = tb.acuerd[i];
     const double As = tb.acuerdaux[i];
     const double T = h[i] * B * (h[i] / (H - 1) - 1);
-    tb.var_alp[i] = (A * E * (1 - A) + T) / (n * E * E);
+    tb.var_alp[i] = Settled(A * E * (1 - A) + T, std::fabs(A * E * (1 - A)) + std::fabs(T)) / (n * E * E);
     const double G = 2 * tb.success[i] / n + tb.dmat[i][0] + tb.dmat[i][1];
     const double V =
         1 - 3 * As / G + 2 * (As * As + B * As * tb.prop[i][0] * tb.prop[i][1]) / (G * G);
-    tb.var_cons[i] = 4 * (As * V + T) / (n * G * G);
+    tb.var_cons[i] = 4 * Settled(As * V + T, std::fabs(As * V) + std::fabs(T)) / (n * G * G);
   }
 }
 

@@ -58,6 +58,8 @@ TEST(BiseccionTest, RootsAndFallbacksInBothLoopModes) {
       // towards b the negative region comes after about 66 halvings.
       {"sign change towards b", {kS, kS}, -6e19, 0.91, 2, kBv, 0.8},
       {"Bv below the class bound 4s: no root", {kS, kS}, 0.24, kS, 2, 3.0, NAN},
+      // ln Bv is NaN: so is F everywhere, and the loops can only run out.
+      {"Bv < 0: no root anywhere", {kS, kS}, 0.24, kS, 2, -1.0, NAN},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -75,6 +77,51 @@ TEST(BiseccionTest, RootsAndFallbacksInBothLoopModes) {
       // Both ends, then midpoint and fixed end on 2 x 10000 halvings.
       EXPECT_EQ(literal.counters.evaluations, 40002);
       EXPECT_LT(fast.counters.evaluations, 400);
+    }
+  }
+}
+
+// The smaller solution, between lo = prod_r v_r / Bv^(R-1) and the
+// minimiser, in both loop modes.
+TEST(SmallerRootTest, FromTheLowerEnd) {
+  std::vector<double> thirty(30);
+  for (int r = 0; r < 30; ++r) thirty[r] = 0.1 + 0.001 * r;
+  struct Case {
+    const char* name;
+    std::vector<double> v;
+    double Bv;
+    double root;  // 0: lo itself
+  };
+  // R = 2: a^2 + (v0 + v1 - Bv) a + v0 v1 = 0, smaller root in stable form.
+  auto twoRaters = [](double v0, double v1, double Bv) {
+    const double b = Bv - v0 - v1;
+    return 2 * v0 * v1 / (b + std::sqrt(b * b - 4 * v0 * v1));
+  };
+  const Case cases[] = {
+      // The root exceeds lo by 9e-18 of it; the computed class equation is
+      // -3.6e-15 at lo and negative at the minimiser: no sign change.
+      {"30 raters, lo within rounding of the root", thirty, 0.5, 0},
+      // Far below the minimiser (q = 0.03): the bisection's 1e-12 would
+      // leave 3e-5 of the root; the contraction gives its last digits.
+      {"2 raters, far below the minimiser", {0.3, 1e-6}, 10, twoRaters(0.3, 1e-6, 10)},
+      {"2 raters, bisection alone", {kS, kS}, kBv, 0.8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int R = static_cast<int>(c.v.size());
+    Tables fast = SizedTables(R), literal = SizedTables(R);
+    literal.literalLoops = true;
+    double P = 1.0;
+    for (double x : c.v) P *= x;
+    const double lo = P / std::pow(c.Bv, R - 1.0);
+    const double alpha = Biseccion(fast, 0.0, 1.0, c.v.data(), 1, 0);
+    const double x = SmallerRoot(fast, lo, alpha, c.v.data(), c.Bv);
+    EXPECT_EQ(x, SmallerRoot(literal, lo, alpha, c.v.data(), c.Bv));
+    if (c.root == 0) {
+      EXPECT_EQ(x, lo);
+      EXPECT_EQ(Biseccion(fast, lo, alpha, c.v.data(), 2, c.Bv), alpha);  // the fault mended
+    } else {
+      EXPECT_NEAR(x, c.root, 1e-14 * c.root + (c.root > 0.1 ? 1e-12 : 0));
     }
   }
 }

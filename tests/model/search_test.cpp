@@ -155,25 +155,94 @@ TEST(Search2Test, NearBtClassTHasTheDoubleRoot) {
   }
 }
 
-TEST(Search3Test, NearZeroGStartsFromZeroToTwiceBt) {
-  // Class 0 has d = (0.25, 0.25), the others are flagged: Bt = 1, D = 0.75
-  // and G = 0, while the rater sums of class 0 differ from (R - 1) D. The
-  // first trial, (0 + 2 Bt)/2, is Bt and ends the search.
-  Tables tb = MakeModelTables(3, 2, 4, {0, 0, 0}, {{1, 1}, {2, 0}, {2, 0}});
+// The start is judged on G relative to Bt, then on |G| < 1e-12 alone.
+TEST(Search3Test, StartIsJudgedOnGRelativeToBt) {
+  struct Case {
+    const char* name;
+    int K;
+    double n;
+    std::vector<double> success;
+    std::vector<std::vector<double>> fail;
+    double outcome;  // a special B, or NaN for a fit
+    int paso;
+    bool searched;
+  };
+  const std::vector<std::vector<double>> flagged = {{0, 0}, {0, 0}};
+  const Case cases[] = {
+      // Class 0 has d = (0.25, 0.25), the others are flagged: Bt = 1.
+      {"G = 0: B = Bt in mode 1", 3, 4, {0, 0, 0}, {{1, 1}, {2, 0}, {2, 0}}, NAN, 1, false},
+      {"G = 1e-9: smaller solutions above Bt", 3, 1e9, {0, 0, 0}, {{2.5e8, 2.5e8}, {5e8 + 1, 0}, {5e8 + 1, 0}},
+       NAN, 2, true},
+      {"G = -1e-9: larger solution for t", 3, 1e9, {0, 0, 0}, {{2.5e8, 2.5e8}, {5e8 - 1, 0}, {5e8 - 1, 0}},
+       NAN, 1, true},
+      // Two tied classes; G is rounding and the rater sums match.
+      {"tied classes: infinitely many solutions", 3, 7, {1, 3, 1}, {{1, 1}, {1, 1}, {0, 0}}, -2.0, -7, false},
+      // With the dummy class G is about 1/n: 2.5e-6 Bt at n = 1e6.
+      {"R=K=2 symmetric, n=1e6", 2, 1e6, {4e5, 4e5}, {{1e5, 1e5}, {1e5, 1e5}}, NAN, 2, true},
+      {"R=K=2 symmetric, n=1e8", 2, 1e8, {4e7, 4e7}, {{1e7, 1e7}, {1e7, 1e7}}, NAN, 2, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Tables tb = MakeModelTables(c.K, 2, c.n, c.success, c.fail);
+    if (c.K == 2) {
+      tb.K = 3;  // as the driver fits R = K = 2
+      incremento(tb);
+    }
+    tb.paso = -7;
+    Fit(tb);
+    if (std::isnan(c.outcome)) {
+      EXPECT_GE(tb.B0, tb.Bt);
+      EXPECT_LT(tb.B0, 2 * tb.Bt);
+    } else {
+      EXPECT_EQ(tb.B0, c.outcome);
+    }
+    EXPECT_EQ(tb.paso, c.paso);
+    EXPECT_EQ(tb.counters.bTrials > 0, c.searched);
+  }
+}
+
+// Keyboard model data that no responses can give: the 10 disagreeing
+// objects all go to class 1 for every rater, so the B equation in mode 1 is
+// negative everywhere, before and after an increment. The search keeps its
+// end and stops where it always did.
+TEST(Search3Test, WithoutASolutionTheSearchEndsAsBefore) {
+  Tables tb = MakeModelTables(2, 4, 14, {4, 0}, {{10, 10, 10, 10}, {0, 0, 0, 0}});
   Fit(tb);
-  EXPECT_EQ(tb.paso, 1);
-  EXPECT_EQ(tb.counters.bTrials, 1);
-  EXPECT_EQ(tb.B0, tb.Bt);
-  // With G = 1e-9 the B equation stays positive above Bt: lo climbs to
-  // 2 Bt and the literal loop repeats its last trial up to the cap.
-  Tables literal = MakeModelTables(3, 2, 1e9, {0, 0, 0}, {{2.5e8, 2.5e8}, {5e8 + 1, 0}, {5e8 + 1, 0}});
-  literal.literalLoops = true;
-  Tables fast = literal;
-  fast.literalLoops = false;
-  EXPECT_EQ(Fit(literal), 2.0);
-  EXPECT_EQ(Fit(fast), 2.0);
-  EXPECT_EQ(literal.counters.bTrials, 1001);
-  EXPECT_LT(fast.counters.bTrials, 100);
+  EXPECT_EQ(tb.B0, 0.75590526284199977);
+  EXPECT_EQ(tb.alp_pos, 0.041619548556285468);
+  parametros(tb, 1);
+  incremento(tb);
+  Fit(tb);
+  EXPECT_EQ(tb.B0, 1.2987826788820724);
+  EXPECT_EQ(tb.alp_pos, tb.alp[tb.t]);
+}
+
+// m unanimous objects of one class multiply every proportion by n/(n + m):
+// alpha, B and G scale alike, so the start and the outcome must not change.
+TEST(Search3Test, UnanimousObjectsDoNotChangeTheStart) {
+  auto start = [](Tables tb) {
+    Fit(tb);
+    return tb.B0 <= 0 ? tb.B0 : tb.paso;  // special outcome, or the mode
+  };
+  Tables minusOne = MakeModelTables(3, 2, 40, {6, 15, 4}, {{4, 3}, {9, 6}, {2, 6}});
+  minusOne.success[0] += 1e8;
+  minusOne.N += 1e8;
+  EXPECT_EQ(start(minusOne), -1.0);
+  int compared = 0;
+  for (std::uint64_t seed = 1; seed <= 150; ++seed) {
+    const Tables data = testing::RandomData(seed, 6, 6, 200);
+    if (data.K == 2 && data.R == 2) continue;
+    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    const double before = start(data);
+    for (double m : {1e3, 1e6, 1e8}) {
+      Tables more = data;
+      more.success[seed % data.K] += m;
+      more.N += m;
+      EXPECT_EQ(start(more), before) << "m = " << m;
+    }
+    ++compared;
+  }
+  EXPECT_GT(compared, 100);
 }
 
 }  // namespace

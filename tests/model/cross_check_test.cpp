@@ -1,0 +1,112 @@
+// The double fit against a 50-digit solution of the same model
+// (reference.h): B, every class parameter and every printed value agree to
+// 1e-9, with the allowance for a flat B equation that cross_check.h states.
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "model/cross_check.h"
+
+namespace zover {
+namespace {
+
+using testing::CrossCheck;
+using testing::CrossCheckResult;
+using testing::MakeModelTables;
+
+void ExpectAgreement(const CrossCheckResult& result) {
+  for (const testing::Mismatch& m : result.mismatches)
+    ADD_FAILURE() << m.what << ": " << m.got << " where the reference has " << m.want;
+}
+
+// One data set for each fault the cross-check found, as the driver fits it.
+TEST(CrossCheckTest, FoundCases) {
+  struct Case {
+    const char* name;
+    int K, R;
+    double n;
+    std::vector<double> success;
+    std::vector<std::vector<double>> fail;
+  };
+  const Case cases[] = {
+      {"R=K=2 symmetric, n=1e9: tied classes at the double root", 2, 2, 1e9, {4e8, 4e8},
+       {{1e8, 1e8}, {1e8, 1e8}}},
+      {"R=K=2 mirrored rows, n=7.3e8: G from a tied class's rounding", 2, 2, 733017936,
+       {231397608, 264716326}, {{168695744, 68208258}, {68208258, 168695744}}},
+      {"R=K=2, n=1.4e6: search stuck at the edge of the double-root zone", 2, 2, 1446989,
+       {10803, 716293}, {{366839, 353054}, {353054, 366839}}},
+      {"mode 1 with its upper end below Bt", 3, 6, 851550355, {19201144, 0, 493910423},
+       {{0, 39961625, 2463420, 37497989, 165329765, 1080265},
+        {132067081, 3, 0, 3, 0, 0},
+        {57346403, 298477160, 335975368, 300940796, 173109023, 486383827}}},
+      {"tiny class at n=7.4e8 (refit)", 5, 3, 743497710, {145316351, 90562838, 9695, 0, 156951858},
+       {{281143, 4, 98290}, {160436479, 217660981, 142957714}, {13472147, 13472157, 10}, {0, 0, 0},
+        {176467199, 119523826, 207600954}}},
+      {"classes without agreements: variances of second order", 5, 5, 4137, {0, 1849, 1126, 0, 1052},
+       {{1, 1, 1, 1, 13}, {36, 28, 10, 28, 12}, {66, 38, 62, 54, 40}, {1, 1, 1, 1, 13}, {6, 42, 36, 26, 32}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const CrossCheckResult result = CrossCheck(MakeModelTables(c.K, c.R, c.n, c.success, c.fail));
+    EXPECT_GE(result.fitsChecked, 1);
+    ExpectAgreement(result);
+  }
+}
+
+TEST(CrossCheckTest, ManyRaters) {
+  // 400 raters at B near 0.1: the product of a class's proportions and
+  // B^399 both underflow.
+  Tables underflow = MakeModelTables(2, 400, 1000, {450, 450}, {std::vector<double>(400), std::vector<double>(400)});
+  for (int r = 0; r < 400; ++r) {
+    underflow.fail[0][r] = 40 + r % 21;
+    underflow.fail[1][r] = 100 - underflow.fail[0][r];
+  }
+  // 40 raters and no unanimous object: the overall variance is zero within
+  // the accuracy of the fit.
+  Tables noAgreement = MakeModelTables(3, 40, 12, {0, 0, 0}, std::vector<std::vector<double>>(3, std::vector<double>(40)));
+  const double share[] = {5, 4, 3};
+  for (int i = 0; i < 3; ++i)
+    for (int r = 0; r < 40; ++r) noAgreement.fail[i][r] = share[(i + r) % 3];
+  // 103 raters, no unanimous object, a class of proportions 1e-3: its
+  // parameter is 1e-309, below the smallest normal double, and so are the
+  // terms of its variances.
+  Tables subnormal = MakeModelTables(3, 103, 10000, {0, 0, 0}, std::vector<std::vector<double>>(3, std::vector<double>(103)));
+  for (int r = 0; r < 103; ++r) {
+    subnormal.fail[0][r] = 4990 + r % 7 * 3;
+    subnormal.fail[1][r] = 9990 - subnormal.fail[0][r];
+    subnormal.fail[2][r] = 10;
+  }
+  for (const Tables* data : {&underflow, &noAgreement, &subnormal}) {
+    SCOPED_TRACE(data->R);
+    const CrossCheckResult result = CrossCheck(*data);
+    EXPECT_EQ(result.fitsChecked, 1);
+    ExpectAgreement(result);
+  }
+}
+
+// Random data sets that reach the edges (EdgeData): K and R up to 1000 with
+// K R <= 400, n up to 1e9, ties, tiny classes, R = K = 2 at large n. The
+// wider sweep is the program zover_model_sweep.
+TEST(CrossCheckTest, EdgeDataSets) {
+  int fits = 0, flat = 0, undetermined = 0, twoByTwoLarge = 0, wide = 0;
+  for (std::uint64_t seed = 0; seed < 600; ++seed) {
+    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    const Tables data = testing::EdgeData(seed).Draw(400);
+    const CrossCheckResult result = CrossCheck(data);
+    ExpectAgreement(result);
+    fits += result.fitsChecked;
+    flat += result.flat;
+    undetermined += result.undetermined;
+    twoByTwoLarge += data.K == 2 && data.R == 2 && data.N > 1e8;
+    wide += data.K > 40 || data.R > 40;
+  }
+  EXPECT_GT(fits, 900);
+  EXPECT_GT(flat, 10);             // the allowance is used, and
+  EXPECT_LT(undetermined, 10);     // B beyond double precision stays rare
+  EXPECT_GT(twoByTwoLarge, 5);
+  EXPECT_GT(wide, 60);
+}
+
+}  // namespace
+}  // namespace zover
