@@ -65,9 +65,14 @@ void SortByKey(std::vector<TupleSlot>& slots, std::size_t size, int bits) {
 TupleCounter::TupleCounter(int raters)
     : raters_(raters), width_(raters <= 64 ? 1 : 0), slots_(kFirstCapacity, TupleSlot{0, kEmpty, 0}) {}
 
-std::uint64_t TupleCounter::Pack(const std::uint16_t* values) const {
+std::uint64_t TupleCounter::Pack(const std::uint16_t* values, unsigned* top) const {
   std::uint64_t key = 0;
-  for (int r = 0; r < raters_; ++r) key = key << width_ | values[r];
+  unsigned all = 0;
+  for (int r = 0; r < raters_; ++r) {
+    key = key << width_ | values[r];
+    all |= values[r];
+  }
+  if (top != nullptr) *top = all;
   return key;
 }
 
@@ -80,12 +85,8 @@ const std::uint16_t* TupleCounter::VectorOf(std::uint64_t key) const {
 std::optional<std::uint32_t> TupleCounter::Add(const std::uint16_t* values, std::uint32_t weight, std::uint32_t tag) {
   if (putOffCount_ > 0) Flush();  // so that a tuple put off counts as seen
   if (width_ > 0) {
-    std::uint64_t key = 0;
     unsigned top = 0;
-    for (int r = 0; r < raters_; ++r) {
-      key = key << width_ | values[r];
-      top |= values[r];
-    }
+    std::uint64_t key = Pack(values, &top);
     if (top >> width_ == 0) return AddPacked(key, Mix(key), weight, tag);
     Widen(top);
     if (width_ > 0) {
@@ -101,12 +102,8 @@ std::optional<std::uint32_t> TupleCounter::Add(const std::uint16_t* values, std:
 // is counted.
 void TupleCounter::AddObject(const std::uint16_t* values) {
   if (width_ > 0) {
-    std::uint64_t key = 0;
     unsigned top = 0;
-    for (int r = 0; r < raters_; ++r) {
-      key = key << width_ | values[r];
-      top |= values[r];
-    }
+    const std::uint64_t key = Pack(values, &top);
     if (top >> width_ == 0) {
       __builtin_prefetch(&slots_[Mix(key) & (slots_.size() - 1)]);
       if (putOffCount_ < kPutOff) {

@@ -50,7 +50,9 @@ class TupleCounter {
   // Objects put off by AddObject: packed keys whose slots are being fetched.
   static constexpr std::size_t kPutOff = 16;
 
-  std::uint64_t Pack(const std::uint16_t* values) const;
+  // The packed key of R values at `width_` bits each; `top`, if given,
+  // receives the bitwise or of the values (they fit when top >> width_ is 0).
+  std::uint64_t Pack(const std::uint16_t* values, unsigned* top = nullptr) const;
   std::uint64_t HashOf(std::uint64_t key) const;
   const std::uint16_t* VectorOf(std::uint64_t key) const;
   std::optional<std::uint32_t> AddPacked(std::uint64_t key, std::uint64_t hash, std::uint32_t weight,
