@@ -55,19 +55,13 @@ ReadOutcome EnterFile(const BatchOptions& options, DataSource& file, Tables& tb)
     case Layout::kRaw: {
       tb.entrada = 1;
       ReadOutcome read = ArchivoFrom(file, tb, options.file, layout);
-      if (!read.ok || tb.Norg < kMinCompleteObjects) return read;
-      SizeWorkingTables(tb);
-      TablaInicial(tb);
-      TablaFleiss(tb);
+      if (read.ok && tb.Norg >= kMinCompleteObjects) BuildFileTables(tb);
       return read;
     }
     case Layout::kFrequencies: {
       tb.entrada = 2;
       ReadOutcome read = ArchivoExtraFrom(file, tb, options.file, layout);
-      if (!read.ok) return read;
-      SizeWorkingTables(tb);
-      TablaInicialExtra(tb);
-      TablaFleissExtra(tb);
+      if (read.ok) BuildFileTables(tb);
       return read;
     }
     case Layout::kModel:

@@ -27,6 +27,11 @@ void Caratula(Console& con);
 // Mode 3 (tb.entrada == 3) also refuses K^R above 1000.
 void Datos(Console& con, Tables& tb);
 
+// After a data file of mode tb.entrada (1 raw, 2 frequencies) has been read:
+// sizes the working tables and builds the class tables and the
+// object-by-class tables, as both the dialogue and the batch command do.
+void BuildFileTables(Tables& tb);
+
 // The analysis of a pass whose data entry has filled the tables: the model,
 // the raw agreement, the kappa coefficients and the choice of the report.
 // Prints nothing.

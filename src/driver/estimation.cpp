@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "driver/driver.h"
+#include "input/input.h"
 #include "kappa/coefficients.h"
 #include "kappa/kappa.h"
 #include "model/model.h"
@@ -94,6 +95,17 @@ ModelMeasures Measures(const std::vector<double>& consistency, const std::vector
 }
 
 }  // namespace
+
+void BuildFileTables(Tables& tb) {
+  SizeWorkingTables(tb);
+  if (tb.entrada == 1) {
+    TablaInicial(tb);
+    TablaFleiss(tb);
+  } else {
+    TablaInicialExtra(tb);
+    TablaFleissExtra(tb);
+  }
+}
 
 Report SelectReport(const Tables& tb, double B, int zeroProbabilities) {
   if (tb.R == tb.K && tb.K == 2) return Report::kTwoByTwo;

@@ -60,15 +60,11 @@ bool EnterData(Console& con, Tables& tb) {
   switch (tb.entrada) {
     case 1:
       if (Refused(con, Archivo(con, tb))) return false;
-      SizeWorkingTables(tb);
-      TablaInicial(tb);
-      TablaFleiss(tb);
+      BuildFileTables(tb);
       return true;
     case 2:
       if (Refused(con, ArchivoExtra(con, tb))) return false;
-      SizeWorkingTables(tb);
-      TablaInicialExtra(tb);
-      TablaFleissExtra(tb);
+      BuildFileTables(tb);
       return true;
     case 3:
       Datos(con, tb);
