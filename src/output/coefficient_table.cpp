@@ -6,12 +6,12 @@
 #include <cmath>
 #include <optional>
 #include <ostream>
-#include <tuple>
 #include <string>
 #include <vector>
 
 #include "console/format.h"
 #include "output/batch_output.h"
+#include "output/measures.h"
 
 namespace zover {
 
@@ -38,10 +38,9 @@ class CoefficientTable {
   }
 
   void Row(const std::string& label, Value estimate, Value se, Value z, Value p, const std::string& reason) {
-    Value low, high;
-    if (estimate && se && std::isfinite(*estimate) && std::isfinite(*se)) {
-      std::tie(low, high) = ConfidenceInterval95(*estimate, *se);
-    }
+    const auto interval = Interval95(estimate, se);
+    const Value low = interval ? Value(interval->first) : std::nullopt;
+    const Value high = interval ? Value(interval->second) : std::nullopt;
     std::string padded = " " + label;
     padded.resize(33, ' ');
     out_ << "\n" << padded << Cell(estimate) << Cell(se) << Cell(low) << Cell(high) << Cell(z) << PCell(p);
@@ -58,8 +57,6 @@ class CoefficientTable {
   std::ostream& out_;
   std::vector<std::string> notes_;
 };
-
-Value Finite(double x) { return std::isfinite(x) ? Value(x) : std::nullopt; }
 
 std::string ObjectsNote(const PassResults& res) {
   const InputDescription& in = res.input;

@@ -22,8 +22,6 @@ namespace {
 
 using Value = std::optional<double>;
 
-Value Finite(double x) { return std::isfinite(x) ? Value(x) : std::nullopt; }
-
 std::string Cell(const Value& x) { return x && std::isfinite(*x) ? nlohmann::json(*x).dump() : ""; }
 
 // A text cell, quoted when it holds a separator, a quote or a line end.
@@ -53,12 +51,9 @@ class CsvTable {
   }
 
   void Add(const Row& row) {
-    Value low, high;
-    if (row.estimate && row.se && std::isfinite(*row.estimate) && std::isfinite(*row.se)) {
-      const auto interval = ConfidenceInterval95(*row.estimate, *row.se);
-      low = interval.first;
-      high = interval.second;
-    }
+    const auto interval = Interval95(row.estimate, row.se);
+    const Value low = interval ? Value(interval->first) : std::nullopt;
+    const Value high = interval ? Value(interval->second) : std::nullopt;
     out_ << row.measure << ',' << row.cls << ',' << row.rater << ',' << Cell(row.estimate) << ',' << Cell(row.se)
          << ',' << Cell(low) << ',' << Cell(high) << ',' << Cell(row.se0) << ',' << Cell(row.z) << ','
          << Cell(row.p) << '\n';

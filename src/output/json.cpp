@@ -25,12 +25,8 @@ Json WithError(double estimate, double se, bool hasSe = true) {
   Json j;
   j["estimate"] = Number(estimate);
   j["se"] = hasSe ? Number(se) : Json(nullptr);
-  if (hasSe && std::isfinite(estimate) && std::isfinite(se)) {
-    const auto [low, high] = ConfidenceInterval95(estimate, se);
-    j["ci95"] = {Number(low), Number(high)};
-  } else {
-    j["ci95"] = nullptr;
-  }
+  const auto interval = hasSe ? Interval95(estimate, se) : std::nullopt;
+  j["ci95"] = interval ? Json{Number(interval->first), Number(interval->second)} : Json(nullptr);
   return j;
 }
 

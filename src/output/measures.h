@@ -1,6 +1,10 @@
 #pragma once
 // Which fit each table of a model report shows, shared by every printer.
 
+#include <cmath>
+#include <optional>
+#include <utility>
+
 #include "tables/results.h"
 
 namespace zover {
@@ -17,6 +21,16 @@ inline const ModelMeasures& FinalMeasures(const ModelResults& model) {
 inline bool PrintsFirstFit(Report report) {
   return report == Report::kTwoByTwo || report == Report::kIndeterminate || report == Report::kMinusInfinity ||
          report == Report::kZeroProbability;
+}
+
+// A value the outputs show as a number: finite, or none.
+inline std::optional<double> Finite(double x) { return std::isfinite(x) ? std::optional<double>(x) : std::nullopt; }
+
+// The 95 % interval of an estimate from its (non-null) standard error, when
+// both exist and are finite.
+inline std::optional<std::pair<double, double>> Interval95(std::optional<double> estimate, std::optional<double> se) {
+  if (!estimate || !se || !std::isfinite(*estimate) || !std::isfinite(*se)) return std::nullopt;
+  return ConfidenceInterval95(*estimate, *se);
 }
 
 // The name of a report in the batch outputs.
