@@ -6,6 +6,7 @@
 
 #include "driver/batch.h"
 
+#include <cmath>
 #include <new>
 #include <ostream>
 #include <sstream>
@@ -47,6 +48,20 @@ const char* LayoutName(Layout layout) {
 // every rater rated; the coefficients that use every rating do not.
 constexpr double kMinCompleteObjects = 2;
 
+// Why the estimates that are not numbers are missing. Hubert's kappa and H2
+// have no number only when their chance agreement is 1, that is when every
+// rater put every object in one and the same class; the model's final table
+// only when the refit's increased data (K^R/2 pseudo-objects) pass what a
+// double holds.
+void ExplainMissingEstimates(PassResults& results) {
+  const char* kappa = results.raw == 1 ? "every rating is in one class" : "the kappa is not a number";
+  if (!std::isfinite(results.hubert.estimate)) results.hubert.reason = kappa;
+  if (results.hasH2 && !std::isfinite(results.h2)) results.h2Reason = kappa;
+  const ModelResults& model = results.model;
+  results.model.reason = model.pseudoObjects > 0 ? "the increased data of the refit are too large for a double"
+                                                 : "the model gives no number for these data";
+}
+
 // Reads the file and builds the tables of its layout, as the dialogue's data
 // entry of the same mode does.
 ReadOutcome EnterFile(const BatchOptions& options, DataSource& file, Tables& tb) {
@@ -77,6 +92,7 @@ PassResults AnalyseFile(const BatchOptions& options, Tables& tb) {
   PassResults results;
   if (tb.Norg >= kMinCompleteObjects) {
     results = Analyse(tb);
+    ExplainMissingEstimates(results);
   } else {
     results.analysed = false;
     results.notAnalysed = "fewer than 2 objects are rated by every rater";
