@@ -2,14 +2,16 @@
 // pass and write its results. A refusal is the dialogue's message on
 // standard error, after "zover: ", with nothing on standard output. The
 // result is complete in memory before anything is written, and an output
-// file is created or replaced only then.
+// file is created or replaced only then: memory that runs out while the
+// result is built, like any other failure, leaves nothing written.
 
 #include "driver/batch.h"
 
 #include <cmath>
+#include <exception>
 #include <new>
 #include <ostream>
-#include <sstream>
+#include <streambuf>
 
 #include "driver/driver.h"
 #include "input/input.h"
@@ -20,6 +22,8 @@ namespace zover {
 namespace {
 
 constexpr int kExitRefused = 1;
+constexpr const char* kNoMemory = "ERROR: not enough memory for these data.";
+constexpr const char* kCannotGoOn = "ERROR: the program could not go on.";
 
 // A message of the dialogue as one line: without the line ends and blanks
 // around it.
@@ -109,20 +113,46 @@ PassResults AnalyseFile(const BatchOptions& options, Tables& tb) {
   return results;
 }
 
+// A stream buffer that appends to a string, so that a result of many
+// megabytes is not copied again at the end, as std::ostringstream::str()
+// would. A failed allocation throws out of it.
+class StringBuf : public std::streambuf {
+ public:
+  explicit StringBuf(std::string& text) : text_(text) {}
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (!traits_type::eq_int_type(c, traits_type::eof())) text_.push_back(traits_type::to_char_type(c));
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    text_.append(s, static_cast<std::size_t>(n));
+    return n;
+  }
+
+ private:
+  std::string& text_;
+};
+
+// The whole result as text. A stream keeps an exception of its buffer to
+// itself and only turns bad, which would leave a result cut short where
+// memory ran out: here the exception is thrown on.
 std::string Render(const BatchOptions& options, const PassResults& results) {
-  std::ostringstream text;
+  std::string rendered;
+  StringBuf buffer(rendered);
+  std::ostream text(&buffer);
+  text.exceptions(std::ios::badbit | std::ios::failbit);
   switch (options.format) {
     case OutputFormat::kText: PrintBatchText(results, text); break;
     case OutputFormat::kJson: PrintJson(results, text); break;
     case OutputFormat::kCsv: PrintCsv(results, text); break;
   }
-  return text.str();
+  return rendered;
 }
 
 }  // namespace
 
 int RunBatch(const BatchOptions& options, BatchSystem& system) {
-  std::string rendered;
   try {
     std::string why;
     const std::unique_ptr<DataSource> file = system.open(options.file, &why);
@@ -131,23 +161,27 @@ int RunBatch(const BatchOptions& options, BatchSystem& system) {
       system.err << "zover: " << options.file << ": " << why << "\n";
       return kExitRefused;
     }
-    Tables tb;
-    const ReadOutcome read = EnterFile(options, *file, tb);
-    if (!read.ok) return Refuse(system, read.message);
-    rendered = Render(options, AnalyseFile(options, tb));
-  } catch (const std::bad_alloc&) {
-    return Refuse(system, "\n\n ERROR: not enough memory for these data.\n");
-  }
-  if (options.output.empty()) {
-    system.out << rendered;
+    std::string rendered;
+    {
+      Tables tb;
+      const ReadOutcome read = EnterFile(options, *file, tb);
+      if (!read.ok) return Refuse(system, read.message);
+      rendered = Render(options, AnalyseFile(options, tb));
+    }
+    if (options.output.empty()) {
+      system.out << rendered;
+      return 0;
+    }
+    if (!system.writeFile(options.output, rendered, &why)) {
+      system.err << "zover: cannot write the output: " << why << "\n";
+      return kExitRefused;
+    }
     return 0;
+  } catch (const std::bad_alloc&) {
+    return Refuse(system, kNoMemory);
+  } catch (const std::exception&) {
+    return Refuse(system, kCannotGoOn);
   }
-  std::string why;
-  if (!system.writeFile(options.output, rendered, &why)) {
-    system.err << "zover: cannot write the output: " << options.output << ": " << why << "\n";
-    return kExitRefused;
-  }
-  return 0;
 }
 
 }  // namespace zover
