@@ -198,9 +198,11 @@ int main(int argc, char** argv) {
        "d.txt:-644 f:p644 got:-644"},
       {"-o onto a character device", kData + "; mknod null c 1 3", "$Z -o null d.txt", 0, "", "",
        "d.txt:-644 null:c644", Need::kRoot},
-      {"-o /dev/stdout appends where the shell says", kData + "; echo first > log",
-       "$Z -o /dev/stdout --format csv d.txt >> log; s=$?; head -n 2 log; exit $s", 0, "first\n" + kCsvHeader, "",
-       "d.txt:-644 log:-644"},
+      // A link of its own as /dev/stdout is, so that a program that replaced
+      // the link could not break the system's.
+      {"-o /dev/stdout appends where the shell says", kData + "; echo first > log; ln -s /proc/self/fd/1 stdout",
+       "$Z -o stdout --format csv d.txt >> log; s=$?; head -n 2 log; exit $s", 0, "first\n" + kCsvHeader, "",
+       "d.txt:-644 log:-644 stdout->/proc/self/fd/1"},
       {"-o -", kData, "$Z -o - --format csv d.txt", 0, "^" + kCsvHeader, "", "d.txt:-644"},
       {"-o ''", kData, "$Z -o '' d.txt", 2, "", "zover: --output: the file name is empty; run zover --help\n",
        "d.txt:-644"},
