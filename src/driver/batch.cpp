@@ -61,9 +61,8 @@ void ExplainMissingEstimates(PassResults& results) {
   const char* kappa = results.raw == 1 ? "every rating is in one class" : "the kappa is not a number";
   if (!std::isfinite(results.hubert.estimate)) results.hubert.reason = kappa;
   if (results.hasH2 && !std::isfinite(results.h2)) results.h2Reason = kappa;
-  const ModelResults& model = results.model;
-  results.model.reason = model.pseudoObjects > 0 ? "the increased data of the refit are too large for a double"
-                                                 : "the model gives no number for these data";
+  results.model.reason = results.model.pseudoObjects > 0 ? "the increased data of the refit are too large for a double"
+                                                         : "the model gives no number for these data";
 }
 
 // Reads the file and builds the tables of its layout, as the dialogue's data
