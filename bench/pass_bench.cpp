@@ -14,7 +14,8 @@
 // as a tiny streaming tuple counter (--count-tuples FILE): it reads the file
 // in 64 KiB chunks, packs each line's classes into one 64-bit key and counts
 // the keys in a hash map, which is the least work any reader of the file
-// must do.
+// must do. The one-slot rows are built against the tuple counter's former,
+// unkeyed hash; with the keyed hash they take about as long as random rows.
 //
 //   ZOVER_BINARY     the program to measure (default: the one of this build)
 //   ZOVER_BENCH_DATA the data folder (default: /tmp/zover_bench_data)
@@ -123,6 +124,44 @@ void ModelAnswers(int K, int R, const Write& write) {
     std::string lines = std::to_string(s[i]) + "\n";
     for (int r = 0; r < R; ++r) lines += std::to_string(f[i * R + r]) + "\n";
     write(lines);
+  }
+}
+
+// Rows of R = 16 raters and classes 1 .. 15 whose tuples, packed at 4 bits
+// per rater, all fall into one slot of a hash table of up to 2^20 slots
+// under the unkeyed splitmix64 finaliser that the tuple counter used to
+// hash with: each key is that finaliser's inverse of a number whose low 20
+// bits are 0. With `colliding` false, random rows of the same shape.
+void SixteenRaterLines(long long n, bool colliding, const Write& write) {
+  auto unshift = [](std::uint64_t y, int s) {  // the inverse of x ^= x >> s
+    std::uint64_t x = y;
+    for (int i = 0; i < 64; i += s) x = y ^ (x >> s);
+    return x;
+  };
+  auto inverse = [](std::uint64_t a) {  // of an odd a, modulo 2^64
+    std::uint64_t x = a;
+    for (int i = 0; i < 6; ++i) x *= 2 - a * x;
+    return x;
+  };
+  auto unmix = [&](std::uint64_t h) {
+    h = unshift(h, 31) * inverse(0x94d049bb133111ebull);
+    h = unshift(h, 27) * inverse(0xbf58476d1ce4e5b9ull);
+    return unshift(h, 30);
+  };
+  std::mt19937_64 rng(20261211u);
+  std::string line;
+  for (long long written = 0, j = 1; written < n; ++j) {
+    const std::uint64_t key = colliding ? unmix(static_cast<std::uint64_t>(j) << 20) : rng();
+    line.clear();
+    bool valid = true;
+    for (int r = 15; r >= 0 && valid; --r) {
+      const unsigned value = static_cast<unsigned>(key >> (4 * r)) & 15;
+      valid = value != 0 || !colliding;
+      line += std::to_string(colliding ? value : 1 + value % 15) + (r > 0 ? " " : "\n");
+    }
+    if (!valid) continue;
+    write(line);
+    ++written;
   }
 }
 
@@ -238,6 +277,14 @@ std::function<void(const fs::path&)> RawFolder(int K, int R, long long n) {
   };
 }
 
+// Writes a mode-1 folder of SixteenRaterLines.
+std::function<void(const fs::path&)> SixteenRaterFolder(long long n, bool colliding) {
+  return [=](const fs::path& folder) {
+    Generate(folder / "Zover_data.txt", [=](const auto& write) { SixteenRaterLines(n, colliding, write); });
+    WriteAnswers(folder, "1\n");
+  };
+}
+
 void RegisterProcesses() {
   const auto mode2 = [](const fs::path& folder) {
     Generate(folder / "Zover_data_freq.txt", [](const auto& write) { FrequencyLines(1000000, write); });
@@ -256,6 +303,10 @@ void RegisterProcesses() {
       {"mode1_n2000_R1000_K1000", "mode1_n2000_R1000_K1000", RawFolder(1000, 1000, 2000)},
       {"mode2_rows1e6_R10_K5", "mode2_rows1e6_R10_K5", mode2},
       {"mode4_K1000_R1000", "mode4_K1000_R1000", mode4, false, 1},
+      {"mode1_random_n1e5_R16_K15", "mode1_random_n1e5_R16_K15", SixteenRaterFolder(100000, false)},
+      {"mode1_one_slot_n1e5_R16_K15", "mode1_one_slot_n1e5_R16_K15", SixteenRaterFolder(100000, true)},
+      {"mode1_random_n3e5_R16_K15", "mode1_random_n3e5_R16_K15", SixteenRaterFolder(300000, false)},
+      {"mode1_one_slot_n3e5_R16_K15", "mode1_one_slot_n3e5_R16_K15", SixteenRaterFolder(300000, true)},
   };
   for (const Shape& shape : shapes) {
     benchmark::RegisterBenchmark(("Process/" + shape.name).c_str(),

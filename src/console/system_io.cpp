@@ -68,30 +68,6 @@ std::unique_ptr<DataSource> OpenDataFile(const std::string& path, std::string* w
 
 std::unique_ptr<DataSource> DescriptorSource(int fd) { return std::make_unique<FdSource>(fd, false); }
 
-bool ReplaceFile(const std::string& path, const std::string& content, std::string* why) {
-  std::string temporary = path + ".XXXXXX";
-  const int fd = mkstemp(&temporary[0]);
-  if (fd < 0) {
-    *why = ErrorText(errno);
-    return false;
-  }
-  const mode_t mask = umask(0);
-  umask(mask);
-  bool ok = fchmod(fd, 0666 & ~mask) == 0;
-  for (std::size_t at = 0; ok && at < content.size();) {
-    const ssize_t n = write(fd, content.data() + at, content.size() - at);
-    if (n > 0) at += static_cast<std::size_t>(n);
-    else if (n < 0 && errno != EINTR) ok = false;
-  }
-  ok = ok && fsync(fd) == 0;
-  const int error = ok ? 0 : errno;
-  ok = close(fd) == 0 && ok;
-  if (ok && rename(temporary.c_str(), path.c_str()) == 0) return true;
-  *why = ErrorText(error != 0 ? error : errno);
-  unlink(temporary.c_str());
-  return false;
-}
-
 // --- Output ------------------------------------------------------------------
 
 DescriptorOutBuf::DescriptorOutBuf(int fd) : fd_(fd), buffer_(kChunk) {

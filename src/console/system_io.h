@@ -22,11 +22,15 @@ std::unique_ptr<DataSource> OpenDataFile(const std::string& path, std::string* w
 // The data of an already open descriptor (standard input for the file "-").
 std::unique_ptr<DataSource> DescriptorSource(int fd);
 
-// Creates or replaces `path` with `content` as a whole: the content goes to
-// a new file beside it, which then takes the name, so that a reader never
-// sees half a result and a failure leaves an existing file as it was. False
-// with the reason when it cannot.
-bool ReplaceFile(const std::string& path, const std::string& content, std::string* why);
+// Writes `content` as the output named `path` (see output_file.cpp): a
+// regular file is created or replaced as a whole, through a temporary file
+// beside it, so that a reader never sees half a result and a failure leaves
+// an existing file as it was; a symbolic link is followed; a FIFO or a
+// device is written into; /dev/stdout and the like write into the
+// descriptor. False when it cannot, with `why`: the system's reason, after
+// "PATH: " when the name is at fault (it cannot be created, opened or
+// written by this user) rather than the writing of the bytes.
+bool WriteOutputFile(const std::string& path, const std::string& content, std::string* why);
 
 // An output stream buffer over a file descriptor. A failed write is kept:
 // failed() turns true, error() holds errno, and every later write fails too,

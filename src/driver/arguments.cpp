@@ -38,7 +38,7 @@ const char* const kUsage =
     "      --id            the first field of every line labels the object (raw)\n"
     "      --missing       an empty field, NA or . is a missing rating (raw)\n"
     "      --format FORMAT text (the default), json or csv\n"
-    "  -o, --output PATH   write the result to PATH instead of standard output\n"
+    "  -o, --output PATH   write the result to PATH (-: standard output, the default)\n"
     "  -h, --help          show this text and exit\n"
     "      --version       show the version and exit\n"
     "\n"
@@ -72,7 +72,10 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   auto* idFlag = app.add_flag("--id", options.id);
   auto* missingFlag = app.add_flag("--missing", options.missing);
   app.add_option("--format", format)->check(CLI::IsMember({"text", "json", "csv"}));
-  app.add_option("-o,--output", options.output);
+  // "-" is standard output; an empty name is no file at all.
+  app.add_option("-o,--output", options.output)
+      ->check(CLI::Validator(
+          [](std::string& path) { return path.empty() ? std::string("the file name is empty") : std::string(); }, ""));
   app.add_option("FILE", options.file)->required();
   frequenciesFlag->excludes(modelFlag);
   headerFlag->excludes(modelFlag);
@@ -96,6 +99,7 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
     return command;
   }
   command.kind = Command::kBatch;
+  if (options.output == "-") options.output.clear();
   options.layout = model ? Layout::kModel : frequencies ? Layout::kFrequencies : Layout::kRaw;
   options.format = format == "json" ? OutputFormat::kJson : format == "csv" ? OutputFormat::kCsv : OutputFormat::kText;
   return command;

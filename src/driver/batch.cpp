@@ -2,13 +2,16 @@
 // pass and write its results. A refusal is the dialogue's message on
 // standard error, after "zover: ", with nothing on standard output. The
 // result is complete in memory before anything is written, and an output
-// file is created or replaced only then.
+// file is created or replaced only then: memory that runs out while the
+// result is built, like any other failure, leaves nothing written.
 
 #include "driver/batch.h"
 
+#include <cmath>
+#include <exception>
 #include <new>
 #include <ostream>
-#include <sstream>
+#include <streambuf>
 
 #include "driver/driver.h"
 #include "input/input.h"
@@ -19,6 +22,8 @@ namespace zover {
 namespace {
 
 constexpr int kExitRefused = 1;
+constexpr const char* kNoMemory = "ERROR: not enough memory for these data.";
+constexpr const char* kCannotGoOn = "ERROR: the program could not go on.";
 
 // A message of the dialogue as one line: without the line ends and blanks
 // around it.
@@ -46,6 +51,19 @@ const char* LayoutName(Layout layout) {
 // With missing ratings, the model and the kappas need two objects that
 // every rater rated; the coefficients that use every rating do not.
 constexpr double kMinCompleteObjects = 2;
+
+// Why the estimates that are not numbers are missing. Hubert's kappa and H2
+// have no number only when their chance agreement is 1, that is when every
+// rater put every object in one and the same class; the model's final table
+// only when the refit's increased data (K^R/2 pseudo-objects) pass what a
+// double holds.
+void ExplainMissingEstimates(PassResults& results) {
+  const char* kappa = results.raw == 1 ? "every rating is in one class" : "the kappa is not a number";
+  if (!std::isfinite(results.hubert.estimate)) results.hubert.reason = kappa;
+  if (results.hasH2 && !std::isfinite(results.h2)) results.h2Reason = kappa;
+  results.model.reason = results.model.pseudoObjects > 0 ? "the increased data of the refit are too large for a double"
+                                                         : "the model gives no number for these data";
+}
 
 // Reads the file and builds the tables of its layout, as the dialogue's data
 // entry of the same mode does.
@@ -77,6 +95,7 @@ PassResults AnalyseFile(const BatchOptions& options, Tables& tb) {
   PassResults results;
   if (tb.Norg >= kMinCompleteObjects) {
     results = Analyse(tb);
+    ExplainMissingEstimates(results);
   } else {
     results.analysed = false;
     results.notAnalysed = "fewer than 2 objects are rated by every rater";
@@ -93,20 +112,46 @@ PassResults AnalyseFile(const BatchOptions& options, Tables& tb) {
   return results;
 }
 
+// A stream buffer that appends to a string, so that a result of many
+// megabytes is not copied again at the end, as std::ostringstream::str()
+// would. A failed allocation throws out of it.
+class StringBuf : public std::streambuf {
+ public:
+  explicit StringBuf(std::string& text) : text_(text) {}
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (!traits_type::eq_int_type(c, traits_type::eof())) text_.push_back(traits_type::to_char_type(c));
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    text_.append(s, static_cast<std::size_t>(n));
+    return n;
+  }
+
+ private:
+  std::string& text_;
+};
+
+// The whole result as text. A stream keeps an exception of its buffer to
+// itself and only turns bad, which would leave a result cut short where
+// memory ran out: here the exception is thrown on.
 std::string Render(const BatchOptions& options, const PassResults& results) {
-  std::ostringstream text;
+  std::string rendered;
+  StringBuf buffer(rendered);
+  std::ostream text(&buffer);
+  text.exceptions(std::ios::badbit | std::ios::failbit);
   switch (options.format) {
     case OutputFormat::kText: PrintBatchText(results, text); break;
     case OutputFormat::kJson: PrintJson(results, text); break;
     case OutputFormat::kCsv: PrintCsv(results, text); break;
   }
-  return text.str();
+  return rendered;
 }
 
 }  // namespace
 
 int RunBatch(const BatchOptions& options, BatchSystem& system) {
-  std::string rendered;
   try {
     std::string why;
     const std::unique_ptr<DataSource> file = system.open(options.file, &why);
@@ -115,23 +160,27 @@ int RunBatch(const BatchOptions& options, BatchSystem& system) {
       system.err << "zover: " << options.file << ": " << why << "\n";
       return kExitRefused;
     }
-    Tables tb;
-    const ReadOutcome read = EnterFile(options, *file, tb);
-    if (!read.ok) return Refuse(system, read.message);
-    rendered = Render(options, AnalyseFile(options, tb));
-  } catch (const std::bad_alloc&) {
-    return Refuse(system, "\n\n ERROR: not enough memory for these data.\n");
-  }
-  if (options.output.empty()) {
-    system.out << rendered;
+    std::string rendered;
+    {
+      Tables tb;
+      const ReadOutcome read = EnterFile(options, *file, tb);
+      if (!read.ok) return Refuse(system, read.message);
+      rendered = Render(options, AnalyseFile(options, tb));
+    }
+    if (options.output.empty()) {
+      system.out << rendered;
+      return 0;
+    }
+    if (!system.writeFile(options.output, rendered, &why)) {
+      system.err << "zover: cannot write the output: " << why << "\n";
+      return kExitRefused;
+    }
     return 0;
+  } catch (const std::bad_alloc&) {
+    return Refuse(system, kNoMemory);
+  } catch (const std::exception&) {
+    return Refuse(system, kCannotGoOn);
   }
-  std::string why;
-  if (!system.writeFile(options.output, rendered, &why)) {
-    system.err << "zover: cannot write the output: " << options.output << ": " << why << "\n";
-    return kExitRefused;
-  }
-  return 0;
 }
 
 }  // namespace zover

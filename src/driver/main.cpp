@@ -43,7 +43,7 @@ int Batch(const zover::BatchOptions& options, std::ostream& out) {
       [](const std::string& path, std::string* why) {
         return path == "-" ? zover::DescriptorSource(STDIN_FILENO) : zover::OpenDataFile(path, why);
       },
-      zover::ReplaceFile,
+      zover::WriteOutputFile,
   };
   return zover::RunBatch(options, system);
 }
@@ -61,21 +61,33 @@ int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
 }  // namespace
 
 int main(int argc, char** argv) {
-  // A pipe whose reader has gone is a failed write like any other, not a
-  // reason to die by a signal.
+  // A pipe whose reader has gone, or a file that reaches the size limit
+  // (ulimit -f), is a failed write like any other, not a reason to die by a
+  // signal.
   std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
   zover::DescriptorOutBuf outBuf(STDOUT_FILENO);
   zover::DescriptorInBuf inBuf(STDIN_FILENO);
   std::ostream out(&outBuf);
   std::istream in(&inBuf);
 
+  // The dialogue's messages are part of its output; a command line's go to
+  // standard error, so that its standard output holds nothing but a result.
+  const bool dialogue = argc <= 1;
+  auto fail = [&](const char* message) {
+    if (dialogue) {
+      out << "\n\n " << message << "\n";
+    } else {
+      std::cerr << "zover: " << message << "\n";
+    }
+  };
   int status = 1;
   try {
     status = Run(std::vector<std::string>(argv + 1, argv + argc), in, out);
   } catch (const std::bad_alloc&) {
-    out << "\n\n ERROR: not enough memory for these data.\n";
+    fail("ERROR: not enough memory for these data.");
   } catch (...) {
-    out << "\n\n ERROR: the program could not go on.\n";
+    fail("ERROR: the program could not go on.");
   }
   out.flush();
   if (outBuf.failed()) {

@@ -1,6 +1,9 @@
 #include "input/tuple_counter.h"
 
+#include <sys/random.h>
+
 #include <algorithm>
+#include <chrono>
 #include <new>
 #include <stdexcept>
 
@@ -11,8 +14,9 @@ namespace {
 constexpr std::uint32_t kMaxCount = UINT32_MAX - 1;
 constexpr std::size_t kFirstCapacity = 64;
 
-// The finaliser of splitmix64: every bit of the key moves the low bits that
-// pick a slot.
+// The finaliser of splitmix64, a bijection in which every bit of the input
+// moves the low bits that pick a slot. Unkeyed it is easily inverted, so
+// the counter feeds it the key xor a secret seed.
 std::uint64_t Mix(std::uint64_t x) {
   x ^= x >> 30;
   x *= 0xbf58476d1ce4e5b9ull;
@@ -20,12 +24,6 @@ std::uint64_t Mix(std::uint64_t x) {
   x *= 0x94d049bb133111ebull;
   x ^= x >> 31;
   return x;
-}
-
-std::uint32_t VectorHash(const std::uint16_t* values, int R) {
-  std::uint64_t h = 0xcbf29ce484222325ull;
-  for (int r = 0; r < R; ++r) h = (h ^ values[r]) * 0x100000001b3ull;
-  return static_cast<std::uint32_t>(Mix(h) >> 32);
 }
 
 // Bits that hold `top`.
@@ -62,8 +60,31 @@ void SortByKey(std::vector<TupleSlot>& slots, std::size_t size, int bits) {
 
 }  // namespace
 
-TupleCounter::TupleCounter(int raters)
-    : raters_(raters), width_(raters <= 64 ? 1 : 0), slots_(kFirstCapacity, TupleSlot{0, kEmpty, 0}) {}
+TupleCounter::TupleCounter(int raters, std::uint64_t seed)
+    : raters_(raters), seed_(seed), width_(raters <= 64 ? 1 : 0), slots_(kFirstCapacity, TupleSlot{0, kEmpty, 0}) {}
+
+std::uint64_t TupleCounter::RandomSeed() {
+  std::uint64_t seed = 0;
+  if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof seed)) return seed;
+  const auto now = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  return Mix(now ^ reinterpret_cast<std::uintptr_t>(&seed));
+}
+
+std::uint64_t TupleCounter::PackedHash(std::uint64_t key) const { return Mix(key ^ seed_); }
+
+// Four values at a time, each step a keyed bijection of the state, so that
+// two vectors meet in a slot only by chance.
+std::uint32_t TupleCounter::VectorHash(const std::uint16_t* values) const {
+  std::uint64_t h = seed_;
+  int r = 0;
+  for (; r + 4 <= raters_; r += 4) {
+    h = Mix(h ^ (values[r] | std::uint64_t{values[r + 1]} << 16 | std::uint64_t{values[r + 2]} << 32 |
+                 std::uint64_t{values[r + 3]} << 48));
+  }
+  std::uint64_t rest = 0;
+  for (; r < raters_; ++r) rest = rest << 16 | values[r];
+  return static_cast<std::uint32_t>(Mix(h ^ rest) >> 32);
+}
 
 std::uint64_t TupleCounter::Pack(const std::uint16_t* values, unsigned* top) const {
   std::uint64_t key = 0;
@@ -76,7 +97,7 @@ std::uint64_t TupleCounter::Pack(const std::uint16_t* values, unsigned* top) con
   return key;
 }
 
-std::uint64_t TupleCounter::HashOf(std::uint64_t key) const { return width_ > 0 ? Mix(key) : key >> 32; }
+std::uint64_t TupleCounter::HashOf(std::uint64_t key) const { return width_ > 0 ? PackedHash(key) : key >> 32; }
 
 const std::uint16_t* TupleCounter::VectorOf(std::uint64_t key) const {
   return vectors_.data() + (key & UINT32_MAX) * static_cast<std::size_t>(raters_);
@@ -87,11 +108,11 @@ std::optional<std::uint32_t> TupleCounter::Add(const std::uint16_t* values, std:
   if (width_ > 0) {
     unsigned top = 0;
     std::uint64_t key = Pack(values, &top);
-    if (top >> width_ == 0) return AddPacked(key, Mix(key), weight, tag);
+    if (top >> width_ == 0) return AddPacked(key, PackedHash(key), weight, tag);
     Widen(top);
     if (width_ > 0) {
       key = Pack(values);
-      return AddPacked(key, Mix(key), weight, tag);
+      return AddPacked(key, PackedHash(key), weight, tag);
     }
   }
   return AddVector(values, weight, tag);
@@ -105,7 +126,7 @@ void TupleCounter::AddObject(const std::uint16_t* values) {
     unsigned top = 0;
     const std::uint64_t key = Pack(values, &top);
     if (top >> width_ == 0) {
-      __builtin_prefetch(&slots_[Mix(key) & (slots_.size() - 1)]);
+      __builtin_prefetch(&slots_[PackedHash(key) & (slots_.size() - 1)]);
       if (putOffCount_ < kPutOff) {
         putOff_[putOffCount_++] = key;
         return;
@@ -113,7 +134,7 @@ void TupleCounter::AddObject(const std::uint16_t* values) {
       const std::uint64_t oldest = putOff_[putOffNext_];
       putOff_[putOffNext_] = key;
       putOffNext_ = (putOffNext_ + 1) % kPutOff;
-      AddPacked(oldest, Mix(oldest), 1, 0);
+      AddPacked(oldest, PackedHash(oldest), 1, 0);
       return;
     }
   }
@@ -121,7 +142,7 @@ void TupleCounter::AddObject(const std::uint16_t* values) {
 }
 
 void TupleCounter::Flush() {
-  for (std::size_t i = 0; i < putOffCount_; ++i) AddPacked(putOff_[i], Mix(putOff_[i]), 1, 0);
+  for (std::size_t i = 0; i < putOffCount_; ++i) AddPacked(putOff_[i], PackedHash(putOff_[i]), 1, 0);
   putOffCount_ = 0;
   putOffNext_ = 0;
 }
@@ -153,7 +174,7 @@ std::optional<std::uint32_t> TupleCounter::AddPacked(std::uint64_t key, std::uin
 std::optional<std::uint32_t> TupleCounter::AddVector(const std::uint16_t* values, std::uint32_t weight,
                                                      std::uint32_t tag) {
   Reserve();
-  const std::uint32_t hash = VectorHash(values, raters_);
+  const std::uint32_t hash = VectorHash(values);
   const std::size_t mask = slots_.size() - 1;
   for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
     TupleSlot& slot = slots_[at];
@@ -209,7 +230,7 @@ void TupleCounter::Widen(unsigned top) {
       unpack(slot.key);
       const std::uint64_t index = vectors_.size() / static_cast<std::size_t>(raters_);
       vectors_.insert(vectors_.end(), values.begin(), values.end());
-      slot.key = std::uint64_t{VectorHash(values.data(), raters_)} << 32 | index;
+      slot.key = std::uint64_t{VectorHash(values.data())} << 32 | index;
     }
     width_ = 0;
   }

@@ -10,6 +10,12 @@
 // tuples counted so far). When R * width passes 64 bits, every tuple is kept
 // as its class vector instead. Either way the tuples are counted in an open
 // addressing hash table and come out sorted rater by rater, rater 0 first.
+//
+// The table's hash is keyed by a seed drawn from the system's random source
+// for every counter, so that a file cannot choose the slots of its tuples:
+// tuples made to share one slot under a known hash would make counting
+// quadratic in the rows. What comes out, and its order, does not depend on
+// the seed.
 
 #include <cstdint>
 #include <optional>
@@ -21,7 +27,12 @@ namespace zover {
 
 class TupleCounter {
  public:
-  explicit TupleCounter(int raters);
+  explicit TupleCounter(int raters) : TupleCounter(raters, RandomSeed()) {}
+  TupleCounter(int raters, std::uint64_t seed);
+
+  // A seed from the system's random source (from the clock and the
+  // program's addresses when there is none).
+  static std::uint64_t RandomSeed();
 
   // Counts `weight` objects (0 is allowed) with the values values[0 .. R-1].
   // The first Add of a tuple keeps `tag`; a later Add of the same tuple
@@ -53,7 +64,9 @@ class TupleCounter {
   // The packed key of R values at `width_` bits each; `top`, if given,
   // receives the bitwise or of the values (they fit when top >> width_ is 0).
   std::uint64_t Pack(const std::uint16_t* values, unsigned* top = nullptr) const;
-  std::uint64_t HashOf(std::uint64_t key) const;
+  std::uint64_t HashOf(std::uint64_t key) const;  // of a packed key or a vector's slot key
+  std::uint64_t PackedHash(std::uint64_t key) const;
+  std::uint32_t VectorHash(const std::uint16_t* values) const;
   const std::uint16_t* VectorOf(std::uint64_t key) const;
   std::optional<std::uint32_t> AddPacked(std::uint64_t key, std::uint64_t hash, std::uint32_t weight,
                                          std::uint32_t tag);
@@ -70,6 +83,7 @@ class TupleCounter {
   void Widen(unsigned top);
 
   int raters_;
+  std::uint64_t seed_;
   int width_ = 1;  // bits per rater of a packed key; 0 once tuples are class vectors
   std::vector<TupleSlot> slots_;  // power-of-two size
   std::size_t used_ = 0;

@@ -76,7 +76,7 @@ void PrintCoefficientTable(const PassResults& res, std::ostream& out) {
     if (c.hasCohen) {
       table.Row(hubert, Finite(res.hubert.estimate), Finite(res.hubert.se), c.cohen.z, c.cohen.p, c.cohen.reason);
     } else {
-      table.Row(hubert, Finite(res.hubert.estimate), Finite(res.hubert.se), {}, {}, "");
+      table.Row(hubert, Finite(res.hubert.estimate), Finite(res.hubert.se), {}, {}, res.hubert.reason);
     }
     table.Row("Fleiss' kappa", Finite(res.fleiss.estimate), Finite(res.fleiss.se), c.fleiss.kappa.z, c.fleiss.kappa.p,
               c.fleiss.kappa.reason);
@@ -84,7 +84,7 @@ void PrintCoefficientTable(const PassResults& res, std::ostream& out) {
       const NullTest& t = c.fleiss.perClass[k];
       table.Row("  class " + std::to_string(k + 1), t.estimate, {}, t.z, t.p, t.reason);
     }
-    if (res.hasH2) table.Row("Hubert's kappa (pairwise or H2)", Finite(res.h2), {}, {}, {}, "");
+    if (res.hasH2) table.Row("Hubert's kappa (pairwise or H2)", Finite(res.h2), {}, {}, {}, res.h2Reason);
   }
   const AgreementCoefficients& all = c.all;
   const std::pair<const char*, const Inference*> gwet[] = {

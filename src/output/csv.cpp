@@ -5,9 +5,12 @@
 // not finite. se is a coefficient's own (non-null) standard error and the
 // interval comes from it; se0 is the standard error under the hypothesis of
 // chance agreement, and z and p come from it where it is given, from se
-// otherwise. The model's values are those of its final table.
+// otherwise. The model's values are those of its final table. A rater's
+// name is written as valid UTF-8, and never as a cell that a spreadsheet
+// would run as a formula.
 
 #include <cmath>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
@@ -15,6 +18,7 @@
 
 #include "output/batch_output.h"
 #include "output/measures.h"
+#include "output/valid_utf8.h"
 
 namespace zover {
 
@@ -24,8 +28,20 @@ using Value = std::optional<double>;
 
 std::string Cell(const Value& x) { return x && std::isfinite(*x) ? nlohmann::json(*x).dump() : ""; }
 
-// A text cell, quoted when it holds a separator, a quote or a line end.
-std::string TextCell(const std::string& text) {
+// Whether `text` is a decimal number such as -1, +2.5 or -3e-4.
+bool IsNumber(const std::string& text) {
+  if (text.find_first_not_of("+-.0123456789eE") != std::string::npos) return false;
+  char* end = nullptr;
+  std::strtod(text.c_str(), &end);
+  return end != text.c_str() && *end == '\0';
+}
+
+// A text cell from the data (a rater's name): valid UTF-8; a leading ' where
+// a spreadsheet would take it for a formula (=, +, - or @ first, and not a
+// number); quoted when it holds a separator, a quote or a line end.
+std::string TextCell(const std::string& name) {
+  std::string text = ValidUtf8(name);
+  if (!text.empty() && std::string("=+-@").find(text[0]) != std::string::npos && !IsNumber(text)) text.insert(0, "'");
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string quoted = "\"";
   for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);

@@ -3,200 +3,321 @@
 // are written at full precision (the shortest text that reads back to the
 // same double); a value that is not finite, or that the report shows as no
 // number, is null.
+//
+// The document is written as it is built, with nlohmann/json's layout of
+// dump(2), and no tree of values is kept: the library's tree needs memory to
+// be destroyed, so that running out of memory while one is built or
+// destroyed would end the program. Here a failed allocation can only throw,
+// and the batch command reports it.
 
 #include <cmath>
 #include <nlohmann/json.hpp>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "output/batch_output.h"
 #include "output/measures.h"
+#include "output/valid_utf8.h"
 
 namespace zover {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
+// The text of one value, as nlohmann/json prints it.
+using Scalar = std::string;
 
-Json Number(double x) { return std::isfinite(x) ? Json(x) : Json(nullptr); }
+Scalar Null() { return "null"; }
+Scalar Number(double x) { return std::isfinite(x) ? nlohmann::json(x).dump() : Null(); }
+Scalar Whole(long long x) { return std::to_string(x); }
+Scalar Text(const std::string& text) { return nlohmann::json(ValidUtf8(text)).dump(); }
+Scalar Optional(const std::optional<double>& x) { return x ? Number(*x) : Null(); }
+
+// Writes objects and arrays with two blanks of indentation per level and
+// one element per line; an empty one as {} or [].
+class JsonWriter {
+ public:
+  explicit JsonWriter(std::ostream& out) : out_(out) {}
+
+  void Open(char bracket) {
+    Element();
+    out_ << bracket;
+    empty_.push_back(true);
+  }
+  void Open(const char* key, char bracket) {
+    Key(key);
+    Open(bracket);
+  }
+  void Close(char bracket) {
+    const bool empty = empty_.back();
+    empty_.pop_back();
+    if (!empty) out_ << '\n' << std::string(2 * empty_.size(), ' ');
+    out_ << bracket;
+  }
+  void Value(const Scalar& value) {
+    Element();
+    out_ << value;
+  }
+  void Field(const char* key, const Scalar& value) {
+    Key(key);
+    Value(value);
+  }
+
+ private:
+  void Key(const char* key) {
+    Element();
+    out_ << '"' << key << "\": ";
+    keyed_ = true;
+  }
+  // Before a key, or a value that has none: the separator from the element
+  // before it and the new element's line.
+  void Element() {
+    if (keyed_) {
+      keyed_ = false;
+      return;
+    }
+    if (empty_.empty()) return;
+    out_ << (empty_.back() ? "\n" : ",\n") << std::string(2 * empty_.size(), ' ');
+    empty_.back() = false;
+  }
+
+  std::ostream& out_;
+  std::vector<bool> empty_;  // per open object or array: nothing in it yet
+  bool keyed_ = false;       // a key was written, its value comes next
+};
 
 // An estimate with its standard error and 95 % interval (null where the
 // standard error is not finite or missing).
-Json WithError(double estimate, double se, bool hasSe = true) {
-  Json j;
-  j["estimate"] = Number(estimate);
-  j["se"] = hasSe ? Number(se) : Json(nullptr);
+void WithError(JsonWriter& w, double estimate, double se, bool hasSe = true) {
+  w.Field("estimate", Number(estimate));
+  w.Field("se", hasSe ? Number(se) : Null());
   const auto interval = hasSe ? Interval95(estimate, se) : std::nullopt;
-  j["ci95"] = interval ? Json{Number(interval->first), Number(interval->second)} : Json(nullptr);
-  return j;
+  if (!interval) {
+    w.Field("ci95", Null());
+    return;
+  }
+  w.Open("ci95", '[');
+  w.Value(Number(interval->first));
+  w.Value(Number(interval->second));
+  w.Close(']');
 }
-
-Json Optional(const std::optional<double>& x) { return x ? Number(*x) : Json(nullptr); }
 
 // A reason is given where a value is null for a cause other than the data
 // being what they are.
-void AddReason(Json& j, const std::string& reason) {
-  if (!reason.empty()) j["reason"] = reason;
+void AddReason(JsonWriter& w, const std::string& reason) {
+  if (!reason.empty()) w.Field("reason", Text(reason));
 }
 
-Json NullTestFields(Json j, const NullTest& t) {
-  j["se0"] = Optional(t.se0);
-  j["z"] = Optional(t.z);
-  j["p"] = Optional(t.p);
-  AddReason(j, t.reason);
-  return j;
+// A value of the model's final table, with `reason` where its estimate is
+// null.
+void ObjectWithError(JsonWriter& w, const char* key, double estimate, double se, const std::string& reason) {
+  w.Open(key, '{');
+  WithError(w, estimate, se);
+  if (!std::isfinite(estimate)) AddReason(w, reason);
+  w.Close('}');
 }
 
-Json Chance(const Grid<double>& pi, int i, int R, bool zeroIsNone) {
-  Json row = Json::array();
-  for (int r = 0; r < R; ++r) row.push_back(zeroIsNone && pi[i][r] == 0.0 ? Json(nullptr) : Number(pi[i][r]));
-  return row;
+void NullTestFields(JsonWriter& w, const NullTest& t) {
+  w.Field("se0", Optional(t.se0));
+  w.Field("z", Optional(t.z));
+  w.Field("p", Optional(t.p));
+  AddReason(w, t.reason);
 }
 
-Json Input(const PassResults& res) {
-  Json j;
-  j["file"] = res.input.file;
-  j["layout"] = res.input.layout;
-  j["objects"] = static_cast<long long>(res.input.objects);
-  j["raters"] = res.R;
-  j["classes"] = res.K;
-  j["rater_names"] = res.input.raterNames.empty() ? Json(nullptr) : Json(res.input.raterNames);
-  j["complete_objects"] = static_cast<long long>(res.input.completeObjects);
-  j["missing_ratings"] = static_cast<long long>(res.input.missingRatings);
-  return j;
+void Chance(JsonWriter& w, const Grid<double>& pi, int i, int R, bool zeroIsNone) {
+  w.Open("chance", '[');
+  for (int r = 0; r < R; ++r) w.Value(zeroIsNone && pi[i][r] == 0.0 ? Null() : Number(pi[i][r]));
+  w.Close(']');
+}
+
+void Input(JsonWriter& w, const PassResults& res) {
+  w.Open("input", '{');
+  w.Field("file", Text(res.input.file));
+  w.Field("layout", Text(res.input.layout));
+  w.Field("objects", Whole(static_cast<long long>(res.input.objects)));
+  w.Field("raters", Whole(res.R));
+  w.Field("classes", Whole(res.K));
+  if (res.input.raterNames.empty()) {
+    w.Field("rater_names", Null());
+  } else {
+    w.Open("rater_names", '[');
+    for (const std::string& name : res.input.raterNames) w.Value(Text(name));
+    w.Close(']');
+  }
+  w.Field("complete_objects", Whole(static_cast<long long>(res.input.completeObjects)));
+  w.Field("missing_ratings", Whole(static_cast<long long>(res.input.missingRatings)));
+  w.Close('}');
 }
 
 // The kappas; with observed data, Cohen's and Fleiss' kappas are tested
 // against chance (se0, and z and p from it) and Fleiss' kappa per class.
-Json Kappas(const PassResults& res) {
+void Kappas(JsonWriter& w, const PassResults& res) {
   const CoefficientResults& c = res.coefficients;
-  Json j;
-  Json hubert;
-  hubert["label"] = res.R == 2 ? "Cohen's kappa" : "Hubert's kappa";
-  hubert.update(WithError(res.hubert.estimate, res.hubert.se, res.hubert.hasSe));
-  if (c.hasCohen) hubert = NullTestFields(hubert, c.cohen);
-  j["hubert"] = hubert;
+  w.Open("kappa", '{');
+  w.Open("hubert", '{');
+  w.Field("label", Text(res.R == 2 ? "Cohen's kappa" : "Hubert's kappa"));
+  WithError(w, res.hubert.estimate, res.hubert.se, res.hubert.hasSe);
+  if (c.hasCohen) {
+    NullTestFields(w, c.cohen);
+  } else {
+    AddReason(w, res.hubert.reason);
+  }
+  w.Close('}');
   if (res.hasFleiss) {
-    Json fleiss = WithError(res.fleiss.estimate, res.fleiss.se);
+    w.Open("fleiss", '{');
+    WithError(w, res.fleiss.estimate, res.fleiss.se);
     if (c.present) {
-      fleiss = NullTestFields(fleiss, c.fleiss.kappa);
-      Json perClass = Json::array();
+      NullTestFields(w, c.fleiss.kappa);
+      w.Open("per_class", '[');
       for (std::size_t k = 0; k < c.fleiss.perClass.size(); ++k) {
         const NullTest& t = c.fleiss.perClass[k];
-        perClass.push_back(NullTestFields({{"class", k + 1}, {"estimate", Optional(t.estimate)}}, t));
+        w.Open('{');
+        w.Field("class", Whole(static_cast<long long>(k + 1)));
+        w.Field("estimate", Optional(t.estimate));
+        NullTestFields(w, t);
+        w.Close('}');
       }
-      fleiss["per_class"] = perClass;
+      w.Close(']');
     }
-    j["fleiss"] = fleiss;
+    w.Close('}');
   }
-  if (res.hasH2) j["h2"] = {{"estimate", Number(res.h2)}};
-  return j;
+  if (res.hasH2) {
+    w.Open("h2", '{');
+    w.Field("estimate", Number(res.h2));
+    AddReason(w, res.h2Reason);
+    w.Close('}');
+  }
+  w.Close('}');
 }
 
-Json Coefficient(const Inference& g) {
-  Json j;
-  j["estimate"] = Optional(g.estimate);
-  j["se"] = Optional(g.se);
-  j["ci95"] = g.ci95 ? Json{Number(g.ci95->first), Number(g.ci95->second)} : Json(nullptr);
-  j["z"] = Optional(g.z);
-  j["p"] = Optional(g.p);
-  AddReason(j, g.reason);
-  return j;
+void Coefficient(JsonWriter& w, const char* key, const Inference& g) {
+  w.Open(key, '{');
+  w.Field("estimate", Optional(g.estimate));
+  w.Field("se", Optional(g.se));
+  if (g.ci95) {
+    w.Open("ci95", '[');
+    w.Value(Number(g.ci95->first));
+    w.Value(Number(g.ci95->second));
+    w.Close(']');
+  } else {
+    w.Field("ci95", Null());
+  }
+  w.Field("z", Optional(g.z));
+  w.Field("p", Optional(g.p));
+  AddReason(w, g.reason);
+  w.Close('}');
 }
 
-Json Coefficients(const AgreementCoefficients& all) {
-  Json j;
-  j["percent_agreement"] = Coefficient(all.percentAgreement);
-  j["brennan_prediger"] = Coefficient(all.brennanPrediger);
-  j["gwet_ac1"] = Coefficient(all.gwetAc1);
-  j["fleiss_general"] = Coefficient(all.fleissGeneral);
-  Json alpha = {{"estimate", Optional(all.krippendorffAlpha.value)}};
-  AddReason(alpha, all.krippendorffAlpha.reason);
-  j["krippendorff_alpha"] = alpha;
-  return j;
+void Coefficients(JsonWriter& w, const AgreementCoefficients& all) {
+  w.Open("coefficients", '{');
+  Coefficient(w, "percent_agreement", all.percentAgreement);
+  Coefficient(w, "brennan_prediger", all.brennanPrediger);
+  Coefficient(w, "gwet_ac1", all.gwetAc1);
+  Coefficient(w, "fleiss_general", all.fleissGeneral);
+  w.Open("krippendorff_alpha", '{');
+  w.Field("estimate", Optional(all.krippendorffAlpha.value));
+  AddReason(w, all.krippendorffAlpha.reason);
+  w.Close('}');
+  w.Close('}');
 }
 
 // The table printed without standard errors, as the report shows it: the
 // three-class fit of the two-raters-two-classes case; otherwise the first
 // fit, with the indeterminate probabilities and the minus-infinity class as
 // null.
-Json FirstFit(const PassResults& res) {
+void FirstFit(JsonWriter& w, const PassResults& res) {
   const ModelResults& model = res.model;
-  Json classes = Json::array();
+  w.Open("first_fit", '{');
   if (model.report == Report::kTwoByTwo) {
+    w.Field("overall", Number(model.overallesp));
+    w.Open("classes", '[');
     for (int i = 0; i < 3; ++i) {
-      classes.push_back({{"class", i + 1},
-                         {"agreement", Number(model.agreementesp[i])},
-                         {"chance", Chance(model.piesp, i, res.R, false)}});
+      w.Open('{');
+      w.Field("class", Whole(i + 1));
+      w.Field("agreement", Number(model.agreementesp[i]));
+      Chance(w, model.piesp, i, res.R, false);
+      w.Close('}');
     }
-    return {{"overall", Number(model.overallesp)}, {"classes", classes}};
+    w.Close(']');
+    w.Close('}');
+    return;
   }
   const ModelMeasures& m = model.first;
   const bool minusInfinity = model.report == Report::kMinusInfinity;
+  w.Field("overall", minusInfinity ? Null() : Number(m.overall));
+  if (minusInfinity) w.Field("minus_infinity_class", Whole(model.t + 1));
+  w.Open("classes", '[');
   for (int i = 0; i < res.K; ++i) {
-    Json row;
-    row["class"] = i + 1;
+    w.Open('{');
+    w.Field("class", Whole(i + 1));
     if (minusInfinity) {
       const bool marked = i == model.t;
-      row["consistency"] = marked ? Json(nullptr) : Number(m.consistency[i]);
-      row["agreement"] = marked ? Json(nullptr) : Number(m.agreement[i]);
-      row["chance"] = Json(std::vector<double>(static_cast<std::size_t>(res.R), marked ? 1.0 : 0.0));
+      w.Field("consistency", marked ? Null() : Number(m.consistency[i]));
+      w.Field("agreement", marked ? Null() : Number(m.agreement[i]));
+      w.Open("chance", '[');
+      for (int r = 0; r < res.R; ++r) w.Value(Number(marked ? 1.0 : 0.0));
+      w.Close(']');
     } else {
-      row["consistency"] = Number(m.consistency[i]);
-      row["agreement"] = Number(m.agreement[i]);
-      row["chance"] = Chance(m.pi, i, res.R, model.report == Report::kIndeterminate);
+      w.Field("consistency", Number(m.consistency[i]));
+      w.Field("agreement", Number(m.agreement[i]));
+      Chance(w, m.pi, i, res.R, model.report == Report::kIndeterminate);
     }
-    classes.push_back(row);
+    w.Close('}');
   }
-  Json j;
-  j["overall"] = minusInfinity ? Json(nullptr) : Number(m.overall);
-  if (minusInfinity) j["minus_infinity_class"] = model.t + 1;
-  j["classes"] = classes;
-  return j;
+  w.Close(']');
+  w.Close('}');
 }
 
-Json Final(const PassResults& res) {
+void Final(JsonWriter& w, const PassResults& res) {
   const ModelResults& model = res.model;
   const ModelMeasures& m = FinalMeasures(model);
-  Json classes = Json::array();
+  w.Open("final", '{');
+  ObjectWithError(w, "overall", m.overall, std::sqrt(model.var_suc), model.reason);
+  w.Open("classes", '[');
   for (int i = 0; i < res.K; ++i) {
-    classes.push_back({{"class", i + 1},
-                       {"consistency", WithError(m.consistency[i], std::sqrt(model.var_cons[i]))},
-                       {"agreement", WithError(m.agreement[i], std::sqrt(model.var_alp[i]))},
-                       {"chance", Chance(m.pi, i, res.R, false)}});
+    w.Open('{');
+    w.Field("class", Whole(i + 1));
+    ObjectWithError(w, "consistency", m.consistency[i], std::sqrt(model.var_cons[i]), model.reason);
+    ObjectWithError(w, "agreement", m.agreement[i], std::sqrt(model.var_alp[i]), model.reason);
+    Chance(w, m.pi, i, res.R, false);
+    w.Close('}');
   }
-  return {{"overall", WithError(m.overall, std::sqrt(model.var_suc))}, {"classes", classes}};
+  w.Close(']');
+  w.Close('}');
 }
 
-Json Model(const PassResults& res) {
+void Model(JsonWriter& w, const PassResults& res) {
   const ModelResults& model = res.model;
-  Json j;
-  j["report"] = ReportName(model.report);
-  j["B"] = Number(model.B);
-  j["increment"] = model.increment;
-  j["pseudo_objects"] = Number(model.pseudoObjects);
-  if (PrintsFirstFit(model.report)) j["first_fit"] = FirstFit(res);
-  j["final"] = Final(res);
-  return j;
+  w.Open("model", '{');
+  w.Field("report", Text(ReportName(model.report)));
+  w.Field("B", Number(model.B));
+  w.Field("increment", Number(model.increment));
+  w.Field("pseudo_objects", Number(model.pseudoObjects));
+  if (PrintsFirstFit(model.report)) FirstFit(w, res);
+  Final(w, res);
+  w.Close('}');
 }
 
 }  // namespace
 
 void PrintJson(const PassResults& res, std::ostream& out) {
-  Json j;
-  j["zover"] = "1.3";
-  j["input"] = Input(res);
+  JsonWriter w(out);
+  w.Open('{');
+  w.Field("zover", Text("1.3"));
+  Input(w, res);
   if (res.analysed) {
-    j["raw_agreement"] = Number(res.raw);
-    j["kappa"] = Kappas(res);
-    j["model"] = Model(res);
+    w.Field("raw_agreement", Number(res.raw));
+    Kappas(w, res);
+    Model(w, res);
   } else {
-    j["raw_agreement"] = nullptr;
-    j["kappa"] = nullptr;
-    j["model"] = nullptr;
-    j["not_analysed"] = res.notAnalysed;
+    w.Field("raw_agreement", Null());
+    w.Field("kappa", Null());
+    w.Field("model", Null());
+    w.Field("not_analysed", Text(res.notAnalysed));
   }
-  if (res.coefficients.present) j["coefficients"] = Coefficients(res.coefficients.all);
-  out << j.dump(2) << "\n";
+  if (res.coefficients.present) Coefficients(w, res.coefficients.all);
+  w.Close('}');
+  out << "\n";
 }
 
 }  // namespace zover

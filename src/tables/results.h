@@ -39,6 +39,7 @@ struct KappaEstimate {
   double estimate = 0;
   double se = 0;
   bool hasSe = false;
+  std::string reason;  // why the estimate is not a number, for the batch outputs
 };
 
 // The printed measures of one fit of the model.
@@ -67,6 +68,9 @@ struct ModelResults {
   // case) and the objects they add, N - n.
   double increment = 0;
   double pseudoObjects = 0;
+  // Why a value of the printed final table is not a number, for the batch
+  // outputs.
+  std::string reason;
 };
 
 // --- Agreement coefficients beside the kappas (batch outputs only) -----------
@@ -155,6 +159,7 @@ struct PassResults {
   KappaEstimate fleiss;
   bool hasH2 = false;      // observed responses and R > 2
   double h2 = 0;
+  std::string h2Reason;    // why H2 is not a number, for the batch outputs
   ModelResults model;
   CoefficientResults coefficients;
 };

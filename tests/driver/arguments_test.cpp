@@ -31,6 +31,7 @@ TEST(ParseArgumentsTest, DialogueBatchAnswersAndUsageErrors) {
       {{"-f", "-m", "f"}, answered, 2, "", "zover: --frequencies excludes --model; run zover --help\n"},
       {{"--format", "yaml", "f"}, answered, 2, "", "zover: --format: yaml not in {text,json,csv}; run zover --help\n"},
       {{"f", "-o"}, answered, 2, "", "zover: --output: 1 required TEXT missing; run zover --help\n"},
+      {{"f", "-o", ""}, answered, 2, "", "zover: --output: the file name is empty; run zover --help\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.empty() ? "(none)" : c.args.front());
@@ -48,6 +49,7 @@ TEST(ParseArgumentsTest, DialogueBatchAnswersAndUsageErrors) {
   EXPECT_EQ(json.batch.format, OutputFormat::kJson);
   EXPECT_EQ(json.batch.output, "r.json");
   EXPECT_TRUE(json.batch.header);
+  EXPECT_EQ(ParseArguments({"-o", "-", "f"}, out, err).batch.output, "");  // standard output
 }
 
 // Every option has its line in the help text, which also tells how to run

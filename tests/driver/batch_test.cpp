@@ -43,7 +43,7 @@ BatchRun Batch(const BatchOptions& options, const std::map<std::string, std::str
                      },
                      [&](const std::string& path, const std::string& content, std::string* why) {
                        if (path.rfind("/no/", 0) == 0) {
-                         *why = "No such file or directory";
+                         *why = path + ": No such file or directory";
                          return false;
                        }
                        run.written[path] = content;

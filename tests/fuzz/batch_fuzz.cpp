@@ -1,0 +1,109 @@
+// Fuzz target: the batch command in-process, with arbitrary bytes as FILE
+// and the options from the first byte: the layout (raw, frequencies, model),
+// --header, --id and --missing where the layout takes them, the format
+// (text, JSON, CSV) and -o. Every run must end with status 0 or 1. With 0,
+// standard error is empty and the result, on standard output or alone in the
+// -o file, is well formed: one JSON document with a reason beside every null
+// estimate, CSV of the header and ten cells a row, or text that spells
+// values that are not finite as NaN, Inf or -Inf. With 1, nothing is
+// written and standard error holds the message.
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+
+#include "driver/batch.h"
+#include "fuzz_checks.h"
+
+namespace {
+
+using zover::fuzz::Check;
+
+zover::BatchOptions OptionsOf(std::uint8_t bits) {
+  zover::BatchOptions options;
+  options.file = "data";
+  options.layout = bits % 3 == 0 ? zover::Layout::kRaw : bits % 3 == 1 ? zover::Layout::kFrequencies : zover::Layout::kModel;
+  options.format = bits / 3 % 3 == 0 ? zover::OutputFormat::kText
+                   : bits / 3 % 3 == 1 ? zover::OutputFormat::kJson
+                                       : zover::OutputFormat::kCsv;
+  options.header = (bits & 0x10) != 0 && options.layout != zover::Layout::kModel;
+  options.id = (bits & 0x20) != 0 && options.layout == zover::Layout::kRaw;
+  options.missing = (bits & 0x40) != 0 && options.layout == zover::Layout::kRaw;
+  if ((bits & 0x80) != 0) options.output = "result";
+  return options;
+}
+
+// Every object of `j` whose estimate is null says why.
+void CheckReasons(const nlohmann::json& j, const std::string& where) {
+  if (j.is_object() && j.contains("estimate") && j["estimate"].is_null()) {
+    Check(j.contains("reason"), "a null estimate carries its reason", where);
+  }
+  if (j.is_structured()) {
+    for (auto it = j.begin(); it != j.end(); ++it) CheckReasons(*it, where + "/" + (j.is_object() ? it.key() : "[]"));
+  }
+}
+
+// The CSV's rows: the header first, then ten cells a row (a quoted cell may
+// hold a separator).
+void CheckCsv(const std::string& csv) {
+  const std::string header = "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p\n";
+  Check(csv.compare(0, header.size(), header) == 0, "the CSV header first");
+  int cells = 1;
+  bool quoted = false;
+  for (const char c : csv) {
+    if (c == '"') quoted = !quoted;
+    if (quoted) continue;
+    if (c == ',') ++cells;
+    if (c == '\n') {
+      Check(cells == 10, "ten cells a row", std::to_string(cells));
+      cells = 1;
+    }
+  }
+  Check(!quoted && cells == 1, "rows end with a line end");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+  if (size == 0) return 0;
+  const zover::BatchOptions options = OptionsOf(bytes[0]);
+  const std::string file(reinterpret_cast<const char*>(bytes) + 1, size - 1);
+  std::ostringstream out, err;
+  std::map<std::string, std::string> written;
+  zover::BatchSystem system{
+      out, err,
+      [&file](const std::string&, std::string*) { return std::make_unique<zover::StringSource>(file); },
+      [&written](const std::string& path, const std::string& content, std::string*) {
+        written[path] = content;
+        return true;
+      }};
+  const int status = zover::RunBatch(options, system);
+  Check(status == 0 || status == 1, "status 0 or 1", std::to_string(status));
+  if (status == 1) {
+    Check(out.str().empty() && written.empty(), "nothing written after a failure");
+    Check(err.str().rfind("zover: ", 0) == 0 && err.str().back() == '\n', "a message on standard error", err.str());
+    return 0;
+  }
+  Check(err.str().empty(), "nothing on standard error", err.str());
+  Check(options.output.empty() ? written.empty() : out.str().empty() && written.size() == 1,
+        "the result on standard output or in the -o file alone");
+  const std::string result = options.output.empty() ? out.str() : written.begin()->second;
+  switch (options.format) {
+    case zover::OutputFormat::kJson: {
+      const nlohmann::json j = nlohmann::json::parse(result, nullptr, false);
+      Check(!j.is_discarded(), "one JSON document", result.substr(0, 400));
+      CheckReasons(j, "");
+      break;
+    }
+    case zover::OutputFormat::kCsv: CheckCsv(result); break;
+    case zover::OutputFormat::kText:
+      Check(!result.empty() && result.back() == '\n', "text ends with a line end");
+      Check(zover::fuzz::NoLowercaseNonFinite(result), "non-finite values as NaN, Inf, -Inf");
+      break;
+  }
+  return 0;
+}
