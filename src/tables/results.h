@@ -137,6 +137,10 @@ struct InputDescription {
   double objects = 0;          // every object of the file
   double completeObjects = 0;  // the objects that every rater rated
   double missingRatings = 0;   // ratings marked missing (--missing)
+  // The labels of the classes (--labels, --classes), and their values when
+  // every label is a number; both empty when the classes are numbers.
+  std::vector<std::string> classLabels;
+  std::vector<double> classValues;
 };
 
 struct PassResults {

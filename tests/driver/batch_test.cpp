@@ -289,7 +289,9 @@ TEST(BatchTest, FailuresGiveTheirStatusAndOneMessage) {
   BatchOptions raw;
   raw.file = "data";
   const Case cases[] = {
-      {"refused file", raw, "1,2\n2,\n", 1, "zover: ERROR in file \"data\", line 2, field 2: the field is empty.\n"},
+      {"refused file", raw, "1,2\n2,\n", 1,
+       "zover: ERROR in file \"data\", line 2, field 2: the field is empty; add --missing to read empty fields, NA "
+       "and . as missing ratings.\n"},
       {"missing file", missing, "", 1, "zover: ERROR opening file.\nzover: gone.txt: No such file or directory\n"},
       {"model data", model, "2 2 10\n3 2 2 4 1 2\n", 1,
        "zover: ERROR in file \"data\": the disagreements add up to 7 where R * (n - agreements) is 6.\n"},

@@ -1,0 +1,168 @@
+// The long layout, as annotation tools export ratings: one line per rating,
+// holding the object, the rater and the rating, the lines in any order.
+
+#include <new>
+
+#include "console/format.h"
+#include "input/reader_parts.h"
+#include "tables/limits.h"
+
+namespace zover {
+
+namespace {
+
+// One line of the file: its object and rater by their index in order of
+// first appearance, and the rating (a ClassReader value, 0 when missing).
+struct Rating {
+  std::uint32_t object;
+  std::uint16_t rater;
+  std::uint16_t value;
+};
+
+// The ratings in file order, in blocks, so that growing never moves what is
+// kept (a vector that doubles needs one and a half times its size while it
+// moves).
+class RatingList {
+ public:
+  void Add(const Rating& rating) {
+    if (size_ == UINT32_MAX) throw std::bad_alloc();  // more lines than any memory holds
+    if ((size_ & (kBlock - 1)) == 0) {
+      blocks_.emplace_back();
+      blocks_.back().reserve(kBlock);
+    }
+    blocks_.back().push_back(rating);
+    ++size_;
+  }
+  const Rating& operator[](std::uint32_t i) const { return blocks_[i >> kShift][i & (kBlock - 1)]; }
+  std::uint32_t size() const { return size_; }
+
+ private:
+  static constexpr int kShift = 16;
+  static constexpr std::uint32_t kBlock = 1u << kShift;
+  std::vector<std::vector<Rating>> blocks_;
+  std::uint32_t size_ = 0;
+};
+
+// The earliest line that rates a pair again, with the line that rated it
+// first, as indices of ratings.
+struct Repeat {
+  std::uint32_t first = 0;
+  std::uint32_t again = UINT32_MAX;  // none
+};
+
+// Puts every object's ratings together, in file order, and counts each
+// object's tuple (0 for a rater who gave it no rating) into `data`; returns
+// the earliest repeated pair, if any. An object costs O(its ratings).
+Repeat CountObjects(const RatingList& ratings, std::size_t objects, ObservedData& data) {
+  std::vector<std::uint32_t> start(objects + 1, 0);  // [object]: its first place in `order`
+  for (std::uint32_t i = 0; i < ratings.size(); ++i) ++start[ratings[i].object + 1];
+  for (std::size_t o = 0; o < objects; ++o) start[o + 1] += start[o];
+  std::vector<std::uint32_t> order(ratings.size());  // rating indices, object by object
+  {
+    std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+    for (std::uint32_t i = 0; i < ratings.size(); ++i) order[next[ratings[i].object]++] = i;
+  }
+  const auto raters = static_cast<std::size_t>(data.raters);
+  std::vector<std::uint16_t> tuple(raters, 0);
+  std::vector<std::uint32_t> seen(raters, 0);   // [rater]: 1 + the object it last rated
+  std::vector<std::uint32_t> where(raters, 0);  // [rater]: the rating of that object
+  Repeat repeat;
+  for (std::size_t o = 0; o < objects; ++o) {
+    int missing = static_cast<int>(raters);
+    for (std::uint32_t at = start[o]; at < start[o + 1]; ++at) {
+      const Rating& rating = ratings[order[at]];
+      if (seen[rating.rater] == o + 1) {
+        if (order[at] < repeat.again) repeat = {where[rating.rater], order[at]};
+        continue;
+      }
+      seen[rating.rater] = static_cast<std::uint32_t>(o + 1);
+      where[rating.rater] = order[at];
+      tuple[rating.rater] = rating.value;
+      if (rating.value != 0) --missing;
+    }
+    if (missing == 0) {
+      data.complete->AddObject(tuple.data());
+      ++data.completeObjects;
+    } else {
+      data.incomplete->Add(tuple.data());
+      data.missingRatings += missing;
+    }
+    for (std::uint32_t at = start[o]; at < start[o + 1]; ++at) tuple[ratings[order[at]].rater] = 0;
+  }
+  return repeat;
+}
+
+}  // namespace
+
+// Every line holds three fields. The first fault of a line in file order is
+// reported, within a line left to right. Then, once the whole file is read:
+// fewer than 2 raters; a pair given twice (the earliest repeat); fewer than
+// 2 objects or classes.
+ReadOutcome ReadLongFile(DataSource& file, Tables& tb, const std::string& name, const FileLayout& layout) {
+  DataLineReader reader(file);
+  ClassReader classes(layout, layout.missing);
+  NameIndex objects, raters;
+  RatingList ratings;
+  RowLines lines;
+  bool header = layout.header;
+  std::uint32_t lastObject = UINT32_MAX;  // the previous line's object: lines often come object by object
+  while (true) {
+    const LineStatus status = reader.Next();
+    if (status == LineStatus::kEnd) break;
+    if (status != LineStatus::kLine) return Refused(reader.Fault(status), name);
+    const long long line = reader.lineNumber();
+    const auto& fields = reader.fields();
+    if (fields.size() != 3) {
+      return Refused(FaultAt(line, 0, Format("%d fields where the long layout has 3 (object, rater, rating)",
+                                             {static_cast<long long>(fields.size())})),
+                     name);
+    }
+    if (header) {
+      header = false;
+      continue;
+    }
+    for (int f = 0; f < 2; ++f) {
+      if (fields[f].empty()) return Refused(FaultAt(line, f + 1, "the field is empty"), name);
+    }
+    Rating rating{};
+    const ClassReader::Status read = classes.Read(fields[2], rating.value);
+    if (read != ClassReader::Status::kClass && read != ClassReader::Status::kMissing) {
+      return Refused(classes.Fault(read, fields[2], line, 3), name);
+    }
+    if (lastObject != UINT32_MAX && objects[lastObject] == fields[0]) {
+      rating.object = lastObject;
+    } else {
+      const auto [object, added] = objects.Add(fields[0]);
+      if (added && objects.size() > kMaxObjects) return Refused(FaultAt(line, 1, "more than 1000000000 objects"), name);
+      rating.object = lastObject = object;
+    }
+    const auto [rater, added] = raters.Add(fields[1]);
+    if (added && raters.size() > static_cast<std::size_t>(kMaxRaters)) {
+      return Refused(FaultAt(line, 2, "more than 1000 raters: at most 1000 raters can be analysed"), name);
+    }
+    rating.rater = static_cast<std::uint16_t>(rater);
+    lines.Add(ratings.size(), line);
+    ratings.Add(rating);
+  }
+
+  if (raters.size() < 2) return Refused("at least 2 raters are needed", name);
+  ObservedData data;
+  data.Start(static_cast<int>(raters.size()), true);
+  const Repeat repeat = CountObjects(ratings, objects.size(), data);
+  if (repeat.again != UINT32_MAX) {
+    const Rating& again = ratings[repeat.again];
+    return Refused(FaultAt(lines.LineOf(repeat.again), 0,
+                           "object " + QuotedText(objects[again.object]) + " was already rated by " +
+                               QuotedText(raters[again.rater]) + " on line " +
+                               std::to_string(lines.LineOf(repeat.first))),
+                   name);
+  }
+  if (objects.size() < 2) return Refused("at least 2 objects are needed", name);
+  data.classes = classes.Finish(data.classOfCode);
+  if (data.classes.K < 2) return Refused("at least 2 classes are needed", name);
+  for (std::uint32_t r = 0; r < raters.size(); ++r) data.raterNames.emplace_back(raters[r]);
+  StoreObservedData(tb, std::move(data));
+  return {};
+}
+
+}  // namespace zover
