@@ -19,13 +19,13 @@ using Json = nlohmann::ordered_json;
 
 Json Number(double x) { return std::isfinite(x) ? Json(x) : Json(nullptr); }
 
-// An estimate with its standard error and 95 % interval (null where the
-// standard error is not finite or missing).
-Json WithError(double estimate, double se, bool hasSe = true) {
+// An estimate with its standard error and 95 % interval within `range`
+// (null where the standard error is not finite or missing).
+Json WithError(double estimate, double se, Range range, bool hasSe = true) {
   Json j;
   j["estimate"] = Number(estimate);
   j["se"] = hasSe ? Number(se) : Json(nullptr);
-  const auto interval = hasSe ? Interval95(estimate, se) : std::nullopt;
+  const auto interval = hasSe ? Interval95(estimate, se, range) : std::nullopt;
   j["ci95"] = interval ? Json{Number(interval->first), Number(interval->second)} : Json(nullptr);
   return j;
 }
@@ -46,6 +46,13 @@ Json NullTestFields(Json j, const NullTest& t) {
   return j;
 }
 
+// A per-class object's first fields: the class number and its label (null
+// without labels).
+Json ClassFields(const PassResults& res, int i) {
+  const std::string* label = ClassLabel(res, i);
+  return {{"class", i + 1}, {"label", label != nullptr ? Json(*label) : Json(nullptr)}};
+}
+
 Json Chance(const Grid<double>& pi, int i, int R, bool zeroIsNone) {
   Json row = Json::array();
   for (int r = 0; r < R; ++r) row.push_back(zeroIsNone && pi[i][r] == 0.0 ? Json(nullptr) : Number(pi[i][r]));
@@ -59,6 +66,7 @@ Json Input(const PassResults& res) {
   j["objects"] = static_cast<long long>(res.input.objects);
   j["raters"] = res.R;
   j["classes"] = res.K;
+  j["class_labels"] = res.input.classLabels.empty() ? Json(nullptr) : Json(res.input.classLabels);
   j["rater_names"] = res.input.raterNames.empty() ? Json(nullptr) : Json(res.input.raterNames);
   j["complete_objects"] = static_cast<long long>(res.input.completeObjects);
   j["missing_ratings"] = static_cast<long long>(res.input.missingRatings);
@@ -72,17 +80,19 @@ Json Kappas(const PassResults& res) {
   Json j;
   Json hubert;
   hubert["label"] = res.R == 2 ? "Cohen's kappa" : "Hubert's kappa";
-  hubert.update(WithError(res.hubert.estimate, res.hubert.se, res.hubert.hasSe));
+  hubert.update(WithError(res.hubert.estimate, res.hubert.se, kKappaRange, res.hubert.hasSe));
   if (c.hasCohen) hubert = NullTestFields(hubert, c.cohen);
   j["hubert"] = hubert;
   if (res.hasFleiss) {
-    Json fleiss = WithError(res.fleiss.estimate, res.fleiss.se);
+    Json fleiss = WithError(res.fleiss.estimate, res.fleiss.se, kKappaRange);
     if (c.present) {
       fleiss = NullTestFields(fleiss, c.fleiss.kappa);
       Json perClass = Json::array();
       for (std::size_t k = 0; k < c.fleiss.perClass.size(); ++k) {
         const NullTest& t = c.fleiss.perClass[k];
-        perClass.push_back(NullTestFields({{"class", k + 1}, {"estimate", Optional(t.estimate)}}, t));
+        Json row = ClassFields(res, static_cast<int>(k));
+        row["estimate"] = Optional(t.estimate);
+        perClass.push_back(NullTestFields(row, t));
       }
       fleiss["per_class"] = perClass;
     }
@@ -124,17 +134,17 @@ Json FirstFit(const PassResults& res) {
   Json classes = Json::array();
   if (model.report == Report::kTwoByTwo) {
     for (int i = 0; i < 3; ++i) {
-      classes.push_back({{"class", i + 1},
-                         {"agreement", Number(model.agreementesp[i])},
-                         {"chance", Chance(model.piesp, i, res.R, false)}});
+      Json row = ClassFields(res, i);
+      row["agreement"] = Number(model.agreementesp[i]);
+      row["chance"] = Chance(model.piesp, i, res.R, false);
+      classes.push_back(row);
     }
     return {{"overall", Number(model.overallesp)}, {"classes", classes}};
   }
   const ModelMeasures& m = model.first;
   const bool minusInfinity = model.report == Report::kMinusInfinity;
   for (int i = 0; i < res.K; ++i) {
-    Json row;
-    row["class"] = i + 1;
+    Json row = ClassFields(res, i);
     if (minusInfinity) {
       const bool marked = i == model.t;
       row["consistency"] = marked ? Json(nullptr) : Number(m.consistency[i]);
@@ -159,12 +169,13 @@ Json Final(const PassResults& res) {
   const ModelMeasures& m = FinalMeasures(model);
   Json classes = Json::array();
   for (int i = 0; i < res.K; ++i) {
-    classes.push_back({{"class", i + 1},
-                       {"consistency", WithError(m.consistency[i], std::sqrt(model.var_cons[i]))},
-                       {"agreement", WithError(m.agreement[i], std::sqrt(model.var_alp[i]))},
-                       {"chance", Chance(m.pi, i, res.R, false)}});
+    Json row = ClassFields(res, i);
+    row["consistency"] = WithError(m.consistency[i], std::sqrt(model.var_cons[i]), kModelRange);
+    row["agreement"] = WithError(m.agreement[i], std::sqrt(model.var_alp[i]), kModelRange);
+    row["chance"] = Chance(m.pi, i, res.R, false);
+    classes.push_back(row);
   }
-  return {{"overall", WithError(m.overall, std::sqrt(model.var_suc))}, {"classes", classes}};
+  return {{"overall", WithError(m.overall, std::sqrt(model.var_suc), kModelRange)}, {"classes", classes}};
 }
 
 Json Model(const PassResults& res) {

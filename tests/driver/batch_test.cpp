@@ -247,11 +247,11 @@ TEST(BatchTest, JsonAndCsvHoldTheValuesTheTextPrints) {
     std::istringstream csv(Batch(options, {{"data", s.content}}).out);
     std::string line;
     std::getline(csv, line);
-    EXPECT_EQ(line, "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p");
+    EXPECT_EQ(line, "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label");
     std::map<std::string, std::vector<std::string>> rows;
     while (std::getline(csv, line)) {
       const auto cells = CsvCells(line);
-      ASSERT_EQ(cells.size(), 10u) << line;
+      ASSERT_EQ(cells.size(), 11u) << line;
       rows[cells[0] + "/" + cells[1] + "/" + cells[2]] = cells;
     }
     auto cell = [](const Json& v) { return v.is_null() ? std::string() : v.dump(); };
