@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <new>
 #include <numeric>
@@ -19,47 +20,51 @@ ReadOutcome Refused(ReadFault fault, const std::string& name) {
 
 // --- NameIndex ----------------------------------------------------------------
 
-NameIndex::NameIndex() : slots_(16, 0) {}
+NameIndex::NameIndex() : slots_(16) {}
 
-std::size_t NameIndex::SlotOf(std::string_view name, std::size_t hash) const {
+std::size_t NameIndex::SlotOf(std::string_view name, std::uint32_t hash) const {
   const std::size_t mask = slots_.size() - 1;
+  const std::size_t head = std::min(name.size(), kHead);
   for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
-    const std::uint32_t held = slots_[at];
-    if (held == 0 || (hashes_[held - 1] == hash && (*this)[held - 1] == name)) return at;
+    const Slot& slot = slots_[at];
+    if (slot.index == 0) return at;
+    if (slot.hash != hash || slot.length != name.size() || std::memcmp(slot.head, name.data(), head) != 0) continue;
+    if (head == name.size() || (*this)[slot.index - 1].substr(head) == name.substr(head)) return at;
   }
 }
 
-std::pair<std::uint32_t, bool> NameIndex::Add(std::string_view name) {
-  const std::size_t hash = std::hash<std::string_view>()(name);
-  std::size_t at = SlotOf(name, hash);
-  if (slots_[at] != 0) return {slots_[at] - 1, false};
-  if (hashes_.size() >= UINT32_MAX - 1) throw std::bad_alloc();  // more names than any memory holds
-  const auto index = static_cast<std::uint32_t>(hashes_.size());
+std::pair<std::uint32_t, bool> NameIndex::Add(std::string_view name, std::uint32_t hash) {
+  const std::size_t at = SlotOf(name, hash);
+  if (slots_[at].index != 0) return {slots_[at].index - 1, false};
+  if (ends_.size() >= UINT32_MAX - 1) throw std::bad_alloc();  // more names than any memory holds
+  const auto index = static_cast<std::uint32_t>(ends_.size());
+  Slot& slot = slots_[at];
+  slot.hash = hash;
+  slot.index = index + 1;
+  slot.length = static_cast<std::uint32_t>(name.size());
+  std::memcpy(slot.head, name.data(), std::min(name.size(), kHead));
   bytes_.append(name);
   ends_.push_back(bytes_.size());
-  hashes_.push_back(hash);
-  if ((hashes_.size() + 1) * 4 > slots_.size() * 3) {
-    Grow();
-  } else {
-    slots_[at] = index + 1;
-  }
+  if (ends_.size() * 4 > slots_.size() * 3) Grow();
   return {index, true};
 }
 
 std::optional<std::uint32_t> NameIndex::Find(std::string_view name) const {
-  const std::size_t at = SlotOf(name, std::hash<std::string_view>()(name));
-  if (slots_[at] == 0) return std::nullopt;
-  return slots_[at] - 1;
+  const std::size_t at = SlotOf(name, HashOf(name));
+  if (slots_[at].index == 0) return std::nullopt;
+  return slots_[at].index - 1;
 }
 
-// Doubles the table and puts every name again, the newest included.
+// Doubles the table.
 void NameIndex::Grow() {
-  slots_.assign(slots_.size() * 2, 0);
+  std::vector<Slot> old(slots_.size() * 2);
+  old.swap(slots_);
   const std::size_t mask = slots_.size() - 1;
-  for (std::size_t index = 0; index < hashes_.size(); ++index) {
-    std::size_t at = hashes_[index] & mask;
-    while (slots_[at] != 0) at = (at + 1) & mask;
-    slots_[at] = static_cast<std::uint32_t>(index + 1);
+  for (const Slot& slot : old) {
+    if (slot.index == 0) continue;
+    std::size_t at = slot.hash & mask;
+    while (slots_[at].index != 0) at = (at + 1) & mask;
+    slots_[at] = slot;
   }
 }
 

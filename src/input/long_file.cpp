@@ -1,6 +1,7 @@
 // The long layout, as annotation tools export ratings: one line per rating,
 // holding the object, the rater and the rating, the lines in any order.
 
+#include <array>
 #include <new>
 
 #include "console/format.h"
@@ -92,6 +93,41 @@ Repeat CountObjects(const RatingList& ratings, std::size_t objects, ObservedData
   return repeat;
 }
 
+// Lines whose object is not looked up yet. In a file that comes rater by
+// rater every line's object lies somewhere else in the table of names, and
+// each lookup waits for memory; asking for the slots of the next lines
+// first lets that memory arrive together. The lines are settled in file
+// order, so objects still take their indices in order of first appearance.
+class WaitingLines {
+ public:
+  struct Line {
+    std::string object;  // the object's name, unless `same`
+    bool same = false;   // the object of the line before
+    std::uint32_t hash = 0;
+    Rating rating{};
+    long long line = 0;
+  };
+
+  static constexpr std::size_t kDepth = 16;
+
+  bool full() const { return count_ == kDepth; }
+  bool empty() const { return count_ == 0; }
+  // A place for the next line, after the others.
+  Line& Push() { return lines_[(first_ + count_++) % kDepth]; }
+  // The oldest line, taken out.
+  Line& Pop() {
+    Line& line = lines_[first_];
+    first_ = (first_ + 1) % kDepth;
+    --count_;
+    return line;
+  }
+
+ private:
+  std::array<Line, kDepth> lines_;
+  std::size_t first_ = 0;
+  std::size_t count_ = 0;
+};
+
 }  // namespace
 
 // Every line holds three fields. The first fault of a line in file order is
@@ -104,45 +140,71 @@ ReadOutcome ReadLongFile(DataSource& file, Tables& tb, const std::string& name, 
   NameIndex objects, raters;
   RatingList ratings;
   RowLines lines;
+  WaitingLines waiting;
   bool header = layout.header;
-  std::uint32_t lastObject = UINT32_MAX;  // the previous line's object: lines often come object by object
+  std::string previous;  // the last line's object
+  std::uint32_t object = 0;
+  long long tooMany = 0;  // the line of the object beyond kMaxObjects
+  // Settles the oldest waiting line: finds its object and keeps its rating.
+  auto settle = [&]() {
+    WaitingLines::Line& waited = waiting.Pop();
+    if (!waited.same) {
+      const auto [index, added] = objects.Add(waited.object, waited.hash);
+      if (added && objects.size() > kMaxObjects) tooMany = waited.line;
+      object = index;
+    }
+    waited.rating.object = object;
+    lines.Add(ratings.size(), waited.line);
+    ratings.Add(waited.rating);
+    return tooMany == 0;
+  };
+  // A fault of a line: the lines before it are settled first, which may
+  // find an earlier fault.
+  auto refuse = [&](ReadFault fault) {
+    while (!waiting.empty() && settle()) {}
+    if (tooMany != 0) return Refused(FaultAt(tooMany, 1, "more than 1000000000 objects"), name);
+    return Refused(std::move(fault), name);
+  };
   while (true) {
     const LineStatus status = reader.Next();
     if (status == LineStatus::kEnd) break;
-    if (status != LineStatus::kLine) return Refused(reader.Fault(status), name);
+    if (status != LineStatus::kLine) return refuse(reader.Fault(status));
     const long long line = reader.lineNumber();
     const auto& fields = reader.fields();
     if (fields.size() != 3) {
-      return Refused(FaultAt(line, 0, Format("%d fields where the long layout has 3 (object, rater, rating)",
-                                             {static_cast<long long>(fields.size())})),
-                     name);
+      return refuse(FaultAt(line, 0, Format("%d fields where the long layout has 3 (object, rater, rating)",
+                                            {static_cast<long long>(fields.size())})));
     }
     if (header) {
       header = false;
       continue;
     }
     for (int f = 0; f < 2; ++f) {
-      if (fields[f].empty()) return Refused(FaultAt(line, f + 1, "the field is empty"), name);
+      if (fields[f].empty()) return refuse(FaultAt(line, f + 1, "the field is empty"));
     }
     Rating rating{};
     const ClassReader::Status read = classes.Read(fields[2], rating.value);
     if (read != ClassReader::Status::kClass && read != ClassReader::Status::kMissing) {
-      return Refused(classes.Fault(read, fields[2], line, 3), name);
-    }
-    if (lastObject != UINT32_MAX && objects[lastObject] == fields[0]) {
-      rating.object = lastObject;
-    } else {
-      const auto [object, added] = objects.Add(fields[0]);
-      if (added && objects.size() > kMaxObjects) return Refused(FaultAt(line, 1, "more than 1000000000 objects"), name);
-      rating.object = lastObject = object;
+      return refuse(classes.Fault(read, fields[2], line, 3));
     }
     const auto [rater, added] = raters.Add(fields[1]);
     if (added && raters.size() > static_cast<std::size_t>(kMaxRaters)) {
-      return Refused(FaultAt(line, 2, "more than 1000 raters: at most 1000 raters can be analysed"), name);
+      return refuse(FaultAt(line, 2, "more than 1000 raters: at most 1000 raters can be analysed"));
     }
     rating.rater = static_cast<std::uint16_t>(rater);
-    lines.Add(ratings.size(), line);
-    ratings.Add(rating);
+    if (waiting.full() && !settle()) return refuse({});
+    WaitingLines::Line& next = waiting.Push();
+    next.same = !previous.empty() && previous == fields[0];  // no name is empty
+    if (!next.same) {
+      previous.assign(fields[0]);
+      next.object.assign(fields[0]);
+      next.hash = objects.Prefetch(next.object);
+    }
+    next.rating = rating;
+    next.line = line;
+  }
+  while (!waiting.empty()) {
+    if (!settle()) return refuse({});
   }
 
   if (raters.size() < 2) return Refused("at least 2 raters are needed", name);

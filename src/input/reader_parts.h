@@ -5,6 +5,7 @@
 // working tables (in one place, StoreObservedData).
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,29 +36,51 @@ inline ReadOutcome Refused(const std::string& what, const std::string& name) { r
 // Names in the order they first appear, each with its index from 0: the
 // objects and raters of a long file, the labels of the classes. The names
 // are kept once, one after another in one block of bytes, and found through
-// an open-addressing table of their indices, so that a million names of a
-// few bytes take a few tens of megabytes.
+// an open-addressing table whose slots hold what a lookup needs (part of the
+// hash, the length and the first 20 bytes of the name), so that finding a
+// name among millions costs one read of memory, its slot, and a second one
+// only for a longer name. A reader that knows its next names early asks for
+// their slots first (Prefetch), so that the memory of several lookups
+// arrives at once.
 class NameIndex {
  public:
   NameIndex();
   // The index of `name` and whether it is new (then added at the end).
-  std::pair<std::uint32_t, bool> Add(std::string_view name);
+  std::pair<std::uint32_t, bool> Add(std::string_view name) { return Add(name, HashOf(name)); }
+  // The same with the hash that Prefetch gave.
+  std::pair<std::uint32_t, bool> Add(std::string_view name, std::uint32_t hash);
+  // The hash of `name`, having asked for the memory of its slot.
+  std::uint32_t Prefetch(std::string_view name) const {
+    const std::uint32_t hash = HashOf(name);
+    __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+    return hash;
+  }
   std::optional<std::uint32_t> Find(std::string_view name) const;
-  std::size_t size() const { return hashes_.size(); }
+  std::size_t size() const { return ends_.size(); }
   std::string_view operator[](std::uint32_t index) const {
     const std::size_t begin = index == 0 ? 0 : ends_[index - 1];
     return std::string_view(bytes_.data() + begin, ends_[index] - begin);
   }
 
  private:
+  static constexpr std::size_t kHead = 20;
+  struct alignas(32) Slot {
+    std::uint32_t hash = 0;    // the low bits of the name's hash: its place in the table
+    std::uint32_t index = 0;   // the name's index + 1; 0 for a free slot
+    std::uint32_t length = 0;  // of the name (a line holds at most 2^20 bytes)
+    char head[kHead] = {};     // the name's first bytes
+  };
+
+  static std::uint32_t HashOf(std::string_view name) {
+    return static_cast<std::uint32_t>(std::hash<std::string_view>()(name));
+  }
   // The slot of `name`, or the free slot where it belongs.
-  std::size_t SlotOf(std::string_view name, std::size_t hash) const;
+  std::size_t SlotOf(std::string_view name, std::uint32_t hash) const;
   void Grow();
 
   std::string bytes_;
-  std::vector<std::size_t> ends_;     // [index]: where the name ends in bytes_
-  std::vector<std::size_t> hashes_;   // [index]
-  std::vector<std::uint32_t> slots_;  // index + 1, or 0 for a free slot; a power of two
+  std::vector<std::size_t> ends_;  // [index]: where the name ends in bytes_
+  std::vector<Slot> slots_;        // a power of two
 };
 
 // The classes of a data file after it has been read.

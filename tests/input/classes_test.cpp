@@ -90,5 +90,20 @@ TEST(ClassReaderTest, RefusesWhatItCannotRead) {
   EXPECT_EQ(reader.Read("label999", value), Status::kClass);
 }
 
+// Names of every length, long ones sharing their first bytes, keep their
+// index of first appearance through the table's growth.
+TEST(NameIndexTest, FindsEveryNameByItsIndex) {
+  NameIndex index;
+  auto nameOf = [](int i) { return (i % 3 == 0 ? std::string(24, 'x') : std::string()) + std::to_string(i); };
+  for (int i = 0; i < 50000; ++i) ASSERT_EQ(index.Add(nameOf(i)), std::make_pair(static_cast<std::uint32_t>(i), true));
+  for (int i = 49999; i >= 0; --i) {
+    ASSERT_EQ(index.Add(nameOf(i)), std::make_pair(static_cast<std::uint32_t>(i), false));
+    ASSERT_EQ(index[static_cast<std::uint32_t>(i)], nameOf(i));
+  }
+  EXPECT_EQ(index.Find(std::string(24, 'x') + "1"), std::nullopt);
+  EXPECT_EQ(index.Find(""), std::nullopt);
+  EXPECT_EQ(index.size(), 50000u);
+}
+
 }  // namespace
 }  // namespace zover
