@@ -28,7 +28,8 @@ std::size_t NameIndex::SlotOf(std::string_view name, std::uint32_t hash) const {
   for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
     const Slot& slot = slots_[at];
     if (slot.index == 0) return at;
-    if (slot.hash != hash || slot.length != name.size() || std::memcmp(slot.head, name.data(), head) != 0) continue;
+    if (slot.hash != hash || slot.length != name.size()) continue;
+    if (head > 0 && std::memcmp(slot.head, name.data(), head) != 0) continue;
     if (head == name.size() || (*this)[slot.index - 1].substr(head) == name.substr(head)) return at;
   }
 }
@@ -42,7 +43,7 @@ std::pair<std::uint32_t, bool> NameIndex::Add(std::string_view name, std::uint32
   slot.hash = hash;
   slot.index = index + 1;
   slot.length = static_cast<std::uint32_t>(name.size());
-  std::memcpy(slot.head, name.data(), std::min(name.size(), kHead));
+  if (!name.empty()) std::memcpy(slot.head, name.data(), std::min(name.size(), kHead));
   bytes_.append(name);
   ends_.push_back(bytes_.size());
   if (ends_.size() * 4 > slots_.size() * 3) Grow();

@@ -67,7 +67,7 @@ class NameIndex {
   struct alignas(32) Slot {
     std::uint32_t hash = 0;    // the low bits of the name's hash: its place in the table
     std::uint32_t index = 0;   // the name's index + 1; 0 for a free slot
-    std::uint32_t length = 0;  // of the name (a line holds at most 2^20 bytes)
+    std::uint32_t length = 0;  // of the name
     char head[kHead] = {};     // the name's first bytes
   };
 
