@@ -523,6 +523,14 @@ TEST(BatchTest, LabelsInEveryOutput) {
   const std::string csv = Batch(options, {{"data", file}}).out;
   EXPECT_NE(csv.find("\nzover_agreement,2,,"), std::string::npos);
   EXPECT_EQ(csv.substr(csv.find("\nzover_agreement,2,,")).find(",no\n") != std::string::npos, true);
+  // A list of classes sets K, a class that nobody used included: Brennan-Prediger's
+  // chance agreement is 1/K.
+  BatchOptions listed = Options({"--classes", "maybe,no,yes,never"});
+  listed.format = OutputFormat::kJson;
+  const Json four = Json::parse(Batch(listed, {{"data", file}}).out);
+  EXPECT_EQ(four["input"]["classes"], 4);
+  const double pa = four["coefficients"]["percent_agreement"]["estimate"];
+  EXPECT_DOUBLE_EQ(four["coefficients"]["brennan_prediger"]["estimate"].get<double>(), (4 * pa - 1) / 3);
 }
 
 }  // namespace
