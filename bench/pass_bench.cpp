@@ -7,8 +7,9 @@
 //
 // Process runs the real program, one process per iteration, on files written
 // once into a data folder (deterministic seeds), with its answers on
-// standard input from a file (not a terminal, as with a pipe) and its output
-// sent to /dev/null; it reports the process's CPU
+// standard input from a file (not a terminal, as with a pipe), or as the
+// batch command on a long file of 10^7 ratings, and its output sent to
+// /dev/null; it reports the process's CPU
 // time (user + system) and its peak resident memory, as /usr/bin/time -v
 // would. The floor beside the 10^5 file is this benchmark program itself run
 // as a tiny streaming tuple counter (--count-tuples FILE): it reads the file
@@ -29,6 +30,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -81,6 +83,35 @@ std::string ResponsesFile(int K, int R, int n) {
   std::string file;
   ResponsesLines(K, R, n, [&file](const std::string& line) { file += line; });
   return file;
+}
+
+// A long file (object, rater, rating) of n objects rated by R raters: rater
+// by rater, as annotation tools export them, each rater's objects in a
+// shuffled order. Ratings as in ResponsesLines; with `labels` class k is
+// written as the text "class-k".
+void LongLines(int K, int R, long long n, bool labels, const Write& write) {
+  std::mt19937 rng(20261211u);
+  std::uniform_int_distribution<int> anyClass(1, K);
+  std::bernoulli_distribution agrees(0.6);
+  std::vector<int> truth(static_cast<std::size_t>(n));
+  for (int& t : truth) t = anyClass(rng);
+  std::vector<std::uint32_t> order(static_cast<std::size_t>(n));
+  for (std::size_t o = 0; o < order.size(); ++o) order[o] = static_cast<std::uint32_t>(o);
+  write("object,rater,rating\n");
+  std::string lines;
+  for (int r = 0; r < R; ++r) {
+    std::shuffle(order.begin(), order.end(), rng);
+    for (const std::uint32_t o : order) {
+      const int k = agrees(rng) ? truth[o] : anyClass(rng);
+      lines += "obj" + std::to_string(o) + ",rater" + std::to_string(r) + "," + (labels ? "class-" : "") +
+               std::to_string(k) + "\n";
+      if (lines.size() >= (1 << 16)) {
+        write(lines);
+        lines.clear();
+      }
+    }
+  }
+  write(lines);
 }
 
 // A frequencies file of `rows` distinct tuples of K = 5 classes and R = 10
@@ -243,14 +274,16 @@ struct Shape {
   std::function<void(const fs::path& folder)> prepare;  // writes the files
   bool floor = false;  // the streaming tuple counter instead of the program
   int iterations = 3;
+  std::vector<std::string> batch = {};  // the batch command's arguments, if it runs
 };
 
 void RunShape(benchmark::State& state, const Shape& shape) {
   const fs::path folder = DataFolder() / shape.folder;
   shape.prepare(folder);
-  const std::vector<std::string> argv =
+  std::vector<std::string> argv =
       shape.floor ? std::vector<std::string>{SelfPath(), "--count-tuples", "Zover_data.txt"}
                   : std::vector<std::string>{ProgramPath()};
+  argv.insert(argv.end(), shape.batch.begin(), shape.batch.end());
   double cpu = 0, peak = 0;
   for (auto _ : state) {
     const Usage usage = RunProcess(argv, folder, folder / "answers");
@@ -290,6 +323,13 @@ void RegisterProcesses() {
     Generate(folder / "Zover_data_freq.txt", [](const auto& write) { FrequencyLines(1000000, write); });
     WriteAnswers(folder, "2\n");
   };
+  // The batch command on a long file; its standard input is empty.
+  const auto longFile = [](bool labels) {
+    return [labels](const fs::path& folder) {
+      Generate(folder / "ratings.csv", [labels](const auto& write) { LongLines(5, 10, 1000000, labels, write); });
+      WriteAnswers(folder, "");
+    };
+  };
   const auto mode4 = [](const fs::path& folder) {
     Generate(folder / "answers", [](const auto& write) { ModelAnswers(1000, 1000, write); });
   };
@@ -307,6 +347,10 @@ void RegisterProcesses() {
       {"mode1_one_slot_n1e5_R16_K15", "mode1_one_slot_n1e5_R16_K15", SixteenRaterFolder(100000, true)},
       {"mode1_random_n3e5_R16_K15", "mode1_random_n3e5_R16_K15", SixteenRaterFolder(300000, false)},
       {"mode1_one_slot_n3e5_R16_K15", "mode1_one_slot_n3e5_R16_K15", SixteenRaterFolder(300000, true)},
+      {"long_n1e6_R10_K5", "long_n1e6_R10_K5", longFile(false), false, 1,
+       {"--long", "--header", "--format", "json", "ratings.csv"}},
+      {"long_labels_n1e6_R10_K5", "long_labels_n1e6_R10_K5", longFile(true), false, 1,
+       {"--long", "--header", "--labels", "--format", "json", "ratings.csv"}},
   };
   for (const Shape& shape : shapes) {
     benchmark::RegisterBenchmark(("Process/" + shape.name).c_str(),

@@ -1,7 +1,12 @@
 #include "driver/arguments.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <ostream>
+#include <set>
+
+#include "input/text_fields.h"
+#include "tables/limits.h"
 
 namespace zover {
 
@@ -34,9 +39,14 @@ const char* const kUsage =
     "Options:\n"
     "  -f, --frequencies   FILE holds response tuples: R classes, then a frequency\n"
     "  -m, --model         FILE holds model data: K, R, n, then per class its counts\n"
-    "      --header        the first line names the raters (not with --model)\n"
+    "      --long          FILE holds one rating per line: object, rater, rating\n"
+    "      --header        the first line holds names: of the raters, or of the three\n"
+    "                      columns (--long)\n"
     "      --id            the first field of every line labels the object (raw)\n"
-    "      --missing       an empty field, NA or . is a missing rating (raw)\n"
+    "      --missing       an empty field, NA or . is a missing rating (raw, long)\n"
+    "      --labels        every rating is a label (any text), not a class number;\n"
+    "                      numbers order by value, other labels by their bytes\n"
+    "      --classes LIST  the labels of the classes in order, e.g. no,maybe,yes\n"
     "      --format FORMAT text (the default), json or csv\n"
     "  -o, --output PATH   write the result to PATH (-: standard output, the default)\n"
     "  -h, --help          show this text and exit\n"
@@ -54,6 +64,52 @@ const char* const kUsage =
 
 const char* const kVersion = "zover 1.3\n";
 
+// The labels of --classes: separated by commas, the blanks around each
+// dropped; a label in double quotes may hold commas ("" stands for a quote).
+// Each label once ("1" and "1.0" are one), 2 to 1000 of them. Returns what
+// is wrong, or "".
+std::string ParseClassList(const std::string& text, std::vector<std::string>& labels) {
+  auto blank = [&text](std::size_t at) { return at < text.size() && (text[at] == ' ' || text[at] == '\t'); };
+  labels.clear();
+  std::size_t at = 0;
+  while (true) {
+    while (blank(at)) ++at;
+    std::string label;
+    if (at < text.size() && text[at] == '"') {
+      for (++at;; ++at) {
+        if (at >= text.size()) return "a double quote is not closed";
+        if (text[at] == '"' && (at + 1 >= text.size() || text[at + 1] != '"')) break;
+        if (text[at] == '"') ++at;  // the first of a pair of quotes
+        label += text[at];
+      }
+      ++at;
+      while (blank(at)) ++at;
+      if (at < text.size() && text[at] != ',') return "text after a closing double quote";
+    } else {
+      const std::size_t comma = std::min(text.find(',', at), text.size());
+      label = text.substr(at, comma - at);
+      while (!label.empty() && (label.back() == ' ' || label.back() == '\t')) label.pop_back();
+      if (label.find('"') != std::string::npos) return "a double quote inside a label that does not start with one";
+      at = comma;
+    }
+    if (label.empty()) return "an empty label";
+    labels.push_back(label);
+    if (at >= text.size()) break;
+    ++at;  // the comma
+  }
+  std::set<std::string> texts;
+  std::set<double> values;
+  for (const std::string& label : labels) {
+    const std::optional<double> value = NumberField(label);
+    if (value ? !values.insert(*value + 0.0).second : !texts.insert(label).second) {
+      return "the label " + QuotedText(label) + " is given twice";
+    }
+  }
+  if (labels.size() < 2) return "at least 2 classes are needed";
+  if (labels.size() > static_cast<std::size_t>(kMaxClasses)) return "at most 1000 classes can be analysed";
+  return "";
+}
+
 }  // namespace
 
 Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -64,13 +120,17 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   app.set_help_flag("-h,--help");
   app.set_version_flag("--version", "zover 1.3");
   BatchOptions& options = command.batch;
-  bool frequencies = false, model = false;
+  bool frequencies = false, model = false, longLayout = false;
   std::string format = "text";
+  std::string classes;
   auto* frequenciesFlag = app.add_flag("-f,--frequencies", frequencies);
   auto* modelFlag = app.add_flag("-m,--model", model);
+  auto* longFlag = app.add_flag("--long", longLayout);
   auto* headerFlag = app.add_flag("--header", options.header);
   auto* idFlag = app.add_flag("--id", options.id);
   auto* missingFlag = app.add_flag("--missing", options.missing);
+  auto* labelsFlag = app.add_flag("--labels", options.labels);
+  auto* classesOption = app.add_option("--classes", classes);
   app.add_option("--format", format)->check(CLI::IsMember({"text", "json", "csv"}));
   // "-" is standard output; an empty name is no file at all.
   app.add_option("-o,--output", options.output)
@@ -78,9 +138,12 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
           [](std::string& path) { return path.empty() ? std::string("the file name is empty") : std::string(); }, ""));
   app.add_option("FILE", options.file)->required();
   frequenciesFlag->excludes(modelFlag);
+  longFlag->excludes(modelFlag)->excludes(frequenciesFlag);
   headerFlag->excludes(modelFlag);
-  idFlag->excludes(modelFlag)->excludes(frequenciesFlag);
+  idFlag->excludes(modelFlag)->excludes(frequenciesFlag)->excludes(longFlag);
   missingFlag->excludes(modelFlag)->excludes(frequenciesFlag);
+  labelsFlag->excludes(modelFlag);
+  classesOption->excludes(modelFlag);
 
   // CLI11 takes the arguments last to first.
   std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -98,9 +161,20 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
     command.status = kExitUsage;
     return command;
   }
+  if (!classes.empty() || classesOption->count() > 0) {
+    const std::string problem = ParseClassList(classes, options.classes);
+    if (!problem.empty()) {
+      err << "zover: --classes: " << problem << "; run zover --help\n";
+      command.status = kExitUsage;
+      return command;
+    }
+  }
   command.kind = Command::kBatch;
   if (options.output == "-") options.output.clear();
-  options.layout = model ? Layout::kModel : frequencies ? Layout::kFrequencies : Layout::kRaw;
+  options.layout = model        ? Layout::kModel
+                   : frequencies ? Layout::kFrequencies
+                   : longLayout  ? Layout::kLong
+                                 : Layout::kRaw;
   options.format = format == "json" ? OutputFormat::kJson : format == "csv" ? OutputFormat::kCsv : OutputFormat::kText;
   return command;
 }

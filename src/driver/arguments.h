@@ -16,6 +16,7 @@ enum class Layout {
   kRaw,          // one line per object, one class per rater
   kFrequencies,  // one line per response tuple: the classes, then the frequency
   kModel,        // K, R, n, then per class its agreements and disagreements
+  kLong,         // one line per rating: object, rater, rating
 };
 
 enum class OutputFormat { kText, kJson, kCsv };
@@ -26,6 +27,8 @@ struct BatchOptions {
   bool header = false;   // the first line names the raters
   bool id = false;       // the first field of every line labels the object
   bool missing = false;  // an empty field, NA or . is a missing rating
+  bool labels = false;   // every rating is a label, any text
+  std::vector<std::string> classes;  // the labels of the classes, in their order (--classes)
   OutputFormat format = OutputFormat::kText;
   std::string output;    // "" : standard output
 };

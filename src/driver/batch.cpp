@@ -1,7 +1,8 @@
 // The batch command: read FILE in its layout, build the tables, analyse the
 // pass and write its results. A refusal is the dialogue's message on
-// standard error, after "zover: ", with nothing on standard output. The
-// result is complete in memory before anything is written, and an output
+// standard error as one line, after "zover: ", with nothing on standard
+// output; where an option would have read the field, the message names it.
+// The result is complete in memory before anything is written, and an output
 // file is created or replaced only then: memory that runs out while the
 // result is built, like any other failure, leaves nothing written.
 
@@ -39,10 +40,23 @@ int Refuse(BatchSystem& system, const std::string& message) {
   return kExitRefused;
 }
 
+// The refusal of a data file, with the option that reads what was refused.
+std::string FaultMessage(const BatchOptions& options, ReadFault fault) {
+  using Kind = ReadFault::Kind;
+  const bool missingFits = options.layout == Layout::kRaw || options.layout == Layout::kLong;
+  if (fault.kind == Kind::kNotClassNumber) {
+    fault.what = QuotedText(fault.text) + " is " + fault.what + "; add --labels to use text labels as classes";
+  } else if (fault.kind == Kind::kEmptyRating && missingFits) {
+    fault.what += "; add --missing to read empty fields, NA and . as missing ratings";
+  }
+  return DialogueMessage(fault, options.file);
+}
+
 const char* LayoutName(Layout layout) {
   switch (layout) {
     case Layout::kFrequencies: return "frequencies";
     case Layout::kModel: return "model";
+    case Layout::kLong: return "long";
     case Layout::kRaw: break;
   }
   return "raw";
@@ -68,11 +82,13 @@ void ExplainMissingEstimates(PassResults& results) {
 // Reads the file and builds the tables of its layout, as the dialogue's data
 // entry of the same mode does.
 ReadOutcome EnterFile(const BatchOptions& options, DataSource& file, Tables& tb) {
-  const FileLayout layout{options.header, options.id, options.missing};
+  const FileLayout layout{options.header, options.id, options.missing, options.labels, options.classes, true};
   switch (options.layout) {
-    case Layout::kRaw: {
+    case Layout::kRaw:
+    case Layout::kLong: {
       tb.entrada = 1;
-      ReadOutcome read = ArchivoFrom(file, tb, options.file, layout);
+      ReadOutcome read = options.layout == Layout::kRaw ? ArchivoFrom(file, tb, options.file, layout)
+                                                        : ReadLongFile(file, tb, options.file, layout);
       if (read.ok && tb.Norg >= kMinCompleteObjects) BuildFileTables(tb);
       return read;
     }
@@ -108,7 +124,7 @@ PassResults AnalyseFile(const BatchOptions& options, Tables& tb) {
   double incomplete = 0;
   for (const auto& pattern : tb.incomplete) incomplete += pattern.second;
   results.input = {options.file, LayoutName(options.layout), tb.raterNames, tb.Norg + incomplete, tb.Norg,
-                   tb.missingRatings};
+                   tb.missingRatings, tb.classLabels, tb.classValues};
   return results;
 }
 
@@ -164,7 +180,7 @@ int RunBatch(const BatchOptions& options, BatchSystem& system) {
     {
       Tables tb;
       const ReadOutcome read = EnterFile(options, *file, tb);
-      if (!read.ok) return Refuse(system, read.message);
+      if (!read.ok) return Refuse(system, FaultMessage(options, read.fault));
       rendered = Render(options, AnalyseFile(options, tb));
     }
     if (options.output.empty()) {

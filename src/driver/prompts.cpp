@@ -4,6 +4,7 @@
 
 #include "driver/driver.h"
 #include "console/format.h"
+#include "tables/limits.h"
 
 namespace zover {
 
@@ -39,9 +40,9 @@ double AskDimension(Console& con, const char* prompt, const Bounds& bounds) {
   }
 }
 
-const Bounds kClasses{2.0, "\nMust be K>1", 1000.0, "\nMust be K<=1000"};
-const Bounds kRaters{2.0, "\nMust be R>1", 1000.0, "\nMust be R<=1000"};
-const Bounds kObjects{2.0, "\nMust be N>1", 1000000000.0, "\nMust be N<=1000000000"};
+const Bounds kClasses{2.0, "\nMust be K>1", kMaxClasses, "\nMust be K<=1000"};
+const Bounds kRaters{2.0, "\nMust be R>1", kMaxRaters, "\nMust be R<=1000"};
+const Bounds kObjects{2.0, "\nMust be N>1", static_cast<double>(kMaxObjects), "\nMust be N<=1000000000"};
 
 // Mode 3 asks one frequency per response tuple, so K^R is kept small.
 constexpr double kMaxKeyboardTuples = 1000.0;

@@ -8,14 +8,17 @@
 #include <vector>
 
 #include "console/console.h"
+#include "input/text_fields.h"
 #include "tables/tables.h"
 
 namespace zover {
 
-// What a data-file reader reports: ok, or the message the program prints
-// before it shows the data-entry menu again.
+// What a data-file reader reports: ok, or why the file is refused, as a
+// value (fault) and as the text the dialogue prints before it shows the
+// data-entry menu again (message).
 struct ReadOutcome {
   bool ok = true;
+  ReadFault fault;
   std::string message;
 };
 
@@ -23,12 +26,15 @@ struct ReadOutcome {
 inline const std::string kRawFileName = "Zover_data.txt";
 inline const std::string kFreqFileName = "Zover_data_freq.txt";
 
-// How the lines of a data file are laid out beyond the ratings (the batch
-// command's options; the dialogue's files have neither).
+// How the lines of a data file are laid out beyond the ratings, and what a
+// rating is (the batch command's options; the dialogue's files have none).
 struct FileLayout {
   bool header = false;  // the first line names the raters (tb.raterNames)
   bool id = false;      // the first field of every line labels the object (raw file)
-  bool missing = false; // an empty field, NA or . is a missing rating (raw file)
+  bool missing = false; // an empty field, NA or . is a missing rating (raw and long files)
+  bool labels = false;  // every rating is a label (tb.classLabels)
+  std::vector<std::string> classes;  // the labels of the classes, in their order (implies labels)
+  bool zeroFractions = false;  // a class or frequency may be written 2.0, 2.00
 };
 
 // --- Mode 1: raw responses file "Zover_data.txt" ---------------------------
@@ -47,6 +53,14 @@ ReadOutcome ArchivoFrom(DataSource& file, Tables& tb, const std::string& name = 
 ReadOutcome ArchivoExtra(Console& con, Tables& tb);
 ReadOutcome ArchivoExtraFrom(DataSource& file, Tables& tb, const std::string& name = kFreqFileName,
                              const FileLayout& layout = {});
+
+// --- Long layout (batch command): object, rater, rating ---------------------
+// One rating per line: the object's name, the rater's name, the rating.
+// Objects and raters take the order in which they first appear, and the
+// raters' names become tb.raterNames; a pair of object and rater that no
+// line gives is a missing rating, and a pair given twice is refused with
+// both lines. layout.header skips a first line of three names.
+ReadOutcome ReadLongFile(DataSource& file, Tables& tb, const std::string& name, const FileLayout& layout = {});
 
 // --- Mode 3: frequencies typed at the keyboard -----------------------------
 // Asks the frequency of each of the K^R response tuples (indicexten order)

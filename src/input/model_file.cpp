@@ -1,33 +1,20 @@
 // Model data from a file (the batch command's --model): the numbers that the
 // keyboard model entry asks for, in its order: K, R, n, then per class its
 // agreements and the disagreements of every rater. They may be spread over
-// lines at will; fields are separated as in the other data files.
+// lines at will; fields are separated and numbers written as in the other
+// data files (NumberField: no exponent, no hexadecimal).
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
-#include "console/format.h"
-#include "input/input.h"
-#include "input/text_fields.h"
+#include "input/reader_parts.h"
+#include "tables/limits.h"
 #include "tables/near.h"
 
 namespace zover {
 
 namespace {
-
-ReadOutcome Refuse(std::string message) { return {false, std::move(message)}; }
-
-// The value of a field that is a finite number as a whole (strtod), or
-// nothing.
-std::optional<double> NumberField(std::string_view field) {
-  const std::string text(field);
-  char* end = nullptr;
-  const double x = std::strtod(text.c_str(), &end);
-  if (end == text.c_str() || *end != '\0' || !std::isfinite(x)) return std::nullopt;
-  return x;
-}
 
 std::string Shortest(double x) {
   char text[32];
@@ -44,9 +31,9 @@ struct Expected {
 
 Expected ExpectedAt(std::size_t position, int R) {
   switch (position) {
-    case 0: return {"K (the number of classes)", true, 2, 1000};
-    case 1: return {"R (the number of raters)", true, 2, 1000};
-    case 2: return {"n (the number of objects)", true, 2, 1000000000};
+    case 0: return {"K (the number of classes)", true, 2, kMaxClasses};
+    case 1: return {"R (the number of raters)", true, 2, kMaxRaters};
+    case 2: return {"n (the number of objects)", true, 2, static_cast<double>(kMaxObjects)};
     default: break;
   }
   const std::size_t at = position - 3;
@@ -66,29 +53,30 @@ ReadOutcome ReadModelFile(DataSource& file, Tables& tb, const std::string& name)
   double agreements = 0;     // A
   double disagreements = 0;  // F
   double classTotal = 0;
-  const std::string where = "\nERROR in file \"" + name + "\"";
   while (true) {
     const LineStatus status = reader.Next();
     if (status == LineStatus::kEnd) break;
-    if (status != LineStatus::kLine) return Refuse(LineFault(reader, status, name));
+    if (status != LineStatus::kLine) return Refused(reader.Fault(status), name);
     const auto& fields = reader.fields();
-    const std::string line = ", line " + std::to_string(reader.lineNumber());
+    const long long line = reader.lineNumber();
     for (std::size_t f = 0; f < fields.size(); ++f, ++position) {
-      const std::string at = where + line + ", field " + std::to_string(f + 1) + ": ";
+      const int number = static_cast<int>(f + 1);
       if (position >= needed) {
-        return Refuse(at + "more numbers than K = " + std::to_string(tb.K) + " and R = " + std::to_string(tb.R) +
-                      " need (" + std::to_string(needed) + ").\n");
+        return Refused(FaultAt(line, number, "more numbers than K = " + std::to_string(tb.K) + " and R = " +
+                                                 std::to_string(tb.R) + " need (" + std::to_string(needed) + ")"),
+                       name);
       }
-      if (fields[f].empty()) return Refuse(at + "the field is empty.\n");
+      if (fields[f].empty()) return Refused(FaultAt(line, number, "the field is empty"), name);
       const Expected e = ExpectedAt(position, tb.R);
       const std::optional<double> x = NumberField(fields[f]);
       if (e.dimension) {
         if (!x || *x != std::floor(*x) || *x < e.low || *x > e.high) {
-          return Refuse(at + e.what + " must be a whole number from " + Shortest(e.low) + " to " + Shortest(e.high) +
-                        ".\n");
+          return Refused(FaultAt(line, number, e.what + " must be a whole number from " + Shortest(e.low) + " to " +
+                                                   Shortest(e.high)),
+                         name);
         }
       } else if (!x || *x < 0) {
-        return Refuse(at + e.what + " must be a number not below 0.\n");
+        return Refused(FaultAt(line, number, e.what + " must be a number not below 0"), name);
       }
       const double value = *x;
       if (position == 0) tb.K = static_cast<int>(value);
@@ -120,13 +108,14 @@ ReadOutcome ReadModelFile(DataSource& file, Tables& tb, const std::string& name)
   if (position < needed) {
     const std::string need = needed == 3 ? "K, R and n" : std::to_string(needed) + " (K = " + std::to_string(tb.K) +
                                                               ", R = " + std::to_string(tb.R) + ")";
-    return Refuse(where + ": " + std::to_string(position) + " numbers where the data need " + need + ".\n");
+    return Refused(std::to_string(position) + " numbers where the data need " + need, name);
   }
   // Every object on which the raters do not all agree gives one
   // disagreement per rater.
   if (!Near(disagreements, tb.R * (tb.Norg - agreements))) {
-    return Refuse(where + ": the disagreements add up to " + Shortest(disagreements) + " where R * (n - agreements) is " +
-                  Shortest(tb.R * (tb.Norg - agreements)) + ".\n");
+    return Refused("the disagreements add up to " + Shortest(disagreements) + " where R * (n - agreements) is " +
+                       Shortest(tb.R * (tb.Norg - agreements)),
+                   name);
   }
   return {};
 }

@@ -1,7 +1,7 @@
 #pragma once
-// Lines and fields of the two data files. Both readers take their files
-// through DataLineReader, so they agree on what a line, a blank line and a
-// field are:
+// Lines, fields and numbers of the data files. Every reader takes its file
+// through DataLineReader, so they all agree on what a line, a blank line, a
+// field and a number are:
 //   - a line ends at a line feed; one carriage return before it, or at the
 //     end of the last line, is dropped; the last line needs no line end;
 //   - a line longer than kMaxLineBytes (its line end not counted) is refused
@@ -14,9 +14,18 @@
 //   - blanks (spaces, tabs) at the two ends of a line are dropped; inside it
 //     a field separator is a run of blanks, or one comma or semicolon with
 //     optional blanks around it. Two commas in a row, or a comma or
-//     semicolon at the start or end of a line, leave an empty field.
+//     semicolon at the start or end of a line, leave an empty field;
+//   - a field that starts with a double quote is quoted, as spreadsheets
+//     and statistics packages write CSV: it ends at the matching quote, a
+//     doubled quote inside stands for one quote, and separators inside are
+//     text. The field is its text without the quotes. A quote anywhere else
+//     in a field, text after the closing quote, or a quote that is not
+//     closed on its line is refused;
 //   - a failed read ends the file with kReadError; only the real end of the
 //     file ends it normally.
+//
+// A refusal is a value, ReadFault: where the fault is and what it is. The
+// dialogue and the batch command each frame it into their own text.
 
 #include <cstdint>
 #include <optional>
@@ -30,12 +39,51 @@ namespace zover {
 
 constexpr std::size_t kMaxLineBytes = 1048576;
 
-enum class LineStatus {
-  kLine,       // a line with fields
-  kEnd,        // the end of the file
-  kTooLong,    // lineNumber() is longer than kMaxLineBytes
-  kReadError,  // the file could not be read while reading lineNumber()
+// Why a data file is refused, and where: without the file's name or any
+// framing, which each caller adds.
+struct ReadFault {
+  enum class Kind {
+    kOther,
+    kEmptyRating,     // a rating field is empty (read as missing with --missing)
+    kNotClassNumber,  // a rating is not a class number (read as a label with --labels)
+  };
+  Kind kind = Kind::kOther;
+  long long line = 0;  // 0: the file as a whole
+  int field = 0;       // 0: the line as a whole
+  std::string what;    // e.g. "the field is empty", without a final period
+  std::string text;    // the field's text, for kNotClassNumber
 };
+
+// The dialogue's text of a refusal of the file `name`:
+// "\nERROR in file \"NAME\", line L, field F: WHAT.\n" (the line and field
+// only where the fault has them).
+std::string DialogueMessage(const ReadFault& fault, const std::string& name);
+
+// A field's text for a message, in double quotes: a control byte shows as
+// \xNN, and a text longer than 40 bytes is cut at a character boundary,
+// with "..." after it.
+std::string QuotedText(std::string_view text);
+
+enum class LineStatus {
+  kLine,        // a line with fields
+  kEnd,         // the end of the file
+  kTooLong,     // lineNumber() is longer than kMaxLineBytes
+  kReadError,   // the file could not be read while reading lineNumber()
+  kFieldFault,  // a field of lineNumber() breaks the quoting rules
+};
+
+// A field that breaks the quoting rules: its number from 1 and what is wrong.
+struct SplitFault {
+  int field = 0;  // 0: none
+  const char* what = "";
+};
+
+// Splits a line into its fields by the separator and quoting rules above
+// (blanks at the ends already dropped or not). A quoted field with a
+// doubled quote is unquoted into `scratch`, which the fields may then point
+// into: they are valid until the next call with the same scratch. Stops at
+// the first field that breaks the quoting rules.
+SplitFault SplitFields(std::string_view line, std::vector<std::string_view>& fields, std::string& scratch);
 
 class DataLineReader {
  public:
@@ -47,10 +95,11 @@ class DataLineReader {
 
   // Moves to the next line that holds anything but blanks without splitting
   // it: line() is that line without its line end (and without the
-  // byte-order mark), until the next call. Split() then splits it.
+  // byte-order mark), until the next call. Split() then splits it: kLine,
+  // or kFieldFault.
   LineStatus NextLine();
   std::string_view line() const { return line_; }
-  void Split();
+  LineStatus Split();
 
   // Physical number of the current line, from 1: the line read, or the one
   // being read when Next() failed.
@@ -60,8 +109,8 @@ class DataLineReader {
   // are valid until the next call of Next().
   const std::vector<std::string_view>& fields() const { return fields_; }
 
-  // The system's text for a failed read.
-  std::string error() const { return in_.Error(); }
+  // The refusal of a status other than kLine and kEnd, at lineNumber().
+  ReadFault Fault(LineStatus status) const;
 
  private:
   LineStatus ReadLine(std::string_view& line);
@@ -74,16 +123,10 @@ class DataLineReader {
   std::string spanning_;  // a line that continues past the end of buffer_
   std::string_view line_;
   std::vector<std::string_view> fields_;
+  std::string unquoted_;  // quoted fields with doubled quotes, unquoted
+  SplitFault splitFault_;
   long long lineNumber_ = 0;
 };
-
-// The refusal of the file `name` for a line that could not be read or was
-// too long (status kReadError or kTooLong), with its line number.
-std::string LineFault(const DataLineReader& reader, LineStatus status, const std::string& name);
-
-// Splits a line into its fields by the separator rule above (blanks at the
-// ends already dropped or not).
-void SplitFields(std::string_view line, std::vector<std::string_view>& fields);
 
 // The fast way through a data line: when `line` is exactly `count` fields of
 // one to nine decimal digits each, separated by the separator rule (blanks at
@@ -93,10 +136,21 @@ void SplitFields(std::string_view line, std::vector<std::string_view>& fields);
 // splits into `count` fields that WholeField reads as the same values.
 bool DigitFields(std::string_view line, std::uint32_t* values, std::size_t count);
 
-// The value of a field made of decimal digits only, when it is at most
-// `maximum` (itself at most 10^18); nothing for any other field (an empty
-// one, a sign, a decimal point, a letter, a NUL or any other byte, or a value
-// above `maximum`, however many digits it has).
-std::optional<std::uint64_t> WholeField(std::string_view field, std::uint64_t maximum);
+// The one number grammar of the data files: an optional sign, then decimal
+// digits with at most one decimal point among or after them, at least one
+// digit in all ("3", "-2", "2.5", "2.", ".5"). Nothing else is a number: no
+// exponent, no hexadecimal, no "inf" or "nan", no blank, no NUL or other
+// byte. The value is the nearest double; a number beyond the largest
+// double is none.
+std::optional<double> NumberField(std::string_view field);
+
+// The value of a whole-number field, when it is at most `maximum` (itself
+// at most 10^18): decimal digits only, or, with `zeroFraction`, decimal
+// digits followed by a point and one or more zeros ("2.0", "2.00", as
+// statistics packages write whole numbers in a column of decimals); nothing
+// for any other field (an empty one, a sign, another fraction, a letter, a
+// NUL or any other byte, or a value above `maximum`, however many digits it
+// has).
+std::optional<std::uint64_t> WholeField(std::string_view field, std::uint64_t maximum, bool zeroFraction = false);
 
 }  // namespace zover

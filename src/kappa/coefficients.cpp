@@ -42,6 +42,9 @@ namespace {
 constexpr const char* kMalformed = "a rating pattern is malformed";
 constexpr const char* kNoPairs = "no object has two ratings";
 constexpr const char* kOneClass = "every rating is in one class";
+// Raters who rate by chance agree too, so a test of percent agreement
+// against no agreement at all rejects for any real data.
+constexpr const char* kNotTested = "no test against 0: raters agree by chance too";
 
 // The rater count r_i of a pattern, or -1 when the pattern is not well formed
 // (a weight that is negative or not finite, a class outside 0..K-1, classes
@@ -58,14 +61,17 @@ int RaterCount(const RatingPattern& pattern, int K) {
   return raters;
 }
 
-// Sets the standard error of `result` from its variance, and the interval,
-// z and p that follow from it.
-void SetStandardError(Inference& result, double variance) {
+// Sets the standard error of `result` from its variance, and the interval
+// within `range`, and, when the coefficient is `tested`, z and p that follow
+// from it.
+void SetStandardError(Inference& result, double variance, Range range, bool tested) {
   const double estimate = *result.estimate;
   const double se = std::sqrt(variance);
   result.se = se;
-  result.ci95 = ConfidenceInterval95(estimate, se);
-  if (se > 0) {
+  result.ci95 = ConfidenceInterval95(estimate, se, range);
+  if (!tested) {
+    result.reason = kNotTested;
+  } else if (se > 0) {
     result.z = estimate / se;
     result.p = TwoSidedP(*result.z);
   } else {
@@ -233,7 +239,9 @@ AgreementCoefficients ComputeAgreementCoefficients(const PatternSource& patterns
     }
   });
   for (int c = 0; c < kMembers; ++c) {
-    if (m[c].valid) SetStandardError(*out[c], m[c].squares / (n * (n - 1)));
+    if (m[c].valid) {
+      SetStandardError(*out[c], m[c].squares / (n * (n - 1)), c == kPercent ? kShareRange : kKappaRange, c != kPercent);
+    }
   }
   return result;
 }
@@ -259,12 +267,15 @@ FleissNullTests ComputeFleissNullTests(const PatternSource& patterns, int K, int
   if (R < 2) return failAll("fewer than two raters");
   std::vector<double> ratings(result.perClass.size(), 0.0);  // sum_i r_ik
   std::vector<double> apart(result.perClass.size(), 0.0);    // sum_i r_ik (R - r_ik)
+  std::vector<bool> used(result.perClass.size(), false);     // by any object, rated by every rater or not
   double n = 0;
   bool malformed = false;
   patterns([&](const RatingPattern& pattern) {
     const int r = RaterCount(pattern, K);
     if (r < 0) malformed = true;
-    if (r != R || malformed) return;
+    if (malformed) return;
+    for (const auto& [klass, count] : pattern.counts) used[klass] = used[klass] || pattern.weight > 0;
+    if (r != R) return;
     const double w = pattern.weight;
     n += w;
     for (const auto& [klass, count] : pattern.counts) {
@@ -289,7 +300,7 @@ FleissNullTests ComputeFleissNullTests(const PatternSource& patterns, int K, int
     disagreement += apart[k];
     NullTest& classTest = result.perClass[k];
     if (p == 0) {
-      classTest.reason = "nobody used this class";
+      classTest.reason = used[k] ? "no object rated by every rater got this class" : "nobody used this class";
     } else if (q == 0) {
       classTest.reason = "every rating is in this class";
     } else {

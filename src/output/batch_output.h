@@ -10,8 +10,9 @@
 namespace zover {
 
 // From the "\n\n Raw =" line to the end of the model report (the
-// dialogue's bytes), then the table of agreement coefficients of observed
-// data, then "\n".
+// dialogue's bytes), then, when the classes have labels, one line
+// "Classes: 1 = maybe, 2 = no, 3 = yes", then the table of agreement
+// coefficients of observed data, then "\n".
 void PrintBatchText(const PassResults& res, std::ostream& out);
 
 // The table of agreement coefficients: the kappas with their tests against
@@ -22,7 +23,8 @@ void PrintCoefficientTable(const PassResults& res, std::ostream& out);
 // finite or does not exist.
 void PrintJson(const PassResults& res, std::ostream& out);
 
-// One tidy table: measure,class,rater,estimate,se,ci95_low,ci95_high.
+// One tidy table: measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,
+// class_label.
 void PrintCsv(const PassResults& res, std::ostream& out);
 
 }  // namespace zover

@@ -18,6 +18,7 @@ namespace zover {
 namespace {
 
 using Value = std::optional<double>;
+using Interval = std::optional<std::pair<double, double>>;
 
 // A value right-aligned in 9 columns, and at least one blank before it.
 std::string Cell(const Value& x) {
@@ -37,8 +38,8 @@ class CoefficientTable {
     out_ << "\n Coefficient                      Estimate       SE   CI low  CI high        z        p";
   }
 
-  void Row(const std::string& label, Value estimate, Value se, Value z, Value p, const std::string& reason) {
-    const auto interval = Interval95(estimate, se);
+  void Row(const std::string& label, Value estimate, Value se, const Interval& interval, Value z, Value p,
+           const std::string& reason) {
     const Value low = interval ? Value(interval->first) : std::nullopt;
     const Value high = interval ? Value(interval->second) : std::nullopt;
     std::string padded = " " + label;
@@ -73,18 +74,21 @@ void PrintCoefficientTable(const PassResults& res, std::ostream& out) {
   CoefficientTable table(out);
   if (res.analysed) {
     const char* hubert = res.R == 2 ? "Hubert's (Cohen's) kappa" : "Hubert's kappa (DeMoivre or HR)";
+    const Value hubertEstimate = Finite(res.hubert.estimate), hubertSe = Finite(res.hubert.se);
+    const Interval hubertInterval = Interval95(hubertEstimate, hubertSe, kKappaRange);
     if (c.hasCohen) {
-      table.Row(hubert, Finite(res.hubert.estimate), Finite(res.hubert.se), c.cohen.z, c.cohen.p, c.cohen.reason);
+      table.Row(hubert, hubertEstimate, hubertSe, hubertInterval, c.cohen.z, c.cohen.p, c.cohen.reason);
     } else {
-      table.Row(hubert, Finite(res.hubert.estimate), Finite(res.hubert.se), {}, {}, res.hubert.reason);
+      table.Row(hubert, hubertEstimate, hubertSe, hubertInterval, {}, {}, res.hubert.reason);
     }
-    table.Row("Fleiss' kappa", Finite(res.fleiss.estimate), Finite(res.fleiss.se), c.fleiss.kappa.z, c.fleiss.kappa.p,
-              c.fleiss.kappa.reason);
+    const Value fleiss = Finite(res.fleiss.estimate), fleissSe = Finite(res.fleiss.se);
+    table.Row("Fleiss' kappa", fleiss, fleissSe, Interval95(fleiss, fleissSe, kKappaRange), c.fleiss.kappa.z,
+              c.fleiss.kappa.p, c.fleiss.kappa.reason);
     for (std::size_t k = 0; k < c.fleiss.perClass.size(); ++k) {
       const NullTest& t = c.fleiss.perClass[k];
-      table.Row("  class " + std::to_string(k + 1), t.estimate, {}, t.z, t.p, t.reason);
+      table.Row("  class " + std::to_string(k + 1), t.estimate, {}, {}, t.z, t.p, t.reason);
     }
-    if (res.hasH2) table.Row("Hubert's kappa (pairwise or H2)", Finite(res.h2), {}, {}, {}, res.h2Reason);
+    if (res.hasH2) table.Row("Hubert's kappa (pairwise or H2)", Finite(res.h2), {}, {}, {}, {}, res.h2Reason);
   }
   const AgreementCoefficients& all = c.all;
   const std::pair<const char*, const Inference*> gwet[] = {
@@ -93,8 +97,8 @@ void PrintCoefficientTable(const PassResults& res, std::ostream& out) {
       {"Gwet's AC1", &all.gwetAc1},
       {"Fleiss' kappa (Gwet's form)", &all.fleissGeneral},
   };
-  for (const auto& [label, g] : gwet) table.Row(label, g->estimate, g->se, g->z, g->p, g->reason);
-  table.Row("Krippendorff's alpha", all.krippendorffAlpha.value, {}, {}, {}, all.krippendorffAlpha.reason);
+  for (const auto& [label, g] : gwet) table.Row(label, g->estimate, g->se, g->ci95, g->z, g->p, g->reason);
+  table.Row("Krippendorff's alpha", all.krippendorffAlpha.value, {}, {}, {}, {}, all.krippendorffAlpha.reason);
   table.Note("z and p: the kappas of Cohen and Fleiss (and per class) against their standard");
   table.Note("error under no agreement beyond chance; the others against their own SE.");
   table.Note(ObjectsNote(res));

@@ -1,5 +1,6 @@
 // The batch command's CSV: one tidy table of every value, one row each,
-// under the header measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p.
+// under the header
+// measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label.
 // Numbers as in the JSON (the shortest text that reads back to the same
 // double); an empty cell where a value does not apply, does not exist or is
 // not finite. se is a coefficient's own (non-null) standard error and the
@@ -7,7 +8,8 @@
 // chance agreement, and z and p come from it where it is given, from se
 // otherwise. The model's values are those of its final table. A rater's
 // name is written as valid UTF-8, and never as a cell that a spreadsheet
-// would run as a formula.
+// would run as a formula. The last column holds the label of the row's
+// class, when the classes have labels.
 
 #include <cmath>
 #include <cstdlib>
@@ -48,34 +50,40 @@ std::string TextCell(const std::string& name) {
   return quoted + "\"";
 }
 
+using Interval = std::optional<std::pair<double, double>>;
+
 struct Row {
   const char* measure;
-  std::string cls;    // "" where it does not apply
+  int cls;            // the class from 1; 0 where it does not apply
   std::string rater;
-  Value estimate, se, se0, z, p;
+  Value estimate, se;
+  Interval ci95;
+  Value se0, z, p;
 };
 
 class CsvTable {
  public:
-  explicit CsvTable(std::ostream& out) : out_(out) {
-    out_ << "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p\n";
+  CsvTable(const PassResults& res, std::ostream& out) : res_(res), out_(out) {
+    out_ << "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label\n";
   }
 
   // A count of objects or ratings, as a whole number.
   void AddCount(const char* measure, double count) {
-    out_ << measure << ",,," << static_cast<long long>(count) << ",,,,,,\n";
+    out_ << measure << ",,," << static_cast<long long>(count) << ",,,,,,,\n";
   }
 
   void Add(const Row& row) {
-    const auto interval = Interval95(row.estimate, row.se);
-    const Value low = interval ? Value(interval->first) : std::nullopt;
-    const Value high = interval ? Value(interval->second) : std::nullopt;
-    out_ << row.measure << ',' << row.cls << ',' << row.rater << ',' << Cell(row.estimate) << ',' << Cell(row.se)
-         << ',' << Cell(low) << ',' << Cell(high) << ',' << Cell(row.se0) << ',' << Cell(row.z) << ','
-         << Cell(row.p) << '\n';
+    const Value low = row.ci95 ? Value(row.ci95->first) : std::nullopt;
+    const Value high = row.ci95 ? Value(row.ci95->second) : std::nullopt;
+    const std::string* label = ClassLabel(res_, row.cls - 1);
+    out_ << row.measure << ',' << (row.cls > 0 ? std::to_string(row.cls) : "") << ',' << row.rater << ','
+         << Cell(row.estimate) << ',' << Cell(row.se) << ',' << Cell(low) << ',' << Cell(high) << ','
+         << Cell(row.se0) << ',' << Cell(row.z) << ',' << Cell(row.p) << ','
+         << (label != nullptr ? TextCell(*label) : "") << '\n';
   }
 
  private:
+  const PassResults& res_;
   std::ostream& out_;
 };
 
@@ -87,9 +95,12 @@ std::string RaterLabel(const PassResults& res, int r) {
 
 void Kappas(const PassResults& res, CsvTable& table) {
   const CoefficientResults& c = res.coefficients;
-  table.Add({"raw_agreement", "", "", Finite(res.raw), {}, {}, {}, {}});
-  Row hubert{"hubert_kappa", "", "", Finite(res.hubert.estimate), {}, {}, {}, {}};
-  if (res.hubert.hasSe) hubert.se = Finite(res.hubert.se);
+  table.Add({"raw_agreement", 0, "", Finite(res.raw), {}, {}, {}, {}, {}});
+  Row hubert{"hubert_kappa", 0, "", Finite(res.hubert.estimate), {}, {}, {}, {}, {}};
+  if (res.hubert.hasSe) {
+    hubert.se = Finite(res.hubert.se);
+    hubert.ci95 = Interval95(hubert.estimate, hubert.se, kKappaRange);
+  }
   if (c.hasCohen) {
     hubert.se0 = c.cohen.se0;
     hubert.z = c.cohen.z;
@@ -98,13 +109,14 @@ void Kappas(const PassResults& res, CsvTable& table) {
   table.Add(hubert);
   if (res.hasFleiss) {
     const NullTest& t = c.fleiss.kappa;
-    table.Add({"fleiss_kappa", "", "", Finite(res.fleiss.estimate), Finite(res.fleiss.se), t.se0, t.z, t.p});
+    const Value fleiss = Finite(res.fleiss.estimate), fleissSe = Finite(res.fleiss.se);
+    table.Add({"fleiss_kappa", 0, "", fleiss, fleissSe, Interval95(fleiss, fleissSe, kKappaRange), t.se0, t.z, t.p});
     for (std::size_t k = 0; k < c.fleiss.perClass.size(); ++k) {
       const NullTest& pc = c.fleiss.perClass[k];
-      table.Add({"fleiss_kappa_class", std::to_string(k + 1), "", pc.estimate, {}, pc.se0, pc.z, pc.p});
+      table.Add({"fleiss_kappa_class", static_cast<int>(k + 1), "", pc.estimate, {}, {}, pc.se0, pc.z, pc.p});
     }
   }
-  if (res.hasH2) table.Add({"h2", "", "", Finite(res.h2), {}, {}, {}, {}});
+  if (res.hasH2) table.Add({"h2", 0, "", Finite(res.h2), {}, {}, {}, {}, {}});
 }
 
 void Coefficients(const AgreementCoefficients& all, CsvTable& table) {
@@ -114,23 +126,27 @@ void Coefficients(const AgreementCoefficients& all, CsvTable& table) {
       {"gwet_ac1", &all.gwetAc1},
       {"fleiss_general", &all.fleissGeneral},
   };
-  for (const auto& [measure, g] : gwet) table.Add({measure, "", "", g->estimate, g->se, {}, g->z, g->p});
-  table.Add({"krippendorff_alpha", "", "", all.krippendorffAlpha.value, {}, {}, {}, {}});
+  for (const auto& [measure, g] : gwet) table.Add({measure, 0, "", g->estimate, g->se, g->ci95, {}, g->z, g->p});
+  table.Add({"krippendorff_alpha", 0, "", all.krippendorffAlpha.value, {}, {}, {}, {}, {}});
+}
+
+// A measure of the model with its standard error and interval.
+Row ModelRow(const char* measure, int cls, double estimate, double variance) {
+  const Value value = Finite(estimate), se = Finite(std::sqrt(variance));
+  return {measure, cls, "", value, se, Interval95(value, se, kModelRange), {}, {}, {}};
 }
 
 void Model(const PassResults& res, CsvTable& table) {
   const ModelResults& model = res.model;
   const ModelMeasures& m = FinalMeasures(model);
-  table.Add({"zover_overall", "", "", Finite(m.overall), Finite(std::sqrt(model.var_suc)), {}, {}, {}});
+  table.Add(ModelRow("zover_overall", 0, m.overall, model.var_suc));
   for (int i = 0; i < res.K; ++i) {
-    const std::string cls = std::to_string(i + 1);
-    table.Add({"zover_agreement", cls, "", Finite(m.agreement[i]), Finite(std::sqrt(model.var_alp[i])), {}, {}, {}});
-    table.Add(
-        {"zover_consistency", cls, "", Finite(m.consistency[i]), Finite(std::sqrt(model.var_cons[i])), {}, {}, {}});
+    table.Add(ModelRow("zover_agreement", i + 1, m.agreement[i], model.var_alp[i]));
+    table.Add(ModelRow("zover_consistency", i + 1, m.consistency[i], model.var_cons[i]));
   }
   for (int i = 0; i < res.K; ++i) {
     for (int r = 0; r < res.R; ++r) {
-      table.Add({"chance_probability", std::to_string(i + 1), RaterLabel(res, r), Finite(m.pi[i][r]), {}, {}, {}, {}});
+      table.Add({"chance_probability", i + 1, RaterLabel(res, r), Finite(m.pi[i][r]), {}, {}, {}, {}, {}});
     }
   }
 }
@@ -138,7 +154,7 @@ void Model(const PassResults& res, CsvTable& table) {
 }  // namespace
 
 void PrintCsv(const PassResults& res, std::ostream& out) {
-  CsvTable table(out);
+  CsvTable table(res, out);
   table.AddCount("objects", res.input.objects);
   table.AddCount("complete_objects", res.input.completeObjects);
   table.AddCount("missing_ratings", res.input.missingRatings);

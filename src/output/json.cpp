@@ -86,12 +86,12 @@ class JsonWriter {
   bool keyed_ = false;       // a key was written, its value comes next
 };
 
-// An estimate with its standard error and 95 % interval (null where the
-// standard error is not finite or missing).
-void WithError(JsonWriter& w, double estimate, double se, bool hasSe = true) {
+// An estimate with its standard error and 95 % interval within `range`
+// (null where the standard error is not finite or missing).
+void WithError(JsonWriter& w, double estimate, double se, Range range, bool hasSe = true) {
   w.Field("estimate", Number(estimate));
   w.Field("se", hasSe ? Number(se) : Null());
-  const auto interval = hasSe ? Interval95(estimate, se) : std::nullopt;
+  const auto interval = hasSe ? Interval95(estimate, se, range) : std::nullopt;
   if (!interval) {
     w.Field("ci95", Null());
     return;
@@ -112,7 +112,7 @@ void AddReason(JsonWriter& w, const std::string& reason) {
 // null.
 void ObjectWithError(JsonWriter& w, const char* key, double estimate, double se, const std::string& reason) {
   w.Open(key, '{');
-  WithError(w, estimate, se);
+  WithError(w, estimate, se, kModelRange);
   if (!std::isfinite(estimate)) AddReason(w, reason);
   w.Close('}');
 }
@@ -122,6 +122,25 @@ void NullTestFields(JsonWriter& w, const NullTest& t) {
   w.Field("z", Optional(t.z));
   w.Field("p", Optional(t.p));
   AddReason(w, t.reason);
+}
+
+// A per-class object's first fields: the class number and its label (null
+// without labels).
+void ClassFields(JsonWriter& w, const PassResults& res, int i) {
+  w.Field("class", Whole(i + 1));
+  const std::string* label = ClassLabel(res, i);
+  w.Field("label", label != nullptr ? Text(*label) : Null());
+}
+
+// A list of texts, or null when it is empty.
+void Texts(JsonWriter& w, const char* key, const std::vector<std::string>& texts) {
+  if (texts.empty()) {
+    w.Field(key, Null());
+    return;
+  }
+  w.Open(key, '[');
+  for (const std::string& text : texts) w.Value(Text(text));
+  w.Close(']');
 }
 
 void Chance(JsonWriter& w, const Grid<double>& pi, int i, int R, bool zeroIsNone) {
@@ -137,13 +156,8 @@ void Input(JsonWriter& w, const PassResults& res) {
   w.Field("objects", Whole(static_cast<long long>(res.input.objects)));
   w.Field("raters", Whole(res.R));
   w.Field("classes", Whole(res.K));
-  if (res.input.raterNames.empty()) {
-    w.Field("rater_names", Null());
-  } else {
-    w.Open("rater_names", '[');
-    for (const std::string& name : res.input.raterNames) w.Value(Text(name));
-    w.Close(']');
-  }
+  Texts(w, "class_labels", res.input.classLabels);
+  Texts(w, "rater_names", res.input.raterNames);
   w.Field("complete_objects", Whole(static_cast<long long>(res.input.completeObjects)));
   w.Field("missing_ratings", Whole(static_cast<long long>(res.input.missingRatings)));
   w.Close('}');
@@ -156,7 +170,7 @@ void Kappas(JsonWriter& w, const PassResults& res) {
   w.Open("kappa", '{');
   w.Open("hubert", '{');
   w.Field("label", Text(res.R == 2 ? "Cohen's kappa" : "Hubert's kappa"));
-  WithError(w, res.hubert.estimate, res.hubert.se, res.hubert.hasSe);
+  WithError(w, res.hubert.estimate, res.hubert.se, kKappaRange, res.hubert.hasSe);
   if (c.hasCohen) {
     NullTestFields(w, c.cohen);
   } else {
@@ -165,14 +179,14 @@ void Kappas(JsonWriter& w, const PassResults& res) {
   w.Close('}');
   if (res.hasFleiss) {
     w.Open("fleiss", '{');
-    WithError(w, res.fleiss.estimate, res.fleiss.se);
+    WithError(w, res.fleiss.estimate, res.fleiss.se, kKappaRange);
     if (c.present) {
       NullTestFields(w, c.fleiss.kappa);
       w.Open("per_class", '[');
       for (std::size_t k = 0; k < c.fleiss.perClass.size(); ++k) {
         const NullTest& t = c.fleiss.perClass[k];
         w.Open('{');
-        w.Field("class", Whole(static_cast<long long>(k + 1)));
+        ClassFields(w, res, static_cast<int>(k));
         w.Field("estimate", Optional(t.estimate));
         NullTestFields(w, t);
         w.Close('}');
@@ -233,7 +247,7 @@ void FirstFit(JsonWriter& w, const PassResults& res) {
     w.Open("classes", '[');
     for (int i = 0; i < 3; ++i) {
       w.Open('{');
-      w.Field("class", Whole(i + 1));
+      ClassFields(w, res, i);
       w.Field("agreement", Number(model.agreementesp[i]));
       Chance(w, model.piesp, i, res.R, false);
       w.Close('}');
@@ -249,7 +263,7 @@ void FirstFit(JsonWriter& w, const PassResults& res) {
   w.Open("classes", '[');
   for (int i = 0; i < res.K; ++i) {
     w.Open('{');
-    w.Field("class", Whole(i + 1));
+    ClassFields(w, res, i);
     if (minusInfinity) {
       const bool marked = i == model.t;
       w.Field("consistency", marked ? Null() : Number(m.consistency[i]));
@@ -276,7 +290,7 @@ void Final(JsonWriter& w, const PassResults& res) {
   w.Open("classes", '[');
   for (int i = 0; i < res.K; ++i) {
     w.Open('{');
-    w.Field("class", Whole(i + 1));
+    ClassFields(w, res, i);
     ObjectWithError(w, "consistency", m.consistency[i], std::sqrt(model.var_cons[i]), model.reason);
     ObjectWithError(w, "agreement", m.agreement[i], std::sqrt(model.var_alp[i]), model.reason);
     Chance(w, m.pi, i, res.R, false);

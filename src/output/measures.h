@@ -27,10 +27,17 @@ inline bool PrintsFirstFit(Report report) {
 inline std::optional<double> Finite(double x) { return std::isfinite(x) ? std::optional<double>(x) : std::nullopt; }
 
 // The 95 % interval of an estimate from its (non-null) standard error, when
-// both exist and are finite.
-inline std::optional<std::pair<double, double>> Interval95(std::optional<double> estimate, std::optional<double> se) {
+// both exist and are finite, within the measure's range.
+inline std::optional<std::pair<double, double>> Interval95(std::optional<double> estimate, std::optional<double> se,
+                                                           Range range) {
   if (!estimate || !se || !std::isfinite(*estimate) || !std::isfinite(*se)) return std::nullopt;
-  return ConfidenceInterval95(*estimate, *se);
+  return ConfidenceInterval95(*estimate, *se, range);
+}
+
+// The label of class i (0-based), when the classes have labels.
+inline const std::string* ClassLabel(const PassResults& res, int i) {
+  const auto& labels = res.input.classLabels;
+  return i >= 0 && static_cast<std::size_t>(i) < labels.size() ? &labels[static_cast<std::size_t>(i)] : nullptr;
 }
 
 // The name of a report in the batch outputs.

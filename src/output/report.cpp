@@ -292,6 +292,13 @@ void PrintBatchText(const PassResults& res, std::ostream& out) {
     Print(out, "\n\n The Zover model, Hubert's kappa, H2 and Fleiss' kappa are not computed: %s.",
           {res.notAnalysed});
   }
+  if (!res.input.classLabels.empty()) {
+    std::string line = "\n\n Classes:";
+    for (std::size_t i = 0; i < res.input.classLabels.size(); ++i) {
+      line += (i == 0 ? " " : ", ") + std::to_string(i + 1) + " = " + res.input.classLabels[i];
+    }
+    out << line;
+  }
   if (res.coefficients.present) PrintCoefficientTable(res, out);
   out << "\n";
 }

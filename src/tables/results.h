@@ -6,6 +6,8 @@
 //
 // Classes are 0 .. K-1 here (1 .. K in every output), raters 0 .. R-1.
 
+#include <algorithm>
+#include <limits>
 #include <optional>
 #include <string>
 #include <utility>
@@ -18,9 +20,26 @@ namespace zover {
 // 1.959963984540054: the two-sided 95 % point of the standard normal.
 constexpr double kNormal975 = 1.959963984540054;
 
-// The 95 % confidence interval estimate -/+ kNormal975 se, as (lower, upper).
-inline std::pair<double, double> ConfidenceInterval95(double estimate, double se) {
-  return {estimate - kNormal975 * se, estimate + kNormal975 * se};
+// The values a measure can take; its 95 % interval stops at them.
+struct Range {
+  double low;
+  double high;
+};
+// The kappas and the coefficients corrected for chance.
+constexpr Range kKappaRange{-1, 1};
+// Percent agreement, a share of agreeing pairs.
+constexpr Range kShareRange{0, 1};
+// The model's agreements, consistencies and overall degree: at most 1, and
+// not bounded below (a degenerate fit can give any negative value).
+constexpr Range kModelRange{-std::numeric_limits<double>::infinity(), 1};
+
+// The 95 % confidence interval estimate -/+ kNormal975 se, as (lower,
+// upper), clamped to the measure's range (as irrCAC clamps the upper end of
+// its intervals at 1); an estimate outside the range, which only a
+// degenerate fit gives, stays inside its interval.
+inline std::pair<double, double> ConfidenceInterval95(double estimate, double se, Range range) {
+  return {std::max(std::min(range.low, estimate), estimate - kNormal975 * se),
+          std::min(std::max(range.high, estimate), estimate + kNormal975 * se)};
 }
 
 // Which model report a pass prints, chosen from the first fit.
@@ -76,8 +95,9 @@ struct ModelResults {
 // --- Agreement coefficients beside the kappas (batch outputs only) -----------
 
 // A coefficient with its own (non-null) standard error and what follows from
-// it: ci95 = estimate -/+ 1.959963984540054 se, z = estimate / se, and p the
-// two-sided normal p-value of z. A field that cannot be computed is empty,
+// it: ci95 = estimate -/+ 1.959963984540054 se within the coefficient's
+// range, z = estimate / se, and p the two-sided normal p-value of z (none
+// for percent agreement, which is not corrected for chance). A field that cannot be computed is empty,
 // and so is every later field that needs it (the interval needs estimate and
 // se; z needs se > 0; p needs z); `reason` says why the first empty field is
 // empty, e.g. "every rating is in one class". All fields set: reason empty.
@@ -141,6 +161,10 @@ struct InputDescription {
   double objects = 0;          // every object of the file
   double completeObjects = 0;  // the objects that every rater rated
   double missingRatings = 0;   // ratings marked missing (--missing)
+  // The labels of the classes (--labels, --classes), and their values when
+  // every label is a number; both empty when the classes are numbers.
+  std::vector<std::string> classLabels;
+  std::vector<double> classValues;
 };
 
 struct PassResults {

@@ -39,6 +39,10 @@ struct Tables {
                         // 3 keyboard frequencies, 4 keyboard model data
   int KR = 1;           // 2 when R = K = 2 (dummy third class), else 1
   std::vector<std::string> raterNames;  // from a header line of a data file, if any
+  // Classes given by labels (batch --labels, --classes): the label of each
+  // class, and their values when every label is a number; empty otherwise.
+  std::vector<std::string> classLabels;
+  std::vector<double> classValues;
   // Missing ratings (batch --missing): `data` holds the objects that every
   // rater rated (Norg of them); the others are kept as rating patterns, the
   // count of each class among their ratings (0-based classes, increasing),

@@ -32,6 +32,12 @@ TEST(ParseArgumentsTest, DialogueBatchAnswersAndUsageErrors) {
       {{"--format", "yaml", "f"}, answered, 2, "", "zover: --format: yaml not in {text,json,csv}; run zover --help\n"},
       {{"f", "-o"}, answered, 2, "", "zover: --output: 1 required TEXT missing; run zover --help\n"},
       {{"f", "-o", ""}, answered, 2, "", "zover: --output: the file name is empty; run zover --help\n"},
+      {{"--id", "--long", "f"}, answered, 2, "", "zover: --long excludes --id; run zover --help\n"},
+      {{"--labels", "-m", "f"}, answered, 2, "", "zover: --model excludes --labels; run zover --help\n"},
+      {{"--classes", "1,x,1.0", "f"}, answered, 2, "", "zover: --classes: the label \"1.0\" is given twice; run zover --help\n"},
+      {{"--classes", "a, ,b", "f"}, answered, 2, "", "zover: --classes: an empty label; run zover --help\n"},
+      {{"--classes", "a", "f"}, answered, 2, "", "zover: --classes: at least 2 classes are needed; run zover --help\n"},
+      {{"--classes", "\"a", "f"}, answered, 2, "", "zover: --classes: a double quote is not closed; run zover --help\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.empty() ? "(none)" : c.args.front());
@@ -50,6 +56,9 @@ TEST(ParseArgumentsTest, DialogueBatchAnswersAndUsageErrors) {
   EXPECT_EQ(json.batch.output, "r.json");
   EXPECT_TRUE(json.batch.header);
   EXPECT_EQ(ParseArguments({"-o", "-", "f"}, out, err).batch.output, "");  // standard output
+  const Command labels = ParseArguments({"--long", "--classes", " no , \"may, be\" ,\"say \"\"yes\"\"\"", "f"}, out, err);
+  EXPECT_EQ(labels.batch.layout, Layout::kLong);
+  EXPECT_EQ(labels.batch.classes, (std::vector<std::string>{"no", "may, be", "say \"yes\""}));
 }
 
 // Every option has its line in the help text, which also tells how to run
@@ -58,7 +67,8 @@ TEST(ParseArgumentsTest, HelpListsEveryOption) {
   std::ostringstream out, err;
   ParseArguments({"--help"}, out, err);
   const std::string help = out.str();
-  for (const char* text : {"-f, --frequencies", "-m, --model", "--header", "--id", "--missing", "--format",
+  for (const char* text : {"-f, --frequencies", "-m, --model", "--long", "--header", "--id", "--missing", "--labels",
+                           "--classes", "--format",
                            "-o, --output", "-h, --help", "--version", "Zover_data.txt",
                            "Run zover without arguments for the interactive program"}) {
     EXPECT_NE(help.find(text), std::string::npos) << text;

@@ -247,11 +247,11 @@ TEST(BatchTest, JsonAndCsvHoldTheValuesTheTextPrints) {
     std::istringstream csv(Batch(options, {{"data", s.content}}).out);
     std::string line;
     std::getline(csv, line);
-    EXPECT_EQ(line, "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p");
+    EXPECT_EQ(line, "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label");
     std::map<std::string, std::vector<std::string>> rows;
     while (std::getline(csv, line)) {
       const auto cells = CsvCells(line);
-      ASSERT_EQ(cells.size(), 10u) << line;
+      ASSERT_EQ(cells.size(), 11u) << line;
       rows[cells[0] + "/" + cells[1] + "/" + cells[2]] = cells;
     }
     auto cell = [](const Json& v) { return v.is_null() ? std::string() : v.dump(); };
@@ -289,7 +289,9 @@ TEST(BatchTest, FailuresGiveTheirStatusAndOneMessage) {
   BatchOptions raw;
   raw.file = "data";
   const Case cases[] = {
-      {"refused file", raw, "1,2\n2,\n", 1, "zover: ERROR in file \"data\", line 2, field 2: the field is empty.\n"},
+      {"refused file", raw, "1,2\n2,\n", 1,
+       "zover: ERROR in file \"data\", line 2, field 2: the field is empty; add --missing to read empty fields, NA "
+       "and . as missing ratings.\n"},
       {"missing file", missing, "", 1, "zover: ERROR opening file.\nzover: gone.txt: No such file or directory\n"},
       {"model data", model, "2 2 10\n3 2 2 4 1 2\n", 1,
        "zover: ERROR in file \"data\": the disagreements add up to 7 where R * (n - agreements) is 6.\n"},
@@ -372,6 +374,163 @@ TEST(BatchTest, MissingRatings) {
               std::string::npos);
     EXPECT_NE(text.find("\n Objects: "), std::string::npos);
   }
+}
+
+}  // namespace
+}  // namespace zover
+
+namespace zover {
+namespace {
+
+// The options of a command line, as a user gives them (FILE is "data").
+BatchOptions Options(std::vector<std::string> args) {
+  std::ostringstream out, err;
+  args.push_back("data");
+  const Command command = ParseArguments(args, out, err);
+  EXPECT_EQ(command.kind, Command::kBatch) << err.str();
+  return command.batch;
+}
+
+// The JSON of a file without what only names or labels: the numbers.
+Json Numbers(const std::vector<std::string>& args, const std::string& file) {
+  BatchOptions options = Options(args);
+  options.format = OutputFormat::kJson;
+  const BatchRun run = Batch(options, {{"data", file}});
+  EXPECT_EQ(run.status, 0) << run.err;
+  Json j = Json::parse(run.out);
+  for (const char* key : {"file", "layout", "rater_names", "class_labels"}) j["input"].erase(key);
+  std::function<void(Json&)> dropLabels = [&](Json& node) {
+    if (node.is_object()) node.erase("label");
+    if (!node.is_structured()) return;
+    for (Json& child : node) dropLabels(child);
+  };
+  dropLabels(j);
+  return j;
+}
+
+// Krippendorff's (2011) data as a researcher's tools export them: each file
+// gives the numbers of the plain numeric file.
+TEST(BatchTest, ExportedFilesGiveThePlainNumbers) {
+  const std::vector<std::vector<std::string>> units = {
+      {"1", "1", ".", "1"}, {"2", "2", "3", "2"}, {"3", "3", "3", "3"}, {"3", "3", "3", "3"},
+      {"2", "2", "2", "2"}, {"1", "2", "3", "4"}, {"4", "4", "4", "4"}, {"1", "1", "2", "1"},
+      {"2", "2", "2", "2"}, {".", "5", "5", "5"}, {".", ".", "1", "1"}, {".", ".", "3", "."}};
+  const char* const letters[] = {"", "a", "b", "c", "d", "e"};
+  auto write = [&](const std::string& head, const std::function<std::string(std::size_t, const std::string&)>& cell,
+                   const std::function<std::string(std::size_t)>& id) {
+    std::string text = head;
+    for (std::size_t u = 0; u < units.size(); ++u) {
+      text += id(u);
+      for (std::size_t r = 0; r < 4; ++r) text += (r > 0 || !id(u).empty() ? "," : "") + cell(r, units[u][r]);
+      text += "\n";
+    }
+    return text;
+  };
+  const auto none = [](std::size_t) { return std::string(); };
+  const std::string plain = write("", [](std::size_t, const std::string& x) { return x; }, none);
+  std::string longFile = "unit,coder,value\n";
+  for (std::size_t u : {1, 0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}) {  // unit 2 first: the coders in order
+    for (std::size_t r = 0; r < 4; ++r) {
+      if (units[u][r] != ".") longFile += "u" + std::to_string(u) + ",\"coder " + "ABCD"[r] + "\"," + letters[std::stoi(units[u][r])] + "\n";
+    }
+  }
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    std::string file;
+  };
+  const Case cases[] = {
+      {"labels", {"--missing", "--labels"},
+       write("", [&](std::size_t, const std::string& x) { return x == "." ? x : letters[std::stoi(x)]; }, none)},
+      {"numbers as labels, 1 and 1.0", {"--missing", "--labels"},
+       write("", [](std::size_t r, const std::string& x) { return r == 0 && x != "." ? x + ".0" : x; }, none)},
+      {"a list of classes", {"--missing", "--classes", "1,2,3,4,5"}, plain},
+      {"quoted", {"--missing"}, write("", [](std::size_t, const std::string& x) { return "\"" + x + "\""; }, none)},
+      {"R's write.csv", {"--header", "--id", "--missing"},
+       write("\"\",\"A\",\"B\",\"C\",\"D\"\n", [](std::size_t, const std::string& x) { return x == "." ? "NA" : x; },
+             [](std::size_t u) { return "\"" + std::to_string(u + 1) + "\""; })},
+      {"pandas' to_csv", {"--header", "--id", "--missing"},
+       write(",A,B,C,D\n", [](std::size_t, const std::string& x) { return x == "." ? "" : x + ".0"; },
+             [](std::size_t u) { return std::to_string(u); })},
+      {"long, text labels", {"--long", "--header", "--labels"}, longFile},
+  };
+  const Json expected = Numbers({"--missing"}, plain);
+  EXPECT_NEAR(expected["coefficients"]["krippendorff_alpha"]["estimate"].get<double>(), 0.743, 5e-4);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Numbers(c.args, c.file), expected);
+  }
+}
+
+// Every reading rule of the batch command with its refusal: the options
+// that would read the field are named.
+TEST(BatchTest, RefusalsNameTheOptionThatReadsTheField) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    std::string file;
+    std::string err;  // after "zover: ERROR in file \"data\""
+  };
+  const Case cases[] = {
+      {"text label", {}, "1,2\n2,yes\n", ", line 2, field 2: \"yes\" is not a class number from 1 to 1000; add --labels "
+                                         "to use text labels as classes."},
+      {"empty field", {}, "1,2\n2,\n", ", line 2, field 2: the field is empty; add --missing to read empty fields, "
+                                      "NA and . as missing ratings."},
+      {"empty field, long", {"--long"}, "a,x,1\na,y,\n", ", line 2, field 3: the field is empty; add --missing to "
+                                                          "read empty fields, NA and . as missing ratings."},
+      {"empty class, frequencies", {"-f"}, "1,,3\n", ", line 1, field 2: the field is empty."},
+      {"a control byte shown", {}, std::string("1 2\n1 \x01x\n"), ", line 2, field 2: \"\\x01x\" is not a class number "
+                                                                  "from 1 to 1000; add --labels to use text labels as "
+                                                                  "classes."},
+      {"not in the list", {"--classes", "a,b"}, "a,b\nb,c\n", ", line 2, field 2: \"c\" is not one of the classes "
+                                                              "given by --classes."},
+      {"quote inside a field", {}, "1,2\n1,2\"\n", ", line 2, field 2: a double quote inside a field that does not "
+                                                 "start with one."},
+      {"text after a quote", {}, "1,\"2\"3\n", ", line 1, field 2: text after the closing double quote."},
+      {"quote not closed", {"--header"}, "\"a,b\n", ", line 1, field 1: the double quote that opens the field is not "
+                                                   "closed on its line."},
+      {"empty rater name", {"--header"}, "A,,C\n1,2,3\n", ", line 1, field 2: the field is empty."},
+      {"empty object label", {"--id", "--missing"}, "a,1,2\n,2,2\n", ", line 2, field 1: the field is empty."},
+      {"model data: NUL", {"-m"}, std::string("2 2 10 3 2 1 4 1 2\0garbage", 26),
+       ", line 1, field 9: the disagreements of class 2, rater 2 must be a number not below 0."},
+      {"model data: hexadecimal", {"-m"}, "0x2 2 10 3 2 1 4 1 2\n",
+       ", line 1, field 1: K (the number of classes) must be a whole number from 2 to 1000."},
+      {"model data: exponent", {"-m"}, "2 2 1e1 3 2 1 4 1 2\n",
+       ", line 1, field 3: n (the number of objects) must be a whole number from 2 to 1000000000."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const BatchRun run = Batch(Options(c.args), {{"data", c.file}});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "zover: ERROR in file \"data\"" + c.err + "\n");
+  }
+}
+
+// Labels in every output: the text's line after the report, JSON's
+// class_labels and per-class label, CSV's last column.
+TEST(BatchTest, LabelsInEveryOutput) {
+  BatchOptions options = Options({"--labels"});
+  const std::string file = "yes,no\nno,no\nmaybe,yes\nyes,yes\n";
+  const std::string text = Batch(options, {{"data", file}}).out;
+  EXPECT_NE(text.find("\n\n Classes: 1 = maybe, 2 = no, 3 = yes\n\n Agreement coefficients"), std::string::npos);
+  options.format = OutputFormat::kJson;
+  const Json j = Json::parse(Batch(options, {{"data", file}}).out);
+  EXPECT_EQ(j["input"]["class_labels"], Json({"maybe", "no", "yes"}));
+  EXPECT_EQ(j["model"]["final"]["classes"][2]["label"], "yes");
+  EXPECT_EQ(j["kappa"]["fleiss"]["per_class"][0]["label"], "maybe");
+  options.format = OutputFormat::kCsv;
+  const std::string csv = Batch(options, {{"data", file}}).out;
+  EXPECT_NE(csv.find("\nzover_agreement,2,,"), std::string::npos);
+  EXPECT_EQ(csv.substr(csv.find("\nzover_agreement,2,,")).find(",no\n") != std::string::npos, true);
+  // A list of classes sets K, a class that nobody used included: Brennan-Prediger's
+  // chance agreement is 1/K.
+  BatchOptions listed = Options({"--classes", "maybe,no,yes,never"});
+  listed.format = OutputFormat::kJson;
+  const Json four = Json::parse(Batch(listed, {{"data", file}}).out);
+  EXPECT_EQ(four["input"]["classes"], 4);
+  const double pa = four["coefficients"]["percent_agreement"]["estimate"];
+  EXPECT_DOUBLE_EQ(four["coefficients"]["brennan_prediger"]["estimate"].get<double>(), (4 * pa - 1) / 3);
 }
 
 }  // namespace

@@ -27,8 +27,9 @@ const std::vector<const char*> kRefusals = {
     "\nERROR in file \"Zover_data_freq.txt\": the frequencies must add up to at least 2 objects.\n",
     "\nERROR in file \"Zover_data_freq.txt\": the frequencies add up to more than 1000000000 objects.\n",
     "\nERROR in file \"Zover_data_freq.txt\": at least 2 classes are needed.\n",
-    "\nERROR in file \"Zover_data_freq.txt\", line #, field #: the field is empty.\n",
-    "\nERROR in file \"Zover_data_freq.txt\", line #: longer than 1048576 bytes.\n",
+    "\nERROR in file \"Zover_data_freq.txt\", line #, field #: a double quote inside a field that does not start with one.\n",
+    "\nERROR in file \"Zover_data_freq.txt\", line #, field #: text after the closing double quote.\n",
+    "\nERROR in file \"Zover_data_freq.txt\", line #, field #: the double quote that opens the field is not closed on its line.\n",
 };
 
 }  // namespace

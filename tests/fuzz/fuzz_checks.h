@@ -25,20 +25,22 @@ inline void Check(bool ok, const char* what, const std::string& detail = {}) {
 }
 
 // Whether `text` matches `pattern`, where each '#' stands for a run of one
-// or more decimal digits and every other character for itself.
+// or more decimal digits, each '*' for any run of bytes (a field's text) and
+// every other character for itself.
 inline bool MatchesTemplate(std::string_view text, std::string_view pattern) {
-  std::size_t at = 0;
-  for (const char p : pattern) {
-    if (p == '#') {
-      const std::size_t start = at;
-      while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
-      if (at == start) return false;
-    } else {
-      if (at >= text.size() || text[at] != p) return false;
-      ++at;
+  if (pattern.empty()) return text.empty();
+  if (pattern[0] == '*') {
+    for (std::size_t skip = 0; skip <= text.size(); ++skip) {
+      if (MatchesTemplate(text.substr(skip), pattern.substr(1))) return true;
     }
+    return false;
   }
-  return at == text.size();
+  if (pattern[0] == '#') {
+    std::size_t digits = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+    return digits > 0 && MatchesTemplate(text.substr(digits), pattern.substr(1));
+  }
+  return !text.empty() && text[0] == pattern[0] && MatchesTemplate(text.substr(1), pattern.substr(1));
 }
 
 inline bool IsKnownMessage(const std::string& message, const std::vector<const char*>& templates) {

@@ -24,8 +24,9 @@ const std::vector<const char*> kRefusals = {
     "\nERROR in file \"Zover_data.txt\", line #: longer than 1048576 bytes.\n",
     "\nERROR in file \"Zover_data.txt\": at least 2 objects (lines) are needed.\n",
     "\nERROR in file \"Zover_data.txt\": at least 2 classes are needed.\n",
-    "\nERROR in file \"Zover_data.txt\", line #, field #: the field is empty.\n",
-    "\nERROR in file \"Zover_data.txt\", line #: longer than 1048576 bytes.\n",
+    "\nERROR in file \"Zover_data.txt\", line #, field #: a double quote inside a field that does not start with one.\n",
+    "\nERROR in file \"Zover_data.txt\", line #, field #: text after the closing double quote.\n",
+    "\nERROR in file \"Zover_data.txt\", line #, field #: the double quote that opens the field is not closed on its line.\n",
 };
 
 }  // namespace

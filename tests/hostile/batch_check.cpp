@@ -175,7 +175,7 @@ const std::string kModel =
     "awk 'BEGIN{K=300; R=300; print K, R, 100; for(i=1;i<=K;i++){l=(i==1?10:0); "
     "for(r=1;r<=R;r++) l=l\" \"((r-1)%K+1==i?90:0); print l}}' > m.txt";
 
-const std::string kCsvHeader = "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p\n";
+const std::string kCsvHeader = "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label\n";
 const std::string kMemory = "zover: ERROR: not enough memory for these data.\n";
 const std::string kTooLarge = "zover: cannot write the output: File too large\n";
 

@@ -110,30 +110,35 @@ namespace {
 TEST(ArchivoTest, HeaderAndObjectLabels) {
   struct Case {
     const char* name;
-    FileLayout layout;
+    bool header, id;
     int mode;
     std::string text;
     std::vector<std::string> raters;  // names read; empty when refused
     const char* message;              // after the file name, when refused
   };
   const Case cases[] = {
-      {"header", {true, false}, 1, "ann,bob\n1,2\n2,2\n", {"ann", "bob"}, nullptr},
-      {"header and labels", {true, true}, 1, "id,ann,bob\nx1,1,2\n,2,2\n", {"ann", "bob"}, nullptr},
-      {"labels only", {false, true}, 1, "a 1 2\nb 2 2\n", {}, nullptr},
-      {"header, frequencies", {true, false}, 2, "ann;bob;count\n1;2;1\n2;2;1\n", {"ann", "bob"}, nullptr},
-      {"label then empty rating", {false, true}, 1, "a 1 2\nb 2,,\n", {},
+      {"header", true, false, 1, "ann,bob\n1,2\n2,2\n", {"ann", "bob"}, nullptr},
+      {"header and labels, quoted", true, true, 1, "\"\",\"ann\",\"bob\"\n\"x1\",1,2\n\"x 2\",2,2\n", {"ann", "bob"}, nullptr},
+      {"labels only", false, true, 1, "a 1 2\nb 2 2\n", {}, nullptr},
+      {"header, frequencies", true, false, 2, "ann;bob;count\n1;2;1\n2;2;1\n", {"ann", "bob"}, nullptr},
+      {"label then empty rating", false, true, 1, "a 1 2\nb 2,,\n", {},
        ", line 2: 4 fields where the first line has 3.\n"},
-      {"bad class after a label", {false, true}, 1, "a 1 2\nb 2 x\n", {},
+      {"bad class after a label", false, true, 1, "a 1 2\nb 2 x\n", {},
        ", line 2, field 3: not a class number from 1 to 1000.\n"},
-      {"one rater beside labels", {false, true}, 1, "a 1\nb 2\n", {}, ": at least 2 raters (columns) are needed.\n"},
-      {"header only", {true, false}, 1, "ann bob\n", {}, ": at least 2 objects (lines) are needed.\n"},
+      {"empty object label", false, true, 1, "a 1 2\n,2,2\n", {}, ", line 2, field 1: the field is empty.\n"},
+      {"empty rater name", true, false, 1, "A,,C\n1,2,3\n", {}, ", line 1, field 2: the field is empty.\n"},
+      {"one rater beside labels", false, true, 1, "a 1\nb 2\n", {}, ": at least 2 raters (columns) are needed.\n"},
+      {"header only", true, false, 1, "ann bob\n", {}, ": at least 2 objects (lines) are needed.\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Tables tb;
     StringSource file(c.text);
-    const ReadOutcome read = c.mode == 1 ? ArchivoFrom(file, tb, "f.csv", c.layout)
-                                         : ArchivoExtraFrom(file, tb, "f.csv", c.layout);
+    FileLayout layout;
+    layout.header = c.header;
+    layout.id = c.id;
+    const ReadOutcome read = c.mode == 1 ? ArchivoFrom(file, tb, "f.csv", layout)
+                                         : ArchivoExtraFrom(file, tb, "f.csv", layout);
     EXPECT_EQ(read.ok, c.message == nullptr);
     if (c.message != nullptr) {
       EXPECT_EQ(read.message, std::string("\nERROR in file \"f.csv\"") + c.message);

@@ -26,11 +26,12 @@ struct ReferenceTables {
 inline Rows ReferenceObjects(const std::string& file) {
   Rows data;
   std::vector<std::string_view> fields;
+  std::string scratch;
   for (std::size_t at = 0; at < file.size();) {
     const std::size_t end = std::min(file.find('\n', at), file.size());
     std::string_view line = std::string_view(file).substr(at, end - at);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    SplitFields(line, fields);
+    SplitFields(line, fields, scratch);
     if (!fields.empty()) {
       data.emplace_back();
       for (const auto field : fields) data.back().push_back(static_cast<int>(*WholeField(field, 1000)));

@@ -16,28 +16,79 @@
 namespace zover {
 namespace {
 
-TEST(SplitFieldsTest, SeparatorsAndEmptyFields) {
+TEST(SplitFieldsTest, SeparatorsQuotesAndEmptyFields) {
   struct Case {
     const char* line;
     std::vector<std::string> fields;
+    int faultField;  // the field that breaks the quoting rules; 0: none
   };
   const Case cases[] = {
-      {"1, 2;3", {"1", "2", "3"}},
-      {"1  2\t3", {"1", "2", "3"}},
-      {" \t1 ,\t2 ; 3 \t", {"1", "2", "3"}},
-      {"1,,2", {"1", "", "2"}},
-      {"1 , , 2", {"1", "", "2"}},
-      {"2,1,", {"2", "1", ""}},
-      {";3;3", {"", "3", "3"}},
-      {"1;,2", {"1", "", "2"}},
-      {",", {"", ""}},
+      {"1, 2;3", {"1", "2", "3"}, 0},
+      {"1  2\t3", {"1", "2", "3"}, 0},
+      {" \t1 ,\t2 ; 3 \t", {"1", "2", "3"}, 0},
+      {"1,,2", {"1", "", "2"}, 0},
+      {"1 , , 2", {"1", "", "2"}, 0},
+      {"2,1,", {"2", "1", ""}, 0},
+      {";3;3", {"", "3", "3"}, 0},
+      {"1;,2", {"1", "", "2"}, 0},
+      {",", {"", ""}, 0},
+      {"\"1\",\"a, b; c\" \"\"", {"1", "a, b; c", ""}, 0},
+      {"\"say \"\"no\"\"\" , x", {"say \"no\"", "x"}, 0},
+      {"\"\"\"\"\"\"", {"\"\""}, 0},
+      {"a\"b,c", {}, 1},
+      {"1,\"a\"b", {}, 2},
+      {"1 \"a", {}, 2},
+      {"\"a\"\"", {}, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
     std::vector<std::string_view> fields;
-    SplitFields(c.line, fields);
-    EXPECT_EQ(std::vector<std::string>(fields.begin(), fields.end()), c.fields);
+    std::string scratch;
+    EXPECT_EQ(SplitFields(c.line, fields, scratch).field, c.faultField);
+    if (c.faultField == 0) {
+      EXPECT_EQ(std::vector<std::string>(fields.begin(), fields.end()), c.fields);
+    }
   }
+}
+
+// The number grammar: what is a number and a whole number, and what is not.
+TEST(NumberFieldTest, OneGrammar) {
+  struct Case {
+    const char* field;
+    std::optional<double> number;
+    std::optional<std::uint64_t> whole;          // maximum 1000
+    std::optional<std::uint64_t> zeroFractions;  // the same with zero fractions
+  };
+  const auto none = std::nullopt;
+  const Case cases[] = {
+      {"3", 3, 3, 3},
+      {"0003", 3, 3, 3},
+      {"2.0", 2, none, 2},
+      {"2.00", 2, none, 2},
+      {"2.", 2, none, none},
+      {"2.5", 2.5, none, none},
+      {".5", 0.5, none, none},
+      {"-2", -2, none, none},
+      {"+3", 3, none, none},
+      {"1001", 1001, none, none},
+      {"12345678901234567890.5", 12345678901234567890.5, none, none},
+      {"2e3", none, none, none},
+      {"0x2", none, none, none},
+      {"inf", none, none, none},
+      {"nan", none, none, none},
+      {".", none, none, none},
+      {"-", none, none, none},
+      {"1.2.3", none, none, none},
+      {"", none, none, none},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.field);
+    EXPECT_EQ(NumberField(c.field), c.number);
+    EXPECT_EQ(WholeField(c.field, 1000), c.whole);
+    EXPECT_EQ(WholeField(c.field, 1000, true), c.zeroFractions);
+  }
+  EXPECT_EQ(NumberField(std::string("2\0", 2)), std::nullopt);
+  EXPECT_EQ(NumberField(std::string(400, '9')), std::nullopt);  // beyond the largest double
 }
 
 // The one-pass reading of a plain line: what it takes, and that whatever it
@@ -69,7 +120,8 @@ TEST(DigitFieldsTest, TakesOnlyWhatTheSplitGives) {
     std::string line;
     for (std::size_t i = random() % 12; i > 0; --i) line += alphabet[random() % (trial % 2 ? 12 : alphabet.size())];
     std::vector<std::string_view> fields;
-    SplitFields(line, fields);
+    std::string scratch;
+    SplitFields(line, fields, scratch);
     std::vector<std::uint32_t> values(fields.size() + 1);
     if (!DigitFields(line, values.data(), fields.size())) continue;
     SCOPED_TRACE(line);

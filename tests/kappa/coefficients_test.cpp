@@ -129,20 +129,23 @@ TEST(AgreementCoefficientsTest, SmallDataAndMissingRatings) {
     const char* reason;
   };
   const std::string blank = std::string(kKrippendorff) + ". . . .\n";
+  const char* const noTest = "no test against 0: raters agree by chance too";
   const Case cases[] = {
       // Gwet's family on Krippendorff's data, worked out independently with
       // NumPy from the definitions; an object nobody rated changes nothing.
-      {"missing: pa", kKrippendorff, 5, 4, "pa", 0.8181818181818182, 0.12560895994686497, ""},
+      {"missing: pa", kKrippendorff, 5, 4, "pa", 0.8181818181818182, 0.12560895994686497, noTest},
       {"missing: bp", kKrippendorff, 5, 4, "bp", 0.7727272727272727, 0.14471661989948315, ""},
       {"missing: ac1", kKrippendorff, 5, 4, "ac1", 0.775444068126995, 0.1429499506407653, ""},
       {"missing: fleiss", kKrippendorff, 5, 4, "fleiss", 0.7611692754224112, 0.15301920346949238, ""},
       {"blank object: ac1", blank, 5, 4, "ac1", 0.775444068126995, 0.1429499506407653, ""},
       {"blank object: fleiss", blank, 5, 4, "fleiss", 0.7611692754224112, 0.15301920346949238, ""},
-      // Only the eight complete units enter the null tests; none is in class 5.
+      // Only the eight complete units enter the null tests; none is in class 5,
+      // which three raters gave to a unit that the fourth did not rate.
       {"missing: kappa0", kKrippendorff, 5, 4, "kappa0", 0.6414565826330532, 0.08968781319691224, ""},
-      {"missing: class 5", kKrippendorff, 5, 4, "class5", std::nullopt, std::nullopt, "nobody used this class"},
+      {"missing: class 5", kKrippendorff, 5, 4, "class5", std::nullopt, std::nullopt,
+       "no object rated by every rater got this class"},
       // Every object lacks a different rater: pa_i = (1, 0, 1).
-      {"each lacks one: pa", "1 1 .\n1 . 2\n. 2 2\n", 2, 3, "pa", 2.0 / 3, 1.0 / 3, ""},
+      {"each lacks one: pa", "1 1 .\n1 . 2\n. 2 2\n", 2, 3, "pa", 2.0 / 3, 1.0 / 3, noTest},
       {"each lacks one: kappa0", "1 1 .\n1 . 2\n. 2 2\n", 2, 3, "kappa0", std::nullopt, std::nullopt,
        "no object was rated by every rater"},
       {"one pair: pa", "1 2\n2 .\n", 2, 2, "pa", 0.0, std::nullopt, "fewer than two objects have two ratings"},
@@ -150,7 +153,8 @@ TEST(AgreementCoefficientsTest, SmallDataAndMissingRatings) {
       // Two raters: Brennan-Prediger is (q pa - 1) / (q - 1), pa = 3/4 and 1/2.
       {"R = 2: bp, q = 2", "1 1\n1 2\n2 2\n2 2\n", 2, 2, "bp", (2 * 0.75 - 1) / 1, 0.5, ""},
       {"R = 2: bp, q = 3", "1 2\n2 3\n3 3\n1 1\n", 3, 2, "bp", (3 * 0.5 - 1) / 2, 0.4330127018922193, ""},
-      {"all agree: pa", "1 1 1\n2 2 2\n3 3 3\n", 3, 3, "pa", 1.0, 0.0, "the standard error is 0"},
+      {"all agree: pa", "1 1 1\n2 2 2\n3 3 3\n", 3, 3, "pa", 1.0, 0.0, noTest},
+      {"all agree: bp", "1 1 1\n2 2 2\n3 3 3\n", 3, 3, "bp", 1.0, 0.0, "the standard error is 0"},
       {"one class: ac1", "1 1\n1 1\n", 1, 2, "ac1", std::nullopt, std::nullopt, "there is only one class"},
       {"one class: bp", "1 1\n1 1\n", 1, 2, "bp", std::nullopt, std::nullopt, "there is only one class"},
       {"one class: alpha", "1 1\n1 1\n", 1, 2, "alpha", std::nullopt, std::nullopt, "every rating is in one class"},
@@ -167,6 +171,37 @@ TEST(AgreementCoefficientsTest, SmallDataAndMissingRatings) {
     ExpectNear(s.se, c.se);
     EXPECT_EQ(s.reason, c.reason);
   }
+}
+
+// Every 95 % interval stops at the ends of its measure's range, and never
+// leaves out the estimate; percent agreement has no test against 0.
+TEST(AgreementCoefficientsTest, IntervalsStayInTheirRange) {
+  struct Case {
+    const char* name;
+    double estimate, se;
+    Range range;
+    double low, high;
+  };
+  const double w = kNormal975 * 0.1;
+  const Case cases[] = {
+      {"inside", 0.5, 0.1, kKappaRange, 0.5 - w, 0.5 + w},
+      {"upper end", 0.95, 0.1, kKappaRange, 0.95 - w, 1},
+      {"lower end", -0.95, 0.1, kKappaRange, -1, -0.95 + w},
+      {"share", 0.05, 0.1, kShareRange, 0, 0.05 + w},
+      {"model: no lower end", -3, 0.1, kModelRange, -3 - w, -3 + w},
+      {"estimate outside", -1.5, 0.1, kKappaRange, -1.5, -1.5 + w},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto interval = ConfidenceInterval95(c.estimate, c.se, c.range);
+    EXPECT_DOUBLE_EQ(interval.first, c.low);
+    EXPECT_DOUBLE_EQ(interval.second, c.high);
+  }
+  // pa = 3/4 with SE 1/4: 0.75 + 1.96 / 4 is cut at 1.
+  const AgreementCoefficients all = ComputeAgreementCoefficients(PatternsOf(Patterns("1 1\n1 1\n2 2\n2 1\n")), 2);
+  EXPECT_EQ(all.percentAgreement.ci95->second, 1.0);
+  EXPECT_FALSE(all.percentAgreement.z.has_value());
+  EXPECT_FALSE(all.percentAgreement.p.has_value());
 }
 
 TEST(CohenNullTestTest, AgreesWithStatsmodels) {

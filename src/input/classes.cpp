@@ -1,0 +1,178 @@
+// The classes of the ratings, names in order of appearance and the lines of
+// rows: the parts that every reader of observed data shares.
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <new>
+#include <numeric>
+
+#include "input/reader_parts.h"
+#include "tables/limits.h"
+
+namespace zover {
+
+ReadOutcome Refused(ReadFault fault, const std::string& name) {
+  std::string message = DialogueMessage(fault, name);
+  return {false, std::move(fault), std::move(message)};
+}
+
+// --- NameIndex ----------------------------------------------------------------
+
+NameIndex::NameIndex() : slots_(16) {}
+
+std::size_t NameIndex::SlotOf(std::string_view name, std::uint32_t hash) const {
+  const std::size_t mask = slots_.size() - 1;
+  const std::size_t head = std::min(name.size(), kHead);
+  for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+    const Slot& slot = slots_[at];
+    if (slot.index == 0) return at;
+    if (slot.hash != hash || slot.length != name.size()) continue;
+    if (head > 0 && std::memcmp(slot.head, name.data(), head) != 0) continue;
+    if (head == name.size() || (*this)[slot.index - 1].substr(head) == name.substr(head)) return at;
+  }
+}
+
+std::pair<std::uint32_t, bool> NameIndex::Add(std::string_view name, std::uint32_t hash) {
+  const std::size_t at = SlotOf(name, hash);
+  if (slots_[at].index != 0) return {slots_[at].index - 1, false};
+  if (ends_.size() >= UINT32_MAX - 1) throw std::bad_alloc();  // more names than any memory holds
+  const auto index = static_cast<std::uint32_t>(ends_.size());
+  Slot& slot = slots_[at];
+  slot.hash = hash;
+  slot.index = index + 1;
+  slot.length = static_cast<std::uint32_t>(name.size());
+  if (!name.empty()) std::memcpy(slot.head, name.data(), std::min(name.size(), kHead));
+  bytes_.append(name);
+  ends_.push_back(bytes_.size());
+  if (ends_.size() * 4 > slots_.size() * 3) Grow();
+  return {index, true};
+}
+
+std::optional<std::uint32_t> NameIndex::Find(std::string_view name) const {
+  const std::size_t at = SlotOf(name, HashOf(name));
+  if (slots_[at].index == 0) return std::nullopt;
+  return slots_[at].index - 1;
+}
+
+// Doubles the table.
+void NameIndex::Grow() {
+  std::vector<Slot> old(slots_.size() * 2);
+  old.swap(slots_);
+  const std::size_t mask = slots_.size() - 1;
+  for (const Slot& slot : old) {
+    if (slot.index == 0) continue;
+    std::size_t at = slot.hash & mask;
+    while (slots_[at].index != 0) at = (at + 1) & mask;
+    slots_[at] = slot;
+  }
+}
+
+// --- ClassReader --------------------------------------------------------------
+
+ClassReader::ClassReader(const FileLayout& layout, bool missing)
+    : labels_(layout.labels || !layout.classes.empty()),
+      fixed_(!layout.classes.empty()),
+      missing_(missing),
+      zeroFractions_(layout.zeroFractions) {
+  for (const std::string& label : layout.classes) CodeOf(label, true);
+}
+
+std::uint16_t ClassReader::CodeOf(std::string_view field, bool add) {
+  const auto next = static_cast<std::uint16_t>(spelled_.size() + 1);
+  const bool room = add && spelled_.size() < static_cast<std::size_t>(kMaxClasses);
+  double value = std::nan("");
+  if (const std::optional<double> x = NumberField(field)) {
+    value = *x + 0.0;  // -0 and 0 are one value
+    const auto found = numbers_.find(value);
+    if (found != numbers_.end()) return found->second;
+    if (!room) return 0;
+    numbers_.emplace(value, next);
+  } else {
+    if (const std::optional<std::uint32_t> index = texts_.Find(field)) return textCodes_[*index];
+    if (!room) return 0;
+    texts_.Add(field);
+    textCodes_.push_back(next);
+  }
+  spelled_.emplace_back(field);
+  values_.push_back(value);
+  return next;
+}
+
+ClassReader::Status ClassReader::Read(std::string_view field, std::uint16_t& value) {
+  if (missing_ && (field.empty() || field == "NA" || field == ".")) {
+    value = 0;
+    return Status::kMissing;
+  }
+  if (field.empty()) return Status::kEmpty;
+  if (labels_) {
+    value = CodeOf(field, !fixed_);
+    if (value != 0) return Status::kClass;
+    return fixed_ ? Status::kNotListed : Status::kTooManyLabels;
+  }
+  const std::optional<std::uint64_t> number = WholeField(field, kMaxClasses, zeroFractions_);
+  if (!number || *number < 1) return Status::kNotClassNumber;
+  value = static_cast<std::uint16_t>(*number);
+  Note(value);
+  return Status::kClass;
+}
+
+ReadFault ClassReader::Fault(Status status, std::string_view field, long long line, int number) const {
+  ReadFault fault;
+  fault.line = line;
+  fault.field = number;
+  switch (status) {
+    case Status::kEmpty:
+      fault.kind = ReadFault::Kind::kEmptyRating;
+      fault.what = "the field is empty";
+      break;
+    case Status::kNotClassNumber:
+      fault.kind = ReadFault::Kind::kNotClassNumber;
+      fault.what = "not a class number from 1 to 1000";
+      fault.text = std::string(field);
+      break;
+    case Status::kNotListed: fault.what = QuotedText(field) + " is not one of the classes given by --classes"; break;
+    default: fault.what = "more than 1000 different labels: at most 1000 classes can be analysed"; break;
+  }
+  return fault;
+}
+
+ClassSet ClassReader::Finish(std::vector<std::uint16_t>& classOfCode) const {
+  ClassSet set;
+  classOfCode.clear();
+  if (!labels_) {
+    set.K = static_cast<int>(largest_);
+    return set;
+  }
+  const std::size_t count = spelled_.size();
+  set.K = static_cast<int>(count);
+  const bool numbers = std::none_of(values_.begin(), values_.end(), [](double v) { return std::isnan(v); });
+  std::vector<std::size_t> order(count);  // codes - 1 in class order
+  std::iota(order.begin(), order.end(), 0);
+  if (!fixed_) {
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+      return numbers ? values_[a] < values_[b] : spelled_[a] < spelled_[b];
+    });
+  }
+  classOfCode.assign(count + 1, 0);
+  for (std::size_t k = 0; k < count; ++k) {
+    classOfCode[order[k] + 1] = static_cast<std::uint16_t>(k + 1);
+    set.labels.push_back(spelled_[order[k]]);
+    if (numbers) set.values.push_back(values_[order[k]]);
+  }
+  if (fixed_) classOfCode.clear();  // the codes are the classes
+  return set;
+}
+
+// --- RowLines -----------------------------------------------------------------
+
+long long RowLines::LineOf(std::uint64_t row) const {
+  auto after = std::upper_bound(jumps_.begin(), jumps_.end(), row,
+                                [](std::uint64_t r, const Jump& jump) { return r < jump.row; });
+  if (after == jumps_.begin()) return 0;
+  --after;
+  return after->line + static_cast<long long>(row - after->row);
+}
+
+}  // namespace zover

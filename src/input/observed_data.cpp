@@ -1,0 +1,61 @@
+// What a reader of observed data has read goes into the working tables here,
+// and only here.
+
+#include <map>
+#include <utility>
+
+#include "input/reader_parts.h"
+
+namespace zover {
+
+namespace {
+
+// The tuples of `counts` with every label's code replaced by its class (0,
+// a missing rating, stays 0). The codes of labels are in order of first
+// appearance, so the tuples are counted and sorted again.
+TupleCounts Recoded(TupleCounts counts, int raters, const std::vector<std::uint16_t>& classOfCode) {
+  if (classOfCode.empty()) return counts;
+  TupleCounter counter(raters);
+  std::vector<std::uint16_t> scratch(static_cast<std::size_t>(raters)), classes(scratch.size());
+  for (std::size_t u = 0; u < counts.size(); ++u) {
+    const std::uint16_t* codes = counts.Values(u, scratch.data());
+    for (int r = 0; r < raters; ++r) classes[r] = classOfCode[codes[r]];
+    counter.Add(classes.data(), counts.count(u));
+  }
+  return counter.Finish();
+}
+
+// The objects with missing ratings (0 in their tuples), as the rating
+// patterns of tb.incomplete.
+void KeepIncomplete(Tables& tb, const TupleCounts& tuples, int raters) {
+  std::vector<std::uint16_t> scratch(static_cast<std::size_t>(raters));
+  for (std::size_t u = 0; u < tuples.size(); ++u) {
+    const std::uint16_t* values = tuples.Values(u, scratch.data());
+    std::map<int, int> counts;
+    for (int r = 0; r < raters; ++r) {
+      if (values[r] > 0) ++counts[values[r] - 1];
+    }
+    tb.incomplete[std::vector<std::pair<int, int>>(counts.begin(), counts.end())] += tuples.count(u);
+  }
+}
+
+}  // namespace
+
+void StoreObservedData(Tables& tb, ObservedData&& data) {
+  const int raters = data.raters;
+  tb.maxclase = data.classes.K;
+  tb.nraters = raters;
+  tb.K = tb.maxclase;
+  tb.R = raters;
+  tb.Norg = static_cast<double>(data.completeObjects);
+  tb.N = tb.Norg;
+  tb.contextra = static_cast<int>(data.rows);
+  tb.missingRatings = data.missingRatings;
+  tb.raterNames = std::move(data.raterNames);
+  tb.classLabels = std::move(data.classes.labels);
+  tb.classValues = std::move(data.classes.values);
+  tb.frec = Recoded(data.complete->Finish(), raters, data.classOfCode);
+  if (data.incomplete) KeepIncomplete(tb, Recoded(data.incomplete->Finish(), raters, data.classOfCode), raters);
+}
+
+}  // namespace zover

@@ -1,0 +1,203 @@
+#pragma once
+// The parts that every reader of observed data is built from: the classes
+// of the ratings (numbers or labels), names in the order they appear, the
+// line of every row, and what a reader has read before it goes into the
+// working tables (in one place, StoreObservedData).
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "input/input.h"
+#include "input/text_fields.h"
+#include "input/tuple_counter.h"
+
+namespace zover {
+
+// A fault at a line (0: the whole file) and field (0: the whole line).
+inline ReadFault FaultAt(long long line, int field, std::string what) {
+  ReadFault fault;
+  fault.line = line;
+  fault.field = field;
+  fault.what = std::move(what);
+  return fault;
+}
+
+// A refusal of the file `name`, with the dialogue's text of it.
+ReadOutcome Refused(ReadFault fault, const std::string& name);
+inline ReadOutcome Refused(const std::string& what, const std::string& name) { return Refused(FaultAt(0, 0, what), name); }
+
+// Names in the order they first appear, each with its index from 0: the
+// objects and raters of a long file, the labels of the classes. The names
+// are kept once, one after another in one block of bytes, and found through
+// an open-addressing table whose slots hold what a lookup needs (part of the
+// hash, the length and the first 20 bytes of the name), so that finding a
+// name among millions costs one read of memory, its slot, and a second one
+// only for a longer name. A reader that knows its next names early asks for
+// their slots first (Prefetch), so that the memory of several lookups
+// arrives at once.
+class NameIndex {
+ public:
+  NameIndex();
+  // The index of `name` and whether it is new (then added at the end).
+  std::pair<std::uint32_t, bool> Add(std::string_view name) { return Add(name, HashOf(name)); }
+  // The same with the hash that Prefetch gave.
+  std::pair<std::uint32_t, bool> Add(std::string_view name, std::uint32_t hash);
+  // The hash of `name`, having asked for the memory of its slot.
+  std::uint32_t Prefetch(std::string_view name) const {
+    const std::uint32_t hash = HashOf(name);
+    __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+    return hash;
+  }
+  std::optional<std::uint32_t> Find(std::string_view name) const;
+  std::size_t size() const { return ends_.size(); }
+  std::string_view operator[](std::uint32_t index) const {
+    const std::size_t begin = index == 0 ? 0 : ends_[index - 1];
+    return std::string_view(bytes_.data() + begin, ends_[index] - begin);
+  }
+
+ private:
+  static constexpr std::size_t kHead = 20;
+  struct alignas(32) Slot {
+    std::uint32_t hash = 0;    // the low bits of the name's hash: its place in the table
+    std::uint32_t index = 0;   // the name's index + 1; 0 for a free slot
+    std::uint32_t length = 0;  // of the name
+    char head[kHead] = {};     // the name's first bytes
+  };
+
+  static std::uint32_t HashOf(std::string_view name) {
+    return static_cast<std::uint32_t>(std::hash<std::string_view>()(name));
+  }
+  // The slot of `name`, or the free slot where it belongs.
+  std::size_t SlotOf(std::string_view name, std::uint32_t hash) const;
+  void Grow();
+
+  std::string bytes_;
+  std::vector<std::size_t> ends_;  // [index]: where the name ends in bytes_
+  std::vector<Slot> slots_;        // a power of two
+};
+
+// The classes of a data file after it has been read.
+struct ClassSet {
+  int K = 0;
+  std::vector<std::string> labels;  // [class]: empty when the ratings are class numbers
+  std::vector<double> values;       // [class]: the labels' values, when every label is a number
+};
+
+// Reads the ratings of a data file as classes. Without labels a rating is a
+// class number from 1 to 1000 and K is the largest one read. With labels
+// (layout.labels) every rating is a label, any text; a label that is a
+// number (NumberField) is its value, so that "1" and "1.0" are one class,
+// shown as it was first written. The classes are the distinct labels,
+// ordered by value when every label is a number and by their bytes
+// otherwise. With a list of classes (layout.classes) the labels, their
+// order and K are the list's, and a rating not in it is refused.
+//
+// While the file is read a label is known by its code, 1 ... in the order
+// of first appearance (the position in a list); Finish() gives the class of
+// every code.
+class ClassReader {
+ public:
+  enum class Status { kClass, kMissing, kEmpty, kNotClassNumber, kNotListed, kTooManyLabels };
+
+  // `missing`: an empty field, NA or . is a missing rating.
+  ClassReader(const FileLayout& layout, bool missing);
+
+  bool labels() const { return labels_; }
+
+  // The value of one rating: a class number, or a label's code; 0 for a
+  // missing rating.
+  Status Read(std::string_view field, std::uint16_t& value);
+
+  // Notes a class number read elsewhere (a reader's fast path of digits).
+  void Note(std::uint32_t classNumber) {
+    if (classNumber > largest_) largest_ = classNumber;
+  }
+
+  // The refusal of a rating that Read did not take.
+  ReadFault Fault(Status status, std::string_view field, long long line, int number) const;
+
+  // The classes; for labels also classOfCode[code] = the class (1 .. K) of
+  // every code (empty when the codes are the classes already).
+  ClassSet Finish(std::vector<std::uint16_t>& classOfCode) const;
+
+ private:
+  // The code of a label, given it when it is new and `add` allows and
+  // there is room; 0 for a new label that gets no code.
+  std::uint16_t CodeOf(std::string_view field, bool add);
+
+  bool labels_;
+  bool fixed_;
+  bool missing_;
+  bool zeroFractions_;
+  std::uint32_t largest_ = 0;  // the largest class number read
+  NameIndex texts_;                                 // labels that are no number
+  std::vector<std::uint16_t> textCodes_;            // [text index]: its code
+  std::unordered_map<double, std::uint16_t> numbers_;  // labels that are numbers, by value
+  std::vector<std::string> spelled_;                // [code - 1]: the label as first written
+  std::vector<double> values_;                      // [code - 1]: its value, NaN for text
+};
+
+// The line of every data row, by its number among the rows: kept as the
+// rows where the line numbers jump (after the first line, a blank line or a
+// header), so that a file without blank lines needs almost nothing.
+class RowLines {
+ public:
+  // Rows come in increasing order.
+  void Add(std::uint64_t row, long long line) {
+    if (jumps_.empty() || jumps_.back().line + static_cast<long long>(row - jumps_.back().row) != line) {
+      jumps_.push_back({row, line});
+    }
+  }
+  long long LineOf(std::uint64_t row) const;
+
+ private:
+  struct Jump {
+    std::uint64_t row;
+    long long line;
+  };
+  std::vector<Jump> jumps_;
+};
+
+// What a reader of observed data has read: the response tuples of the
+// objects that every rater rated (or of the rows of a frequencies file, each
+// weighted by its frequency), the tuples of the others with 0 for a missing
+// rating, and what describes them. Tuples hold the codes of ClassReader.
+struct ObservedData {
+  int raters = 0;
+  std::unique_ptr<TupleCounter> complete;
+  std::unique_ptr<TupleCounter> incomplete;  // with missing ratings only
+  std::uint64_t completeObjects = 0;         // n
+  double missingRatings = 0;
+  std::uint32_t rows = 0;                    // the rows of a frequencies file
+  std::vector<std::string> raterNames;       // empty without names
+  ClassSet classes;
+  std::vector<std::uint16_t> classOfCode;    // from ClassReader::Finish
+
+  void Start(int raterCount, bool withMissing) {
+    raters = raterCount;
+    complete = std::make_unique<TupleCounter>(raterCount);
+    if (withMissing) incomplete = std::make_unique<TupleCounter>(raterCount);
+  }
+};
+
+// The one place where what a data file held goes into the working tables:
+// frec and the incomplete patterns (in class numbers), maxclase, nraters, K,
+// R, Norg, N, contextra, the missing ratings, the rater names and the class
+// labels.
+void StoreObservedData(Tables& tb, ObservedData&& data);
+
+// The raw and frequencies layouts, one skeleton: a line per object (raw) or
+// per response tuple with its frequency in the last field. The first line
+// sets the field count of every line (layout.header: it names the raters);
+// layout.id skips a first field that labels the object.
+ReadOutcome ReadColumns(DataSource& file, Tables& tb, const std::string& name, const FileLayout& layout,
+                        bool frequencies);
+
+}  // namespace zover
