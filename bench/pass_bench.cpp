@@ -334,7 +334,7 @@ void WholePass(benchmark::State& state) {
                      }};
   for (auto _ : state) {
     zover::Tables tb;
-    tb.entrada = 1;
+    tb.entrada = zover::EntryMode::kRawFile;
     if (!zover::Archivo(con, tb).ok) state.SkipWithError("file refused");
     zover::SizeWorkingTables(tb);
     zover::TablaInicial(tb);
@@ -364,7 +364,7 @@ void ModelEntry(benchmark::State& state) {
     std::istringstream in(answers);
     zover::Console con{in, out, [](int) {}, [] {}, [](const std::string&) { return nullptr; }};
     zover::Tables tb;
-    tb.entrada = 4;
+    tb.entrada = zover::EntryMode::kKeyboardModel;
     zover::Datos(con, tb);
     zover::SizeWorkingTables(tb);
     zover::Matrix(con, tb);

@@ -53,19 +53,19 @@ ReadOutcome EnterFile(const BatchOptions& options, DataSource& file, Tables& tb)
   const FileLayout layout{options.header, options.id, options.missing};
   switch (options.layout) {
     case Layout::kRaw: {
-      tb.entrada = 1;
+      tb.entrada = EntryMode::kRawFile;
       ReadOutcome read = ArchivoFrom(file, tb, options.file, layout);
       if (read.ok && tb.Norg >= kMinCompleteObjects) BuildFileTables(tb);
       return read;
     }
     case Layout::kFrequencies: {
-      tb.entrada = 2;
+      tb.entrada = EntryMode::kFrequencyFile;
       ReadOutcome read = ArchivoExtraFrom(file, tb, options.file, layout);
       if (read.ok) BuildFileTables(tb);
       return read;
     }
     case Layout::kModel:
-      tb.entrada = 4;
+      tb.entrada = EntryMode::kKeyboardModel;
       return ReadModelFile(file, tb, options.file);
   }
   return {};

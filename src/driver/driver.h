@@ -24,10 +24,10 @@ int RunZover(Console& con);
 void Caratula(Console& con);
 
 // Asks for K, R and n (keyboard modes 3 and 4) and sets K, R, N and Norg.
-// Mode 3 (tb.entrada == 3) also refuses K^R above 1000.
+// Keyboard frequencies (mode 3) also refuse K^R above 1000.
 void Datos(Console& con, Tables& tb);
 
-// After a data file of mode tb.entrada (1 raw, 2 frequencies) has been read:
+// After a data file (tb.entrada: raw or frequencies) has been read:
 // sizes the working tables and builds the class tables and the
 // object-by-class tables, as both the dialogue and the batch command do.
 void BuildFileTables(Tables& tb);

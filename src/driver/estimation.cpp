@@ -80,7 +80,7 @@ void FillMarginalProportions(Tables& tb) {
 
 void Kappas(Tables& tb, PassResults& res) {
   res.hubert = coefficientKappa(tb);
-  if (tb.entrada == 4) return;  // no observed responses: no Fleiss' kappa, no H2
+  if (tb.entrada == EntryMode::kKeyboardModel) return;  // no observed responses: no Fleiss' kappa, no H2
   res.hasFleiss = true;
   res.fleiss = coefficientFleiss(tb);
   if (tb.R > 2) {
@@ -98,7 +98,7 @@ ModelMeasures Measures(const std::vector<double>& consistency, const std::vector
 
 void BuildFileTables(Tables& tb) {
   SizeWorkingTables(tb);
-  if (tb.entrada == 1) {
+  if (tb.entrada == EntryMode::kRawFile) {
     TablaInicial(tb);
     TablaFleiss(tb);
   } else {

@@ -58,27 +58,28 @@ bool Refused(Console& con, const ReadOutcome& outcome) {
 // tuples is built in a pass.
 bool EnterData(Console& con, Tables& tb) {
   switch (tb.entrada) {
-    case 1:
+    case EntryMode::kRawFile:
       if (Refused(con, Archivo(con, tb))) return false;
       BuildFileTables(tb);
       return true;
-    case 2:
+    case EntryMode::kFrequencyFile:
       if (Refused(con, ArchivoExtra(con, tb))) return false;
       BuildFileTables(tb);
       return true;
-    case 3:
+    case EntryMode::kKeyboardFrequencies:
       Datos(con, tb);
       SizeWorkingTables(tb);
       DatosEx(con, tb);
       TablaInicialExten(tb);
       TablaFleissExten(tb);
       return true;
-    default:
+    case EntryMode::kKeyboardModel:
       Datos(con, tb);
       SizeWorkingTables(tb);
       Matrix(con, tb);
       return true;
   }
+  return false;
 }
 
 // What the program writes when the input ends at the menu or the end prompt.
@@ -107,7 +108,7 @@ int Dialogue(Console& con) {
     tb.KR = 1;
     const std::optional<int> mode = AskChoice(con, ShowMenu, 1, 4);
     if (!mode) return EndOfDialogue(con);
-    tb.entrada = *mode;
+    tb.entrada = static_cast<EntryMode>(*mode);  // 1 to 4
     if (!EnterData(con, tb)) continue;
     AnalysePass(con, tb);
 

@@ -52,7 +52,7 @@ void Datos(Console& con, Tables& tb) {
   while (true) {
     tb.K = static_cast<int>(AskDimension(con, "\n\n K (number of classes) (>1) = ", kClasses));
     tb.R = static_cast<int>(AskDimension(con, "\n\n R (number of viewers) (>1) = ", kRaters));
-    if (tb.entrada == 3 && std::pow(tb.K, tb.R) > kMaxKeyboardTuples) {
+    if (tb.entrada == EntryMode::kKeyboardFrequencies && std::pow(tb.K, tb.R) > kMaxKeyboardTuples) {
       Print(con.out, "\nMust be K^R<=1000");
       continue;
     }

@@ -61,7 +61,7 @@ double InfluenceSum(const Tables& tb, double pe, double meanAgreement) {
     for (int r = 0; r < R; ++r) failures += tb.failaux[i][r];
     influence.classRatings[i] = R * tb.successaux[i] + failures;
   }
-  if (tb.entrada == 3) {
+  if (tb.entrada == EntryMode::kKeyboardFrequencies) {
     for (std::size_t t = 0; t < tb.indicexten.rows(); ++t) {
       const double weight = tb.indicexten[t][R];
       if (weight <= 0) continue;

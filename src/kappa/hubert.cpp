@@ -67,7 +67,7 @@ double DisagreeingTuples(const Tables& tb) {
     for (int j = 0; j < tb.R; ++j) sum += tb.factorE[classOf(j)][j];
     b += frequency * (sum * sum) / tb.Norg;
   };
-  if (tb.entrada == 3) {
+  if (tb.entrada == EntryMode::kKeyboardFrequencies) {
     for (std::size_t r = 0; r < tb.indicexten.rows(); ++r) {
       const int* tuple = tb.indicexten[r];
       add(tuple[tb.R], tuple[tb.R + 1], [tuple](int j) { return tuple[j]; });
@@ -105,7 +105,7 @@ KappaEstimate coefficientKappa(Tables& tb) {
   KappaEstimate kappa;
   kappa.estimate = (po - pe) / (1 - pe);
   // Agreements and disagreements alone carry no tuple frequencies.
-  if (tb.entrada == 4) return kappa;
+  if (tb.entrada == EntryMode::kKeyboardModel) return kappa;
   kappa.se = StandardError(tb, kappa.estimate, pe);
   kappa.hasSe = true;
   return kappa;

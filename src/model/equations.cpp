@@ -24,9 +24,9 @@ double Alpha_Neg(const Tables& tb, double x, double Bv, const double* v) {
   return (logs - std::log(x)) - (tb.R - 1.0) * std::log(Bv);
 }
 
-double FuncionB(const Tables& tb, double x, const double* a, int mode) {
+double FuncionB(const Tables& tb, double x, const double* a, RootBranch mode) {
   double S = 0.0;
-  for (int i = 0; i < tb.K; ++i) S += (mode != 2 && i == tb.t) ? tb.alp_pos : a[i];
+  for (int i = 0; i < tb.K; ++i) S += (mode != RootBranch::kSmaller && i == tb.t) ? tb.alp_pos : a[i];
   return (tb.D + S) - x;
 }
 
@@ -34,7 +34,7 @@ namespace {
 
 // Biseccion: bisection on one class equation
 // ------------------------------------------
-// Solves F(x) = 0 for F = Alpha (type 1) or Alpha_Neg(., Bv) (type 2).
+// Solves F(x) = 0 for F = Alpha or Alpha_Neg(., Bv).
 //
 // Bracket invariant: F(pos) >= 0 and F(neg) < 0, except that an end where F
 // is exactly zero may take either role when the bracket is formed from the
@@ -58,7 +58,7 @@ constexpr int kMaxHalvings = 10000;
 // F of one call, counting its evaluations.
 class ClassEquation {
  public:
-  ClassEquation(Tables& tb, const double* v, int type, double Bv)
+  ClassEquation(Tables& tb, const double* v, Equation type, double Bv)
       : tb_(tb), v_(v), type_(type), Bv_(Bv) {}
 
   // The class scale w of the bracket tolerance: min(1, 100 mean_r v_r).
@@ -71,17 +71,17 @@ class ClassEquation {
 
   double operator()(double x) const {
     ++tb_.counters.evaluations;
-    return type_ == 1 ? Alpha(tb_, x, v_) : Alpha_Neg(tb_, x, Bv_, v_);
+    return type_ == Equation::kAlpha ? Alpha(tb_, x, v_) : Alpha_Neg(tb_, x, Bv_, v_);
   }
 
   // The class equation with a B below 0 or not a number: ln Bv, and with it
   // F, is NaN at every x.
-  bool NowhereANumber() const { return type_ == 2 && !(Bv_ >= 0); }
+  bool NowhereANumber() const { return type_ == Equation::kAlphaNeg && !(Bv_ >= 0); }
 
  private:
   Tables& tb_;
   const double* v_;
-  int type_;
+  Equation type_;
   double Bv_;
 };
 
@@ -193,7 +193,7 @@ double Contract(const Tables& tb, double lo, const double* v, double alpha) {
 
 }  // namespace
 
-double Biseccion(Tables& tb, double a, double b, const double* v, int type, double Bv) {
+double Biseccion(Tables& tb, double a, double b, const double* v, Equation type, double Bv) {
   const ClassEquation F(tb, v, type, Bv);
   const double Fa = F(a);
   const double Fb = F(b);
@@ -201,7 +201,7 @@ double Biseccion(Tables& tb, double a, double b, const double* v, int type, doub
 }
 
 double SmallerRoot(Tables& tb, double lo, double alpha, const double* v, double Bv) {
-  const ClassEquation F(tb, v, 2, Bv);
+  const ClassEquation F(tb, v, Equation::kAlphaNeg, Bv);
   const double Flo = F(lo);
   const double Falpha = F(alpha);
   // In exact arithmetic F(lo) = sum_r ln(1 + lo / v_r) > 0; when that lies

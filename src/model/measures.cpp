@@ -48,7 +48,7 @@ void TwoClassMeasures(Tables& tb) {
 }
 
 void GeneralMeasures(Tables& tb) {
-  if (tb.paso == 1) tb.alp_neg[tb.t] = tb.alp_pos;  // class t: larger solution
+  if (tb.paso == RootBranch::kLargerForT) tb.alp_neg[tb.t] = tb.alp_pos;
   tb.acglobal = 1.0 - tb.B0;
   const bool indeterminate = Near(tb.B0, 0);
   for (int i = 0; i < tb.K; ++i) {

@@ -52,18 +52,26 @@ double Alpha(const Tables& tb, double x, const double* v);
 /// @param v   R proportions of one class
 double Alpha_Neg(const Tables& tb, double x, double Bv, const double* v);
 
-/// Equation for B: (D + S) - x, with S = sum_i a_i when mode is 2, and
-/// otherwise the same sum with a_t replaced by tb.alp_pos (class t takes the
-/// larger solution of its equation).
+/// Equation for B: (D + S) - x, with S = sum_i a_i on the branch of the
+/// smaller solutions, and otherwise the same sum with a_t replaced by
+/// tb.alp_pos (class t takes the larger solution of its equation).
 ///
 /// @param tb    reads D, K, t and alp_pos
 /// @param x     a value of B
 /// @param a     K class parameters
-/// @param mode  2: smaller solutions everywhere; any other value: larger for t
-double FuncionB(const Tables& tb, double x, const double* a, int mode);
+/// @param mode  RootBranch::kSmaller: smaller solutions everywhere; any
+///              other value: the larger one for class t
+double FuncionB(const Tables& tb, double x, const double* a, RootBranch mode);
+
+// The equation that Biseccion solves for x.
+enum class Equation {
+  kAlpha = 1,     // Alpha(x, v) = 0: the minimiser of the class function g
+  kAlphaNeg = 2,  // Alpha_Neg(x, Bv, v) = 0: a solution of the class equation for B = Bv
+};
 
 /// Root of F on the interval between a and b (either order), by bisection:
-/// F is Alpha for type 1 and Alpha_Neg with Bv for type 2.
+/// F is Alpha for Equation::kAlpha and Alpha_Neg with Bv for
+/// Equation::kAlphaNeg (Bv is not read for kAlpha).
 ///
 /// Bracket invariant: F(pos) >= 0 and F(neg) < 0 (an end where F is exactly
 /// 0 may stand for either). When F(a) and F(b) already have this shape the
@@ -80,11 +88,11 @@ double FuncionB(const Tables& tb, double x, const double* a, int mode);
 /// longer moves and F at the fixed end is evaluated once, and a class
 /// equation that is NaN everywhere (Bv < 0 or NaN) returns b at once: the
 /// result is the same bit for bit.
-double Biseccion(Tables& tb, double a, double b, const double* v, int type, double Bv);
+double Biseccion(Tables& tb, double a, double b, const double* v, Equation type, double Bv);
 
 /// The smaller solution of the class equation for B = Bv, bracketed by lo
 /// (the product of v divided by Bv^(R-1)) and the class minimiser alpha:
-/// Biseccion(lo, alpha, v, 2, Bv), except when Alpha_Neg is negative at both
+/// Biseccion(lo, alpha, v, Equation::kAlphaNeg, Bv), except when Alpha_Neg is negative at both
 /// ends, where the result is lo. In exact arithmetic Alpha_Neg(lo) =
 /// sum_r ln(1 + lo/v_r) > 0, but with many raters that value lies below the
 /// rounding error of the sum of logarithms; the root then lies within
@@ -118,8 +126,8 @@ void Search2(Tables& tb, double Bv);
 /// Needs Search2(Bt) to have run just before.
 ///
 /// @param cl  the class t found by Search1 (rater sums use row cl)
-/// The start is judged on G, the B equation (mode 2) at Bt, relative to Bt,
-/// since the model is homogeneous in the proportions.
+/// The start is judged on G, the B equation (smaller solutions) at Bt,
+/// relative to Bt, since the model is homogeneous in the proportions.
 ///
 /// @return    B, also stored in B and B0. Special outcomes, exact values:
 ///            0 when D is within 1e-12 of 0 (no disagreements);
@@ -127,15 +135,16 @@ void Search2(Tables& tb, double Bv);
 ///               D (infinitely many solutions);
 ///            -1 when G is negative (or NaN) and the same sums match (the
 ///               agreement of class t tends to minus infinity).
-///            Otherwise |G| < 1e-12 gives B = Bt with paso 1 and no search;
-///            G > 0 a search above Bt with the smaller solutions (paso 2);
-///            G < 0 a search above Bt with the larger solution for class t
-///            (paso 1), whose upper end is doubled until the B equation
-///            changes sign there. The search ends at |f| < 1e-12 w, w =
-///            min(1, 100 D). A search that ends within 1e-12 of Bt, or of
-///            Bt + 1e-12, takes the classes at their double root from the B
-///            equation. Unless tb.literalLoops is set the search stops once
-///            a trial leaves the interval unchanged, with the same result.
+///            Otherwise |G| < 1e-12 gives B = Bt on the branch kLargerForT
+///            and no search; G > 0 a search above Bt with the smaller
+///            solutions (kSmaller); G < 0 a search above Bt with the larger
+///            solution for class t (kLargerForT), whose upper end is
+///            doubled until the B equation changes sign there. The search
+///            ends at |f| < 1e-12 w, w = min(1, 100 D). A search that ends
+///            within 1e-12 of Bt, or of Bt + 1e-12, takes the classes at
+///            their double root from the B equation. Unless tb.literalLoops
+///            is set the search stops once a trial leaves the interval
+///            unchanged, with the same result.
 double Search3(Tables& tb, int cl);
 
 // --- Measures (measures.cpp) -----------------------------------------------
@@ -146,7 +155,7 @@ double Search3(Tables& tb, int cl);
 /// B0 exactly -1: agreement s_i/n, chance probabilities 0, acglobal kept.
 /// caso 2 (R = K = 2 fitted with a dummy third class): measures of classes
 /// 0 and 1 only, rescaled to the objects of the two real classes.
-/// Otherwise: alp_neg[t] = alp_pos when paso is 1; acglobal = 1 - B0;
+/// Otherwise: alp_neg[t] = alp_pos when paso is kLargerForT; acglobal = 1 - B0;
 /// prop = (d_ir + alpha_i) / B0 (0 when B0 is within 1e-12 of 0);
 /// acuerd = s_i/n - alpha_i; consist = R A_i / ((1 - acglobal) S_i + R A_i).
 void parametros(Tables& tb, int caso);

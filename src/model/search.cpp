@@ -56,7 +56,7 @@ void Search1(Tables& tb, double x) {
     // dmat[i] is the rater vector of the class; Biseccion only reads it.
     tb.alp[i] = tb.N0[i] == 1
                     ? 0
-                    : Biseccion(tb, lo / (tb.R - 1.0), hi / (tb.R - 1.0), tb.dmat[i], 1, 0);
+                    : Biseccion(tb, lo / (tb.R - 1.0), hi / (tb.R - 1.0), tb.dmat[i], Equation::kAlpha, 0);
   }
   tb.D = tb.D / tb.R;
   for (int i = 0; i < tb.K; ++i) {
@@ -112,7 +112,7 @@ void Search2(Tables& tb, double Bv) {
     }
     const double lo = SmallerRootBound(tb, i, Bv);
     tb.alp_neg[i] = SmallerRoot(tb, lo, tb.alp[i], tb.dmat[i], Bv);
-    if (i == t) tb.alp_pos = Biseccion(tb, tb.alp[t], Bv - m, tb.dmat[i], 2, Bv);
+    if (i == t) tb.alp_pos = Biseccion(tb, tb.alp[t], Bv - m, tb.dmat[i], Equation::kAlphaNeg, Bv);
   }
 }
 
@@ -120,16 +120,36 @@ void Search2(Tables& tb, double Bv) {
 
 namespace {
 
-// Where the search for B starts: either a special outcome, or an interval
-// (lo, hi), the form of the B equation and its value ref at the end lo.
+// How the search for B starts, judged on D, on G (the B equation with the
+// smaller solutions at Bt) and on whether the rater sums of class t match
+// (R - 1) D.
+enum class StartCase {
+  kNoDisagreements,    // D = 0: B = 0, the chance probabilities are indeterminate
+  kInfiniteSolutions,  // G = 0 and the sums match: B = -2
+  kMinusInfinity,      // G < 0 and the sums match: B = -1
+  kAtBound,            // |G| < 1e-12: B = Bt, class t at its double root
+  kSmallerRoots,       // G > 0: a search above Bt, every class at its smaller solution
+  kLargerRootForT,     // G < 0: a search above Bt, class t at its larger solution
+};
+
+// Where the search for B starts: the case, and for a search the interval
+// (lo, hi), its branch of the B equation and the value ref at the end lo.
 struct BStart {
-  bool special = false;
-  double outcome = 0;
-  bool atBt = false;  // B = Bt without a search
+  StartCase start = StartCase::kNoDisagreements;
   double lo = 0;
   double hi = 0;
-  int paso = 0;
+  RootBranch paso = RootBranch::kNone;
   double ref = 0;
+
+  // The special outcome of B that the case gives without a search, if any.
+  bool Special(double& outcome) const {
+    switch (start) {
+      case StartCase::kNoDisagreements: outcome = 0; return true;
+      case StartCase::kInfiniteSolutions: outcome = -2.0; return true;
+      case StartCase::kMinusInfinity: outcome = -1.0; return true;
+      default: return false;
+    }
+  }
 };
 
 // Sum over the rater pairs k < l of (D - d_ck)(D - d_cl).
@@ -156,30 +176,29 @@ BStart ChooseStart(const Tables& tb, int cl) {
   const double gr = G / tb.Bt;
 
   BStart s;
-  if (Near(tb.D, 0)) {  // no disagreements
-    s.special = true;
-    s.outcome = 0;
+  if (Near(tb.D, 0)) {
+    s.start = StartCase::kNoDisagreements;
   } else if (Near(gr * gr, 0) && sumsMatch) {  // |G / Bt| < 1e-6
-    s.special = true;
-    s.outcome = -2.0;
+    s.start = StartCase::kInfiniteSolutions;
   } else if (Near(G, 0)) {
-    // |G| < 1e-12: Bt itself solves the B equation in mode 1 (class t at
-    // its double root, where the B equation equals G).
-    s.atBt = true;
-    s.paso = 1;
+    // |G| < 1e-12: Bt itself solves the B equation with the larger solution
+    // for class t (at its double root, where the B equation equals G).
+    s.start = StartCase::kAtBound;
+    s.paso = RootBranch::kLargerForT;
   } else if (G > 0) {
+    s.start = StartCase::kSmallerRoots;
     s.lo = tb.Bt;
     s.hi = tb.D + SP;
-    s.paso = 2;
-    s.ref = FuncionB(tb, tb.Bt, atBt.data(), 2);
+    s.paso = RootBranch::kSmaller;
+    s.ref = FuncionB(tb, tb.Bt, atBt.data(), s.paso);
   } else if (sumsMatch) {  // G < 0 (or not a number)
-    s.special = true;
-    s.outcome = -1.0;
+    s.start = StartCase::kMinusInfinity;
   } else {
+    s.start = StartCase::kLargerRootForT;
     s.lo = tb.Bt;
     s.hi = RaterPairSum(tb, cl) / ((tb.R - 1.0) * tb.D - SD);
-    s.paso = 1;
-    s.ref = FuncionB(tb, tb.Bt, atBt.data(), 1);
+    s.paso = RootBranch::kLargerForT;
+    s.ref = FuncionB(tb, tb.Bt, atBt.data(), s.paso);
   }
   return s;
 }
@@ -235,31 +254,31 @@ void SettleDoubleRoots(Tables& tb) {
     return;
   }
   for (int i : tied) tb.alp_neg[i] = tb.alp[i];
-  if (tb.paso == 2 && f > 0) {
+  if (tb.paso == RootBranch::kSmaller && f > 0) {
     const double u = f / static_cast<double>(tied.size());
     for (int i : tied) tb.alp_neg[i] = tb.alp[i] - u;
-  } else if (tb.paso == 1 && f < 0 && tied.size() == 1) {
+  } else if (tb.paso == RootBranch::kLargerForT && f < 0 && tied.size() == 1) {
     tb.alp_pos = tb.alp[tb.t] - f;
   }
 }
 
-// The upper end of the search in mode 1, Q / ((R-1) D - SD), comes from an
-// expansion of the larger solution of class t and can fall below Bt, or
-// short of the root, when the proportions of class t differ widely between
-// raters; the search would then end at a point where the B equation has no
-// root. The end is checked: while the B equation there (mode 1) has the
-// sign it has at Bt, it is doubled, from 2 Bt when it is not above Bt, at
-// most 20 times (beyond about 2e6 Bt the rounding of alpha_t ~ B swamps the
-// equation). A valid end is kept as it is, and so is the end when no sign
-// change turns up: then the branch has no solution (as in keyboard model
-// data in which a class has more disagreements than R - 1 raters can give
-// it), and the search runs as it always did.
+// The upper end of the search on the branch kLargerForT, Q / ((R-1) D - SD),
+// comes from an expansion of the larger solution of class t and can fall
+// below Bt, or short of the root, when the proportions of class t differ
+// widely between raters; the search would then end at a point where the B
+// equation has no root. The end is checked: while the B equation there (on
+// that branch) has the sign it has at Bt, it is doubled, from 2 Bt when it is
+// not above Bt, at most 20 times (beyond about 2e6 Bt the rounding of
+// alpha_t ~ B swamps the equation). A valid end is kept as it is, and so is
+// the end when no sign change turns up: then the branch has no solution (as
+// in keyboard model data in which a class has more disagreements than R - 1
+// raters can give it), and the search runs as it always did.
 double CheckedUpperEnd(Tables& tb, const BStart& s) {
   double hi = s.hi;
   if (!(hi > s.lo)) hi = 2 * s.lo;
   for (int k = 0; k < 20; ++k) {
     Search2(tb, hi);
-    if (Sign(FuncionB(tb, hi, tb.alp_neg.data(), 1)) != Sign(s.ref)) return hi;
+    if (Sign(FuncionB(tb, hi, tb.alp_neg.data(), RootBranch::kLargerForT)) != Sign(s.ref)) return hi;
     hi = 2 * hi;
   }
   return s.hi;
@@ -269,14 +288,15 @@ double CheckedUpperEnd(Tables& tb, const BStart& s) {
 
 double Search3(Tables& tb, int cl) {
   const BStart s = ChooseStart(tb, cl);
-  if (s.special) {
-    tb.B = s.outcome;
-  } else if (s.atBt) {
+  double outcome = 0;
+  if (s.Special(outcome)) {
+    tb.B = outcome;
+  } else if (s.start == StartCase::kAtBound) {
     tb.paso = s.paso;
     tb.B = tb.Bt;
   } else {
     tb.paso = s.paso;
-    const double hi = s.paso == 1 ? CheckedUpperEnd(tb, s) : s.hi;
+    const double hi = s.start == StartCase::kLargerRootForT ? CheckedUpperEnd(tb, s) : s.hi;
     BisectB(tb, s.lo, hi, s.ref);
     SettleDoubleRoots(tb);
   }

@@ -59,12 +59,12 @@ void Refit(Tables& tb, int caso) {
 // each difference taken in class order, so that the parts of tied classes
 // cancel exactly. That form is used where pi_i0 + pi_i1 - 1 is below 0.01
 // in size, when the class parameters are those of the fit (class t holds
-// its larger solution when paso is 1) and B is not a special outcome. It
+// its larger solution on the branch kLargerForT) and B is not a special outcome. It
 // differs from the other form by the residual of the B equation, which the
 // search leaves below 1e-12, so elsewhere the chance probabilities' form is
 // kept.
 double HarmonicTerm(const Tables& tb, int i) {
-  const bool fitted = tb.B0 > 0 && (tb.paso != 1 || tb.alp_neg[tb.t] == tb.alp_pos);
+  const bool fitted = tb.B0 > 0 && (tb.paso != RootBranch::kLargerForT || tb.alp_neg[tb.t] == tb.alp_pos);
   if (tb.R == 2 && fitted && std::fabs(tb.prop[i][0] + tb.prop[i][1] - 1) < 0.01) {
     double sums = tb.dmat[i][0] + tb.dmat[i][1];
     double alphas = tb.alp_neg[i];

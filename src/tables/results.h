@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tables/grid.h"
+#include "tables/tables.h"
 
 namespace zover {
 
@@ -145,7 +146,7 @@ struct PassResults {
   // that every rater rated; without them only the coefficients are given.
   bool analysed = true;
   std::string notAnalysed;  // why not
-  int entrada = 0;  // data-entry mode 1 to 4
+  EntryMode entrada = EntryMode::kRawFile;  // data-entry mode
   int K = 0;        // classes as entered
   int R = 0;
   double n = 0;     // objects as entered

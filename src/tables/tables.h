@@ -20,6 +20,23 @@
 
 namespace zover {
 
+// How the observed data of a pass were entered: the data-entry mode.
+enum class EntryMode {
+  kRawFile = 1,              // "Zover_data.txt": the classes of every object
+  kFrequencyFile = 2,        // "Zover_data_freq.txt": response tuples with their frequencies
+  kKeyboardFrequencies = 3,  // the frequency of every response tuple, typed
+  kKeyboardModel = 4,        // the agreements and disagreements, typed
+};
+
+// The branch of the equation for B that a fit searches (paso): every class
+// at the smaller solution of its class equation, or class t at its larger
+// one and the others at their smaller ones.
+enum class RootBranch {
+  kNone = 0,        // no search has set it yet
+  kLargerForT = 1,  // class t takes its larger solution (alp_pos)
+  kSmaller = 2,     // every class takes its smaller solution
+};
+
 // Work counters of the model searches (benchmarks and equivalence tests).
 struct SearchCounters {
   long long bTrials = 0;      // trial values of B evaluated by Search3
@@ -35,8 +52,7 @@ struct Tables {
   int maxclase = 0;     // largest class read from a data file
   int nraters = 0;      // raters counted on the first line of a data file
   int contextra = 0;    // rows of the frequencies file
-  int entrada = 0;      // data-entry mode: 1 raw file, 2 frequencies file,
-                        // 3 keyboard frequencies, 4 keyboard model data
+  EntryMode entrada = EntryMode::kRawFile;  // data-entry mode of the pass
   int KR = 1;           // 2 when R = K = 2 (dummy third class), else 1
   std::vector<std::string> raterNames;  // from a header line of a data file, if any
   // Missing ratings (batch --missing): `data` holds the objects that every
@@ -90,7 +106,7 @@ struct Tables {
   double alp_pos = 0;             // larger solution for class t
   double B = 0;                   // current trial value of B
   double B0 = 0;                  // final B; exactly 0, -1 or -2 mark special outcomes
-  int paso = 0;                   // 2: smaller solutions everywhere; 1: larger for class t
+  RootBranch paso = RootBranch::kNone;  // the branch of the equation for B
 
   // --- Model measures, report copies and variances ------------------------
   Grid<double> prop;              // pi_ir: chance probability of response i by rater r

@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   zover::StringSource file(text);
   zover::Tables tb;
   tb.KR = 1;
-  tb.entrada = 1;
+  tb.entrada = zover::EntryMode::kRawFile;
   const zover::ReadOutcome read = zover::ArchivoFrom(file, tb);
   if (!read.ok) {
     Check(zover::fuzz::IsKnownMessage(read.message, kRefusals), "a known refusal", read.message);

@@ -108,7 +108,7 @@ TEST(AgreementCoefficientsTest, DiagnosesAgreeWithTheProgramsFleissKappa) {
   const auto s = Summaries(DiagnosesFile(), 5, 6);
   EXPECT_NEAR(*s.at("fleiss").estimate, *s.at("kappa0").estimate, kTolerance);
   Tables tb;
-  tb.entrada = 1;
+  tb.entrada = EntryMode::kRawFile;
   StringSource in(DiagnosesFile());
   ASSERT_TRUE(ArchivoFrom(in, tb).ok);
   SizeWorkingTables(tb);

@@ -19,7 +19,7 @@ namespace {
 // coefficients read.
 Tables FromResponses(const std::string& file) {
   Tables tb;
-  tb.entrada = 1;
+  tb.entrada = EntryMode::kRawFile;
   StringSource in(file);
   const ReadOutcome read = ArchivoFrom(in, tb);
   EXPECT_TRUE(read.ok) << read.message;
@@ -72,10 +72,10 @@ TEST(CoefficientKappaTest, WorkedExamples) {
 
 TEST(CoefficientKappaTest, ModelDataGiveKappaWithoutStandardError) {
   Tables tb = FromResponses("1 1\n1 2\n2 2\n2 2\n");
-  tb.entrada = 4;
+  tb.entrada = EntryMode::kKeyboardModel;
   EXPECT_EQ(Hubert(tb), "0.5000");
   Tables three = FromResponses("1 1 1\n1 1 2\n2 2 2\n1 2 2\n");
-  three.entrada = 4;
+  three.entrada = EntryMode::kKeyboardModel;
   EXPECT_EQ(Hubert(three), "0.3846");
 }
 

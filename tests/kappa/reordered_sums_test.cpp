@@ -108,7 +108,7 @@ TEST(ReorderedSumsTest, AgreeWithThePlainLoops) {
         }
       }
       Tables tb = testing::ReadFile(1, file);
-      tb.entrada = 1;
+      tb.entrada = EntryMode::kRawFile;
       TablaInicial(tb);
       TablaFleiss(tb);
       for (int i = 0; i < tb.K; ++i) {

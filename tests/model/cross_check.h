@@ -222,7 +222,7 @@ class CrossChecker {
           result_.worstB = std::fmax(result_.worstB, std::fabs(tb.B0 - B) / std::fmax(1, B));
           Compare(label + "B", tb.B0, ref.B, shifted.B);
           for (int i = 0; i < tb.K; ++i) {
-            const double alpha = i == tb.t && tb.paso == 1 ? tb.alp_pos : tb.alp_neg[i];
+            const double alpha = i == tb.t && tb.paso == RootBranch::kLargerForT ? tb.alp_pos : tb.alp_neg[i];
             Compare(label + "alpha " + std::to_string(i), alpha, ref.alpha[i], shifted.alpha[i]);
           }
         }

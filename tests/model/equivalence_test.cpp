@@ -32,7 +32,7 @@ std::vector<std::pair<const char*, Bits>> ModelState(const Tables& tb) {
           {"dmat", Of(tb.dmat)},     {"D", Of(tb.D)},             {"alp", Of(tb.alp)},
           {"Bt", Of(tb.Bt)},         {"t", Of(tb.t)},             {"alp_neg", Of(tb.alp_neg)},
           {"alp_pos", Of(tb.alp_pos)}, {"B", Of(tb.B)},           {"B0", Of(tb.B0)},
-          {"paso", Of(tb.paso)},     {"prop", Of(tb.prop)},       {"acuerd", Of(tb.acuerd)},
+          {"paso", Of(static_cast<int>(tb.paso))},     {"prop", Of(tb.prop)},       {"acuerd", Of(tb.acuerd)},
           {"acuerdaux", Of(tb.acuerdaux)}, {"consist", Of(tb.consist)},
           {"acglobal", Of(tb.acglobal)}, {"var_cons", Of(tb.var_cons)},
           {"var_alp", Of(tb.var_alp)}, {"var_suc", Of(tb.var_suc)}};

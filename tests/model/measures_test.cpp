@@ -45,7 +45,7 @@ TEST(parametrosTest, WorkedExamples) {
     Fit(tb);
     const Tables fit = tb;
     parametros(tb, 1);
-    if (fit.paso == 1) {
+    if (fit.paso == RootBranch::kLargerForT) {
       EXPECT_EQ(tb.alp_neg[tb.t], fit.alp_pos);
     }
     EXPECT_NEAR(tb.acglobal, c.acglobal, kSixDigits);

@@ -218,7 +218,7 @@ class ReferenceModel {
       if (tb.N0[i] == 1) continue;
       Minimise(rows_[i]);
       Bt_ = std::max(Bt_, Real(exp(rows_[i].gMin / (tb.R - 1))));
-      const double alpha = i == tb.t && tb.paso == 1 ? tb.alp_pos : tb.alp_neg[i];
+      const double alpha = i == tb.t && tb.paso == RootBranch::kLargerForT ? tb.alp_pos : tb.alp_neg[i];
       start_[i] = alpha > 0 ? Real(alpha) : rows_[i].aMin;
     }
   }
@@ -234,7 +234,7 @@ class ReferenceModel {
     Reference ref;
     ref.Bt = Bt_;
     ref.alpha.assign(tb_.K, Real(0));
-    const int larger = tb_.paso == 1 ? tb_.t : -1;
+    const int larger = tb_.paso == RootBranch::kLargerForT ? tb_.t : -1;
     for (int branch : {larger, larger == -1 ? tb_.t : -1}) {
       ref.alpha = start_;
       const BSolver solver(tb_, rows_, D_, branch);

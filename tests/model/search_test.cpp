@@ -63,7 +63,7 @@ TEST(SearchTest, WorkedExamples) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Tables tb = MakeModelTables(3, c.R, c.n, c.success, c.fail);
-    tb.paso = -7;  // kept by a special outcome
+    tb.paso = static_cast<RootBranch>(-7);  // kept by a special outcome
     Search1(tb, tb.N);
     Search2(tb, tb.Bt);
     const Tables atBt = tb;
@@ -79,7 +79,7 @@ TEST(SearchTest, WorkedExamples) {
     EXPECT_NEAR(tb.Bt, c.Bt, kSixDigits);
     EXPECT_EQ(tb.t, c.t);
     ExpectGiven(G, c.G);
-    EXPECT_EQ(tb.paso, c.paso);
+    EXPECT_EQ(static_cast<int>(tb.paso), c.paso);
     ExpectGiven(tb.B0, c.B0);
     for (int i = 0; i < 3; ++i) {
       SCOPED_TRACE(i);
@@ -94,7 +94,7 @@ TEST(SearchTest, WorkedExamples) {
 // the B equation. The parameter is a root to within 1e-12, which moves the
 // log of the ratio by up to 1e-12 |g'(a)|: twice that is allowed.
 void ExpectEquationsHold(Tables tb) {
-  if (tb.paso == 1) tb.alp_neg[tb.t] = tb.alp_pos;
+  if (tb.paso == RootBranch::kLargerForT) tb.alp_neg[tb.t] = tb.alp_pos;
   EXPECT_LT(std::fabs(tb.D + SumAlpNeg(tb) - tb.B0), 1e-12);
   for (int i = 0; i < tb.K; ++i) {
     if (tb.N0[i] == 1) continue;
@@ -170,7 +170,7 @@ TEST(Search3Test, StartIsJudgedOnGRelativeToBt) {
   const std::vector<std::vector<double>> flagged = {{0, 0}, {0, 0}};
   const Case cases[] = {
       // Class 0 has d = (0.25, 0.25), the others are flagged: Bt = 1.
-      {"G = 0: B = Bt in mode 1", 3, 4, {0, 0, 0}, {{1, 1}, {2, 0}, {2, 0}}, NAN, 1, false},
+      {"G = 0: B = Bt, larger solution for t", 3, 4, {0, 0, 0}, {{1, 1}, {2, 0}, {2, 0}}, NAN, 1, false},
       {"G = 1e-9: smaller solutions above Bt", 3, 1e9, {0, 0, 0}, {{2.5e8, 2.5e8}, {5e8 + 1, 0}, {5e8 + 1, 0}},
        NAN, 2, true},
       {"G = -1e-9: larger solution for t", 3, 1e9, {0, 0, 0}, {{2.5e8, 2.5e8}, {5e8 - 1, 0}, {5e8 - 1, 0}},
@@ -188,7 +188,7 @@ TEST(Search3Test, StartIsJudgedOnGRelativeToBt) {
       tb.K = 3;  // as the driver fits R = K = 2
       incremento(tb);
     }
-    tb.paso = -7;
+    tb.paso = static_cast<RootBranch>(-7);
     Fit(tb);
     if (std::isnan(c.outcome)) {
       EXPECT_GE(tb.B0, tb.Bt);
@@ -196,7 +196,7 @@ TEST(Search3Test, StartIsJudgedOnGRelativeToBt) {
     } else {
       EXPECT_EQ(tb.B0, c.outcome);
     }
-    EXPECT_EQ(tb.paso, c.paso);
+    EXPECT_EQ(static_cast<int>(tb.paso), c.paso);
     EXPECT_EQ(tb.counters.bTrials > 0, c.searched);
   }
 }
@@ -222,7 +222,7 @@ TEST(Search3Test, WithoutASolutionTheSearchEndsAsBefore) {
 TEST(Search3Test, UnanimousObjectsDoNotChangeTheStart) {
   auto start = [](Tables tb) {
     Fit(tb);
-    return tb.B0 <= 0 ? tb.B0 : tb.paso;  // special outcome, or the mode
+    return tb.B0 <= 0 ? tb.B0 : static_cast<int>(tb.paso);  // special outcome, or the branch
   };
   Tables minusOne = MakeModelTables(3, 2, 40, {6, 15, 4}, {{4, 3}, {9, 6}, {2, 6}});
   minusOne.success[0] += 1e8;
