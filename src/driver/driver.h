@@ -27,9 +27,10 @@ void Caratula(Console& con);
 // Keyboard frequencies (mode 3) also refuse K^R above 1000.
 void Datos(Console& con, Tables& tb);
 
-// After a data file (tb.entrada: raw or frequencies) has been read:
-// sizes the working tables and builds the class tables and the
-// object-by-class tables, as both the dialogue and the batch command do.
+// After the response tuples of observed data (a raw file, a frequencies file
+// or typed frequencies) have been counted: sizes the working tables and
+// builds the class tables and the object-by-class table, as both the
+// dialogue and the batch command do.
 void BuildFileTables(Tables& tb);
 
 // The analysis of a pass whose data entry has filled the tables: the model,

@@ -98,12 +98,12 @@ ModelMeasures Measures(const std::vector<double>& consistency, const std::vector
 
 void BuildFileTables(Tables& tb) {
   SizeWorkingTables(tb);
-  if (tb.entrada == EntryMode::kRawFile) {
-    TablaInicial(tb);
-    TablaFleiss(tb);
-  } else {
+  if (tb.entrada == EntryMode::kFrequencyFile) {
     TablaInicialExtra(tb);
     TablaFleissExtra(tb);
+  } else {
+    TablaInicial(tb);
+    TablaFleiss(tb);
   }
 }
 

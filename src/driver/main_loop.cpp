@@ -53,9 +53,8 @@ bool Refused(Console& con, const ReadOutcome& outcome) {
 // Fills the tables by the data entry of the chosen mode. False when a data
 // file was refused: nothing is analysed and the menu is shown again.
 //
-// The response tuples of modes 1 and 2 are listed by the class-table
-// builders, which keep only the tuples that occur; no table of all K^R
-// tuples is built in a pass.
+// The observed data of modes 1 to 3 are the counts of the response tuples
+// that occur; no table of all K^R tuples is built in a pass.
 bool EnterData(Console& con, Tables& tb) {
   switch (tb.entrada) {
     case EntryMode::kRawFile:
@@ -68,10 +67,8 @@ bool EnterData(Console& con, Tables& tb) {
       return true;
     case EntryMode::kKeyboardFrequencies:
       Datos(con, tb);
-      SizeWorkingTables(tb);
       DatosEx(con, tb);
-      TablaInicialExten(tb);
-      TablaFleissExten(tb);
+      BuildFileTables(tb);
       return true;
     case EntryMode::kKeyboardModel:
       Datos(con, tb);

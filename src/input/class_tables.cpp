@@ -1,12 +1,10 @@
 // The class tables of the observed-data modes: per class the agreements
 // (objects all raters put in it) and per class and rater the disagreements
 // (objects the rater put in it while not all raters agreed), the model's
-// input. Modes 1 and 2 build them from the counts of the response tuples
-// that occur (frec, counted by the file readers), mode 3 from the typed
-// frequencies.
+// input. They are built from the counts of the response tuples that occur
+// (frec), which the file readers and the keyboard entry of frequencies
+// leave.
 
-#include <climits>
-#include <cmath>
 #include <vector>
 
 #include "input/input.h"
@@ -49,7 +47,8 @@ void CountsFromTuples(Tables& tb) {
 
 }  // namespace
 
-// The file reader has counted the tuples (frec) as it read the objects.
+// The file reader has counted the tuples (frec) as it read the objects, or
+// the keyboard entry as the frequencies were typed.
 void TablaInicial(Tables& tb) {
   CountsFromTuples(tb);
   AgreementsAndDisagreements(tb);
@@ -59,24 +58,6 @@ void TablaInicial(Tables& tb) {
 // exactly one row and carries that row's frequency.
 void TablaInicialExtra(Tables& tb) {
   CountsFromTuples(tb);
-  AgreementsAndDisagreements(tb);
-}
-
-// Mode 3 keeps every tuple, in the order of indicexten, with the frequency
-// typed for it in column R; the agreements of class i are the frequency
-// typed for its unanimous tuple.
-void TablaInicialExten(Tables& tb) {
-  ClearClassCounts(tb);
-  const auto tuples = static_cast<std::size_t>(std::pow(tb.K, tb.R));
-  for (std::size_t t = 0; t < tuples; ++t) {
-    const int* tuple = tb.indicexten[t];
-    for (int r = 0; r < tb.R; ++r) tb.clases[tuple[r]][r] += tuple[tb.R];
-  }
-  const int perClass = static_cast<int>(std::pow(tb.K, tb.R - 1));  // K^(R-1)
-  for (int i = 0; i < tb.K; ++i) {
-    const double typed = tb.xx[i][(perClass - 1) * i / (tb.K - 1)];
-    tb.ac[i] = typed >= INT_MAX ? INT_MAX : static_cast<int>(typed);
-  }
   AgreementsAndDisagreements(tb);
 }
 

@@ -49,8 +49,9 @@ ReadOutcome ArchivoExtraFrom(DataSource& file, Tables& tb, const std::string& na
                              const FileLayout& layout = {});
 
 // --- Mode 3: frequencies typed at the keyboard -----------------------------
-// Asks the frequency of each of the K^R response tuples (indicexten order)
-// until they add up to n.
+// Asks the frequency of each of the K^R response tuples, rater 0 slowest,
+// then rater R-1, ..., rater 1 fastest, until they add up to n, and counts
+// them into frec in the order they were asked.
 void DatosEx(Console& con, Tables& tb);
 
 // --- Mode 4: agreements and disagreements typed at the keyboard ------------
@@ -73,14 +74,12 @@ ReadOutcome ReadModelFile(DataSource& file, Tables& tb, const std::string& name)
 // pass uses only the tuples that occur (frec), however large K^R is.
 Grid<std::uint16_t> indicematrix(int K, int R);
 
-// --- Class tables: frec, obj, clases, ac, success(aux), fail(aux) ----------
-void TablaInicial(Tables& tb);       // mode 1
+// --- Class tables from frec: clases, ac, success(aux), fail(aux) -----------
+void TablaInicial(Tables& tb);       // modes 1 and 3
 void TablaInicialExtra(Tables& tb);  // mode 2
-void TablaInicialExten(Tables& tb);  // mode 3
 
-// --- Object-by-class tables for Fleiss' kappa: datafleiss, RFleiss ---------
-void TablaFleiss(Tables& tb);        // mode 1
+// --- Object-by-class table for Fleiss' kappa from frec: datafleiss ---------
+void TablaFleiss(Tables& tb);        // modes 1 and 3
 void TablaFleissExtra(Tables& tb);   // mode 2
-void TablaFleissExten(Tables& tb);   // mode 3
 
 }  // namespace zover

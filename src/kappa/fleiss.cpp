@@ -49,8 +49,8 @@ struct Influence {
 };
 
 // Sum over rows of u_s^2, weighted by the objects each row stands for: the
-// occurring response tuples in the file modes (weight: their counts), the
-// typed tuples in mode 3 (weight: their frequencies; 0 skips the tuple).
+// occurring response tuples (weight: their counts), in the order of the
+// tuple counts.
 double InfluenceSum(const Tables& tb, double pe, double meanAgreement) {
   const int R = tb.R;
   Influence influence{tb, pe, meanAgreement, meanAgreement * pe - 2 * pe + meanAgreement,
@@ -61,19 +61,10 @@ double InfluenceSum(const Tables& tb, double pe, double meanAgreement) {
     for (int r = 0; r < R; ++r) failures += tb.failaux[i][r];
     influence.classRatings[i] = R * tb.successaux[i] + failures;
   }
-  if (tb.entrada == EntryMode::kKeyboardFrequencies) {
-    for (std::size_t t = 0; t < tb.indicexten.rows(); ++t) {
-      const double weight = tb.indicexten[t][R];
-      if (weight <= 0) continue;
-      influence.tally.Tally(tb.indicexten[t], R, 0);
-      influence.AddRow(weight);
-    }
-  } else {
-    std::vector<std::uint16_t> scratch(static_cast<std::size_t>(R));
-    for (std::size_t u = 0; u < tb.frec.size(); ++u) {
-      influence.tally.Tally(tb.frec.Values(u, scratch.data()), R, 1);
-      influence.AddRow(tb.frec.count(u));
-    }
+  std::vector<std::uint16_t> scratch(static_cast<std::size_t>(R));
+  for (std::size_t u = 0; u < tb.frec.size(); ++u) {
+    influence.tally.Tally(tb.frec.Values(u, scratch.data()), R, 1);
+    influence.AddRow(tb.frec.count(u));
   }
   return influence.v;
 }

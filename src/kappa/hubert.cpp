@@ -56,28 +56,18 @@ void LeaveOneRaterOut(Tables& tb) {
 }
 
 // The part of the variance from the disagreeing tuples: sum of f T^2 / n over
-// the observed tuples that are not unanimous, T = sum_j factorE[c_j][j].
-// Modes 1 and 2 list only the tuples that occur, in increasing tuple number;
-// mode 3 lists all K^R tuples in the order they were typed.
+// the observed tuples that are not unanimous, T = sum_j factorE[c_j][j], in
+// the order of the tuple counts (the order of the tuple numbers, or the order
+// in which the keyboard entry asked for them).
 double DisagreeingTuples(const Tables& tb) {
   double b = 0;
-  auto add = [&](int frequency, int unanimous, auto classOf) {
-    if (frequency <= 0 || unanimous > 0) return;
+  std::vector<std::uint16_t> scratch(static_cast<std::size_t>(tb.R));
+  for (std::size_t u = 0; u < tb.frec.size(); ++u) {
+    if (tb.frec.unanimous(u)) continue;
+    const std::uint16_t* tuple = tb.frec.Values(u, scratch.data());
     double sum = 0;
-    for (int j = 0; j < tb.R; ++j) sum += tb.factorE[classOf(j)][j];
-    b += frequency * (sum * sum) / tb.Norg;
-  };
-  if (tb.entrada == EntryMode::kKeyboardFrequencies) {
-    for (std::size_t r = 0; r < tb.indicexten.rows(); ++r) {
-      const int* tuple = tb.indicexten[r];
-      add(tuple[tb.R], tuple[tb.R + 1], [tuple](int j) { return tuple[j]; });
-    }
-  } else {
-    std::vector<std::uint16_t> scratch(static_cast<std::size_t>(tb.R));
-    for (std::size_t u = 0; u < tb.frec.size(); ++u) {
-      const std::uint16_t* tuple = tb.frec.Values(u, scratch.data());
-      add(static_cast<int>(tb.frec.count(u)), tb.frec.unanimous(u) ? 1 : 0, [tuple](int j) { return tuple[j] - 1; });
-    }
+    for (int j = 0; j < tb.R; ++j) sum += tb.factorE[tuple[j] - 1][j];
+    b += static_cast<int>(tb.frec.count(u)) * (sum * sum) / tb.Norg;
   }
   return b;
 }

@@ -63,20 +63,16 @@ struct Tables {
   double missingRatings = 0;
 
   // --- Observed data -------------------------------------------------------
-  // Modes 1 and 2: the response tuples that occur, counted by the file
-  // reader as it reads (the objects themselves are not kept), in increasing
-  // tuple number (the tuple number written in base K, rater 0 the most
-  // significant digit). Tuple u has the class numbers 1..K
-  // frec.Values(u, scratch) (the row of indice), frec.count(u) objects
-  // (weighted by the file frequency in mode 2) and its unanimous mark
-  // frec.unanimous(u). Tuples that do not occur are left out.
+  // Modes 1 to 3: the response tuples that occur, counted by the file reader
+  // as it reads (the objects themselves are not kept) or by the keyboard
+  // entry of frequencies. The file modes list them in increasing tuple number
+  // (the tuple number written in base K, rater 0 the most significant
+  // digit), the keyboard in the order it asked for them. Tuple u has the
+  // class numbers 1..K frec.Values(u, scratch), frec.count(u) objects and its
+  // unanimous mark frec.unanimous(u). Tuples that do not occur are left out.
   TupleCounts frec;
   Grid<int> clases;               // [class][rater]: objects the rater put in the class
   std::vector<int> ac;            // [class]: objects all raters put in the class
-  // Mode 3: indicexten[s][0..R-1] the 0-based classes of tuple s,
-  // [s][R] its frequency, [s][R+1] its unanimous mark.
-  Grid<int> indicexten;
-  Grid<double> xx;                // mode 3: [class of rater 0][q] frequency typed
 
   // --- Model input: agreements and disagreements --------------------------
   std::vector<double> success;    // s_i, increased by 0.5 by incremento
@@ -87,9 +83,6 @@ struct Tables {
 
   // --- Kappa tables --------------------------------------------------------
   Grid<int> datafleiss;           // [class][q]: objects given the class by q+1 raters
-  Grid<int> RFleiss;              // mode 3: [tuple][class]: raters who gave the class to
-                                  // the tuple (the file modes tally a tuple's raters
-                                  // from its classes, holding no tuples x K table)
   Grid<double> t_indice;          // [class][rater]: marginal proportions
   Grid<double> factorE;           // [class][rater]: product of t_indice over the other raters
   std::vector<double> sumadoble;  // [class]: sum over rows of squared rater counts
@@ -137,8 +130,7 @@ struct Tables {
 int ClassRows(const Tables& tb);
 
 // Sizes every class and rater table to the pass's K and R (all cells zero).
-// The observed-data tables that depend on the mode (frec, RFleiss,
-// indicexten, xx) are sized by the data entry that fills them.
+// The tuple counts (frec) are made by the data entry that fills them.
 void SizeWorkingTables(Tables& tb);
 
 }  // namespace zover

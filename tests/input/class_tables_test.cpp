@@ -45,12 +45,14 @@ TEST(TablaInicialTest, WorkedExamples) {
       {"frequencies file", ReadFile(2, "1 1 3\n2 1 0\n1 2 2\n"), TablaInicialExtra, {3, 0}, {{5, 3}, {0, 2}},
        {{2, 0}, {0, 2}}, {{0, 0, 3, 1}, {0, 1, 2, 0}}},
       // (1,1) 4, (1,2) 1, (2,1) 2, (2,2) 3.
-      {"keyboard R=2", TypeFrequencies(2, 2, 10, "4\n1\n2\n3\n"), TablaInicialExten, {4, 3}, {{5, 6}, {5, 4}},
-       {{1, 2}, {2, 1}}, {}},
+      {"keyboard R=2", TypeFrequencies(2, 2, 10, "4\n1\n2\n3\n"), TablaInicial, {4, 3}, {{5, 6}, {5, 4}},
+       {{1, 2}, {2, 1}}, {{0, 0, 4, 1}, {0, 1, 1, 0}, {1, 0, 2, 0}, {1, 1, 3, 1}}},
       // 1 .. 8 typed for (1,1,1), (1,2,1), (1,1,2), (1,2,2), (2,1,1), (2,2,1),
       // (2,1,2), (2,2,2): the agreements are the first and the last.
-      {"keyboard R=3", TypeFrequencies(2, 3, 36, "1\n2\n3\n4\n5\n6\n7\n8\n"), TablaInicialExten, {1, 8},
-       {{10, 16, 14}, {26, 20, 22}}, {{9, 15, 13}, {18, 12, 14}}, {}},
+      {"keyboard R=3", TypeFrequencies(2, 3, 36, "1\n2\n3\n4\n5\n6\n7\n8\n"), TablaInicial, {1, 8},
+       {{10, 16, 14}, {26, 20, 22}}, {{9, 15, 13}, {18, 12, 14}},
+       {{0, 0, 0, 1, 1}, {0, 1, 0, 2, 0}, {0, 0, 1, 3, 0}, {0, 1, 1, 4, 0},
+        {1, 0, 0, 5, 0}, {1, 1, 0, 6, 0}, {1, 0, 1, 7, 0}, {1, 1, 1, 8, 1}}},
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -75,8 +77,8 @@ TEST(ObservedTablesAcrossModesTest, SameDataSameTables) {
     TablaInicialExtra(freq);
     TablaFleissExtra(freq);
     Tables typed = TypeFrequencies(d.K, d.R, d.n, d.typed);
-    TablaInicialExten(typed);
-    TablaFleissExten(typed);
+    TablaInicial(typed);
+    TablaFleiss(typed);
 
     // Each rater's class counts add up to n, disagreements are not negative
     // and add up to R (n - agreements), ratings (q + 1) datafleiss[i][q] add
@@ -104,12 +106,8 @@ TEST(ObservedTablesAcrossModesTest, SameDataSameTables) {
       EXPECT_EQ(RowsOf(other->datafleiss, d.K, d.R), RowsOf(raw.datafleiss, d.K, d.R));
     }
     EXPECT_EQ(Occurring(freq), Occurring(raw));
-    // Mode 3 keeps every tuple; those typed with a positive frequency are the
-    // occurring ones.
-    Rows typedTuples;
-    for (const auto& row : RowsOf(typed.indicexten)) {
-      if (row[d.R] > 0) typedTuples.push_back(row);
-    }
+    // The typed tuples come in the order they were asked for.
+    Rows typedTuples = Occurring(typed);
     std::sort(typedTuples.begin(), typedTuples.end());
     EXPECT_EQ(typedTuples, Occurring(raw));
   }
