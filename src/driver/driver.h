@@ -4,6 +4,7 @@
 // model report.
 
 #include "console/console.h"
+#include "input/input.h"
 #include "tables/results.h"
 #include "tables/tables.h"
 
@@ -23,26 +24,20 @@ int RunZover(Console& con);
 // The cover screen, printed once before the first data-entry menu.
 void Caratula(Console& con);
 
-// Asks for K, R and n (keyboard modes 3 and 4) and sets K, R, N and Norg.
-// Keyboard frequencies (mode 3) also refuse K^R above 1000.
-void Datos(Console& con, Tables& tb);
+// Asks for K, R and n (keyboard modes 3 and 4). Keyboard frequencies (mode
+// 3) also refuse K^R above 1000.
+Dimensions Datos(Console& con, EntryMode mode);
 
-// After the response tuples of observed data (a raw file, a frequencies file
-// or typed frequencies) have been counted: sizes the working tables and
-// builds the class tables and the object-by-class table, as both the
-// dialogue and the batch command do.
-void BuildFileTables(Tables& tb);
-
-// The analysis of a pass whose data entry has filled the tables: the model,
-// the raw agreement, the kappa coefficients and the choice of the report.
-// Prints nothing.
+// The analysis of a pass whose data entry has filled tb.data: the model
+// (into tb.model), the raw agreement, the kappa coefficients (into tb.kappa)
+// and the choice of the report. Prints nothing.
 PassResults Analyse(Tables& tb);
 
 // The model report a pass prints: the first variant whose condition holds,
 // in this order: R = K = 2, B near 0, -1 or -2 (within 1e-12), a chance
 // probability of exactly 0, otherwise the regular report. B is the estimate
 // of the first fit.
-Report SelectReport(const Tables& tb, double B, int zeroProbabilities);
+Report SelectReport(int K, int R, double B, int zeroProbabilities);
 
 // The batch outputs' coefficients of observed data (modes 1 and 2): the
 // tests of the kappas against chance and the coefficients that use every

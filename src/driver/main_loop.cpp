@@ -50,33 +50,28 @@ bool Refused(Console& con, const ReadOutcome& outcome) {
   return true;
 }
 
-// Fills the tables by the data entry of the chosen mode. False when a data
-// file was refused: nothing is analysed and the menu is shown again.
+// Fills the observed data by the data entry of the chosen mode. False when
+// a data file was refused: nothing is analysed and the menu is shown again.
 //
 // The observed data of modes 1 to 3 are the counts of the response tuples
 // that occur; no table of all K^R tuples is built in a pass.
-bool EnterData(Console& con, Tables& tb) {
-  switch (tb.entrada) {
+bool EnterData(Console& con, EntryMode mode, ObservedData& data) {
+  switch (mode) {
     case EntryMode::kRawFile:
-      if (Refused(con, Archivo(con, tb))) return false;
-      BuildFileTables(tb);
-      return true;
+      if (Refused(con, Archivo(con, data))) return false;
+      break;
     case EntryMode::kFrequencyFile:
-      if (Refused(con, ArchivoExtra(con, tb))) return false;
-      BuildFileTables(tb);
-      return true;
+      if (Refused(con, ArchivoExtra(con, data))) return false;
+      break;
     case EntryMode::kKeyboardFrequencies:
-      Datos(con, tb);
-      DatosEx(con, tb);
-      BuildFileTables(tb);
-      return true;
+      DatosEx(con, Datos(con, mode), data);
+      break;
     case EntryMode::kKeyboardModel:
-      Datos(con, tb);
-      SizeWorkingTables(tb);
-      Matrix(con, tb);
+      Matrix(con, Datos(con, mode), data);
       return true;
   }
-  return false;
+  BuildTupleTables(data);
+  return true;
 }
 
 // What the program writes when the input ends at the menu or the end prompt.
@@ -102,11 +97,9 @@ int Dialogue(Console& con) {
   Caratula(con);
   while (true) {
     Tables tb;  // every pass starts from fresh tables
-    tb.KR = 1;
     const std::optional<int> mode = AskChoice(con, ShowMenu, 1, 4);
     if (!mode) return EndOfDialogue(con);
-    tb.entrada = static_cast<EntryMode>(*mode);  // 1 to 4
-    if (!EnterData(con, tb)) continue;
+    if (!EnterData(con, static_cast<EntryMode>(*mode), tb.data)) continue;
     AnalysePass(con, tb);
 
     con.discardPending();

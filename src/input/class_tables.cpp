@@ -13,28 +13,23 @@ namespace zover {
 
 namespace {
 
-void ClearClassCounts(Tables& tb) {
+void ClearClassCounts(ObservedData& tb) {
   for (int i = 0; i < tb.K; ++i) {
     tb.ac[i] = 0;
     for (int r = 0; r < tb.R; ++r) tb.clases[i][r] = 0;
   }
 }
 
-// success = successaux = ac; fail = failaux = clases - ac.
-void AgreementsAndDisagreements(Tables& tb) {
+// successaux = ac; failaux = clases - ac.
+void AgreementsAndDisagreements(ObservedData& tb) {
   for (int i = 0; i < tb.K; ++i) {
-    tb.success[i] = tb.ac[i];
     tb.successaux[i] = tb.ac[i];
-    for (int r = 0; r < tb.R; ++r) {
-      const double f = tb.clases[i][r] - tb.ac[i];
-      tb.fail[i][r] = f;
-      tb.failaux[i][r] = f;
-    }
+    for (int r = 0; r < tb.R; ++r) tb.failaux[i][r] = tb.clases[i][r] - tb.ac[i];
   }
 }
 
 // clases and ac from the occurring tuples of `frec`: R additions a tuple.
-void CountsFromTuples(Tables& tb) {
+void CountsFromTuples(ObservedData& tb) {
   ClearClassCounts(tb);
   std::vector<std::uint16_t> scratch(static_cast<std::size_t>(tb.R));
   for (std::size_t u = 0; u < tb.frec.size(); ++u) {
@@ -47,16 +42,38 @@ void CountsFromTuples(Tables& tb) {
 
 }  // namespace
 
+void SizeClassTables(ObservedData& tb) {
+  const auto k = static_cast<std::size_t>(tb.K);
+  const auto r = static_cast<std::size_t>(tb.R);
+  tb.clases = Grid<int>(k, r, 0);
+  tb.ac.assign(k, 0);
+  tb.datafleiss = Grid<int>(k, r, 0);
+  tb.successaux.assign(k, 0.0);
+  tb.failaux = Grid<double>(k, r, 0.0);
+  tb.Fvect.assign(k, 0.0);
+}
+
+void BuildTupleTables(ObservedData& tb) {
+  SizeClassTables(tb);
+  if (tb.entrada == EntryMode::kFrequencyFile) {
+    TablaInicialExtra(tb);
+    TablaFleissExtra(tb);
+  } else {
+    TablaInicial(tb);
+    TablaFleiss(tb);
+  }
+}
+
 // The file reader has counted the tuples (frec) as it read the objects, or
 // the keyboard entry as the frequencies were typed.
-void TablaInicial(Tables& tb) {
+void TablaInicial(ObservedData& tb) {
   CountsFromTuples(tb);
   AgreementsAndDisagreements(tb);
 }
 
 // The reader has refused repeated tuples, so every occurring tuple comes from
 // exactly one row and carries that row's frequency.
-void TablaInicialExtra(Tables& tb) {
+void TablaInicialExtra(ObservedData& tb) {
   CountsFromTuples(tb);
   AgreementsAndDisagreements(tb);
 }

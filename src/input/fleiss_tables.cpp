@@ -14,19 +14,19 @@ namespace zover {
 
 namespace {
 
-void ClearDatafleiss(Tables& tb) {
+void ClearDatafleiss(ObservedData& tb) {
   for (int i = 0; i < tb.K; ++i) {
     for (int q = 0; q < tb.R; ++q) tb.datafleiss[i][q] = 0;
   }
 }
 
 // Adds `weight` to datafleiss for every class of the tallied row.
-void CountRow(Tables& tb, const ClassTally& tally, int weight) {
+void CountRow(ObservedData& tb, const ClassTally& tally, int weight) {
   for (const int i : tally.used()) tb.datafleiss[i][tally.raters(i) - 1] += weight;
 }
 
 // The occurring tuples, classes numbered from 1.
-void CountTuples(Tables& tb) {
+void CountTuples(ObservedData& tb) {
   ClassTally tally(tb.K);
   std::vector<std::uint16_t> scratch(static_cast<std::size_t>(tb.R));
   for (std::size_t u = 0; u < tb.frec.size(); ++u) {
@@ -37,14 +37,14 @@ void CountTuples(Tables& tb) {
 
 }  // namespace
 
-void TablaFleiss(Tables& tb) {
+void TablaFleiss(ObservedData& tb) {
   ClearDatafleiss(tb);
   CountTuples(tb);
 }
 
 // The frequencies file gives each tuple once (the reader refuses a repeated
 // one), weighted by its frequency: the same count as TablaFleiss.
-void TablaFleissExtra(Tables& tb) {
+void TablaFleissExtra(ObservedData& tb) {
   ClearDatafleiss(tb);
   CountTuples(tb);
 }

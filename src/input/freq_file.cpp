@@ -51,7 +51,7 @@ class RowLines {
 
 }  // namespace
 
-ReadOutcome ArchivoExtra(Console& con, Tables& tb) {
+ReadOutcome ArchivoExtra(Console& con, ObservedData& tb) {
   const std::unique_ptr<DataSource> file = con.openFile(kFreqFileName);
   if (!file) return Refuse("\nERROR opening file. \n\n");
   return ArchivoExtraFrom(*file, tb, kFreqFileName);
@@ -68,7 +68,7 @@ ReadOutcome ArchivoExtra(Console& con, Tables& tb) {
 // The rows go straight into the counts of the response tuples (frec), whose
 // hash table also finds a tuple that an earlier row gave; each tuple keeps
 // the number of its row, from which the message finds the row's line.
-ReadOutcome ArchivoExtraFrom(DataSource& file, Tables& tb, const std::string& name, const FileLayout& layout) {
+ReadOutcome ArchivoExtraFrom(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout) {
   tb.maxclase = 0;
   DataLineReader reader(file);
   int raters = 0;
@@ -166,7 +166,7 @@ ReadOutcome ArchivoExtraFrom(DataSource& file, Tables& tb, const std::string& na
   tb.K = tb.maxclase;
   tb.R = tb.nraters;
   tb.Norg = static_cast<double>(total);
-  tb.N = tb.Norg;
+  tb.entrada = EntryMode::kFrequencyFile;
   tb.frec = counter->Finish();
   return {};
 }

@@ -24,7 +24,7 @@ namespace zover {
 namespace {
 
 // The classes 1 .. K of the raters in tuple s of the keyboard order.
-void TypedTuple(const Tables& tb, std::size_t s, std::size_t perClass, std::uint16_t* classes) {
+void TypedTuple(const ObservedData& tb, std::size_t s, std::size_t perClass, std::uint16_t* classes) {
   classes[0] = static_cast<std::uint16_t>(s / perClass + 1);
   std::size_t q = s % perClass;
   for (int r = 1; r < tb.R; ++r, q /= static_cast<std::size_t>(tb.K)) {
@@ -35,7 +35,7 @@ void TypedTuple(const Tables& tb, std::size_t s, std::size_t perClass, std::uint
 // Asks the frequency of the tuple `classes` until the answer is a whole
 // number that is not below 0; a rejected answer asks again without a
 // message. Returns the floor of the last number read.
-double AskFrequency(Console& con, const Tables& tb, const std::uint16_t* classes) {
+double AskFrequency(Console& con, const ObservedData& tb, const std::uint16_t* classes) {
   while (true) {
     Print(con.out, "\n Frequencies of R-tuple ");
     for (int r = 0; r < tb.R; ++r) Print(con.out, " %d ", {static_cast<int>(classes[r])});
@@ -48,7 +48,11 @@ double AskFrequency(Console& con, const Tables& tb, const std::uint16_t* classes
 
 }  // namespace
 
-void DatosEx(Console& con, Tables& tb) {
+void DatosEx(Console& con, const Dimensions& dims, ObservedData& tb) {
+  tb.entrada = EntryMode::kKeyboardFrequencies;
+  tb.K = dims.K;
+  tb.R = dims.R;
+  tb.Norg = dims.n;
   const auto tuples = static_cast<std::size_t>(std::pow(tb.K, tb.R));        // K^R
   const auto perClass = static_cast<std::size_t>(std::pow(tb.K, tb.R - 1));  // K^(R-1)
   std::vector<std::uint16_t> classes(static_cast<std::size_t>(tb.R));

@@ -25,7 +25,7 @@ bool IsMissing(std::string_view field) { return field.empty() || field == "NA" |
 
 // The objects with missing ratings (0 in their tuples), as the rating
 // patterns of tb.incomplete.
-void KeepIncomplete(Tables& tb, TupleCounter& counter, int raters) {
+void KeepIncomplete(ObservedData& tb, TupleCounter& counter, int raters) {
   const TupleCounts tuples = counter.Finish();
   std::vector<std::uint16_t> scratch(static_cast<std::size_t>(raters));
   for (std::size_t u = 0; u < tuples.size(); ++u) {
@@ -40,7 +40,7 @@ void KeepIncomplete(Tables& tb, TupleCounter& counter, int raters) {
 
 }  // namespace
 
-ReadOutcome Archivo(Console& con, Tables& tb) {
+ReadOutcome Archivo(Console& con, ObservedData& tb) {
   const std::unique_ptr<DataSource> file = con.openFile(kRawFileName);
   if (!file) return Refuse("\nERROR opening file. \n\n");
   return ArchivoFrom(*file, tb, kRawFileName);
@@ -65,7 +65,7 @@ ReadOutcome Archivo(Console& con, Tables& tb) {
 // every field of the line. With layout.missing an empty field, NA or . is a
 // missing rating: the objects that every rater rated are counted in frec (n
 // of them), the others go to tb.incomplete.
-ReadOutcome ArchivoFrom(DataSource& file, Tables& tb, const std::string& name, const FileLayout& layout) {
+ReadOutcome ArchivoFrom(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout) {
   tb.maxclase = 0;
   DataLineReader reader(file);
   const std::size_t skipped = layout.id ? 1 : 0;
@@ -162,7 +162,7 @@ ReadOutcome ArchivoFrom(DataSource& file, Tables& tb, const std::string& name, c
   tb.K = tb.maxclase;
   tb.R = tb.nraters;
   tb.Norg = static_cast<double>(complete);
-  tb.N = tb.Norg;
+  tb.entrada = EntryMode::kRawFile;
   tb.frec = counter->Finish();
   if (incomplete) KeepIncomplete(tb, *incomplete, raters);
   return {};

@@ -12,19 +12,19 @@ namespace zover {
 using detail::SameBits;
 using detail::Sign;
 
-double Alpha(const Tables& tb, double x, const double* v) {
+double Alpha(const ModelTables& tb, double x, const double* v) {
   double sum = 0.0;
   for (int r = 0; r < tb.R; ++r) sum += x / (v[r] + x);
   return sum - 1.0;
 }
 
-double Alpha_Neg(const Tables& tb, double x, double Bv, const double* v) {
+double Alpha_Neg(const ModelTables& tb, double x, double Bv, const double* v) {
   double logs = 0.0;
   for (int r = 0; r < tb.R; ++r) logs += std::log(v[r] + x);
   return (logs - std::log(x)) - (tb.R - 1.0) * std::log(Bv);
 }
 
-double FuncionB(const Tables& tb, double x, const double* a, RootBranch mode) {
+double FuncionB(const ModelTables& tb, double x, const double* a, RootBranch mode) {
   double S = 0.0;
   for (int i = 0; i < tb.K; ++i) S += (mode != RootBranch::kSmaller && i == tb.t) ? tb.alp_pos : a[i];
   return (tb.D + S) - x;
@@ -58,7 +58,7 @@ constexpr int kMaxHalvings = 10000;
 // F of one call, counting its evaluations.
 class ClassEquation {
  public:
-  ClassEquation(Tables& tb, const double* v, Equation type, double Bv)
+  ClassEquation(ModelTables& tb, const double* v, Equation type, double Bv)
       : tb_(tb), v_(v), type_(type), Bv_(Bv) {}
 
   // The class scale w of the bracket tolerance: min(1, 100 mean_r v_r).
@@ -79,7 +79,7 @@ class ClassEquation {
   bool NowhereANumber() const { return type_ == Equation::kAlphaNeg && !(Bv_ >= 0); }
 
  private:
-  Tables& tb_;
+  ModelTables& tb_;
   const double* v_;
   Equation type_;
   double Bv_;
@@ -177,7 +177,7 @@ double SolveFromEnds(const ClassEquation& F, bool literal, double a, double b, d
 // digit or more): such a parameter is then accurate to its last digits,
 // which its agreement s_i/n - alpha_i and the variances of a class with few
 // agreements need.
-double Contract(const Tables& tb, double lo, const double* v, double alpha) {
+double Contract(const ModelTables& tb, double lo, const double* v, double alpha) {
   double q = 0.0;
   for (int r = 0; r < tb.R; ++r) q += alpha / v[r];
   if (!(q < 0.1)) return alpha;
@@ -193,14 +193,14 @@ double Contract(const Tables& tb, double lo, const double* v, double alpha) {
 
 }  // namespace
 
-double Biseccion(Tables& tb, double a, double b, const double* v, Equation type, double Bv) {
+double Biseccion(ModelTables& tb, double a, double b, const double* v, Equation type, double Bv) {
   const ClassEquation F(tb, v, type, Bv);
   const double Fa = F(a);
   const double Fb = F(b);
   return SolveFromEnds(F, tb.literalLoops, a, b, Fa, Fb);
 }
 
-double SmallerRoot(Tables& tb, double lo, double alpha, const double* v, double Bv) {
+double SmallerRoot(ModelTables& tb, double lo, double alpha, const double* v, double Bv) {
   const ClassEquation F(tb, v, Equation::kAlphaNeg, Bv);
   const double Flo = F(lo);
   const double Falpha = F(alpha);

@@ -39,7 +39,7 @@ namespace zover {
 /// @param x   candidate class parameter, x > 0
 /// @param v   R proportions of one class (v_r >= 0)
 /// @return    the value above; x = 0 with some v_r = 0 gives NaN (0/0).
-double Alpha(const Tables& tb, double x, const double* v);
+double Alpha(const ModelTables& tb, double x, const double* v);
 
 /// Class equation:
 /// \f[ \Big(\sum_{r} \ln(v_r + x) - \ln x\Big) - (R - 1)\ln B_v, \f]
@@ -50,7 +50,7 @@ double Alpha(const Tables& tb, double x, const double* v);
 /// @param x   candidate class parameter, x > 0 (x = 0 gives +Inf)
 /// @param Bv  a value of B, Bv > 0 (Bv <= 0 gives Inf or NaN)
 /// @param v   R proportions of one class
-double Alpha_Neg(const Tables& tb, double x, double Bv, const double* v);
+double Alpha_Neg(const ModelTables& tb, double x, double Bv, const double* v);
 
 /// Equation for B: (D + S) - x, with S = sum_i a_i on the branch of the
 /// smaller solutions, and otherwise the same sum with a_t replaced by
@@ -61,7 +61,7 @@ double Alpha_Neg(const Tables& tb, double x, double Bv, const double* v);
 /// @param a     K class parameters
 /// @param mode  RootBranch::kSmaller: smaller solutions everywhere; any
 ///              other value: the larger one for class t
-double FuncionB(const Tables& tb, double x, const double* a, RootBranch mode);
+double FuncionB(const ModelTables& tb, double x, const double* a, RootBranch mode);
 
 // The equation that Biseccion solves for x.
 enum class Equation {
@@ -88,7 +88,7 @@ enum class Equation {
 /// longer moves and F at the fixed end is evaluated once, and a class
 /// equation that is NaN everywhere (Bv < 0 or NaN) returns b at once: the
 /// result is the same bit for bit.
-double Biseccion(Tables& tb, double a, double b, const double* v, Equation type, double Bv);
+double Biseccion(ModelTables& tb, double a, double b, const double* v, Equation type, double Bv);
 
 /// The smaller solution of the class equation for B = Bv, bracketed by lo
 /// (the product of v divided by Bv^(R-1)) and the class minimiser alpha:
@@ -100,7 +100,7 @@ double Biseccion(Tables& tb, double a, double b, const double* v, Equation type,
 /// A bisection result far below the minimiser (alpha sum_r 1/v_r < 0.1) is
 /// refined in product form, alpha = lo prod_r (1 + alpha / v_r), to its
 /// last digits.
-double SmallerRoot(Tables& tb, double lo, double alpha, const double* v, double Bv);
+double SmallerRoot(ModelTables& tb, double lo, double alpha, const double* v, double Bv);
 
 // --- Estimation (search.cpp) -----------------------------------------------
 
@@ -110,7 +110,7 @@ double SmallerRoot(Tables& tb, double lo, double alpha, const double* v, double 
 /// (the class with the largest bound, ties to the lowest index; unchanged
 /// when every class is flagged).
 /// @param x  the number of objects n
-void Search1(Tables& tb, double x);
+void Search1(ModelTables& tb, double x);
 
 /// Solves every class equation for B = Bv: alp_neg[i] is the smaller
 /// solution (0 for a flagged class, SmallerRoot otherwise), alp_pos the
@@ -119,7 +119,7 @@ void Search1(Tables& tb, double x);
 /// A class without a solution gets the fallback end of Biseccion: alp[i],
 /// and Bv - min(d_t., 100) for alp_pos. A lower end prod_r d_ir / Bv^(R-1)
 /// that is not a finite number (both underflow) is taken from logarithms.
-void Search2(Tables& tb, double Bv);
+void Search2(ModelTables& tb, double Bv);
 
 /// Searches B with B = D + sum_i alpha_i by bisection, calling Search2 for
 /// each trial; at most 1001 trials, each counted in tb.counters.bTrials.
@@ -145,7 +145,7 @@ void Search2(Tables& tb, double Bv);
 ///            their double root from the B equation. Unless tb.literalLoops
 ///            is set the search stops once a trial leaves the interval
 ///            unchanged, with the same result.
-double Search3(Tables& tb, int cl);
+double Search3(ModelTables& tb, int cl);
 
 // --- Measures (measures.cpp) -----------------------------------------------
 
@@ -158,13 +158,13 @@ double Search3(Tables& tb, int cl);
 /// Otherwise: alp_neg[t] = alp_pos when paso is kLargerForT; acglobal = 1 - B0;
 /// prop = (d_ir + alpha_i) / B0 (0 when B0 is within 1e-12 of 0);
 /// acuerd = s_i/n - alpha_i; consist = R A_i / ((1 - acglobal) S_i + R A_i).
-void parametros(Tables& tb, int caso);
+void parametros(ModelTables& tb, int caso);
 
 // --- Standard errors (std_errors.cpp) --------------------------------------
 
 /// Adds 0.5 to every one of the K^R response tuples, in aggregate form:
 /// N += K^R / 2, success[i] += 0.5, fail[i][r] += (K^(R-1) - 1) / 2.
-void incremento(Tables& tb);
+void incremento(ModelTables& tb);
 
 /// Variances var_suc, var_alp, var_cons of the fit left by parametros(caso).
 /// When the fit has an exact zero proportion or B0 within 1e-12 of -1 or -2,
@@ -173,8 +173,9 @@ void incremento(Tables& tb);
 /// class whose pi_i0 + pi_i1 - 1 is below 0.01 in size takes it from the B
 /// equation; a variance that is zero within rounding or within the accuracy
 /// of the fit is 0 (its standard error prints 0, not NaN).
-/// caso 2 (K = 3 with the dummy class) also writes prop[2][.] and reads
-/// tb.overall, the overall agreement saved by the driver.
-void desviaciones(Tables& tb, int caso);
+/// caso 2 (K = 3 with the dummy class) also writes prop[2][.], and takes the
+/// variance of the overall agreement about `overall`, the overall agreement
+/// of the first fit (not the refit's). Returns whether it refitted.
+bool desviaciones(ModelTables& tb, int caso, double overall);
 
 }  // namespace zover

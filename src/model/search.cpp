@@ -23,7 +23,7 @@ constexpr int kMaxBSteps = 1000;
 // Fills row i of dmat and flags the class when a proportion is exactly 0;
 // adds the row to D; returns the ends of the bracket of the class minimiser:
 // the smallest proportion capped at 1 and the largest floored at 0.
-void ClassProportions(Tables& tb, int i, double x, double& lo, double& hi) {
+void ClassProportions(ModelTables& tb, int i, double x, double& lo, double& hi) {
   tb.N0[i] = 0;
   lo = 1.0;
   hi = 0.0;
@@ -38,7 +38,7 @@ void ClassProportions(Tables& tb, int i, double x, double& lo, double& hi) {
 
 // B_i = exp(g_i(alp_i) / (R - 1)), the smallest B for which the equation of
 // class i has a solution.
-double ClassBound(const Tables& tb, int i) {
+double ClassBound(const ModelTables& tb, int i) {
   double L = 0.0;
   for (int r = 0; r < tb.R; ++r) L += std::log(tb.dmat[i][r] + tb.alp[i]);
   L = L - std::log(tb.alp[i]);
@@ -47,7 +47,7 @@ double ClassBound(const Tables& tb, int i) {
 
 }  // namespace
 
-void Search1(Tables& tb, double x) {
+void Search1(ModelTables& tb, double x) {
   tb.D = 0;
   tb.Bt = 0;
   for (int i = 0; i < tb.K; ++i) {
@@ -78,7 +78,7 @@ namespace {
 // raters the product and the power can both underflow (0/0), or the power
 // alone (P/0); the quotient is then taken from logarithms, and may itself
 // underflow to 0, where the class equation is +Inf: still a valid end.
-double SmallerRootBound(const Tables& tb, int i, double Bv) {
+double SmallerRootBound(const ModelTables& tb, int i, double Bv) {
   double P = 1.0;
   for (int r = 0; r < tb.R; ++r) P *= tb.dmat[i][r];
   const double lo = P / std::pow(Bv, tb.R - 1.0);
@@ -90,7 +90,7 @@ double SmallerRootBound(const Tables& tb, int i, double Bv) {
 
 }  // namespace
 
-void Search2(Tables& tb, double Bv) {
+void Search2(ModelTables& tb, double Bv) {
   const int t = tb.t;
   const bool atBound = Near(Bv, tb.Bt);
   double m = 100.0;  // smallest proportion of class t, capped at 100
@@ -153,7 +153,7 @@ struct BStart {
 };
 
 // Sum over the rater pairs k < l of (D - d_ck)(D - d_cl).
-double RaterPairSum(const Tables& tb, int cl) {
+double RaterPairSum(const ModelTables& tb, int cl) {
   double Q = 0.0;
   for (int k = 0; k < tb.R; ++k)
     for (int l = k + 1; l < tb.R; ++l)
@@ -161,7 +161,7 @@ double RaterPairSum(const Tables& tb, int cl) {
   return Q;
 }
 
-BStart ChooseStart(const Tables& tb, int cl) {
+BStart ChooseStart(const ModelTables& tb, int cl) {
   double SD = 0.0, SA = 0.0, SP = 0.0;
   for (int r = 0; r < tb.R; ++r) SD += tb.dmat[cl][r];
   for (int i = 0; i < tb.K; ++i) SA += tb.alp_neg[i];
@@ -211,7 +211,7 @@ BStart ChooseStart(const Tables& tb, int cl) {
 // 1e-12 absolute. Unless the loops run literally it also ends when an
 // update leaves (lo, hi) unchanged: every later trial would repeat this one
 // up to the cap, so the result and every table are the same.
-void BisectB(Tables& tb, double lo, double hi, double ref) {
+void BisectB(ModelTables& tb, double lo, double hi, double ref) {
   const double w = 100 * tb.D < 1 ? 100 * tb.D : 1;
   for (int k = 0;; ++k) {
     tb.B = (lo + hi) / 2;
@@ -239,7 +239,7 @@ void BisectB(Tables& tb, double lo, double hi, double ref) {
 // is of the order of u, about 1e-6 of the scale at most; a B equation that
 // misses by more than 1e-4 Bt has no root here (the branch has no
 // solution) and the tables are left as the search ended.
-void SettleDoubleRoots(Tables& tb) {
+void SettleDoubleRoots(ModelTables& tb) {
   if (!Near(tb.B, tb.Bt) && !Near(tb.B - 1e-12, tb.Bt)) return;
   std::vector<int> tied;
   for (int i = 0; i < tb.K; ++i)
@@ -273,7 +273,7 @@ void SettleDoubleRoots(Tables& tb) {
 // the end when no sign change turns up: then the branch has no solution (as
 // in keyboard model data in which a class has more disagreements than R - 1
 // raters can give it), and the search runs as it always did.
-double CheckedUpperEnd(Tables& tb, const BStart& s) {
+double CheckedUpperEnd(ModelTables& tb, const BStart& s) {
   double hi = s.hi;
   if (!(hi > s.lo)) hi = 2 * s.lo;
   for (int k = 0; k < 20; ++k) {
@@ -286,7 +286,7 @@ double CheckedUpperEnd(Tables& tb, const BStart& s) {
 
 }  // namespace
 
-double Search3(Tables& tb, int cl) {
+double Search3(ModelTables& tb, int cl) {
   const BStart s = ChooseStart(tb, cl);
   double outcome = 0;
   if (s.Special(outcome)) {

@@ -19,20 +19,14 @@ using testing::RowsOf;
 using testing::TypeFrequencies;
 
 // The model input of classes 0 .. K-1: agreements, then [class][rater]
-// disagreements; each also checked against its working copy.
-std::vector<double> Agreements(const Tables& tb) {
-  for (int i = 0; i < tb.K; ++i) EXPECT_EQ(tb.success[i], tb.successaux[i]);
-  return {tb.successaux.begin(), tb.successaux.begin() + tb.K};
-}
-Rows Disagreements(const Tables& tb) {
-  EXPECT_EQ(RowsOf(tb.fail, tb.K, tb.R), RowsOf(tb.failaux, tb.K, tb.R));
-  return RowsOf(tb.failaux, tb.K, tb.R);
-}
+// disagreements.
+std::vector<double> Agreements(const ObservedData& tb) { return {tb.successaux.begin(), tb.successaux.begin() + tb.K}; }
+Rows Disagreements(const ObservedData& tb) { return RowsOf(tb.failaux, tb.K, tb.R); }
 TEST(TablaInicialTest, WorkedExamples) {
   struct Case {
     const char* name;
-    Tables tb;
-    void (*build)(Tables&);
+    ObservedData tb;
+    void (*build)(ObservedData&);
     std::vector<double> ac;
     Rows clases, fail, tuples;  // [class][rater], [class][rater], occurring tuples
   };
@@ -70,13 +64,13 @@ TEST(ObservedTablesAcrossModesTest, SameDataSameTables) {
   for (int trial = 0; trial < 30; ++trial) {
     const testing::RandomData d = testing::MakeRandomData(random);
     SCOPED_TRACE(d.raw);
-    Tables raw = ReadFile(1, d.raw);
+    ObservedData raw = ReadFile(1, d.raw);
     TablaInicial(raw);
     TablaFleiss(raw);
-    Tables freq = ReadFile(2, d.freq);
+    ObservedData freq = ReadFile(2, d.freq);
     TablaInicialExtra(freq);
     TablaFleissExtra(freq);
-    Tables typed = TypeFrequencies(d.K, d.R, d.n, d.typed);
+    ObservedData typed = TypeFrequencies(d.K, d.R, d.n, d.typed);
     TablaInicial(typed);
     TablaFleiss(typed);
 
@@ -87,9 +81,9 @@ TEST(ObservedTablesAcrossModesTest, SameDataSameTables) {
     for (int i = 0; i < d.K; ++i) {
       agreements += raw.ac[i];
       for (int r = 0; r < d.R; ++r) {
-        disagreements += raw.fail[i][r];
+        disagreements += raw.failaux[i][r];
         ratings += (r + 1) * raw.datafleiss[i][r];
-        EXPECT_GE(raw.fail[i][r], 0.0);
+        EXPECT_GE(raw.failaux[i][r], 0.0);
       }
     }
     for (int r = 0; r < d.R; ++r) {
@@ -100,7 +94,7 @@ TEST(ObservedTablesAcrossModesTest, SameDataSameTables) {
     EXPECT_EQ(disagreements, d.R * (d.n - agreements));
     EXPECT_EQ(ratings, d.n * d.R);
     EXPECT_EQ(freq.Norg, d.n);
-    for (const Tables* other : {&freq, &typed}) {
+    for (const ObservedData* other : {&freq, &typed}) {
       EXPECT_EQ(Agreements(*other), Agreements(raw));
       EXPECT_EQ(Disagreements(*other), Disagreements(raw));
       EXPECT_EQ(RowsOf(other->datafleiss, d.K, d.R), RowsOf(raw.datafleiss, d.K, d.R));

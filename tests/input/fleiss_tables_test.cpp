@@ -16,8 +16,8 @@ using testing::RowsOf;
 TEST(TablaFleissTest, WorkedExamples) {
   struct Case {
     const char* name;
-    Tables tb;
-    void (*build)(Tables&);
+    ObservedData tb;
+    void (*build)(ObservedData&);
     Rows datafleiss;  // [class][raters - 1]
   };
   Case cases[] = {

@@ -48,7 +48,7 @@ TEST(DatosExTest, Dialogues) {
   }
   // Classes from 0, the frequency accepted last, the unanimous mark; a
   // tuple of frequency 0 is not counted.
-  const Tables tb = TypeFrequencies(2, 2, 10, "4\n1\n2\n2\n4\n1\n2\n3\n");
+  const ObservedData tb = TypeFrequencies(2, 2, 10, "4\n1\n2\n2\n4\n1\n2\n3\n");
   EXPECT_EQ(Occurring(tb), (Rows{{0, 0, 4, 1}, {0, 1, 1, 0}, {1, 0, 2, 0}, {1, 1, 3, 1}}));
   EXPECT_EQ(Occurring(TypeFrequencies(2, 2, 10, "4\n0\n3\n3\n")), (Rows{{0, 0, 4, 1}, {1, 0, 3, 0}, {1, 1, 3, 1}}));
 }
@@ -56,7 +56,7 @@ TEST(DatosExTest, Dialogues) {
 TEST(DatosExTest, TupleOrderOfTheEntry) {
   // Rater 1 slowest, rater 2 fastest, rater 3 in between.
   std::string output;
-  const Tables three = TypeFrequencies(2, 3, 8, "1\n1\n1\n1\n1\n1\n1\n1\n", &output);
+  const ObservedData three = TypeFrequencies(2, 3, 8, "1\n1\n1\n1\n1\n1\n1\n1\n", &output);
   EXPECT_EQ(output, kHeading + Prompt({1, 1, 1}) + Prompt({1, 2, 1}) + Prompt({1, 1, 2}) + Prompt({1, 2, 2}) +
                         Prompt({2, 1, 1}) + Prompt({2, 2, 1}) + Prompt({2, 1, 2}) + Prompt({2, 2, 2}));
   EXPECT_EQ(Occurring(three), (Rows{{0, 0, 0, 1, 1}, {0, 1, 0, 1, 0}, {0, 0, 1, 1, 0}, {0, 1, 1, 1, 0},

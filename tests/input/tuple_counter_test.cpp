@@ -19,7 +19,7 @@ namespace {
 using testing::Rows;
 
 Rows Counted(TupleCounter& counter, int R) {
-  Tables tb;
+  ObservedData tb;
   tb.frec = counter.Finish();
   EXPECT_EQ(tb.frec.raters(), R);
   return testing::Occurring(tb);
@@ -114,7 +114,7 @@ TEST(StreamingBuildTest, EqualsTheObjectByObjectBuild) {
     }
     for (const int mode : {1, 2}) {
       SCOPED_TRACE(mode == 1 ? "raw file" : "frequencies file");
-      Tables tb = testing::ReadFile(mode, mode == 1 ? raw : freq);
+      ObservedData tb = testing::ReadFile(mode, mode == 1 ? raw : freq);
       (mode == 1 ? TablaInicial : TablaInicialExtra)(tb);
       (mode == 1 ? TablaFleiss : TablaFleissExtra)(tb);
       EXPECT_EQ(testing::Occurring(tb), ref.tuples);

@@ -10,16 +10,10 @@
 namespace zover {
 namespace {
 
-Tables SizedTables(int R) {
-  Tables tb;
-  tb.K = 3;
-  tb.R = R;
-  SizeWorkingTables(tb);
-  return tb;
-}
+ModelTables SizedTables(int R) { return ModelTables(3, R); }
 
 TEST(FuncionBTest, SmallerRootsIgnoreClassTOtherBranchesUseAlpPos) {
-  Tables tb = SizedTables(2);
+  ModelTables tb = SizedTables(2);
   tb.D = 0.5;
   tb.t = 1;
   tb.alp_pos = 0.4;
@@ -63,9 +57,9 @@ TEST(BiseccionTest, RootsAndFallbacksInBothLoopModes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Tables literal = SizedTables(static_cast<int>(c.v.size()));
+    ModelTables literal = SizedTables(static_cast<int>(c.v.size()));
     literal.literalLoops = true;
-    Tables fast = SizedTables(static_cast<int>(c.v.size()));
+    ModelTables fast = SizedTables(static_cast<int>(c.v.size()));
     const double x = Biseccion(fast, c.a, c.b, c.v.data(), c.type, c.Bv);
     EXPECT_EQ(x, Biseccion(literal, c.a, c.b, c.v.data(), c.type, c.Bv));
     if (std::isnan(c.root)) {
@@ -109,7 +103,7 @@ TEST(SmallerRootTest, FromTheLowerEnd) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const int R = static_cast<int>(c.v.size());
-    Tables fast = SizedTables(R), literal = SizedTables(R);
+    ModelTables fast = SizedTables(R), literal = SizedTables(R);
     literal.literalLoops = true;
     double P = 1.0;
     for (double x : c.v) P *= x;
@@ -127,7 +121,7 @@ TEST(SmallerRootTest, FromTheLowerEnd) {
 }
 
 TEST(BiseccionTest, SwappedEndsGiveTheSameBits) {
-  Tables tb = SizedTables(2);
+  ModelTables tb = SizedTables(2);
   const double v[] = {0.1, 0.3};
   EXPECT_EQ(Biseccion(tb, 0.1, 0.3, v, Equation::kAlpha, 0), Biseccion(tb, 0.3, 0.1, v, Equation::kAlpha, 0));
 }
@@ -137,7 +131,7 @@ TEST(BiseccionTest, SwappedEndsGiveTheSameBits) {
 // moves. Alpha with v = (10^4, 10^4) has its root at 10^4, where doubles are
 // 1.8e-12 apart. Ends that are not finite must end the search as well.
 TEST(BiseccionTest, EndsWhereTheBracketCannotShrinkFurther) {
-  Tables tb = SizedTables(2);
+  ModelTables tb = SizedTables(2);
   const double v[] = {1e4, 1e4};
   const double root = Biseccion(tb, 0.5e4, 2e4, v, Equation::kAlpha, 0);
   EXPECT_NEAR(root, 1e4, 1e-11);

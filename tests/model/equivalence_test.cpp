@@ -27,7 +27,7 @@ Bits Of(const Grid<double>& g) { return Of(g[0], g.rows() * g.cols()); }
 Bits Of(double x) { return Of(&x, 1); }
 
 // Every table and scalar the model writes, as bit patterns (NaN-safe).
-std::vector<std::pair<const char*, Bits>> ModelState(const Tables& tb) {
+std::vector<std::pair<const char*, Bits>> ModelState(const ModelTables& tb) {
   return {{"N", Of(tb.N)},           {"success", Of(tb.success)}, {"fail", Of(tb.fail)},
           {"dmat", Of(tb.dmat)},     {"D", Of(tb.D)},             {"alp", Of(tb.alp)},
           {"Bt", Of(tb.Bt)},         {"t", Of(tb.t)},             {"alp_neg", Of(tb.alp_neg)},
@@ -40,7 +40,7 @@ std::vector<std::pair<const char*, Bits>> ModelState(const Tables& tb) {
 
 // The driver's estimation (with the dummy class for R = K = 2 unless
 // `direct`); returns the B trials of the first fit.
-long long Estimate(Tables& tb, bool direct) {
+long long Estimate(ModelTables& tb, bool direct) {
   const int caso = !direct && tb.R == 2 && tb.K == 2 ? 2 : 1;
   if (caso == 2) {
     tb.K = 3;
@@ -50,8 +50,7 @@ long long Estimate(Tables& tb, bool direct) {
   const long long trials = tb.counters.bTrials;
   if (caso == 2) parametros(tb, 1);
   parametros(tb, caso);
-  tb.overall = tb.acglobal;
-  desviaciones(tb, caso);
+  desviaciones(tb, caso, tb.acglobal);
   return trials;
 }
 
@@ -60,8 +59,8 @@ struct Saving {
   long long literalTrials, evaluations;
 };
 
-Saving ExpectSameBits(const Tables& data, bool direct = false) {
-  Tables literal = data, fast = data;
+Saving ExpectSameBits(const ModelTables& data, bool direct = false) {
+  ModelTables literal = data, fast = data;
   literal.literalLoops = true;
   const long long trials = Estimate(literal, direct);
   Estimate(fast, direct);

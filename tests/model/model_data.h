@@ -10,13 +10,10 @@
 
 namespace zover::testing {
 
-inline Tables MakeModelTables(int K, int R, double n, const std::vector<double>& success,
+inline ModelTables MakeModelTables(int K, int R, double n, const std::vector<double>& success,
                               const std::vector<std::vector<double>>& fail) {
-  Tables tb;
-  tb.K = K;
-  tb.R = R;
-  SizeWorkingTables(tb);
-  tb.N = tb.Norg = n;
+  ModelTables tb(K, R);
+  tb.N = n;
   for (int i = 0; i < K; ++i) {
     tb.success[i] = success[i];
     for (int r = 0; r < R; ++r) tb.fail[i][r] = fail[i][r];
@@ -30,7 +27,7 @@ inline Tables MakeModelTables(int K, int R, double n, const std::vector<double>&
 // others that rater r put in i. K, R and n are drawn from the seed between
 // 2 (10 for n) and the maxima. Only mt19937_64 is used: the same data on
 // every platform.
-inline Tables RandomData(std::uint64_t seed, int maxK, int maxR, int maxN) {
+inline ModelTables RandomData(std::uint64_t seed, int maxK, int maxR, int maxN) {
   std::mt19937_64 rng(seed);
   auto draw = [&rng](int lo, int hi) {
     return lo + static_cast<int>(rng() % static_cast<std::uint64_t>(hi - lo + 1));
@@ -56,7 +53,7 @@ inline Tables RandomData(std::uint64_t seed, int maxK, int maxR, int maxN) {
 }
 
 // Search1 to Search3, as the driver runs them; returns B.
-inline double Fit(Tables& tb) {
+inline double Fit(ModelTables& tb) {
   Search1(tb, tb.N);
   Search2(tb, tb.Bt);
   return Search3(tb, tb.t);
