@@ -29,15 +29,9 @@ void Caratula(Console& con);
 Dimensions Datos(Console& con, EntryMode mode);
 
 // The analysis of a pass whose data entry has filled tb.data: the model
-// (into tb.model), the raw agreement, the kappa coefficients (into tb.kappa)
-// and the choice of the report. Prints nothing.
+// with its report (FitModel, in tb.model), the raw agreement and the kappa
+// coefficients (Kappas, in tb.kappa). Prints nothing.
 PassResults Analyse(Tables& tb);
-
-// The model report a pass prints: the first variant whose condition holds,
-// in this order: R = K = 2, B near 0, -1 or -2 (within 1e-12), a chance
-// probability of exactly 0, otherwise the regular report. B is the estimate
-// of the first fit.
-Report SelectReport(int K, int R, double B, int zeroProbabilities);
 
 // The batch outputs' coefficients of observed data (modes 1 and 2): the
 // tests of the kappas against chance and the coefficients that use every

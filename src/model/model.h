@@ -24,10 +24,42 @@
 // model. The procedures print nothing, return no error and never throw;
 // degenerate data show only as the special values of B (0, -1, -2), as zero
 // class parameters, or as the infinities and NaNs that IEEE arithmetic gives.
+//
+// FitModel is the door: it takes the observed counts, which it only reads,
+// works in its own tables (ModelTables, written by nothing else) and returns
+// the results. The procedures below it are the steps it takes.
 
+#include "tables/results.h"
 #include "tables/tables.h"
 
 namespace zover {
+
+// --- The model of a pass (fit.cpp) -----------------------------------------
+
+/// Fits the model to the observed agreements and disagreements of `data`
+/// (K, R, Norg, successaux, failaux), in fresh tables `tb`, and returns
+/// the first fit, the refit if any, the standard errors and the report:
+///
+///  1. Two raters and two classes are fitted on three classes, the third a
+///     dummy class without agreements and disagreements, after adding 0.5
+///     per response tuple (incremento); every other data set as it is.
+///  2. Fit (Search1, Search2, Search3), then, for the dummy class, the
+///     three-class measures (parametros 1: agreementesp, piesp, overallesp),
+///     then the measures of the first fit (parametros with the case).
+///  3. desviaciones, which refits on data increased by 0.5 when the first
+///     fit is degenerate; the standard errors are the square roots of its
+///     variances.
+///  4. The report: the first variant whose condition holds, in this order:
+///     two raters and two classes; B of the first fit within 1e-12 of 0, -1
+///     or -2; a chance probability of the first fit exactly 0; otherwise the
+///     regular report.
+///
+/// tb is left as the last step left it (the refit's tables, if any).
+ModelResults FitModel(const ObservedData& data, ModelTables& tb);
+
+/// Search1 (n = N), Search2 (Bt) and Search3 (t): the fit of the class
+/// parameters and of B on the tables as they stand. Returns B (also B0).
+double Fit(ModelTables& tb);
 
 // --- Equations (equations.cpp) ---------------------------------------------
 

@@ -40,9 +40,7 @@ bool NeedsRefit(const ModelTables& tb) {
 
 void Refit(ModelTables& tb, int caso) {
   incremento(tb);
-  Search1(tb, tb.N);
-  Search2(tb, tb.Bt);
-  tb.B0 = Search3(tb, tb.t);
+  Fit(tb);
   parametros(tb, caso);
 }
 

@@ -104,13 +104,13 @@ void Coefficients(const AgreementCoefficients& all, CsvTable& table) {
 
 void Model(const PassResults& res, CsvTable& table) {
   const ModelResults& model = res.model;
-  const ModelMeasures& m = FinalMeasures(model);
-  table.Add({"zover_overall", "", "", Finite(m.overall), Finite(std::sqrt(model.var_suc)), {}, {}, {}});
+  const ModelFit& m = FinalMeasures(model);
+  table.Add({"zover_overall", "", "", Finite(m.overall), Finite(model.overallSe), {}, {}, {}});
   for (int i = 0; i < res.K; ++i) {
     const std::string cls = std::to_string(i + 1);
-    table.Add({"zover_agreement", cls, "", Finite(m.agreement[i]), Finite(std::sqrt(model.var_alp[i])), {}, {}, {}});
+    table.Add({"zover_agreement", cls, "", Finite(m.agreement[i]), Finite(model.agreementSe[i]), {}, {}, {}});
     table.Add(
-        {"zover_consistency", cls, "", Finite(m.consistency[i]), Finite(std::sqrt(model.var_cons[i])), {}, {}, {}});
+        {"zover_consistency", cls, "", Finite(m.consistency[i]), Finite(model.consistencySe[i]), {}, {}, {}});
   }
   for (int i = 0; i < res.K; ++i) {
     for (int r = 0; r < res.R; ++r) {

@@ -130,13 +130,13 @@ Json FirstFit(const PassResults& res) {
     }
     return {{"overall", Number(model.overallesp)}, {"classes", classes}};
   }
-  const ModelMeasures& m = model.first;
+  const ModelFit& m = model.first;
   const bool minusInfinity = model.report == Report::kMinusInfinity;
   for (int i = 0; i < res.K; ++i) {
     Json row;
     row["class"] = i + 1;
     if (minusInfinity) {
-      const bool marked = i == model.t;
+      const bool marked = i == model.first.t;
       row["consistency"] = marked ? Json(nullptr) : Number(m.consistency[i]);
       row["agreement"] = marked ? Json(nullptr) : Number(m.agreement[i]);
       row["chance"] = Json(std::vector<double>(static_cast<std::size_t>(res.R), marked ? 1.0 : 0.0));
@@ -149,29 +149,29 @@ Json FirstFit(const PassResults& res) {
   }
   Json j;
   j["overall"] = minusInfinity ? Json(nullptr) : Number(m.overall);
-  if (minusInfinity) j["minus_infinity_class"] = model.t + 1;
+  if (minusInfinity) j["minus_infinity_class"] = model.first.t + 1;
   j["classes"] = classes;
   return j;
 }
 
 Json Final(const PassResults& res) {
   const ModelResults& model = res.model;
-  const ModelMeasures& m = FinalMeasures(model);
+  const ModelFit& m = FinalMeasures(model);
   Json classes = Json::array();
   for (int i = 0; i < res.K; ++i) {
     classes.push_back({{"class", i + 1},
-                       {"consistency", WithError(m.consistency[i], std::sqrt(model.var_cons[i]))},
-                       {"agreement", WithError(m.agreement[i], std::sqrt(model.var_alp[i]))},
+                       {"consistency", WithError(m.consistency[i], model.consistencySe[i])},
+                       {"agreement", WithError(m.agreement[i], model.agreementSe[i])},
                        {"chance", Chance(m.pi, i, res.R, false)}});
   }
-  return {{"overall", WithError(m.overall, std::sqrt(model.var_suc))}, {"classes", classes}};
+  return {{"overall", WithError(m.overall, model.overallSe)}, {"classes", classes}};
 }
 
 Json Model(const PassResults& res) {
   const ModelResults& model = res.model;
   Json j;
   j["report"] = ReportName(model.report);
-  j["B"] = Number(model.B);
+  j["B"] = Number(model.first.B);
   j["increment"] = model.increment;
   j["pseudo_objects"] = Number(model.pseudoObjects);
   if (PrintsFirstFit(model.report)) j["first_fit"] = FirstFit(res);

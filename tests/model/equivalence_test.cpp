@@ -46,7 +46,7 @@ long long Estimate(ModelTables& tb, bool direct) {
     tb.K = 3;
     incremento(tb);  // class 2 starts at zero in fresh tables
   }
-  testing::Fit(tb);
+  Fit(tb);
   const long long trials = tb.counters.bTrials;
   if (caso == 2) parametros(tb, 1);
   parametros(tb, caso);

@@ -1,6 +1,6 @@
 #pragma once
 // Data for the model tests: tables from given counts or from random raw
-// responses, and the fit sequence of the driver.
+// responses.
 
 #include <cstdint>
 #include <random>
@@ -50,13 +50,6 @@ inline ModelTables RandomData(std::uint64_t seed, int maxK, int maxR, int maxN) 
       for (int r = 0; r < R; ++r) fail[row[r]][r] += 1;
   }
   return MakeModelTables(K, R, n, success, fail);
-}
-
-// Search1 to Search3, as the driver runs them; returns B.
-inline double Fit(ModelTables& tb) {
-  Search1(tb, tb.N);
-  Search2(tb, tb.Bt);
-  return Search3(tb, tb.t);
 }
 
 }  // namespace zover::testing

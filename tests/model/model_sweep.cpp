@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     if (data.K * data.R > largest) largest = data.K * data.R;
     zover::ModelTables alone = data;  // the fit alone, timed as the driver runs it
     const Clock::time_point fitStart = Clock::now();
-    zover::testing::Fit(alone);
+    zover::Fit(alone);
     fitSeconds += std::chrono::duration<double>(Clock::now() - fitStart).count();
 
     const zover::testing::CrossCheckResult result = zover::testing::CrossCheck(data);

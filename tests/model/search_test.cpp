@@ -9,7 +9,6 @@
 namespace zover {
 namespace {
 
-using testing::Fit;
 using testing::MakeModelTables;
 
 // Reference values are given to six decimals.

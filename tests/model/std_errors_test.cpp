@@ -9,7 +9,6 @@
 namespace zover {
 namespace {
 
-using testing::Fit;
 using testing::MakeModelTables;
 
 TEST(incrementoTest, AddsHalfATuple) {
