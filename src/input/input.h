@@ -77,14 +77,6 @@ void Matrix(Console& con, const Dimensions& dims, ObservedData& tb);
 // K, R, Norg, successaux, failaux and Fvect.
 ReadOutcome ReadModelFile(DataSource& file, ObservedData& tb, const std::string& name);
 
-// --- Response tuples ---------------------------------------------------------
-// Every one of the K^R response tuples in increasing tuple number: row t
-// holds the 0-based classes of raters 0 .. R-1, rater 0 the most significant
-// base-K digit. Meant for small K^R (tests, checks): it holds K^R * R cells,
-// and throws std::length_error when K^R is beyond 2^62. The analysis of a
-// pass uses only the tuples that occur (frec), however large K^R is.
-Grid<std::uint16_t> indicematrix(int K, int R);
-
 // --- Tables built from the observed data -----------------------------------
 // Sizes the class tables (clases, ac, datafleiss, successaux, failaux,
 // Fvect) to K classes and R raters, every cell zero.

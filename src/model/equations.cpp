@@ -48,10 +48,10 @@ namespace {
 // the class. For every other class the test is |pos - neg| < 1e-12.
 //
 // Iteration bounds: each search for a sign change runs at most kMaxHalvings
-// halvings; the bisection proper has no count cap: each pass halves
-// |pos - neg| until the tolerance is met or the midpoint no longer moves. An
-// exact zero of F does not end the bisection: the result is the last
-// midpoint evaluated.
+// halvings, and ends sooner once its midpoint no longer moves; the bisection
+// proper has no count cap: each pass halves |pos - neg| until the tolerance
+// is met or the midpoint no longer moves. An exact zero of F does not end the
+// bisection: the result is the last midpoint evaluated.
 
 constexpr int kMaxHalvings = 10000;
 
@@ -100,26 +100,22 @@ bool BracketClosed(const Bracket& br, double w) {
 
 // The searches for a sign change, used when F has the same strict sign at
 // both ends. A point starts at one end and m is the midpoint between it and
-// the other, fixed, end; while F(m) has the sign of F at the fixed end, the
-// point moves to m. The first m of the other sign closes the bracket between
-// m and the point. Halving towards a fixes a and starts at b; halving towards
-// b fixes b and starts at a. The literal loop evaluates F at the fixed end on
-// every pass and runs all kMaxHalvings passes; otherwise that value is taken
-// from the caller and the search ends once the point stops moving, since
+// the other, fixed, end; while F(m) has the sign of F at the fixed end
+// (Ffixed, from the caller), the point moves to m. The first m of the other
+// sign closes the bracket between m and the point. Halving towards a fixes a
+// and starts at b; halving towards b fixes b and starts at a. The search
+// ends after kMaxHalvings passes, or as soon as the point stops moving:
 // every later pass would repeat the same midpoint and the same sign.
-bool HalveTowards(const ClassEquation& F, double fixed, double Ffixed, double start,
-                  bool literal, Bracket& br) {
+bool HalveTowards(const ClassEquation& F, double fixed, double Ffixed, double start, Bracket& br) {
   double point = start;
   for (int pass = 0; pass < kMaxHalvings; ++pass) {
     const double m = (fixed + point) / 2;
-    const double Fm = F(m);
-    const double Ffixed_pass = literal ? F(fixed) : Ffixed;
-    if (Sign(Fm) == Sign(Ffixed_pass)) {
-      if (!literal && SameBits(m, point)) return false;
+    if (Sign(F(m)) == Sign(Ffixed)) {
+      if (SameBits(m, point)) return false;
       point = m;
       continue;
     }
-    br = Ffixed_pass > 0 ? Bracket{point, m} : Bracket{m, point};
+    br = Ffixed > 0 ? Bracket{point, m} : Bracket{m, point};
     return true;
   }
   return false;
@@ -150,19 +146,18 @@ double Bisect(const ClassEquation& F, Bracket br) {
 namespace {
 
 // The steps of Biseccion after its two end values Fa = F(a), Fb = F(b).
-double SolveFromEnds(const ClassEquation& F, bool literal, double a, double b, double Fa,
-                     double Fb) {
+double SolveFromEnds(const ClassEquation& F, double a, double b, double Fa, double Fb) {
   Bracket br;
   if (Fa <= 0 && Fb >= 0) {
     br = Bracket{b, a};
   } else if (Fa >= 0 && Fb <= 0) {
     br = Bracket{a, b};
-  } else if (!literal && std::isnan(Fa) && std::isnan(Fb) && F.NowhereANumber()) {
+  } else if (std::isnan(Fa) && std::isnan(Fb) && F.NowhereANumber()) {
     // NaN counts as positive, so every midpoint of both halving searches
-    // has the sign of the fixed end: the literal loops run out and return b.
+    // would have the sign of the fixed end: they could only run out.
     return b;
-  } else if (!HalveTowards(F, a, Fa, b, literal, br) &&  // towards a
-             !HalveTowards(F, b, Fb, a, literal, br)) {  // towards b
+  } else if (!HalveTowards(F, a, Fa, b, br) &&  // towards a
+             !HalveTowards(F, b, Fb, a, br)) {  // towards b
     return b;  // no sign change
   }
   return Bisect(F, br);
@@ -197,7 +192,7 @@ double Biseccion(ModelTables& tb, double a, double b, const double* v, Equation 
   const ClassEquation F(tb, v, type, Bv);
   const double Fa = F(a);
   const double Fb = F(b);
-  return SolveFromEnds(F, tb.literalLoops, a, b, Fa, Fb);
+  return SolveFromEnds(F, a, b, Fa, Fb);
 }
 
 double SmallerRoot(ModelTables& tb, double lo, double alpha, const double* v, double Bv) {
@@ -208,7 +203,7 @@ double SmallerRoot(ModelTables& tb, double lo, double alpha, const double* v, do
   // below the rounding error of the sum and F is negative at the minimiser
   // as well, the root lies within rounding of lo.
   if (Flo < 0 && Falpha < 0) return lo;
-  return Contract(tb, lo, v, SolveFromEnds(F, tb.literalLoops, lo, alpha, Flo, Falpha));
+  return Contract(tb, lo, v, SolveFromEnds(F, lo, alpha, Flo, Falpha));
 }
 
 }  // namespace zover

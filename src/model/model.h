@@ -115,11 +115,11 @@ enum class Equation {
 /// the mean of v where that is smaller, so that a small class has its
 /// parameter to 1e-10 of its mean proportion.
 ///
-/// Every evaluation of F is counted in tb.counters.evaluations. Unless
-/// tb.literalLoops is set, a halving search stops as soon as its midpoint no
-/// longer moves and F at the fixed end is evaluated once, and a class
-/// equation that is NaN everywhere (Bv < 0 or NaN) returns b at once: the
-/// result is the same bit for bit.
+/// Every evaluation of F is counted in tb.counters.evaluations. A halving
+/// search stops as soon as its midpoint no longer moves (every further
+/// halving would repeat it), F at the fixed end is evaluated once, and a
+/// class equation that is NaN everywhere (Bv < 0 or NaN) returns b at once:
+/// the result is the same bit for bit as after all the halvings.
 double Biseccion(ModelTables& tb, double a, double b, const double* v, Equation type, double Bv);
 
 /// The smaller solution of the class equation for B = Bv, bracketed by lo
@@ -174,9 +174,9 @@ void Search2(ModelTables& tb, double Bv);
 ///            doubled until the B equation changes sign there. The search
 ///            ends at |f| < 1e-12 w, w = min(1, 100 D). A search that ends
 ///            within 1e-12 of Bt, or of Bt + 1e-12, takes the classes at
-///            their double root from the B equation. Unless tb.literalLoops
-///            is set the search stops once a trial leaves the interval
-///            unchanged, with the same result.
+///            their double root from the B equation. The search also stops
+///            once a trial leaves the interval unchanged, with the result
+///            that the remaining trials would repeat.
 double Search3(ModelTables& tb, int cl);
 
 // --- Measures (measures.cpp) -----------------------------------------------

@@ -208,9 +208,9 @@ BStart ChooseStart(const ModelTables& tb, int cl) {
 // ref, hi to any other. Ends when |f| < 1e-12 w or after 1001 trials, where
 // the scale w is 1, or 100 D where that is smaller: B is at least D, so a
 // problem whose proportions are all small has B to 1e-10 of D instead of
-// 1e-12 absolute. Unless the loops run literally it also ends when an
-// update leaves (lo, hi) unchanged: every later trial would repeat this one
-// up to the cap, so the result and every table are the same.
+// 1e-12 absolute. It also ends when an update would leave (lo, hi)
+// unchanged: every later trial would repeat this one up to the cap, so the
+// result and every table are the same.
 void BisectB(ModelTables& tb, double lo, double hi, double ref) {
   const double w = 100 * tb.D < 1 ? 100 * tb.D : 1;
   for (int k = 0;; ++k) {
@@ -220,7 +220,7 @@ void BisectB(ModelTables& tb, double lo, double hi, double ref) {
     ++tb.counters.bTrials;
     if (BelowTolerance(f * f) || k == kMaxBSteps) return;
     double& end = Sign(f) == Sign(ref) ? lo : hi;
-    if (!tb.literalLoops && SameBits(end, tb.B)) return;
+    if (SameBits(end, tb.B)) return;
     end = tb.B;
   }
 }

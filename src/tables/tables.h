@@ -45,7 +45,7 @@ enum class RootBranch {
   kSmaller = 2,     // every class takes its smaller solution
 };
 
-// Work counters of the model searches (benchmarks and equivalence tests).
+// Work counters of the model searches (benchmarks and tests).
 struct SearchCounters {
   long long bTrials = 0;      // trial values of B evaluated by Search3
   long long evaluations = 0;  // evaluations of Alpha / Alpha_Neg in Biseccion
@@ -128,10 +128,6 @@ struct ModelTables {
   double var_suc = 0;             // variance of the overall degree of agreement
 
   SearchCounters counters;
-  // Test-only switch: run the searches of the model with their literal loop
-  // bounds (every halving and every B trial up to the caps) instead of
-  // stopping once further steps cannot change the result.
-  bool literalLoops = false;
 };
 
 // --- The kappa coefficients' tables: written by the kappa coefficients ------

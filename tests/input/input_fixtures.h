@@ -10,6 +10,7 @@
 #include <memory>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,25 @@ Rows RowsOf(const Grid<T>& grid, std::size_t rows = SIZE_MAX, std::size_t cols =
   Rows out(std::min(rows, grid.rows()));
   for (std::size_t j = 0; j < out.size(); ++j) out[j].assign(grid[j], grid[j] + std::min(cols, grid.cols()));
   return out;
+}
+
+// Every one of the K^R response tuples in increasing tuple number: row t
+// holds the 0-based classes of raters 0 .. R-1, rater 0 the most significant
+// base-K digit, so the last rater varies fastest. It holds K^R * R cells, and
+// throws std::length_error when K^R is beyond 2^62. (The program lists only
+// the tuples that occur.)
+inline Grid<std::uint16_t> indicematrix(int K, int R) {
+  const double tuples = std::pow(K, R);
+  if (!(tuples < 0x1p62)) throw std::length_error("indicematrix: too many response tuples to list");
+  const auto count = static_cast<std::size_t>(tuples);
+  Grid<std::uint16_t> indice(count, static_cast<std::size_t>(R));
+  for (std::size_t t = 0; t < count; ++t) {
+    std::size_t rest = t;
+    for (int r = R - 1; r >= 0; --r, rest /= static_cast<std::size_t>(K)) {
+      indice[t][r] = static_cast<std::uint16_t>(rest % static_cast<std::size_t>(K));
+    }
+  }
+  return indice;
 }
 
 // (0-based classes..., count, unanimous) of the tuples counted in frec.
