@@ -4,7 +4,6 @@
 // object-by-class table. They fill the observed data of a pass
 // (ObservedData), which nothing else writes; each sets entrada to its mode.
 
-#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <vector>

@@ -68,19 +68,6 @@ long long Steps(ModelTables& tb, ModelFit& first) {
   return trials;
 }
 
-// The observed counts that FitModel takes, from model tables of given counts.
-ObservedData CountsOf(const ModelTables& tb) {
-  ObservedData data;
-  data.K = tb.K;
-  data.R = tb.R;
-  data.Norg = tb.N;
-  data.successaux.assign(tb.success.begin(), tb.success.begin() + tb.K);
-  data.failaux = Grid<double>(tb.K, tb.R);
-  for (int i = 0; i < tb.K; ++i)
-    for (int r = 0; r < tb.R; ++r) data.failaux[i][r] = tb.fail[i][r];
-  return data;
-}
-
 // Compares the door with the steps; returns the steps' first-fit B trials
 // and all their evaluations of the class equations.
 SearchCounters ExpectSameBits(const ModelTables& counts) {
@@ -88,7 +75,7 @@ SearchCounters ExpectSameBits(const ModelTables& counts) {
   ModelFit first;
   const long long trials = Steps(steps, first);
   ModelTables door;
-  const ModelResults res = FitModel(CountsOf(counts), door);
+  const ModelResults res = FitModel(testing::CountsOf(counts), door);
   auto want = ModelState(steps), got = ModelState(door);
   const auto wantFit = FitState(first), gotFit = FitState(res.first);
   want.insert(want.end(), wantFit.begin(), wantFit.end());

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/model.h"
+#include "model/model_data.h"
 
 namespace zover {
 namespace {
@@ -34,17 +35,8 @@ TEST(FitModelTest, ReportRefitAndIncrements) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ObservedData data;
-    data.entrada = EntryMode::kKeyboardModel;
-    data.K = c.K;
-    data.R = c.R;
-    data.Norg = c.n;
-    data.successaux = c.success;
-    data.failaux = Grid<double>(c.K, c.R);
-    for (int i = 0; i < c.K; ++i)
-      for (int r = 0; r < c.R; ++r) data.failaux[i][r] = c.fail[i][r];
     ModelTables tb;
-    const ModelResults res = FitModel(data, tb);
+    const ModelResults res = FitModel(testing::CountsOf(testing::MakeModelTables(c.K, c.R, c.n, c.success, c.fail)), tb);
     EXPECT_EQ(res.report, c.report);
     EXPECT_EQ(res.refit.has_value(), c.refit);
     EXPECT_EQ(&res.latest(), c.refit ? &*res.refit : &res.first);

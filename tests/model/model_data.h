@@ -21,6 +21,19 @@ inline ModelTables MakeModelTables(int K, int R, double n, const std::vector<dou
   return tb;
 }
 
+// The observed counts that FitModel takes, from model tables of given counts.
+inline ObservedData CountsOf(const ModelTables& tb) {
+  ObservedData data;
+  data.K = tb.K;
+  data.R = tb.R;
+  data.Norg = tb.N;
+  data.successaux.assign(tb.success.begin(), tb.success.begin() + tb.K);
+  data.failaux = Grid<double>(tb.K, tb.R);
+  for (int i = 0; i < tb.K; ++i)
+    for (int r = 0; r < tb.R; ++r) data.failaux[i][r] = tb.fail[i][r];
+  return data;
+}
+
 // Random responses of n objects: each object has a true class that each
 // rater gives with a probability drawn per data set, otherwise a uniform
 // class. success[i] counts the objects all raters put in i, fail[i][r] the
