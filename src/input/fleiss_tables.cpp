@@ -20,33 +20,23 @@ void ClearDatafleiss(ObservedData& tb) {
   }
 }
 
-// Adds `weight` to datafleiss for every class of the tallied row.
-void CountRow(ObservedData& tb, const ClassTally& tally, int weight) {
-  for (const int i : tally.used()) tb.datafleiss[i][tally.raters(i) - 1] += weight;
-}
+}  // namespace
 
-// The occurring tuples, classes numbered from 1.
-void CountTuples(ObservedData& tb) {
+// The occurring tuples, classes numbered from 1: each adds its count to
+// datafleiss for every class of its tally.
+void TablaFleiss(ObservedData& tb) {
+  ClearDatafleiss(tb);
   ClassTally tally(tb.K);
   std::vector<std::uint16_t> scratch(static_cast<std::size_t>(tb.R));
   for (std::size_t u = 0; u < tb.frec.size(); ++u) {
     tally.Tally(tb.frec.Values(u, scratch.data()), tb.R, 1);
-    CountRow(tb, tally, static_cast<int>(tb.frec.count(u)));
+    const auto count = static_cast<int>(tb.frec.count(u));
+    for (const int i : tally.used()) tb.datafleiss[i][tally.raters(i) - 1] += count;
   }
-}
-
-}  // namespace
-
-void TablaFleiss(ObservedData& tb) {
-  ClearDatafleiss(tb);
-  CountTuples(tb);
 }
 
 // The frequencies file gives each tuple once (the reader refuses a repeated
 // one), weighted by its frequency: the same count as TablaFleiss.
-void TablaFleissExtra(ObservedData& tb) {
-  ClearDatafleiss(tb);
-  CountTuples(tb);
-}
+void TablaFleissExtra(ObservedData& tb) { TablaFleiss(tb); }
 
 }  // namespace zover
