@@ -429,13 +429,10 @@ void WholePass(benchmark::State& state) {
                      }};
   for (auto _ : state) {
     zover::Tables tb;
-    tb.entrada = 1;
-    if (!zover::Archivo(con, tb).ok) state.SkipWithError("file refused");
-    zover::SizeWorkingTables(tb);
-    zover::TablaInicial(tb);
-    zover::TablaFleiss(tb);
+    if (!zover::Archivo(con, tb.data).ok) state.SkipWithError("file refused");
+    zover::BuildTupleTables(tb.data);
     zover::AnalysePass(con, tb);
-    state.counters["tuples"] = static_cast<double>(tb.frec.size());
+    state.counters["tuples"] = static_cast<double>(tb.data.frec.size());
   }
   state.counters["peak_MB"] = PeakMegabytes();
 }
@@ -458,11 +455,8 @@ void ModelEntry(benchmark::State& state) {
   for (auto _ : state) {
     std::istringstream in(answers);
     zover::Console con{in, out, [](int) {}, [] {}, [](const std::string&) { return nullptr; }};
-    zover::Tables tb;
-    tb.entrada = 4;
-    zover::Datos(con, tb);
-    zover::SizeWorkingTables(tb);
-    zover::Matrix(con, tb);
+    zover::ObservedData data;
+    zover::Matrix(con, zover::Datos(con, zover::EntryMode::kKeyboardModel), data);
   }
   state.counters["answers"] = 1000 + 1000 * 1000;
 }

@@ -81,26 +81,23 @@ void ExplainMissingEstimates(PassResults& results) {
 
 // Reads the file and builds the tables of its layout, as the dialogue's data
 // entry of the same mode does.
-ReadOutcome EnterFile(const BatchOptions& options, DataSource& file, Tables& tb) {
+ReadOutcome EnterFile(const BatchOptions& options, DataSource& file, ObservedData& data) {
   const FileLayout layout{options.header, options.id, options.missing, options.labels, options.classes, true};
   switch (options.layout) {
     case Layout::kRaw:
     case Layout::kLong: {
-      tb.entrada = 1;
-      ReadOutcome read = options.layout == Layout::kRaw ? ArchivoFrom(file, tb, options.file, layout)
-                                                        : ReadLongFile(file, tb, options.file, layout);
-      if (read.ok && tb.Norg >= kMinCompleteObjects) BuildFileTables(tb);
+      ReadOutcome read = options.layout == Layout::kRaw ? ArchivoFrom(file, data, options.file, layout)
+                                                        : ReadLongFile(file, data, options.file, layout);
+      if (read.ok && data.Norg >= kMinCompleteObjects) BuildTupleTables(data);
       return read;
     }
     case Layout::kFrequencies: {
-      tb.entrada = 2;
-      ReadOutcome read = ArchivoExtraFrom(file, tb, options.file, layout);
-      if (read.ok) BuildFileTables(tb);
+      ReadOutcome read = ArchivoExtraFrom(file, data, options.file, layout);
+      if (read.ok) BuildTupleTables(data);
       return read;
     }
     case Layout::kModel:
-      tb.entrada = 4;
-      return ReadModelFile(file, tb, options.file);
+      return ReadModelFile(file, data, options.file);
   }
   return {};
 }
@@ -109,22 +106,23 @@ ReadOutcome EnterFile(const BatchOptions& options, DataSource& file, Tables& tb)
 // the coefficients of observed data.
 PassResults AnalyseFile(const BatchOptions& options, Tables& tb) {
   PassResults results;
-  if (tb.Norg >= kMinCompleteObjects) {
+  const ObservedData& data = tb.data;
+  if (data.Norg >= kMinCompleteObjects) {
     results = Analyse(tb);
     ExplainMissingEstimates(results);
   } else {
     results.analysed = false;
     results.notAnalysed = "fewer than 2 objects are rated by every rater";
-    results.entrada = tb.entrada;
-    results.K = tb.maxclase;
-    results.R = tb.R;
-    results.n = tb.Norg;
+    results.entrada = data.entrada;
+    results.K = data.maxclase;
+    results.R = data.R;
+    results.n = data.Norg;
   }
   if (options.layout != Layout::kModel) AddCoefficients(tb, results);
   double incomplete = 0;
-  for (const auto& pattern : tb.incomplete) incomplete += pattern.second;
-  results.input = {options.file, LayoutName(options.layout), tb.raterNames, tb.Norg + incomplete, tb.Norg,
-                   tb.missingRatings, tb.classLabels, tb.classValues};
+  for (const auto& pattern : data.incomplete) incomplete += pattern.second;
+  results.input = {options.file, LayoutName(options.layout), data.raterNames, data.Norg + incomplete, data.Norg,
+                   data.missingRatings, data.classLabels, data.classValues};
   return results;
 }
 
@@ -179,7 +177,7 @@ int RunBatch(const BatchOptions& options, BatchSystem& system) {
     std::string rendered;
     {
       Tables tb;
-      const ReadOutcome read = EnterFile(options, *file, tb);
+      const ReadOutcome read = EnterFile(options, *file, tb.data);
       if (!read.ok) return Refuse(system, FaultMessage(options, read.fault));
       rendered = Render(options, AnalyseFile(options, tb));
     }

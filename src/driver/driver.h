@@ -4,6 +4,7 @@
 // model report.
 
 #include "console/console.h"
+#include "input/input.h"
 #include "tables/results.h"
 #include "tables/tables.h"
 
@@ -23,25 +24,14 @@ int RunZover(Console& con);
 // The cover screen, printed once before the first data-entry menu.
 void Caratula(Console& con);
 
-// Asks for K, R and n (keyboard modes 3 and 4) and sets K, R, N and Norg.
-// Mode 3 (tb.entrada == 3) also refuses K^R above 1000.
-void Datos(Console& con, Tables& tb);
+// Asks for K, R and n (keyboard modes 3 and 4). Keyboard frequencies (mode
+// 3) also refuse K^R above 1000.
+Dimensions Datos(Console& con, EntryMode mode);
 
-// After a data file of mode tb.entrada (1 raw, 2 frequencies) has been read:
-// sizes the working tables and builds the class tables and the
-// object-by-class tables, as both the dialogue and the batch command do.
-void BuildFileTables(Tables& tb);
-
-// The analysis of a pass whose data entry has filled the tables: the model,
-// the raw agreement, the kappa coefficients and the choice of the report.
-// Prints nothing.
+// The analysis of a pass whose data entry has filled tb.data: the model
+// with its report (FitModel, in tb.model), the raw agreement and the kappa
+// coefficients (Kappas, in tb.kappa). Prints nothing.
 PassResults Analyse(Tables& tb);
-
-// The model report a pass prints: the first variant whose condition holds,
-// in this order: R = K = 2, B near 0, -1 or -2 (within 1e-12), a chance
-// probability of exactly 0, otherwise the regular report. B is the estimate
-// of the first fit.
-Report SelectReport(const Tables& tb, double B, int zeroProbabilities);
 
 // The batch outputs' coefficients of observed data (modes 1 and 2): the
 // tests of the kappas against chance and the coefficients that use every

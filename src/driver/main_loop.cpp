@@ -50,35 +50,28 @@ bool Refused(Console& con, const ReadOutcome& outcome) {
   return true;
 }
 
-// Fills the tables by the data entry of the chosen mode. False when a data
-// file was refused: nothing is analysed and the menu is shown again.
+// Fills the observed data by the data entry of the chosen mode. False when
+// a data file was refused: nothing is analysed and the menu is shown again.
 //
-// The response tuples of modes 1 and 2 are listed by the class-table
-// builders, which keep only the tuples that occur; no table of all K^R
-// tuples is built in a pass.
-bool EnterData(Console& con, Tables& tb) {
-  switch (tb.entrada) {
-    case 1:
-      if (Refused(con, Archivo(con, tb))) return false;
-      BuildFileTables(tb);
-      return true;
-    case 2:
-      if (Refused(con, ArchivoExtra(con, tb))) return false;
-      BuildFileTables(tb);
-      return true;
-    case 3:
-      Datos(con, tb);
-      SizeWorkingTables(tb);
-      DatosEx(con, tb);
-      TablaInicialExten(tb);
-      TablaFleissExten(tb);
-      return true;
-    default:
-      Datos(con, tb);
-      SizeWorkingTables(tb);
-      Matrix(con, tb);
+// The observed data of modes 1 to 3 are the counts of the response tuples
+// that occur; no table of all K^R tuples is built in a pass.
+bool EnterData(Console& con, EntryMode mode, ObservedData& data) {
+  switch (mode) {
+    case EntryMode::kRawFile:
+      if (Refused(con, Archivo(con, data))) return false;
+      break;
+    case EntryMode::kFrequencyFile:
+      if (Refused(con, ArchivoExtra(con, data))) return false;
+      break;
+    case EntryMode::kKeyboardFrequencies:
+      DatosEx(con, Datos(con, mode), data);
+      break;
+    case EntryMode::kKeyboardModel:
+      Matrix(con, Datos(con, mode), data);
       return true;
   }
+  BuildTupleTables(data);
+  return true;
 }
 
 // What the program writes when the input ends at the menu or the end prompt.
@@ -104,11 +97,9 @@ int Dialogue(Console& con) {
   Caratula(con);
   while (true) {
     Tables tb;  // every pass starts from fresh tables
-    tb.KR = 1;
     const std::optional<int> mode = AskChoice(con, ShowMenu, 1, 4);
     if (!mode) return EndOfDialogue(con);
-    tb.entrada = *mode;
-    if (!EnterData(con, tb)) continue;
+    if (!EnterData(con, static_cast<EntryMode>(*mode), tb.data)) continue;
     AnalysePass(con, tb);
 
     con.discardPending();

@@ -49,18 +49,19 @@ constexpr double kMaxKeyboardTuples = 1000.0;
 
 }  // namespace
 
-void Datos(Console& con, Tables& tb) {
+Dimensions Datos(Console& con, EntryMode mode) {
+  Dimensions dims;
   while (true) {
-    tb.K = static_cast<int>(AskDimension(con, "\n\n K (number of classes) (>1) = ", kClasses));
-    tb.R = static_cast<int>(AskDimension(con, "\n\n R (number of viewers) (>1) = ", kRaters));
-    if (tb.entrada == 3 && std::pow(tb.K, tb.R) > kMaxKeyboardTuples) {
+    dims.K = static_cast<int>(AskDimension(con, "\n\n K (number of classes) (>1) = ", kClasses));
+    dims.R = static_cast<int>(AskDimension(con, "\n\n R (number of viewers) (>1) = ", kRaters));
+    if (mode == EntryMode::kKeyboardFrequencies && std::pow(dims.K, dims.R) > kMaxKeyboardTuples) {
       Print(con.out, "\nMust be K^R<=1000");
       continue;
     }
     break;
   }
-  tb.N = AskDimension(con, "\n\n n (number of objects) (>1) = ", kObjects);
-  tb.Norg = tb.N;
+  dims.n = AskDimension(con, "\n\n n (number of objects) (>1) = ", kObjects);
+  return dims;
 }
 
 }  // namespace zover

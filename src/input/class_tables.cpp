@@ -1,12 +1,10 @@
 // The class tables of the observed-data modes: per class the agreements
 // (objects all raters put in it) and per class and rater the disagreements
 // (objects the rater put in it while not all raters agreed), the model's
-// input. Modes 1 and 2 build them from the counts of the response tuples
-// that occur (frec, counted by the file readers), mode 3 from the typed
-// frequencies.
+// input. They are built from the counts of the response tuples that occur
+// (frec), which the file readers and the keyboard entry of frequencies
+// leave.
 
-#include <climits>
-#include <cmath>
 #include <vector>
 
 #include "input/input.h"
@@ -15,28 +13,23 @@ namespace zover {
 
 namespace {
 
-void ClearClassCounts(Tables& tb) {
+void ClearClassCounts(ObservedData& tb) {
   for (int i = 0; i < tb.K; ++i) {
     tb.ac[i] = 0;
     for (int r = 0; r < tb.R; ++r) tb.clases[i][r] = 0;
   }
 }
 
-// success = successaux = ac; fail = failaux = clases - ac.
-void AgreementsAndDisagreements(Tables& tb) {
+// successaux = ac; failaux = clases - ac.
+void AgreementsAndDisagreements(ObservedData& tb) {
   for (int i = 0; i < tb.K; ++i) {
-    tb.success[i] = tb.ac[i];
     tb.successaux[i] = tb.ac[i];
-    for (int r = 0; r < tb.R; ++r) {
-      const double f = tb.clases[i][r] - tb.ac[i];
-      tb.fail[i][r] = f;
-      tb.failaux[i][r] = f;
-    }
+    for (int r = 0; r < tb.R; ++r) tb.failaux[i][r] = tb.clases[i][r] - tb.ac[i];
   }
 }
 
 // clases and ac from the occurring tuples of `frec`: R additions a tuple.
-void CountsFromTuples(Tables& tb) {
+void CountsFromTuples(ObservedData& tb) {
   ClearClassCounts(tb);
   std::vector<std::uint16_t> scratch(static_cast<std::size_t>(tb.R));
   for (std::size_t u = 0; u < tb.frec.size(); ++u) {
@@ -49,35 +42,37 @@ void CountsFromTuples(Tables& tb) {
 
 }  // namespace
 
-// The file reader has counted the tuples (frec) as it read the objects.
-void TablaInicial(Tables& tb) {
+void SizeClassTables(ObservedData& tb) {
+  const auto k = static_cast<std::size_t>(tb.K);
+  const auto r = static_cast<std::size_t>(tb.R);
+  tb.clases = Grid<int>(k, r, 0);
+  tb.ac.assign(k, 0);
+  tb.datafleiss = Grid<int>(k, r, 0);
+  tb.successaux.assign(k, 0.0);
+  tb.failaux = Grid<double>(k, r, 0.0);
+  tb.Fvect.assign(k, 0.0);
+}
+
+void BuildTupleTables(ObservedData& tb) {
+  SizeClassTables(tb);
+  if (tb.entrada == EntryMode::kFrequencyFile) {
+    TablaInicialExtra(tb);
+    TablaFleissExtra(tb);
+  } else {
+    TablaInicial(tb);
+    TablaFleiss(tb);
+  }
+}
+
+// The file reader has counted the tuples (frec) as it read the objects, or
+// the keyboard entry as the frequencies were typed.
+void TablaInicial(ObservedData& tb) {
   CountsFromTuples(tb);
   AgreementsAndDisagreements(tb);
 }
 
 // The reader has refused repeated tuples, so every occurring tuple comes from
 // exactly one row and carries that row's frequency.
-void TablaInicialExtra(Tables& tb) {
-  CountsFromTuples(tb);
-  AgreementsAndDisagreements(tb);
-}
-
-// Mode 3 keeps every tuple, in the order of indicexten, with the frequency
-// typed for it in column R; the agreements of class i are the frequency
-// typed for its unanimous tuple.
-void TablaInicialExten(Tables& tb) {
-  ClearClassCounts(tb);
-  const auto tuples = static_cast<std::size_t>(std::pow(tb.K, tb.R));
-  for (std::size_t t = 0; t < tuples; ++t) {
-    const int* tuple = tb.indicexten[t];
-    for (int r = 0; r < tb.R; ++r) tb.clases[tuple[r]][r] += tuple[tb.R];
-  }
-  const int perClass = static_cast<int>(std::pow(tb.K, tb.R - 1));  // K^(R-1)
-  for (int i = 0; i < tb.K; ++i) {
-    const double typed = tb.xx[i][(perClass - 1) * i / (tb.K - 1)];
-    tb.ac[i] = typed >= INT_MAX ? INT_MAX : static_cast<int>(typed);
-  }
-  AgreementsAndDisagreements(tb);
-}
+void TablaInicialExtra(ObservedData& tb) { TablaInicial(tb); }
 
 }  // namespace zover

@@ -34,12 +34,12 @@ namespace zover {
 // only add no objects. The tuple counter's hash table also finds a tuple
 // that an earlier row gave; each tuple keeps the number of its row, from
 // which the message finds the row's line.
-ReadOutcome ReadColumns(DataSource& file, Tables& tb, const std::string& name, const FileLayout& layout,
+ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout,
                         bool frequencies) {
   DataLineReader reader(file);
   const bool missingRatings = layout.missing && !frequencies;
   ClassReader classes(layout, missingRatings);
-  ObservedData data;
+  FileRatings data;
   const std::size_t skipped = layout.id ? 1 : 0;
   const std::size_t trailing = frequencies ? 1 : 0;
   const char* const columns = frequencies ? "columns before the frequency" : "columns";
@@ -147,7 +147,7 @@ ReadOutcome ReadColumns(DataSource& file, Tables& tb, const std::string& name, c
     return Refused("at least 2 objects (lines) are needed", name);
   }
   if (data.classes.K < 2) return Refused("at least 2 classes are needed", name);
-  StoreObservedData(tb, std::move(data));
+  StoreObservedData(tb, std::move(data), frequencies ? EntryMode::kFrequencyFile : EntryMode::kRawFile);
   return {};
 }
 

@@ -9,13 +9,13 @@
 
 namespace zover {
 
-ReadOutcome ArchivoExtra(Console& con, Tables& tb) {
+ReadOutcome ArchivoExtra(Console& con, ObservedData& tb) {
   const std::unique_ptr<DataSource> file = con.openFile(kFreqFileName);
   if (!file) return {false, {}, "\nERROR opening file. \n\n"};
   return ArchivoExtraFrom(*file, tb, kFreqFileName);
 }
 
-ReadOutcome ArchivoExtraFrom(DataSource& file, Tables& tb, const std::string& name, const FileLayout& layout) {
+ReadOutcome ArchivoExtraFrom(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout) {
   return ReadColumns(file, tb, name, layout, true);
 }
 

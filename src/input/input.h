@@ -1,8 +1,9 @@
 #pragma once
-// Data input: the two data-file readers, the two keyboard entries, and the
-// builders of the class tables and the object-by-class tables.
+// Data input: the two data-file readers, the two keyboard entries, the
+// model-data file, and the builders of the class tables and the
+// object-by-class table. They fill the observed data of a pass
+// (ObservedData), which nothing else writes; each sets entrada to its mode.
 
-#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -40,18 +41,18 @@ struct FileLayout {
 // --- Mode 1: raw responses file "Zover_data.txt" ---------------------------
 // Reads one object per line and one class per rater, counting the response
 // tuples into frec as it reads (the objects are not kept), and sets
-// maxclase, nraters, K, R, Norg and N. ArchivoFrom reads an open file and
+// maxclase, nraters, K, R and Norg. ArchivoFrom reads an open file and
 // names it `name` in its messages.
-ReadOutcome Archivo(Console& con, Tables& tb);
-ReadOutcome ArchivoFrom(DataSource& file, Tables& tb, const std::string& name = kRawFileName,
+ReadOutcome Archivo(Console& con, ObservedData& tb);
+ReadOutcome ArchivoFrom(DataSource& file, ObservedData& tb, const std::string& name = kRawFileName,
                         const FileLayout& layout = {});
 
 // --- Mode 2: frequencies file "Zover_data_freq.txt" ------------------------
 // Reads one response tuple and its frequency per line into the tuple counts
 // frec (a row of frequency 0 gives no tuple), and sets contextra, nraters,
-// maxclase, K, R, Norg and N.
-ReadOutcome ArchivoExtra(Console& con, Tables& tb);
-ReadOutcome ArchivoExtraFrom(DataSource& file, Tables& tb, const std::string& name = kFreqFileName,
+// maxclase, K, R and Norg.
+ReadOutcome ArchivoExtra(Console& con, ObservedData& tb);
+ReadOutcome ArchivoExtraFrom(DataSource& file, ObservedData& tb, const std::string& name = kFreqFileName,
                              const FileLayout& layout = {});
 
 // --- Long layout (batch command): object, rater, rating ---------------------
@@ -60,41 +61,51 @@ ReadOutcome ArchivoExtraFrom(DataSource& file, Tables& tb, const std::string& na
 // raters' names become tb.raterNames; a pair of object and rater that no
 // line gives is a missing rating, and a pair given twice is refused with
 // both lines. layout.header skips a first line of three names.
-ReadOutcome ReadLongFile(DataSource& file, Tables& tb, const std::string& name, const FileLayout& layout = {});
+ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout = {});
+// The dimensions that the keyboard modes ask for first (Datos).
+struct Dimensions {
+  int K = 0;     // classes
+  int R = 0;     // raters
+  double n = 0;  // objects
+};
 
 // --- Mode 3: frequencies typed at the keyboard -----------------------------
-// Asks the frequency of each of the K^R response tuples (indicexten order)
-// until they add up to n.
-void DatosEx(Console& con, Tables& tb);
+// Sets K, R and Norg, then asks the frequency of each of the K^R response
+// tuples, rater 0 slowest, then rater R-1, ..., rater 1 fastest, until they
+// add up to n, and counts them into frec in the order they were asked.
+void DatosEx(Console& con, const Dimensions& dims, ObservedData& tb);
 
 // --- Mode 4: agreements and disagreements typed at the keyboard ------------
-void Matrix(Console& con, Tables& tb);
+// Sets K, R and Norg, sizes the class tables and asks the agreements and
+// disagreements (successaux, failaux, Fvect) until they fit n objects.
+void Matrix(Console& con, const Dimensions& dims, ObservedData& tb);
 
 // --- Model data from a file (batch command) --------------------------------
 // K, R, n, then per class its agreements and the disagreements of every
 // rater, checked as the keyboard model entry checks them: K and R whole from
 // 2 to 1000, n whole from 2 to 10^9, every count a number not below 0, as
 // many numbers as K and R need, and disagreements that add up to
-// R * (n - the agreements) within 1e-12. Sizes the working tables and fills
-// K, R, N, Norg, success(aux), fail(aux) and Fvect.
-ReadOutcome ReadModelFile(DataSource& file, Tables& tb, const std::string& name);
+// R * (n - the agreements) within 1e-12. Sizes the class tables and fills
+// K, R, Norg, successaux, failaux and Fvect.
+ReadOutcome ReadModelFile(DataSource& file, ObservedData& tb, const std::string& name);
 
-// --- Response tuples ---------------------------------------------------------
-// Every one of the K^R response tuples in increasing tuple number: row t
-// holds the 0-based classes of raters 0 .. R-1, rater 0 the most significant
-// base-K digit. Meant for small K^R (tests, checks): it holds K^R * R cells,
-// and throws std::length_error when K^R is beyond 2^62. The analysis of a
-// pass uses only the tuples that occur (frec), however large K^R is.
-Grid<std::uint16_t> indicematrix(int K, int R);
+// --- Tables built from the observed data -----------------------------------
+// Sizes the class tables (clases, ac, datafleiss, successaux, failaux,
+// Fvect) to K classes and R raters, every cell zero.
+void SizeClassTables(ObservedData& tb);
 
-// --- Class tables: frec, obj, clases, ac, success(aux), fail(aux) ----------
-void TablaInicial(Tables& tb);       // mode 1
-void TablaInicialExtra(Tables& tb);  // mode 2
-void TablaInicialExten(Tables& tb);  // mode 3
+// After the response tuples of observed data (a raw file, a frequencies
+// file or typed frequencies) have been counted: sizes the class tables and
+// builds them and the object-by-class table, as both the dialogue and the
+// batch command do.
+void BuildTupleTables(ObservedData& tb);
 
-// --- Object-by-class tables for Fleiss' kappa: datafleiss, RFleiss ---------
-void TablaFleiss(Tables& tb);        // mode 1
-void TablaFleissExtra(Tables& tb);   // mode 2
-void TablaFleissExten(Tables& tb);   // mode 3
+// Class tables from frec: clases, ac, successaux, failaux.
+void TablaInicial(ObservedData& tb);       // modes 1 and 3
+void TablaInicialExtra(ObservedData& tb);  // mode 2
+
+// Object-by-class table for Fleiss' kappa from frec: datafleiss.
+void TablaFleiss(ObservedData& tb);        // modes 1 and 3
+void TablaFleissExtra(ObservedData& tb);   // mode 2
 
 }  // namespace zover

@@ -53,7 +53,12 @@ class Prompt {
 
 }  // namespace
 
-void Matrix(Console& con, Tables& tb) {
+void Matrix(Console& con, const Dimensions& dims, ObservedData& tb) {
+  tb.entrada = EntryMode::kKeyboardModel;
+  tb.K = dims.K;
+  tb.R = dims.R;
+  tb.Norg = dims.n;
+  SizeClassTables(tb);
   Prompt prompt;
   while (true) {
     double agreements = 0;     // A
@@ -61,17 +66,15 @@ void Matrix(Console& con, Tables& tb) {
     Print(con.out, "\n\n\n Data for ALFA ");
     Print(con.out, "\n");
     for (int i = 0; i < tb.K; ++i) {
-      tb.success[i] = AskCount(con, prompt.Agreements(i + 1));
-      tb.successaux[i] = tb.success[i];
+      tb.successaux[i] = AskCount(con, prompt.Agreements(i + 1));
       double classTotal = 0;
       for (int r = 0; r < tb.R; ++r) {
         const double f = AskCount(con, prompt.Disagreements(i + 1, r + 1));
-        tb.fail[i][r] = f;
         tb.failaux[i][r] = f;
         classTotal += f;
       }
       tb.Fvect[i] = classTotal;
-      agreements += tb.success[i];
+      agreements += tb.successaux[i];
       disagreements += tb.Fvect[i];
     }
     // Every object on which the raters do not all agree gives one

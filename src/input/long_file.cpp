@@ -55,7 +55,7 @@ struct Repeat {
 // Puts every object's ratings together, in file order, and counts each
 // object's tuple (0 for a rater who gave it no rating) into `data`; returns
 // the earliest repeated pair, if any. An object costs O(its ratings).
-Repeat CountObjects(const RatingList& ratings, std::size_t objects, ObservedData& data) {
+Repeat CountObjects(const RatingList& ratings, std::size_t objects, FileRatings& data) {
   constexpr std::uint32_t kAhead = 8;
   std::vector<std::uint32_t> start(objects + 1, 0);  // [object]: its first place in `order`
   for (std::uint32_t i = 0; i < ratings.size(); ++i) ++start[ratings[i].object + 1];
@@ -140,7 +140,7 @@ class WaitingLines {
 // reported, within a line left to right. Then, once the whole file is read:
 // fewer than 2 raters; a pair given twice (the earliest repeat); fewer than
 // 2 objects or classes.
-ReadOutcome ReadLongFile(DataSource& file, Tables& tb, const std::string& name, const FileLayout& layout) {
+ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout) {
   DataLineReader reader(file);
   ClassReader classes(layout, layout.missing);
   NameIndex objects, raters;
@@ -214,7 +214,7 @@ ReadOutcome ReadLongFile(DataSource& file, Tables& tb, const std::string& name, 
   }
 
   if (raters.size() < 2) return Refused("at least 2 raters are needed", name);
-  ObservedData data;
+  FileRatings data;
   data.Start(static_cast<int>(raters.size()), true);
   const Repeat repeat = CountObjects(ratings, objects.size(), data);
   if (repeat.again != UINT32_MAX) {
@@ -229,7 +229,7 @@ ReadOutcome ReadLongFile(DataSource& file, Tables& tb, const std::string& name, 
   data.classes = classes.Finish(data.classOfCode);
   if (data.classes.K < 2) return Refused("at least 2 classes are needed", name);
   for (std::uint32_t r = 0; r < raters.size(); ++r) data.raterNames.emplace_back(raters[r]);
-  StoreObservedData(tb, std::move(data));
+  StoreObservedData(tb, std::move(data), EntryMode::kRawFile);
   return {};
 }
 

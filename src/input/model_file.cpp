@@ -46,7 +46,8 @@ Expected ExpectedAt(std::size_t position, int R) {
 
 }  // namespace
 
-ReadOutcome ReadModelFile(DataSource& file, Tables& tb, const std::string& name) {
+ReadOutcome ReadModelFile(DataSource& file, ObservedData& tb, const std::string& name) {
+  tb.entrada = EntryMode::kKeyboardModel;
   DataLineReader reader(file);
   std::size_t position = 0;  // numbers read so far
   std::size_t needed = 3;    // numbers the data need, once K and R are known
@@ -82,8 +83,8 @@ ReadOutcome ReadModelFile(DataSource& file, Tables& tb, const std::string& name)
       if (position == 0) tb.K = static_cast<int>(value);
       if (position == 1) tb.R = static_cast<int>(value);
       if (position == 2) {
-        tb.N = tb.Norg = value;
-        SizeWorkingTables(tb);
+        tb.Norg = value;
+        SizeClassTables(tb);
         needed = 3 + static_cast<std::size_t>(tb.K) * (static_cast<std::size_t>(tb.R) + 1);
       }
       if (position < 3) continue;
@@ -92,15 +93,15 @@ ReadOutcome ReadModelFile(DataSource& file, Tables& tb, const std::string& name)
       const auto i = static_cast<int>(cell / perClass);
       const auto r = static_cast<int>(cell % perClass) - 1;
       if (r < 0) {
-        tb.success[i] = tb.successaux[i] = value;
+        tb.successaux[i] = value;
         classTotal = 0;
         continue;
       }
-      tb.fail[i][r] = tb.failaux[i][r] = value;
+      tb.failaux[i][r] = value;
       classTotal += value;
       if (r == tb.R - 1) {
         tb.Fvect[i] = classTotal;
-        agreements += tb.success[i];
+        agreements += tb.successaux[i];
         disagreements += tb.Fvect[i];
       }
     }

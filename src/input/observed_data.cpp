@@ -1,4 +1,4 @@
-// What a reader of observed data has read goes into the working tables here,
+// What a reader of observed data has read goes into the observed data here,
 // and only here.
 
 #include <map>
@@ -27,7 +27,7 @@ TupleCounts Recoded(TupleCounts counts, int raters, const std::vector<std::uint1
 
 // The objects with missing ratings (0 in their tuples), as the rating
 // patterns of tb.incomplete.
-void KeepIncomplete(Tables& tb, const TupleCounts& tuples, int raters) {
+void KeepIncomplete(ObservedData& tb, const TupleCounts& tuples, int raters) {
   std::vector<std::uint16_t> scratch(static_cast<std::size_t>(raters));
   for (std::size_t u = 0; u < tuples.size(); ++u) {
     const std::uint16_t* values = tuples.Values(u, scratch.data());
@@ -41,14 +41,14 @@ void KeepIncomplete(Tables& tb, const TupleCounts& tuples, int raters) {
 
 }  // namespace
 
-void StoreObservedData(Tables& tb, ObservedData&& data) {
+void StoreObservedData(ObservedData& tb, FileRatings&& data, EntryMode mode) {
+  tb.entrada = mode;
   const int raters = data.raters;
   tb.maxclase = data.classes.K;
   tb.nraters = raters;
   tb.K = tb.maxclase;
   tb.R = raters;
   tb.Norg = static_cast<double>(data.completeObjects);
-  tb.N = tb.Norg;
   tb.contextra = static_cast<int>(data.rows);
   tb.missingRatings = data.missingRatings;
   tb.raterNames = std::move(data.raterNames);

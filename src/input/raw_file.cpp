@@ -7,13 +7,13 @@
 
 namespace zover {
 
-ReadOutcome Archivo(Console& con, Tables& tb) {
+ReadOutcome Archivo(Console& con, ObservedData& tb) {
   const std::unique_ptr<DataSource> file = con.openFile(kRawFileName);
   if (!file) return {false, {}, "\nERROR opening file. \n\n"};
   return ArchivoFrom(*file, tb, kRawFileName);
 }
 
-ReadOutcome ArchivoFrom(DataSource& file, Tables& tb, const std::string& name, const FileLayout& layout) {
+ReadOutcome ArchivoFrom(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout) {
   return ReadColumns(file, tb, name, layout, false);
 }
 

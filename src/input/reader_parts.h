@@ -169,7 +169,7 @@ class RowLines {
 // objects that every rater rated (or of the rows of a frequencies file, each
 // weighted by its frequency), the tuples of the others with 0 for a missing
 // rating, and what describes them. Tuples hold the codes of ClassReader.
-struct ObservedData {
+struct FileRatings {
   int raters = 0;
   std::unique_ptr<TupleCounter> complete;
   std::unique_ptr<TupleCounter> incomplete;  // with missing ratings only
@@ -187,17 +187,17 @@ struct ObservedData {
   }
 };
 
-// The one place where what a data file held goes into the working tables:
-// frec and the incomplete patterns (in class numbers), maxclase, nraters, K,
-// R, Norg, N, contextra, the missing ratings, the rater names and the class
-// labels.
-void StoreObservedData(Tables& tb, ObservedData&& data);
+// The one place where what a data file held goes into the observed data:
+// the entry mode, frec and the incomplete patterns (in class numbers),
+// maxclase, nraters, K, R, Norg, contextra, the missing ratings, the rater
+// names and the class labels.
+void StoreObservedData(ObservedData& tb, FileRatings&& data, EntryMode mode);
 
 // The raw and frequencies layouts, one skeleton: a line per object (raw) or
 // per response tuple with its frequency in the last field. The first line
 // sets the field count of every line (layout.header: it names the raters);
 // layout.id skips a first field that labels the object.
-ReadOutcome ReadColumns(DataSource& file, Tables& tb, const std::string& name, const FileLayout& layout,
+ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout,
                         bool frequencies);
 
 }  // namespace zover

@@ -79,6 +79,6 @@ NullTest CohenNullTest(const std::vector<double>& rowShares, const std::vector<d
 // The rating patterns of the pass's observed data (modes 1 and 2): one per
 // counted response tuple, built as they are visited, then the objects with
 // missing ratings. The source reads `tb`, which must outlive it.
-PatternSource RatingPatterns(const Tables& tb);
+PatternSource RatingPatterns(const ObservedData& tb);
 
 }  // namespace zover

@@ -24,7 +24,7 @@ namespace {
 // sums over classes visit the row's classes in increasing order, which adds
 // exactly what the loop over all K classes adds (the other terms are 0).
 struct Influence {
-  const Tables& tb;
+  const ObservedData& tb;
   double pe;
   double meanAgreement;
   double w;
@@ -49,9 +49,9 @@ struct Influence {
 };
 
 // Sum over rows of u_s^2, weighted by the objects each row stands for: the
-// occurring response tuples in the file modes (weight: their counts), the
-// typed tuples in mode 3 (weight: their frequencies; 0 skips the tuple).
-double InfluenceSum(const Tables& tb, double pe, double meanAgreement) {
+// occurring response tuples (weight: their counts), in the order of the
+// tuple counts.
+double InfluenceSum(const ObservedData& tb, double pe, double meanAgreement) {
   const int R = tb.R;
   Influence influence{tb, pe, meanAgreement, meanAgreement * pe - 2 * pe + meanAgreement,
                       std::vector<double>(static_cast<std::size_t>(tb.K)), ClassTally(tb.K)};
@@ -61,30 +61,21 @@ double InfluenceSum(const Tables& tb, double pe, double meanAgreement) {
     for (int r = 0; r < R; ++r) failures += tb.failaux[i][r];
     influence.classRatings[i] = R * tb.successaux[i] + failures;
   }
-  if (tb.entrada == 3) {
-    for (std::size_t t = 0; t < tb.indicexten.rows(); ++t) {
-      const double weight = tb.indicexten[t][R];
-      if (weight <= 0) continue;
-      influence.tally.Tally(tb.indicexten[t], R, 0);
-      influence.AddRow(weight);
-    }
-  } else {
-    std::vector<std::uint16_t> scratch(static_cast<std::size_t>(R));
-    for (std::size_t u = 0; u < tb.frec.size(); ++u) {
-      influence.tally.Tally(tb.frec.Values(u, scratch.data()), R, 1);
-      influence.AddRow(tb.frec.count(u));
-    }
+  std::vector<std::uint16_t> scratch(static_cast<std::size_t>(R));
+  for (std::size_t u = 0; u < tb.frec.size(); ++u) {
+    influence.tally.Tally(tb.frec.Values(u, scratch.data()), R, 1);
+    influence.AddRow(tb.frec.count(u));
   }
   return influence.v;
 }
 
 }  // namespace
 
-KappaEstimate coefficientFleiss(Tables& tb) {
-  tb.N = tb.Norg;
-  const double n = tb.N;
+FleissKappa coefficientFleiss(const ObservedData& tb) {
+  const double n = tb.Norg;
   const int R = tb.R;
-  tb.sumaA = 0;
+  FleissKappa fleiss;
+  fleiss.sumadoble.assign(static_cast<std::size_t>(tb.K), 0.0);
   double squaredTotals = 0;  // sum_i T_i^2
   for (int i = 0; i < tb.K; ++i) {
     double total = 0;  // T_i: how often class i was chosen
@@ -93,19 +84,19 @@ KappaEstimate coefficientFleiss(Tables& tb) {
       total += (q + 1.0) * tb.datafleiss[i][q];
       squares += (q + 1.0) * (q + 1.0) * tb.datafleiss[i][q];
     }
-    tb.sumadoble[i] = squares;
-    tb.sumaA += tb.sumadoble[i];
+    fleiss.sumadoble[i] = squares;
+    fleiss.sumaA += fleiss.sumadoble[i];
     squaredTotals += total * total;
   }
+  const double sumaA = fleiss.sumaA;
   const double pe = squaredTotals / (static_cast<double>(R * R) * (n * n));
-  KappaEstimate kappa;
-  kappa.estimate = 1 - (R * n * R - tb.sumaA) / (R * n * (R - 1) * (1 - pe));
+  fleiss.kappa.estimate = 1 - (R * n * R - sumaA) / (R * n * (R - 1) * (1 - pe));
 
-  const double meanAgreement = tb.sumaA / (R * n * (R - 1)) - 1.0 / (R - 1);
+  const double meanAgreement = sumaA / (R * n * (R - 1)) - 1.0 / (R - 1);
   const double variance = InfluenceSum(tb, pe, meanAgreement) / (std::pow(1 - pe, 4) * n * n);
-  kappa.se = std::sqrt(variance);
-  kappa.hasSe = true;
-  return kappa;
+  fleiss.kappa.se = std::sqrt(variance);
+  fleiss.kappa.hasSe = true;
+  return fleiss;
 }
 
 }  // namespace zover

@@ -11,22 +11,21 @@
 
 namespace zover {
 
-double coefficientH2(Tables& tb) {
-  tb.N = tb.Norg;
-  const double n = tb.N;
+double coefficientH2(const ObservedData& tb, const Grid<double>& t_indice, double sumaA) {
+  const double n = tb.Norg;
   const int R = tb.R;
   double s = 0;
   for (int i = 0; i < tb.K; ++i) {
     double sum = 0;
     double squares = 0;
     for (int j = 0; j < R; ++j) {
-      const double t = tb.t_indice[i][j];
+      const double t = t_indice[i][j];
       sum += t;
       squares += t * t;
     }
     s += (sum * sum - squares) / 2;
   }
-  return 1 - (R * R - tb.sumaA / n) / (R * (R - 1) - 2 * s);
+  return 1 - (R * R - sumaA / n) / (R * (R - 1) - 2 * s);
 }
 
 }  // namespace zover

@@ -17,17 +17,17 @@ namespace zover {
 
 namespace {
 
-double ObservedAgreement(const Tables& tb) {
+double ObservedAgreement(const ObservedData& tb) {
   double po = 0;
   for (int i = 0; i < tb.K; ++i) po += tb.successaux[i] / tb.Norg;
   return po;
 }
 
-double ChanceAgreement(const Tables& tb) {
+double ChanceAgreement(const ObservedData& tb, const Grid<double>& t_indice) {
   double pe = 0;
   for (int i = 0; i < tb.K; ++i) {
     double all = 1.0;
-    for (int j = 0; j < tb.R; ++j) all *= tb.t_indice[i][j];
+    for (int j = 0; j < tb.R; ++j) all *= t_indice[i][j];
     pe += all;
   }
   return pe;
@@ -38,10 +38,11 @@ double ChanceAgreement(const Tables& tb) {
 // the product of the raters after j (from 1.0, rater R-1 first): 3R
 // multiplications a class instead of R^2. No division, so a proportion of 0
 // takes no special care.
-void LeaveOneRaterOut(Tables& tb) {
+Grid<double> LeaveOneRaterOut(const ObservedData& tb, const Grid<double>& t_indice) {
+  Grid<double> factorE(static_cast<std::size_t>(tb.K), static_cast<std::size_t>(tb.R));
   for (int i = 0; i < tb.K; ++i) {
-    const double* t = tb.t_indice[i];
-    double* factor = tb.factorE[i];
+    const double* t = t_indice[i];
+    double* factor = factorE[i];
     double before = 1.0;
     for (int j = 0; j < tb.R; ++j) {
       factor[j] = before;
@@ -53,45 +54,35 @@ void LeaveOneRaterOut(Tables& tb) {
       after *= t[j];
     }
   }
+  return factorE;
 }
 
 // The part of the variance from the disagreeing tuples: sum of f T^2 / n over
-// the observed tuples that are not unanimous, T = sum_j factorE[c_j][j].
-// Modes 1 and 2 list only the tuples that occur, in increasing tuple number;
-// mode 3 lists all K^R tuples in the order they were typed.
-double DisagreeingTuples(const Tables& tb) {
+// the observed tuples that are not unanimous, T = sum_j factorE[c_j][j], in
+// the order of the tuple counts (the order of the tuple numbers, or the order
+// in which the keyboard entry asked for them).
+double DisagreeingTuples(const ObservedData& tb, const Grid<double>& factorE) {
   double b = 0;
-  auto add = [&](int frequency, int unanimous, auto classOf) {
-    if (frequency <= 0 || unanimous > 0) return;
+  std::vector<std::uint16_t> scratch(static_cast<std::size_t>(tb.R));
+  for (std::size_t u = 0; u < tb.frec.size(); ++u) {
+    if (tb.frec.unanimous(u)) continue;
+    const std::uint16_t* tuple = tb.frec.Values(u, scratch.data());
     double sum = 0;
-    for (int j = 0; j < tb.R; ++j) sum += tb.factorE[classOf(j)][j];
-    b += frequency * (sum * sum) / tb.Norg;
-  };
-  if (tb.entrada == 3) {
-    for (std::size_t r = 0; r < tb.indicexten.rows(); ++r) {
-      const int* tuple = tb.indicexten[r];
-      add(tuple[tb.R], tuple[tb.R + 1], [tuple](int j) { return tuple[j]; });
-    }
-  } else {
-    std::vector<std::uint16_t> scratch(static_cast<std::size_t>(tb.R));
-    for (std::size_t u = 0; u < tb.frec.size(); ++u) {
-      const std::uint16_t* tuple = tb.frec.Values(u, scratch.data());
-      add(static_cast<int>(tb.frec.count(u)), tb.frec.unanimous(u) ? 1 : 0, [tuple](int j) { return tuple[j] - 1; });
-    }
+    for (int j = 0; j < tb.R; ++j) sum += factorE[tuple[j] - 1][j];
+    b += static_cast<int>(tb.frec.count(u)) * (sum * sum) / tb.Norg;
   }
   return b;
 }
 
-double StandardError(Tables& tb, double kappa, double pe) {
-  LeaveOneRaterOut(tb);
+double StandardError(const ObservedData& tb, const Grid<double>& factorE, double kappa, double pe) {
   double a = 0;
   for (int i = 0; i < tb.K; ++i) {
     double s = 0;
-    for (int j = 0; j < tb.R; ++j) s += tb.factorE[i][j];
+    for (int j = 0; j < tb.R; ++j) s += factorE[i][j];
     const double term = 1 - (1 - kappa) * s;
     a += tb.successaux[i] * (term * term) / tb.Norg;
   }
-  const double q = (1 - kappa) * (1 - kappa) * DisagreeingTuples(tb);
+  const double q = (1 - kappa) * (1 - kappa) * DisagreeingTuples(tb, factorE);
   const double d = (tb.R - 1) * (1 - kappa) * pe - kappa;
   const double variance = (a + q - d * d) / (tb.Norg * (1 - pe) * (1 - pe));
   return std::sqrt(variance);
@@ -99,16 +90,17 @@ double StandardError(Tables& tb, double kappa, double pe) {
 
 }  // namespace
 
-KappaEstimate coefficientKappa(Tables& tb) {
+HubertKappa coefficientKappa(const ObservedData& tb, const Grid<double>& t_indice) {
   const double po = ObservedAgreement(tb);
-  const double pe = ChanceAgreement(tb);
-  KappaEstimate kappa;
-  kappa.estimate = (po - pe) / (1 - pe);
+  const double pe = ChanceAgreement(tb, t_indice);
+  HubertKappa hubert;
+  hubert.kappa.estimate = (po - pe) / (1 - pe);
   // Agreements and disagreements alone carry no tuple frequencies.
-  if (tb.entrada == 4) return kappa;
-  kappa.se = StandardError(tb, kappa.estimate, pe);
-  kappa.hasSe = true;
-  return kappa;
+  if (tb.entrada == EntryMode::kKeyboardModel) return hubert;
+  hubert.factorE = LeaveOneRaterOut(tb, t_indice);
+  hubert.kappa.se = StandardError(tb, hubert.factorE, hubert.kappa.estimate, pe);
+  hubert.kappa.hasSe = true;
+  return hubert;
 }
 
 }  // namespace zover

@@ -11,7 +11,7 @@
 
 namespace zover {
 
-PatternSource RatingPatterns(const Tables& tb) {
+PatternSource RatingPatterns(const ObservedData& tb) {
   return [&tb](const PatternVisitor& visit) {
     ClassTally tally(std::max(tb.K, tb.maxclase));
     std::vector<std::uint16_t> scratch(static_cast<std::size_t>(tb.R));

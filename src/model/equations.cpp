@@ -12,21 +12,21 @@ namespace zover {
 using detail::SameBits;
 using detail::Sign;
 
-double Alpha(const Tables& tb, double x, const double* v) {
+double Alpha(const ModelTables& tb, double x, const double* v) {
   double sum = 0.0;
   for (int r = 0; r < tb.R; ++r) sum += x / (v[r] + x);
   return sum - 1.0;
 }
 
-double Alpha_Neg(const Tables& tb, double x, double Bv, const double* v) {
+double Alpha_Neg(const ModelTables& tb, double x, double Bv, const double* v) {
   double logs = 0.0;
   for (int r = 0; r < tb.R; ++r) logs += std::log(v[r] + x);
   return (logs - std::log(x)) - (tb.R - 1.0) * std::log(Bv);
 }
 
-double FuncionB(const Tables& tb, double x, const double* a, int mode) {
+double FuncionB(const ModelTables& tb, double x, const double* a, RootBranch mode) {
   double S = 0.0;
-  for (int i = 0; i < tb.K; ++i) S += (mode != 2 && i == tb.t) ? tb.alp_pos : a[i];
+  for (int i = 0; i < tb.K; ++i) S += (mode != RootBranch::kSmaller && i == tb.t) ? tb.alp_pos : a[i];
   return (tb.D + S) - x;
 }
 
@@ -34,7 +34,7 @@ namespace {
 
 // Biseccion: bisection on one class equation
 // ------------------------------------------
-// Solves F(x) = 0 for F = Alpha (type 1) or Alpha_Neg(., Bv) (type 2).
+// Solves F(x) = 0 for F = Alpha or Alpha_Neg(., Bv).
 //
 // Bracket invariant: F(pos) >= 0 and F(neg) < 0, except that an end where F
 // is exactly zero may take either role when the bracket is formed from the
@@ -48,17 +48,17 @@ namespace {
 // the class. For every other class the test is |pos - neg| < 1e-12.
 //
 // Iteration bounds: each search for a sign change runs at most kMaxHalvings
-// halvings; the bisection proper has no count cap: each pass halves
-// |pos - neg| until the tolerance is met or the midpoint no longer moves. An
-// exact zero of F does not end the bisection: the result is the last
-// midpoint evaluated.
+// halvings, and ends sooner once its midpoint no longer moves; the bisection
+// proper has no count cap: each pass halves |pos - neg| until the tolerance
+// is met or the midpoint no longer moves. An exact zero of F does not end the
+// bisection: the result is the last midpoint evaluated.
 
 constexpr int kMaxHalvings = 10000;
 
 // F of one call, counting its evaluations.
 class ClassEquation {
  public:
-  ClassEquation(Tables& tb, const double* v, int type, double Bv)
+  ClassEquation(ModelTables& tb, const double* v, Equation type, double Bv)
       : tb_(tb), v_(v), type_(type), Bv_(Bv) {}
 
   // The class scale w of the bracket tolerance: min(1, 100 mean_r v_r).
@@ -71,17 +71,17 @@ class ClassEquation {
 
   double operator()(double x) const {
     ++tb_.counters.evaluations;
-    return type_ == 1 ? Alpha(tb_, x, v_) : Alpha_Neg(tb_, x, Bv_, v_);
+    return type_ == Equation::kAlpha ? Alpha(tb_, x, v_) : Alpha_Neg(tb_, x, Bv_, v_);
   }
 
   // The class equation with a B below 0 or not a number: ln Bv, and with it
   // F, is NaN at every x.
-  bool NowhereANumber() const { return type_ == 2 && !(Bv_ >= 0); }
+  bool NowhereANumber() const { return type_ == Equation::kAlphaNeg && !(Bv_ >= 0); }
 
  private:
-  Tables& tb_;
+  ModelTables& tb_;
   const double* v_;
-  int type_;
+  Equation type_;
   double Bv_;
 };
 
@@ -100,26 +100,22 @@ bool BracketClosed(const Bracket& br, double w) {
 
 // The searches for a sign change, used when F has the same strict sign at
 // both ends. A point starts at one end and m is the midpoint between it and
-// the other, fixed, end; while F(m) has the sign of F at the fixed end, the
-// point moves to m. The first m of the other sign closes the bracket between
-// m and the point. Halving towards a fixes a and starts at b; halving towards
-// b fixes b and starts at a. The literal loop evaluates F at the fixed end on
-// every pass and runs all kMaxHalvings passes; otherwise that value is taken
-// from the caller and the search ends once the point stops moving, since
+// the other, fixed, end; while F(m) has the sign of F at the fixed end
+// (Ffixed, from the caller), the point moves to m. The first m of the other
+// sign closes the bracket between m and the point. Halving towards a fixes a
+// and starts at b; halving towards b fixes b and starts at a. The search
+// ends after kMaxHalvings passes, or as soon as the point stops moving:
 // every later pass would repeat the same midpoint and the same sign.
-bool HalveTowards(const ClassEquation& F, double fixed, double Ffixed, double start,
-                  bool literal, Bracket& br) {
+bool HalveTowards(const ClassEquation& F, double fixed, double Ffixed, double start, Bracket& br) {
   double point = start;
   for (int pass = 0; pass < kMaxHalvings; ++pass) {
     const double m = (fixed + point) / 2;
-    const double Fm = F(m);
-    const double Ffixed_pass = literal ? F(fixed) : Ffixed;
-    if (Sign(Fm) == Sign(Ffixed_pass)) {
-      if (!literal && SameBits(m, point)) return false;
+    if (Sign(F(m)) == Sign(Ffixed)) {
+      if (SameBits(m, point)) return false;
       point = m;
       continue;
     }
-    br = Ffixed_pass > 0 ? Bracket{point, m} : Bracket{m, point};
+    br = Ffixed > 0 ? Bracket{point, m} : Bracket{m, point};
     return true;
   }
   return false;
@@ -150,19 +146,18 @@ double Bisect(const ClassEquation& F, Bracket br) {
 namespace {
 
 // The steps of Biseccion after its two end values Fa = F(a), Fb = F(b).
-double SolveFromEnds(const ClassEquation& F, bool literal, double a, double b, double Fa,
-                     double Fb) {
+double SolveFromEnds(const ClassEquation& F, double a, double b, double Fa, double Fb) {
   Bracket br;
   if (Fa <= 0 && Fb >= 0) {
     br = Bracket{b, a};
   } else if (Fa >= 0 && Fb <= 0) {
     br = Bracket{a, b};
-  } else if (!literal && std::isnan(Fa) && std::isnan(Fb) && F.NowhereANumber()) {
+  } else if (std::isnan(Fa) && std::isnan(Fb) && F.NowhereANumber()) {
     // NaN counts as positive, so every midpoint of both halving searches
-    // has the sign of the fixed end: the literal loops run out and return b.
+    // would have the sign of the fixed end: they could only run out.
     return b;
-  } else if (!HalveTowards(F, a, Fa, b, literal, br) &&  // towards a
-             !HalveTowards(F, b, Fb, a, literal, br)) {  // towards b
+  } else if (!HalveTowards(F, a, Fa, b, br) &&  // towards a
+             !HalveTowards(F, b, Fb, a, br)) {  // towards b
     return b;  // no sign change
   }
   return Bisect(F, br);
@@ -177,7 +172,7 @@ double SolveFromEnds(const ClassEquation& F, bool literal, double a, double b, d
 // digit or more): such a parameter is then accurate to its last digits,
 // which its agreement s_i/n - alpha_i and the variances of a class with few
 // agreements need.
-double Contract(const Tables& tb, double lo, const double* v, double alpha) {
+double Contract(const ModelTables& tb, double lo, const double* v, double alpha) {
   double q = 0.0;
   for (int r = 0; r < tb.R; ++r) q += alpha / v[r];
   if (!(q < 0.1)) return alpha;
@@ -193,22 +188,22 @@ double Contract(const Tables& tb, double lo, const double* v, double alpha) {
 
 }  // namespace
 
-double Biseccion(Tables& tb, double a, double b, const double* v, int type, double Bv) {
+double Biseccion(ModelTables& tb, double a, double b, const double* v, Equation type, double Bv) {
   const ClassEquation F(tb, v, type, Bv);
   const double Fa = F(a);
   const double Fb = F(b);
-  return SolveFromEnds(F, tb.literalLoops, a, b, Fa, Fb);
+  return SolveFromEnds(F, a, b, Fa, Fb);
 }
 
-double SmallerRoot(Tables& tb, double lo, double alpha, const double* v, double Bv) {
-  const ClassEquation F(tb, v, 2, Bv);
+double SmallerRoot(ModelTables& tb, double lo, double alpha, const double* v, double Bv) {
+  const ClassEquation F(tb, v, Equation::kAlphaNeg, Bv);
   const double Flo = F(lo);
   const double Falpha = F(alpha);
   // In exact arithmetic F(lo) = sum_r ln(1 + lo / v_r) > 0; when that lies
   // below the rounding error of the sum and F is negative at the minimiser
   // as well, the root lies within rounding of lo.
   if (Flo < 0 && Falpha < 0) return lo;
-  return Contract(tb, lo, v, SolveFromEnds(F, tb.literalLoops, lo, alpha, Flo, Falpha));
+  return Contract(tb, lo, v, SolveFromEnds(F, lo, alpha, Flo, Falpha));
 }
 
 }  // namespace zover

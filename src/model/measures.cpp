@@ -12,7 +12,7 @@ namespace zover {
 
 namespace {
 
-double RowSum(const Tables& tb, int i) {
+double RowSum(const ModelTables& tb, int i) {
   double sum = 0.0;
   for (int r = 0; r < tb.R; ++r) sum += tb.dmat[i][r];
   return sum;
@@ -21,7 +21,7 @@ double RowSum(const Tables& tb, int i) {
 // B0 = -1: class t has alpha -> infinity. The agreement is the raw share of
 // unanimous objects and there are no chance probabilities; acglobal is left
 // as it was (the report shows minus infinity).
-void MinusInfinityMeasures(Tables& tb) {
+void MinusInfinityMeasures(ModelTables& tb) {
   for (int i = 0; i < tb.K; ++i) {
     tb.acuerd[i] = tb.success[i] / tb.N;
     for (int r = 0; r < tb.R; ++r) tb.prop[i][r] = 0;
@@ -32,7 +32,7 @@ void MinusInfinityMeasures(Tables& tb) {
 // R = K = 2 fitted with a dummy third class: the two real classes only,
 // their agreements rescaled by the share of objects that rater 0 put in one
 // of them.
-void TwoClassMeasures(Tables& tb) {
+void TwoClassMeasures(ModelTables& tb) {
   const double a0 = tb.success[0] / tb.N;
   const double a1 = tb.success[1] / tb.N;
   const double real = (a1 + a0) + tb.dmat[0][0] + tb.dmat[1][0];
@@ -47,8 +47,8 @@ void TwoClassMeasures(Tables& tb) {
   tb.acglobal = tb.acuerd[0] + tb.acuerd[1];
 }
 
-void GeneralMeasures(Tables& tb) {
-  if (tb.paso == 1) tb.alp_neg[tb.t] = tb.alp_pos;  // class t: larger solution
+void GeneralMeasures(ModelTables& tb) {
+  if (tb.paso == RootBranch::kLargerForT) tb.alp_neg[tb.t] = tb.alp_pos;
   tb.acglobal = 1.0 - tb.B0;
   const bool indeterminate = Near(tb.B0, 0);
   for (int i = 0; i < tb.K; ++i) {
@@ -65,7 +65,7 @@ void GeneralMeasures(Tables& tb) {
 
 }  // namespace
 
-void parametros(Tables& tb, int caso) {
+void parametros(ModelTables& tb, int caso) {
   if (tb.B0 == -1.0)
     MinusInfinityMeasures(tb);
   else if (caso == 2)

@@ -24,10 +24,42 @@
 // model. The procedures print nothing, return no error and never throw;
 // degenerate data show only as the special values of B (0, -1, -2), as zero
 // class parameters, or as the infinities and NaNs that IEEE arithmetic gives.
+//
+// FitModel is the door: it takes the observed counts, which it only reads,
+// works in its own tables (ModelTables, written by nothing else) and returns
+// the results. The procedures below it are the steps it takes.
 
+#include "tables/results.h"
 #include "tables/tables.h"
 
 namespace zover {
+
+// --- The model of a pass (fit.cpp) -----------------------------------------
+
+/// Fits the model to the observed agreements and disagreements of `data`
+/// (K, R, Norg, successaux, failaux), in fresh tables `tb`, and returns
+/// the first fit, the refit if any, the standard errors and the report:
+///
+///  1. Two raters and two classes are fitted on three classes, the third a
+///     dummy class without agreements and disagreements, after adding 0.5
+///     per response tuple (incremento); every other data set as it is.
+///  2. Fit (Search1, Search2, Search3), then, for the dummy class, the
+///     three-class measures (parametros 1: agreementesp, piesp, overallesp),
+///     then the measures of the first fit (parametros with the case).
+///  3. desviaciones, which refits on data increased by 0.5 when the first
+///     fit is degenerate; the standard errors are the square roots of its
+///     variances.
+///  4. The report: the first variant whose condition holds, in this order:
+///     two raters and two classes; B of the first fit within 1e-12 of 0, -1
+///     or -2; a chance probability of the first fit exactly 0; otherwise the
+///     regular report.
+///
+/// tb is left as the last step left it (the refit's tables, if any).
+ModelResults FitModel(const ObservedData& data, ModelTables& tb);
+
+/// Search1 (n = N), Search2 (Bt) and Search3 (t): the fit of the class
+/// parameters and of B on the tables as they stand. Returns B (also B0).
+double Fit(ModelTables& tb);
 
 // --- Equations (equations.cpp) ---------------------------------------------
 
@@ -39,7 +71,7 @@ namespace zover {
 /// @param x   candidate class parameter, x > 0
 /// @param v   R proportions of one class (v_r >= 0)
 /// @return    the value above; x = 0 with some v_r = 0 gives NaN (0/0).
-double Alpha(const Tables& tb, double x, const double* v);
+double Alpha(const ModelTables& tb, double x, const double* v);
 
 /// Class equation:
 /// \f[ \Big(\sum_{r} \ln(v_r + x) - \ln x\Big) - (R - 1)\ln B_v, \f]
@@ -50,20 +82,28 @@ double Alpha(const Tables& tb, double x, const double* v);
 /// @param x   candidate class parameter, x > 0 (x = 0 gives +Inf)
 /// @param Bv  a value of B, Bv > 0 (Bv <= 0 gives Inf or NaN)
 /// @param v   R proportions of one class
-double Alpha_Neg(const Tables& tb, double x, double Bv, const double* v);
+double Alpha_Neg(const ModelTables& tb, double x, double Bv, const double* v);
 
-/// Equation for B: (D + S) - x, with S = sum_i a_i when mode is 2, and
-/// otherwise the same sum with a_t replaced by tb.alp_pos (class t takes the
-/// larger solution of its equation).
+/// Equation for B: (D + S) - x, with S = sum_i a_i on the branch of the
+/// smaller solutions, and otherwise the same sum with a_t replaced by
+/// tb.alp_pos (class t takes the larger solution of its equation).
 ///
 /// @param tb    reads D, K, t and alp_pos
 /// @param x     a value of B
 /// @param a     K class parameters
-/// @param mode  2: smaller solutions everywhere; any other value: larger for t
-double FuncionB(const Tables& tb, double x, const double* a, int mode);
+/// @param mode  RootBranch::kSmaller: smaller solutions everywhere; any
+///              other value: the larger one for class t
+double FuncionB(const ModelTables& tb, double x, const double* a, RootBranch mode);
+
+// The equation that Biseccion solves for x.
+enum class Equation {
+  kAlpha = 1,     // Alpha(x, v) = 0: the minimiser of the class function g
+  kAlphaNeg = 2,  // Alpha_Neg(x, Bv, v) = 0: a solution of the class equation for B = Bv
+};
 
 /// Root of F on the interval between a and b (either order), by bisection:
-/// F is Alpha for type 1 and Alpha_Neg with Bv for type 2.
+/// F is Alpha for Equation::kAlpha and Alpha_Neg with Bv for
+/// Equation::kAlphaNeg (Bv is not read for kAlpha).
 ///
 /// Bracket invariant: F(pos) >= 0 and F(neg) < 0 (an end where F is exactly
 /// 0 may stand for either). When F(a) and F(b) already have this shape the
@@ -75,16 +115,16 @@ double FuncionB(const Tables& tb, double x, const double* a, int mode);
 /// the mean of v where that is smaller, so that a small class has its
 /// parameter to 1e-10 of its mean proportion.
 ///
-/// Every evaluation of F is counted in tb.counters.evaluations. Unless
-/// tb.literalLoops is set, a halving search stops as soon as its midpoint no
-/// longer moves and F at the fixed end is evaluated once, and a class
-/// equation that is NaN everywhere (Bv < 0 or NaN) returns b at once: the
-/// result is the same bit for bit.
-double Biseccion(Tables& tb, double a, double b, const double* v, int type, double Bv);
+/// Every evaluation of F is counted in tb.counters.evaluations. A halving
+/// search stops as soon as its midpoint no longer moves (every further
+/// halving would repeat it), F at the fixed end is evaluated once, and a
+/// class equation that is NaN everywhere (Bv < 0 or NaN) returns b at once:
+/// the result is the same bit for bit as after all the halvings.
+double Biseccion(ModelTables& tb, double a, double b, const double* v, Equation type, double Bv);
 
 /// The smaller solution of the class equation for B = Bv, bracketed by lo
 /// (the product of v divided by Bv^(R-1)) and the class minimiser alpha:
-/// Biseccion(lo, alpha, v, 2, Bv), except when Alpha_Neg is negative at both
+/// Biseccion(lo, alpha, v, Equation::kAlphaNeg, Bv), except when Alpha_Neg is negative at both
 /// ends, where the result is lo. In exact arithmetic Alpha_Neg(lo) =
 /// sum_r ln(1 + lo/v_r) > 0, but with many raters that value lies below the
 /// rounding error of the sum of logarithms; the root then lies within
@@ -92,7 +132,7 @@ double Biseccion(Tables& tb, double a, double b, const double* v, int type, doub
 /// A bisection result far below the minimiser (alpha sum_r 1/v_r < 0.1) is
 /// refined in product form, alpha = lo prod_r (1 + alpha / v_r), to its
 /// last digits.
-double SmallerRoot(Tables& tb, double lo, double alpha, const double* v, double Bv);
+double SmallerRoot(ModelTables& tb, double lo, double alpha, const double* v, double Bv);
 
 // --- Estimation (search.cpp) -----------------------------------------------
 
@@ -102,7 +142,7 @@ double SmallerRoot(Tables& tb, double lo, double alpha, const double* v, double 
 /// (the class with the largest bound, ties to the lowest index; unchanged
 /// when every class is flagged).
 /// @param x  the number of objects n
-void Search1(Tables& tb, double x);
+void Search1(ModelTables& tb, double x);
 
 /// Solves every class equation for B = Bv: alp_neg[i] is the smaller
 /// solution (0 for a flagged class, SmallerRoot otherwise), alp_pos the
@@ -111,15 +151,15 @@ void Search1(Tables& tb, double x);
 /// A class without a solution gets the fallback end of Biseccion: alp[i],
 /// and Bv - min(d_t., 100) for alp_pos. A lower end prod_r d_ir / Bv^(R-1)
 /// that is not a finite number (both underflow) is taken from logarithms.
-void Search2(Tables& tb, double Bv);
+void Search2(ModelTables& tb, double Bv);
 
 /// Searches B with B = D + sum_i alpha_i by bisection, calling Search2 for
 /// each trial; at most 1001 trials, each counted in tb.counters.bTrials.
 /// Needs Search2(Bt) to have run just before.
 ///
 /// @param cl  the class t found by Search1 (rater sums use row cl)
-/// The start is judged on G, the B equation (mode 2) at Bt, relative to Bt,
-/// since the model is homogeneous in the proportions.
+/// The start is judged on G, the B equation (smaller solutions) at Bt,
+/// relative to Bt, since the model is homogeneous in the proportions.
 ///
 /// @return    B, also stored in B and B0. Special outcomes, exact values:
 ///            0 when D is within 1e-12 of 0 (no disagreements);
@@ -127,16 +167,17 @@ void Search2(Tables& tb, double Bv);
 ///               D (infinitely many solutions);
 ///            -1 when G is negative (or NaN) and the same sums match (the
 ///               agreement of class t tends to minus infinity).
-///            Otherwise |G| < 1e-12 gives B = Bt with paso 1 and no search;
-///            G > 0 a search above Bt with the smaller solutions (paso 2);
-///            G < 0 a search above Bt with the larger solution for class t
-///            (paso 1), whose upper end is doubled until the B equation
-///            changes sign there. The search ends at |f| < 1e-12 w, w =
-///            min(1, 100 D). A search that ends within 1e-12 of Bt, or of
-///            Bt + 1e-12, takes the classes at their double root from the B
-///            equation. Unless tb.literalLoops is set the search stops once
-///            a trial leaves the interval unchanged, with the same result.
-double Search3(Tables& tb, int cl);
+///            Otherwise |G| < 1e-12 gives B = Bt on the branch kLargerForT
+///            and no search; G > 0 a search above Bt with the smaller
+///            solutions (kSmaller); G < 0 a search above Bt with the larger
+///            solution for class t (kLargerForT), whose upper end is
+///            doubled until the B equation changes sign there. The search
+///            ends at |f| < 1e-12 w, w = min(1, 100 D). A search that ends
+///            within 1e-12 of Bt, or of Bt + 1e-12, takes the classes at
+///            their double root from the B equation. The search also stops
+///            once a trial leaves the interval unchanged, with the result
+///            that the remaining trials would repeat.
+double Search3(ModelTables& tb, int cl);
 
 // --- Measures (measures.cpp) -----------------------------------------------
 
@@ -146,16 +187,16 @@ double Search3(Tables& tb, int cl);
 /// B0 exactly -1: agreement s_i/n, chance probabilities 0, acglobal kept.
 /// caso 2 (R = K = 2 fitted with a dummy third class): measures of classes
 /// 0 and 1 only, rescaled to the objects of the two real classes.
-/// Otherwise: alp_neg[t] = alp_pos when paso is 1; acglobal = 1 - B0;
+/// Otherwise: alp_neg[t] = alp_pos when paso is kLargerForT; acglobal = 1 - B0;
 /// prop = (d_ir + alpha_i) / B0 (0 when B0 is within 1e-12 of 0);
 /// acuerd = s_i/n - alpha_i; consist = R A_i / ((1 - acglobal) S_i + R A_i).
-void parametros(Tables& tb, int caso);
+void parametros(ModelTables& tb, int caso);
 
 // --- Standard errors (std_errors.cpp) --------------------------------------
 
 /// Adds 0.5 to every one of the K^R response tuples, in aggregate form:
 /// N += K^R / 2, success[i] += 0.5, fail[i][r] += (K^(R-1) - 1) / 2.
-void incremento(Tables& tb);
+void incremento(ModelTables& tb);
 
 /// Variances var_suc, var_alp, var_cons of the fit left by parametros(caso).
 /// When the fit has an exact zero proportion or B0 within 1e-12 of -1 or -2,
@@ -164,8 +205,9 @@ void incremento(Tables& tb);
 /// class whose pi_i0 + pi_i1 - 1 is below 0.01 in size takes it from the B
 /// equation; a variance that is zero within rounding or within the accuracy
 /// of the fit is 0 (its standard error prints 0, not NaN).
-/// caso 2 (K = 3 with the dummy class) also writes prop[2][.] and reads
-/// tb.overall, the overall agreement saved by the driver.
-void desviaciones(Tables& tb, int caso);
+/// caso 2 (K = 3 with the dummy class) also writes prop[2][.], and takes the
+/// variance of the overall agreement about `overall`, the overall agreement
+/// of the first fit (not the refit's). Returns whether it refitted.
+bool desviaciones(ModelTables& tb, int caso, double overall);
 
 }  // namespace zover

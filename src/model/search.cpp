@@ -23,7 +23,7 @@ constexpr int kMaxBSteps = 1000;
 // Fills row i of dmat and flags the class when a proportion is exactly 0;
 // adds the row to D; returns the ends of the bracket of the class minimiser:
 // the smallest proportion capped at 1 and the largest floored at 0.
-void ClassProportions(Tables& tb, int i, double x, double& lo, double& hi) {
+void ClassProportions(ModelTables& tb, int i, double x, double& lo, double& hi) {
   tb.N0[i] = 0;
   lo = 1.0;
   hi = 0.0;
@@ -38,7 +38,7 @@ void ClassProportions(Tables& tb, int i, double x, double& lo, double& hi) {
 
 // B_i = exp(g_i(alp_i) / (R - 1)), the smallest B for which the equation of
 // class i has a solution.
-double ClassBound(const Tables& tb, int i) {
+double ClassBound(const ModelTables& tb, int i) {
   double L = 0.0;
   for (int r = 0; r < tb.R; ++r) L += std::log(tb.dmat[i][r] + tb.alp[i]);
   L = L - std::log(tb.alp[i]);
@@ -47,7 +47,7 @@ double ClassBound(const Tables& tb, int i) {
 
 }  // namespace
 
-void Search1(Tables& tb, double x) {
+void Search1(ModelTables& tb, double x) {
   tb.D = 0;
   tb.Bt = 0;
   for (int i = 0; i < tb.K; ++i) {
@@ -56,7 +56,7 @@ void Search1(Tables& tb, double x) {
     // dmat[i] is the rater vector of the class; Biseccion only reads it.
     tb.alp[i] = tb.N0[i] == 1
                     ? 0
-                    : Biseccion(tb, lo / (tb.R - 1.0), hi / (tb.R - 1.0), tb.dmat[i], 1, 0);
+                    : Biseccion(tb, lo / (tb.R - 1.0), hi / (tb.R - 1.0), tb.dmat[i], Equation::kAlpha, 0);
   }
   tb.D = tb.D / tb.R;
   for (int i = 0; i < tb.K; ++i) {
@@ -78,7 +78,7 @@ namespace {
 // raters the product and the power can both underflow (0/0), or the power
 // alone (P/0); the quotient is then taken from logarithms, and may itself
 // underflow to 0, where the class equation is +Inf: still a valid end.
-double SmallerRootBound(const Tables& tb, int i, double Bv) {
+double SmallerRootBound(const ModelTables& tb, int i, double Bv) {
   double P = 1.0;
   for (int r = 0; r < tb.R; ++r) P *= tb.dmat[i][r];
   const double lo = P / std::pow(Bv, tb.R - 1.0);
@@ -90,7 +90,7 @@ double SmallerRootBound(const Tables& tb, int i, double Bv) {
 
 }  // namespace
 
-void Search2(Tables& tb, double Bv) {
+void Search2(ModelTables& tb, double Bv) {
   const int t = tb.t;
   const bool atBound = Near(Bv, tb.Bt);
   double m = 100.0;  // smallest proportion of class t, capped at 100
@@ -112,7 +112,7 @@ void Search2(Tables& tb, double Bv) {
     }
     const double lo = SmallerRootBound(tb, i, Bv);
     tb.alp_neg[i] = SmallerRoot(tb, lo, tb.alp[i], tb.dmat[i], Bv);
-    if (i == t) tb.alp_pos = Biseccion(tb, tb.alp[t], Bv - m, tb.dmat[i], 2, Bv);
+    if (i == t) tb.alp_pos = Biseccion(tb, tb.alp[t], Bv - m, tb.dmat[i], Equation::kAlphaNeg, Bv);
   }
 }
 
@@ -120,20 +120,40 @@ void Search2(Tables& tb, double Bv) {
 
 namespace {
 
-// Where the search for B starts: either a special outcome, or an interval
-// (lo, hi), the form of the B equation and its value ref at the end lo.
+// How the search for B starts, judged on D, on G (the B equation with the
+// smaller solutions at Bt) and on whether the rater sums of class t match
+// (R - 1) D.
+enum class StartCase {
+  kNoDisagreements,    // D = 0: B = 0, the chance probabilities are indeterminate
+  kInfiniteSolutions,  // G = 0 and the sums match: B = -2
+  kMinusInfinity,      // G < 0 and the sums match: B = -1
+  kAtBound,            // |G| < 1e-12: B = Bt, class t at its double root
+  kSmallerRoots,       // G > 0: a search above Bt, every class at its smaller solution
+  kLargerRootForT,     // G < 0: a search above Bt, class t at its larger solution
+};
+
+// Where the search for B starts: the case, and for a search the interval
+// (lo, hi), its branch of the B equation and the value ref at the end lo.
 struct BStart {
-  bool special = false;
-  double outcome = 0;
-  bool atBt = false;  // B = Bt without a search
+  StartCase start = StartCase::kNoDisagreements;
   double lo = 0;
   double hi = 0;
-  int paso = 0;
+  RootBranch paso = RootBranch::kNone;
   double ref = 0;
+
+  // The special outcome of B that the case gives without a search, if any.
+  bool Special(double& outcome) const {
+    switch (start) {
+      case StartCase::kNoDisagreements: outcome = 0; return true;
+      case StartCase::kInfiniteSolutions: outcome = -2.0; return true;
+      case StartCase::kMinusInfinity: outcome = -1.0; return true;
+      default: return false;
+    }
+  }
 };
 
 // Sum over the rater pairs k < l of (D - d_ck)(D - d_cl).
-double RaterPairSum(const Tables& tb, int cl) {
+double RaterPairSum(const ModelTables& tb, int cl) {
   double Q = 0.0;
   for (int k = 0; k < tb.R; ++k)
     for (int l = k + 1; l < tb.R; ++l)
@@ -141,7 +161,7 @@ double RaterPairSum(const Tables& tb, int cl) {
   return Q;
 }
 
-BStart ChooseStart(const Tables& tb, int cl) {
+BStart ChooseStart(const ModelTables& tb, int cl) {
   double SD = 0.0, SA = 0.0, SP = 0.0;
   for (int r = 0; r < tb.R; ++r) SD += tb.dmat[cl][r];
   for (int i = 0; i < tb.K; ++i) SA += tb.alp_neg[i];
@@ -156,30 +176,29 @@ BStart ChooseStart(const Tables& tb, int cl) {
   const double gr = G / tb.Bt;
 
   BStart s;
-  if (Near(tb.D, 0)) {  // no disagreements
-    s.special = true;
-    s.outcome = 0;
+  if (Near(tb.D, 0)) {
+    s.start = StartCase::kNoDisagreements;
   } else if (Near(gr * gr, 0) && sumsMatch) {  // |G / Bt| < 1e-6
-    s.special = true;
-    s.outcome = -2.0;
+    s.start = StartCase::kInfiniteSolutions;
   } else if (Near(G, 0)) {
-    // |G| < 1e-12: Bt itself solves the B equation in mode 1 (class t at
-    // its double root, where the B equation equals G).
-    s.atBt = true;
-    s.paso = 1;
+    // |G| < 1e-12: Bt itself solves the B equation with the larger solution
+    // for class t (at its double root, where the B equation equals G).
+    s.start = StartCase::kAtBound;
+    s.paso = RootBranch::kLargerForT;
   } else if (G > 0) {
+    s.start = StartCase::kSmallerRoots;
     s.lo = tb.Bt;
     s.hi = tb.D + SP;
-    s.paso = 2;
-    s.ref = FuncionB(tb, tb.Bt, atBt.data(), 2);
+    s.paso = RootBranch::kSmaller;
+    s.ref = FuncionB(tb, tb.Bt, atBt.data(), s.paso);
   } else if (sumsMatch) {  // G < 0 (or not a number)
-    s.special = true;
-    s.outcome = -1.0;
+    s.start = StartCase::kMinusInfinity;
   } else {
+    s.start = StartCase::kLargerRootForT;
     s.lo = tb.Bt;
     s.hi = RaterPairSum(tb, cl) / ((tb.R - 1.0) * tb.D - SD);
-    s.paso = 1;
-    s.ref = FuncionB(tb, tb.Bt, atBt.data(), 1);
+    s.paso = RootBranch::kLargerForT;
+    s.ref = FuncionB(tb, tb.Bt, atBt.data(), s.paso);
   }
   return s;
 }
@@ -189,10 +208,10 @@ BStart ChooseStart(const Tables& tb, int cl) {
 // ref, hi to any other. Ends when |f| < 1e-12 w or after 1001 trials, where
 // the scale w is 1, or 100 D where that is smaller: B is at least D, so a
 // problem whose proportions are all small has B to 1e-10 of D instead of
-// 1e-12 absolute. Unless the loops run literally it also ends when an
-// update leaves (lo, hi) unchanged: every later trial would repeat this one
-// up to the cap, so the result and every table are the same.
-void BisectB(Tables& tb, double lo, double hi, double ref) {
+// 1e-12 absolute. It also ends when an update would leave (lo, hi)
+// unchanged: every later trial would repeat this one up to the cap, so the
+// result and every table are the same.
+void BisectB(ModelTables& tb, double lo, double hi, double ref) {
   const double w = 100 * tb.D < 1 ? 100 * tb.D : 1;
   for (int k = 0;; ++k) {
     tb.B = (lo + hi) / 2;
@@ -201,7 +220,7 @@ void BisectB(Tables& tb, double lo, double hi, double ref) {
     ++tb.counters.bTrials;
     if (BelowTolerance(f * f) || k == kMaxBSteps) return;
     double& end = Sign(f) == Sign(ref) ? lo : hi;
-    if (!tb.literalLoops && SameBits(end, tb.B)) return;
+    if (SameBits(end, tb.B)) return;
     end = tb.B;
   }
 }
@@ -220,7 +239,7 @@ void BisectB(Tables& tb, double lo, double hi, double ref) {
 // is of the order of u, about 1e-6 of the scale at most; a B equation that
 // misses by more than 1e-4 Bt has no root here (the branch has no
 // solution) and the tables are left as the search ended.
-void SettleDoubleRoots(Tables& tb) {
+void SettleDoubleRoots(ModelTables& tb) {
   if (!Near(tb.B, tb.Bt) && !Near(tb.B - 1e-12, tb.Bt)) return;
   std::vector<int> tied;
   for (int i = 0; i < tb.K; ++i)
@@ -235,31 +254,31 @@ void SettleDoubleRoots(Tables& tb) {
     return;
   }
   for (int i : tied) tb.alp_neg[i] = tb.alp[i];
-  if (tb.paso == 2 && f > 0) {
+  if (tb.paso == RootBranch::kSmaller && f > 0) {
     const double u = f / static_cast<double>(tied.size());
     for (int i : tied) tb.alp_neg[i] = tb.alp[i] - u;
-  } else if (tb.paso == 1 && f < 0 && tied.size() == 1) {
+  } else if (tb.paso == RootBranch::kLargerForT && f < 0 && tied.size() == 1) {
     tb.alp_pos = tb.alp[tb.t] - f;
   }
 }
 
-// The upper end of the search in mode 1, Q / ((R-1) D - SD), comes from an
-// expansion of the larger solution of class t and can fall below Bt, or
-// short of the root, when the proportions of class t differ widely between
-// raters; the search would then end at a point where the B equation has no
-// root. The end is checked: while the B equation there (mode 1) has the
-// sign it has at Bt, it is doubled, from 2 Bt when it is not above Bt, at
-// most 20 times (beyond about 2e6 Bt the rounding of alpha_t ~ B swamps the
-// equation). A valid end is kept as it is, and so is the end when no sign
-// change turns up: then the branch has no solution (as in keyboard model
-// data in which a class has more disagreements than R - 1 raters can give
-// it), and the search runs as it always did.
-double CheckedUpperEnd(Tables& tb, const BStart& s) {
+// The upper end of the search on the branch kLargerForT, Q / ((R-1) D - SD),
+// comes from an expansion of the larger solution of class t and can fall
+// below Bt, or short of the root, when the proportions of class t differ
+// widely between raters; the search would then end at a point where the B
+// equation has no root. The end is checked: while the B equation there (on
+// that branch) has the sign it has at Bt, it is doubled, from 2 Bt when it is
+// not above Bt, at most 20 times (beyond about 2e6 Bt the rounding of
+// alpha_t ~ B swamps the equation). A valid end is kept as it is, and so is
+// the end when no sign change turns up: then the branch has no solution (as
+// in keyboard model data in which a class has more disagreements than R - 1
+// raters can give it), and the search runs as it always did.
+double CheckedUpperEnd(ModelTables& tb, const BStart& s) {
   double hi = s.hi;
   if (!(hi > s.lo)) hi = 2 * s.lo;
   for (int k = 0; k < 20; ++k) {
     Search2(tb, hi);
-    if (Sign(FuncionB(tb, hi, tb.alp_neg.data(), 1)) != Sign(s.ref)) return hi;
+    if (Sign(FuncionB(tb, hi, tb.alp_neg.data(), RootBranch::kLargerForT)) != Sign(s.ref)) return hi;
     hi = 2 * hi;
   }
   return s.hi;
@@ -267,16 +286,17 @@ double CheckedUpperEnd(Tables& tb, const BStart& s) {
 
 }  // namespace
 
-double Search3(Tables& tb, int cl) {
+double Search3(ModelTables& tb, int cl) {
   const BStart s = ChooseStart(tb, cl);
-  if (s.special) {
-    tb.B = s.outcome;
-  } else if (s.atBt) {
+  double outcome = 0;
+  if (s.Special(outcome)) {
+    tb.B = outcome;
+  } else if (s.start == StartCase::kAtBound) {
     tb.paso = s.paso;
     tb.B = tb.Bt;
   } else {
     tb.paso = s.paso;
-    const double hi = s.paso == 1 ? CheckedUpperEnd(tb, s) : s.hi;
+    const double hi = s.start == StartCase::kLargerRootForT ? CheckedUpperEnd(tb, s) : s.hi;
     BisectB(tb, s.lo, hi, s.ref);
     SettleDoubleRoots(tb);
   }

@@ -16,7 +16,7 @@
 
 namespace zover {
 
-void incremento(Tables& tb) {
+void incremento(ModelTables& tb) {
   const double K = tb.K;
   tb.N = tb.N + std::pow(K, tb.R) / 2;
   // Each class has K^(R-1) - 1 non-unanimous tuples in which rater r gives it.
@@ -30,7 +30,7 @@ void incremento(Tables& tb) {
 namespace {
 
 // A zero proportion, or B within 1e-12 of -1 or -2.
-bool NeedsRefit(const Tables& tb) {
+bool NeedsRefit(const ModelTables& tb) {
   int zeros = 0;
   for (int i = 0; i < tb.K; ++i)
     for (int r = 0; r < tb.R; ++r)
@@ -38,11 +38,9 @@ bool NeedsRefit(const Tables& tb) {
   return zeros > 0 || Near(tb.B0, -1.0) || Near(tb.B0, -2.0);
 }
 
-void Refit(Tables& tb, int caso) {
+void Refit(ModelTables& tb, int caso) {
   incremento(tb);
-  Search1(tb, tb.N);
-  Search2(tb, tb.Bt);
-  tb.B0 = Search3(tb, tb.t);
+  Fit(tb);
   parametros(tb, caso);
 }
 
@@ -59,12 +57,12 @@ void Refit(Tables& tb, int caso) {
 // each difference taken in class order, so that the parts of tied classes
 // cancel exactly. That form is used where pi_i0 + pi_i1 - 1 is below 0.01
 // in size, when the class parameters are those of the fit (class t holds
-// its larger solution when paso is 1) and B is not a special outcome. It
+// its larger solution on the branch kLargerForT) and B is not a special outcome. It
 // differs from the other form by the residual of the B equation, which the
 // search leaves below 1e-12, so elsewhere the chance probabilities' form is
 // kept.
-double HarmonicTerm(const Tables& tb, int i) {
-  const bool fitted = tb.B0 > 0 && (tb.paso != 1 || tb.alp_neg[tb.t] == tb.alp_pos);
+double HarmonicTerm(const ModelTables& tb, int i) {
+  const bool fitted = tb.B0 > 0 && (tb.paso != RootBranch::kLargerForT || tb.alp_neg[tb.t] == tb.alp_pos);
   if (tb.R == 2 && fitted && std::fabs(tb.prop[i][0] + tb.prop[i][1] - 1) < 0.01) {
     double sums = tb.dmat[i][0] + tb.dmat[i][1];
     double alphas = tb.alp_neg[i];
@@ -95,7 +93,7 @@ double Settled(double sum, double magnitude, double accuracy = 0) {
   return zero ? 0.0 : sum;
 }
 
-void GeneralVariances(Tables& tb, const std::vector<double>& h, double H) {
+void GeneralVariances(ModelTables& tb, const std::vector<double>& h, double H) {
   const double n = tb.N;
   const double O = tb.acglobal;
   const double R = tb.R;
@@ -126,11 +124,10 @@ void GeneralVariances(Tables& tb, const std::vector<double>& h, double H) {
 
 // R = K = 2 with the dummy class 2: variances of the two real classes,
 // rescaled by the share E of objects that rater 0 put in one of them. The
-// overall variance uses the driver's saved overall agreement.
-void TwoClassVariances(Tables& tb, const std::vector<double>& h, double H) {
+// overall variance is taken about the first fit's overall agreement.
+void TwoClassVariances(ModelTables& tb, const std::vector<double>& h, double H, double Osaved) {
   const double n = tb.N;
   const double B = tb.B0;
-  const double Osaved = tb.overall;
   const double E = tb.success[0] / n + tb.success[1] / n + tb.dmat[0][0] + tb.dmat[1][0];
   const double model = (H - h[2]) * B * (1 - h[2]) / (H - 1);
   const double sampling = Osaved * E * (1 - Osaved);
@@ -149,8 +146,9 @@ void TwoClassVariances(Tables& tb, const std::vector<double>& h, double H) {
 
 }  // namespace
 
-void desviaciones(Tables& tb, int caso) {
-  if (NeedsRefit(tb)) Refit(tb, caso);
+bool desviaciones(ModelTables& tb, int caso, double overall) {
+  const bool refit = NeedsRefit(tb);
+  if (refit) Refit(tb, caso);
   if (caso == 2)  // parametros leaves the dummy class out
     for (int r = 0; r < tb.R; ++r) tb.prop[2][r] = (tb.dmat[2][r] + tb.alp_neg[2]) / tb.B0;
 
@@ -161,9 +159,10 @@ void desviaciones(Tables& tb, int caso) {
     H += h[i];
   }
   if (caso == 2)
-    TwoClassVariances(tb, h, H);
+    TwoClassVariances(tb, h, H, overall);
   else
     GeneralVariances(tb, h, H);
+  return refit;
 }
 
 }  // namespace zover

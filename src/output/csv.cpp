@@ -131,18 +131,18 @@ void Coefficients(const AgreementCoefficients& all, CsvTable& table) {
 }
 
 // A measure of the model with its standard error and interval.
-Row ModelRow(const char* measure, int cls, double estimate, double variance) {
-  const Value value = Finite(estimate), se = Finite(std::sqrt(variance));
+Row ModelRow(const char* measure, int cls, double estimate, double standardError) {
+  const Value value = Finite(estimate), se = Finite(standardError);
   return {measure, cls, "", value, se, Interval95(value, se, kModelRange), {}, {}, {}};
 }
 
 void Model(const PassResults& res, CsvTable& table) {
   const ModelResults& model = res.model;
-  const ModelMeasures& m = FinalMeasures(model);
-  table.Add(ModelRow("zover_overall", 0, m.overall, model.var_suc));
+  const ModelFit& m = FinalMeasures(model);
+  table.Add(ModelRow("zover_overall", 0, m.overall, model.overallSe));
   for (int i = 0; i < res.K; ++i) {
-    table.Add(ModelRow("zover_agreement", i + 1, m.agreement[i], model.var_alp[i]));
-    table.Add(ModelRow("zover_consistency", i + 1, m.consistency[i], model.var_cons[i]));
+    table.Add(ModelRow("zover_agreement", i + 1, m.agreement[i], model.agreementSe[i]));
+    table.Add(ModelRow("zover_consistency", i + 1, m.consistency[i], model.consistencySe[i]));
   }
   for (int i = 0; i < res.K; ++i) {
     for (int r = 0; r < res.R; ++r) {

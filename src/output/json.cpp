@@ -256,16 +256,16 @@ void FirstFit(JsonWriter& w, const PassResults& res) {
     w.Close('}');
     return;
   }
-  const ModelMeasures& m = model.first;
+  const ModelFit& m = model.first;
   const bool minusInfinity = model.report == Report::kMinusInfinity;
   w.Field("overall", minusInfinity ? Null() : Number(m.overall));
-  if (minusInfinity) w.Field("minus_infinity_class", Whole(model.t + 1));
+  if (minusInfinity) w.Field("minus_infinity_class", Whole(model.first.t + 1));
   w.Open("classes", '[');
   for (int i = 0; i < res.K; ++i) {
     w.Open('{');
     ClassFields(w, res, i);
     if (minusInfinity) {
-      const bool marked = i == model.t;
+      const bool marked = i == model.first.t;
       w.Field("consistency", marked ? Null() : Number(m.consistency[i]));
       w.Field("agreement", marked ? Null() : Number(m.agreement[i]));
       w.Open("chance", '[');
@@ -284,15 +284,15 @@ void FirstFit(JsonWriter& w, const PassResults& res) {
 
 void Final(JsonWriter& w, const PassResults& res) {
   const ModelResults& model = res.model;
-  const ModelMeasures& m = FinalMeasures(model);
+  const ModelFit& m = FinalMeasures(model);
   w.Open("final", '{');
-  ObjectWithError(w, "overall", m.overall, std::sqrt(model.var_suc), model.reason);
+  ObjectWithError(w, "overall", m.overall, model.overallSe, model.reason);
   w.Open("classes", '[');
   for (int i = 0; i < res.K; ++i) {
     w.Open('{');
     ClassFields(w, res, i);
-    ObjectWithError(w, "consistency", m.consistency[i], std::sqrt(model.var_cons[i]), model.reason);
-    ObjectWithError(w, "agreement", m.agreement[i], std::sqrt(model.var_alp[i]), model.reason);
+    ObjectWithError(w, "consistency", m.consistency[i], model.consistencySe[i], model.reason);
+    ObjectWithError(w, "agreement", m.agreement[i], model.agreementSe[i], model.reason);
     Chance(w, m.pi, i, res.R, false);
     w.Close('}');
   }
@@ -304,7 +304,7 @@ void Model(JsonWriter& w, const PassResults& res) {
   const ModelResults& model = res.model;
   w.Open("model", '{');
   w.Field("report", Text(ReportName(model.report)));
-  w.Field("B", Number(model.B));
+  w.Field("B", Number(model.first.B));
   w.Field("increment", Number(model.increment));
   w.Field("pseudo_objects", Number(model.pseudoObjects));
   if (PrintsFirstFit(model.report)) FirstFit(w, res);

@@ -12,8 +12,8 @@ namespace zover {
 // The table printed with standard errors: the first fit in the regular and
 // the two-raters-two-classes reports, the latest fit (the refit on increased
 // data) in every other report.
-inline const ModelMeasures& FinalMeasures(const ModelResults& model) {
-  return model.report == Report::kRegular || model.report == Report::kTwoByTwo ? model.first : model.latest;
+inline const ModelFit& FinalMeasures(const ModelResults& model) {
+  return model.report == Report::kRegular || model.report == Report::kTwoByTwo ? model.first : model.latest();
 }
 
 // The reports that print a table of the first fit without standard errors

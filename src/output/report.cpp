@@ -126,7 +126,7 @@ void PrintProbabilities(const PassResults& res, const TableTexts& texts, const G
 
 // A table of the first estimate: measures without standard errors.
 void PrintFirstEstimateTable(const PassResults& res, const TableTexts& texts, std::ostream& out) {
-  const ModelMeasures& m = res.model.first;
+  const ModelFit& m = res.model.first;
   PrintTableHead(res, texts, out);
   for (int i = 0; i < res.K; ++i) {
     Print(out, texts.rowLabel, {i + 1});
@@ -138,21 +138,21 @@ void PrintFirstEstimateTable(const PassResults& res, const TableTexts& texts, st
   Print(out, texts.overall, {m.overall});
 }
 
-// A table of measures with the square roots of their variances.
-void PrintTableWithErrors(const PassResults& res, const TableTexts& texts, const ModelMeasures& m,
+// A table of measures with their standard errors.
+void PrintTableWithErrors(const PassResults& res, const TableTexts& texts, const ModelFit& m,
                           std::ostream& out) {
   const ModelResults& model = res.model;
   PrintTableHead(res, texts, out);
   for (int i = 0; i < res.K; ++i) {
     Print(out, texts.rowLabel, {i + 1});
     Print(out, texts.consistency.For(m.consistency[i]),
-          {m.consistency[i], kPlusMinus, std::sqrt(model.var_cons[i])});
+          {m.consistency[i], kPlusMinus, model.consistencySe[i]});
     Print(out, texts.agreement.For(m.agreement[i]),
-          {m.agreement[i], kPlusMinus, std::sqrt(model.var_alp[i])});
+          {m.agreement[i], kPlusMinus, model.agreementSe[i]});
     PrintProbabilities(res, texts, m.pi, i, out);
   }
   Print(out, kSeparator);
-  Print(out, texts.overall, {m.overall, kPlusMinus, std::sqrt(model.var_suc)});
+  Print(out, texts.overall, {m.overall, kPlusMinus, model.overallSe});
 }
 
 void PrintTwoByTwo(const PassResults& res, std::ostream& out) {
@@ -185,17 +185,17 @@ void PrintTwoByTwo(const PassResults& res, std::ostream& out) {
   Print(out, "\n\t\tagreement");
   Print(out, "\n CLASS         CONSISTENCY         AGREEMENT   ");
   const SignedCell withError{"   %.4lf %c %.4lf ", "  %.4lf %c %.4lf "};
-  const ModelMeasures& m = model.first;
+  const ModelFit& m = model.first;
   for (int i = 0; i < res.K; ++i) {
     Print(out, "\n   %d   ", {i + 1});
     Print(out, withError.For(m.consistency[i]),
-          {m.consistency[i], kPlusMinus, std::sqrt(model.var_cons[i])});
+          {m.consistency[i], kPlusMinus, model.consistencySe[i]});
     Print(out, withError.For(m.agreement[i]),
-          {m.agreement[i], kPlusMinus, std::sqrt(model.var_alp[i])});
+          {m.agreement[i], kPlusMinus, model.agreementSe[i]});
   }
   Print(out, kSeparator);
   Print(out, "\n Overall degree of agreement: Zover =  %.4lf %c %.4lf",
-        {m.overall, kPlusMinus, std::sqrt(model.var_suc)});
+        {m.overall, kPlusMinus, model.overallSe});
 }
 
 void PrintIndeterminate(const PassResults& res, std::ostream& out) {
@@ -204,20 +204,20 @@ void PrintIndeterminate(const PassResults& res, std::ostream& out) {
   Print(out, "\nare indeterminate. The results, which are shown below, are more");
   Print(out, "\nappropiate and have been obtained by increasing all of the agreements/");
   Print(out, "\ndisagreements by 0.5.");
-  PrintTableWithErrors(res, kIncreasedData, res.model.latest, out);
+  PrintTableWithErrors(res, kIncreasedData, res.model.latest(), out);
 }
 
 // The first table marks class t, whose agreement tends to minus infinity: it
 // has no measures, and all its chance probabilities go to that class.
 void PrintMinusInfinityFirst(const PassResults& res, std::ostream& out) {
-  const ModelMeasures& m = res.model.first;
+  const ModelFit& m = res.model.first;
   Print(out, "\n\n\tDegree of\tModel parameters");
   Print(out, "\n        agreement               PROBABILITY OF RESPONSE i BY CHANCE");
   Print(out, "\n CLASS CONSISTENCY   AGREEMENT   ");
   for (int r = 1; r <= res.R; ++r) Print(out, "  RATER %d  ", {r});
   for (int i = 0; i < res.K; ++i) {
     Print(out, "\n   %d ", {i + 1});
-    const bool marked = i == res.model.t;
+    const bool marked = i == res.model.first.t;
     if (marked) {
       Print(out, "  -Infinity  ");
       Print(out, "   -Infinity  ");
@@ -238,7 +238,7 @@ void PrintMinusInfinity(const PassResults& res, std::ostream& out) {
   Print(out, "\nthe presence of agreement is equal to %cinfinity. The results, which are", {kMinus});
   Print(out, "\nshown below, are more appropriate and have been obtained by increasing all");
   Print(out, "\nof the agreements/disagreements by 0.5.");
-  PrintTableWithErrors(res, kMinusInfinityIncreasedData, res.model.latest, out);
+  PrintTableWithErrors(res, kMinusInfinityIncreasedData, res.model.latest(), out);
 }
 
 // The report tables are overwritten by the refit's measures before they are
@@ -246,7 +246,7 @@ void PrintMinusInfinity(const PassResults& res, std::ostream& out) {
 void PrintInfiniteSolutions(const PassResults& res, std::ostream& out) {
   Print(out, "\n\nThe problem has infinite solutions. The results, which are shown below,");
   Print(out, "\nhave been obtained by increasing all of the agreements/disagreements by 0.5.");
-  PrintTableWithErrors(res, kIncreasedData, res.model.latest, out);
+  PrintTableWithErrors(res, kIncreasedData, res.model.latest(), out);
 }
 
 // The first estimate, then the regular report of the refit.
@@ -255,7 +255,7 @@ void PrintZeroProbability(const PassResults& res, std::ostream& out) {
   Print(out, "\n\nThe SE values cannot be estimated since some of estimated probabilities pi are");
   Print(out, "\n0. The results, which are shown below, have been obtained by increasing all of");
   Print(out, "\nthe agreements/disagreements by 0.5.");
-  PrintTableWithErrors(res, kRegular, res.model.latest, out);
+  PrintTableWithErrors(res, kRegular, res.model.latest(), out);
 }
 
 }  // namespace

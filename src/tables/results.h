@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tables/grid.h"
+#include "tables/tables.h"
 
 namespace zover {
 
@@ -61,23 +62,33 @@ struct KappaEstimate {
   std::string reason;  // why the estimate is not a number, for the batch outputs
 };
 
-// The printed measures of one fit of the model.
-struct ModelMeasures {
+// One fit of the model: its estimate of B, class t, the class parameters
+// and the measures derived from them.
+struct ModelFit {
+  double B = 0;                     // exactly 0, -1 and -2 mark the degenerate outcomes
+  int t = 0;                        // the class with the largest bound
+  std::vector<double> alpha;        // [class]: class parameters (class t at its
+                                    // larger solution when the fit took it)
   std::vector<double> consistency;  // [class]
   std::vector<double> agreement;    // [class]
   Grid<double> pi;                  // [class][rater]: chance probabilities
   double overall = 0;
 };
 
+// The model of a pass, as FitModel returns it. The per-class tables of a fit
+// with the dummy class (two raters, two classes) hold that class too.
 struct ModelResults {
-  Report report = Report::kRegular;
-  double B = 0;           // the estimate of the first fit: 0, -1 and -2 mark its outcomes
-  int t = 0;              // class t of the first fit: the minus-infinity report marks it
-  ModelMeasures first;    // the first fit, as the report copies it
-  ModelMeasures latest;   // after the standard errors: the refit's, when there was one
-  std::vector<double> var_cons;  // [class] variances of the latest fit
-  std::vector<double> var_alp;
-  double var_suc = 0;
+  Report report = Report::kRegular;  // chosen from the first fit
+  ModelFit first;                    // the fit of the data as entered
+  // The refit on data increased by 0.5 per response tuple, when the first
+  // fit has a proportion of exactly 0 or B within 1e-12 of -1 or -2.
+  std::optional<ModelFit> refit;
+  // The fit that the standard errors belong to.
+  const ModelFit& latest() const { return refit ? *refit : first; }
+  // Large-sample standard errors of the latest fit's measures.
+  std::vector<double> consistencySe;  // [class]
+  std::vector<double> agreementSe;    // [class]
+  double overallSe = 0;
   // Two raters and two classes: the three-class fit with the dummy class.
   std::vector<double> agreementesp;  // [3]
   Grid<double> piesp;                // [3][rater]
@@ -173,7 +184,7 @@ struct PassResults {
   // that every rater rated; without them only the coefficients are given.
   bool analysed = true;
   std::string notAnalysed;  // why not
-  int entrada = 0;  // data-entry mode 1 to 4
+  EntryMode entrada = EntryMode::kRawFile;  // data-entry mode
   int K = 0;        // classes as entered
   int R = 0;
   double n = 0;     // objects as entered

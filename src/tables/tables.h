@@ -1,13 +1,21 @@
 #pragma once
-// The working tables of one pass of the program: every table and scalar that
-// passes between the data entry, the model, the kappa coefficients and the
-// report, under its own name. A pass starts from a fresh, empty Tables; the
-// data entry sets the dimensions and SizeWorkingTables() then sizes every
-// table to them, so nothing of an earlier pass can ever be read.
+// The working tables of one pass of the program, under the names the model
+// and the coefficients give them, in three records, each written by one
+// layer alone:
+//
+//   ObservedData  (tb.data)   the data entry (src/input): what the files or
+//                             the keyboard gave, and the tables built from it;
+//   ModelTables   (tb.model)  the model (src/model): its working copies of
+//                             the agreements, its search state, its measures
+//                             and their variances;
+//   KappaTables   (tb.kappa)  the kappa coefficients (src/kappa).
+//
+// The model and the kappas read the observed data and never write them. A
+// pass starts from fresh, empty tables, and each writer sizes its own tables
+// to the pass's K and R, so nothing of an earlier pass can ever be read.
 //
 // Classes are 0 .. K-1 here (1 .. K in files, dialogue and reports), raters
-// 0 .. R-1. The per-class tables hold at least three rows, because a data set
-// of two raters and two classes is estimated with a dummy third class.
+// 0 .. R-1.
 
 #include <cstdint>
 #include <map>
@@ -20,70 +28,87 @@
 
 namespace zover {
 
-// Work counters of the model searches (benchmarks and equivalence tests).
+// How the observed data of a pass were entered: the data-entry mode.
+enum class EntryMode {
+  kRawFile = 1,              // "Zover_data.txt": the classes of every object
+  kFrequencyFile = 2,        // "Zover_data_freq.txt": response tuples with their frequencies
+  kKeyboardFrequencies = 3,  // the frequency of every response tuple, typed
+  kKeyboardModel = 4,        // the agreements and disagreements, typed
+};
+
+// The branch of the equation for B that a fit searches (paso): every class
+// at the smaller solution of its class equation, or class t at its larger
+// one and the others at their smaller ones.
+enum class RootBranch {
+  kNone = 0,        // no search has set it yet
+  kLargerForT = 1,  // class t takes its larger solution (alp_pos)
+  kSmaller = 2,     // every class takes its smaller solution
+};
+
+// Work counters of the model searches (benchmarks and tests).
 struct SearchCounters {
   long long bTrials = 0;      // trial values of B evaluated by Search3
   long long evaluations = 0;  // evaluations of Alpha / Alpha_Neg in Biseccion
 };
 
-struct Tables {
-  // --- Dimensions and switches -------------------------------------------
-  int K = 0;            // classes (3 while an R = K = 2 data set is estimated)
+// --- The observed data: written by the data entry ---------------------------
+struct ObservedData {
+  EntryMode entrada = EntryMode::kRawFile;  // how the data were entered
+  int K = 0;            // classes
   int R = 0;            // raters
-  double N = 0;         // objects as the model uses them (raised by incremento)
-  double Norg = 0;      // objects as entered or read; never increased
+  double Norg = 0;      // objects as entered or read
   int maxclase = 0;     // largest class read from a data file
   int nraters = 0;      // raters counted on the first line of a data file
   int contextra = 0;    // rows of the frequencies file
-  int entrada = 0;      // data-entry mode: 1 raw file, 2 frequencies file,
-                        // 3 keyboard frequencies, 4 keyboard model data
-  int KR = 1;           // 2 when R = K = 2 (dummy third class), else 1
   std::vector<std::string> raterNames;  // from a header line of a data file, if any
   // Classes given by labels (batch --labels, --classes): the label of each
   // class, and their values when every label is a number; empty otherwise.
   std::vector<std::string> classLabels;
   std::vector<double> classValues;
-  // Missing ratings (batch --missing): `data` holds the objects that every
+  // Missing ratings (batch --missing): frec holds the objects that every
   // rater rated (Norg of them); the others are kept as rating patterns, the
   // count of each class among their ratings (0-based classes, increasing),
   // with the number of objects that share the pattern.
   std::map<std::vector<std::pair<int, int>>, double> incomplete;
   double missingRatings = 0;
 
-  // --- Observed data -------------------------------------------------------
-  // Modes 1 and 2: the response tuples that occur, counted by the file
-  // reader as it reads (the objects themselves are not kept), in increasing
-  // tuple number (the tuple number written in base K, rater 0 the most
-  // significant digit). Tuple u has the class numbers 1..K
-  // frec.Values(u, scratch) (the row of indice), frec.count(u) objects
-  // (weighted by the file frequency in mode 2) and its unanimous mark
-  // frec.unanimous(u). Tuples that do not occur are left out.
+  // Modes 1 to 3: the response tuples that occur, counted by the file reader
+  // as it reads (the objects themselves are not kept) or by the keyboard
+  // entry of frequencies. The file modes list them in increasing tuple number
+  // (the tuple number written in base K, rater 0 the most significant
+  // digit), the keyboard in the order it asked for them. Tuple u has the
+  // class numbers 1..K frec.Values(u, scratch), frec.count(u) objects and its
+  // unanimous mark frec.unanimous(u). Tuples that do not occur are left out.
   TupleCounts frec;
   Grid<int> clases;               // [class][rater]: objects the rater put in the class
   std::vector<int> ac;            // [class]: objects all raters put in the class
-  // Mode 3: indicexten[s][0..R-1] the 0-based classes of tuple s,
-  // [s][R] its frequency, [s][R+1] its unanimous mark.
-  Grid<int> indicexten;
-  Grid<double> xx;                // mode 3: [class of rater 0][q] frequency typed
-
-  // --- Model input: agreements and disagreements --------------------------
-  std::vector<double> success;    // s_i, increased by 0.5 by incremento
-  std::vector<double> successaux; // s_i as entered
-  Grid<double> fail;              // f_ir, increased by incremento
-  Grid<double> failaux;           // f_ir as entered
-  std::vector<double> Fvect;      // mode 4: sum over raters of f_ir typed
-
-  // --- Kappa tables --------------------------------------------------------
   Grid<int> datafleiss;           // [class][q]: objects given the class by q+1 raters
-  Grid<int> RFleiss;              // mode 3: [tuple][class]: raters who gave the class to
-                                  // the tuple (the file modes tally a tuple's raters
-                                  // from its classes, holding no tuples x K table)
-  Grid<double> t_indice;          // [class][rater]: marginal proportions
-  Grid<double> factorE;           // [class][rater]: product of t_indice over the other raters
-  std::vector<double> sumadoble;  // [class]: sum over rows of squared rater counts
-  double sumaA = 0;               // sum of sumadoble
 
-  // --- Model state ---------------------------------------------------------
+  // The model's input as built or typed: the agreements s_i (objects all
+  // raters put in class i) and the disagreements f_ir (objects rater r put
+  // in class i while not all raters agreed).
+  std::vector<double> successaux;  // [class]
+  Grid<double> failaux;            // [class][rater]
+  std::vector<double> Fvect;       // mode 4: sum over raters of f_ir typed
+};
+
+// --- The model's working tables: written by the model -----------------------
+struct ModelTables {
+  ModelTables() = default;
+  // Tables for K classes and R raters, every cell zero, with at least three
+  // class rows: two raters and two classes are fitted with a dummy third
+  // class.
+  ModelTables(int K, int R);
+
+  int K = 0;      // classes of the fit (3 with the dummy class)
+  int R = 0;      // raters
+  double N = 0;   // objects as the model uses them (raised by incremento)
+
+  // The model's copies of the agreements and disagreements.
+  std::vector<double> success;    // s_i, increased by 0.5 by incremento
+  Grid<double> fail;              // f_ir, increased by incremento
+
+  // Search state.
   Grid<double> dmat;              // d_ir = f_ir / n
   std::vector<int> N0;            // 1 when some d_ir of the class is exactly 0
   double D = 0;                   // sum of all d_ir divided by R
@@ -94,39 +119,33 @@ struct Tables {
   double alp_pos = 0;             // larger solution for class t
   double B = 0;                   // current trial value of B
   double B0 = 0;                  // final B; exactly 0, -1 or -2 mark special outcomes
-  int paso = 0;                   // 2: smaller solutions everywhere; 1: larger for class t
+  RootBranch paso = RootBranch::kNone;  // the branch of the equation for B
 
-  // --- Model measures, report copies and variances ------------------------
+  // Measures of the fit and their variances.
   Grid<double> prop;              // pi_ir: chance probability of response i by rater r
   std::vector<double> acuerd;     // agreement of the class
   std::vector<double> acuerdaux;  // R = K = 2: unscaled agreement s_i/n - alpha_i
   std::vector<double> consist;    // consistency of the class
   double acglobal = 0;            // overall degree of agreement
-  std::vector<double> agreement;  // report copies of acuerd, consist, acglobal, prop
-  std::vector<double> consistency;
-  double overall = 0;
-  Grid<double> pi;
-  std::vector<double> agreementesp;  // R = K = 2: three-class results
-  double overallesp = 0;
-  Grid<double> piesp;
-  std::vector<double> var_cons;
-  std::vector<double> var_alp;
-  double var_suc = 0;
+  std::vector<double> var_cons;   // variance of the consistency of the class
+  std::vector<double> var_alp;    // variance of the agreement of the class
+  double var_suc = 0;             // variance of the overall degree of agreement
 
-  // --- Search instrumentation ---------------------------------------------
   SearchCounters counters;
-  // Test-only switch: run the searches of the model with their literal loop
-  // bounds (every halving and every B trial up to the caps) instead of
-  // stopping once further steps cannot change the result.
-  bool literalLoops = false;
 };
 
-// Number of classes the per-class tables hold: K, and at least 3.
-int ClassRows(const Tables& tb);
+// --- The kappa coefficients' tables: written by the kappa coefficients ------
+struct KappaTables {
+  Grid<double> t_indice;          // [class][rater]: marginal proportions
+  Grid<double> factorE;           // [class][rater]: product of t_indice over the other raters
+  std::vector<double> sumadoble;  // [class]: sum over rows of squared rater counts
+  double sumaA = 0;               // sum of sumadoble
+};
 
-// Sizes every class and rater table to the pass's K and R (all cells zero).
-// The observed-data tables that depend on the mode (frec, RFleiss,
-// indicexten, xx) are sized by the data entry that fills them.
-void SizeWorkingTables(Tables& tb);
+struct Tables {
+  ObservedData data;
+  ModelTables model;
+  KappaTables kappa;
+};
 
 }  // namespace zover

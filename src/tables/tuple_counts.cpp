@@ -23,6 +23,11 @@ bool TupleCounts::unanimous(std::size_t u) const {
   return std::all_of(values, values + raters_, [values](std::uint16_t v) { return v == values[0]; });
 }
 
+void TupleCounts::OrderByTag() {
+  std::stable_sort(slots_.begin(), slots_.begin() + static_cast<std::ptrdiff_t>(size_),
+                   [](const TupleSlot& a, const TupleSlot& b) { return a.tag < b.tag; });
+}
+
 // Few classes per tuple is the rule: insertion sort, which is also what
 // std::sort does for short ranges, without its set-up.
 void ClassTally::SortUsed() {

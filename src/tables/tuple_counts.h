@@ -8,7 +8,7 @@
 // listed in the order of their values compared rater by rater, rater 0
 // first, which for classes 1 .. K is increasing tuple number (the tuple's
 // 0-based classes read as a base-K number, rater 0 the most significant
-// digit).
+// digit), unless OrderByTag has put them in the order of their tags.
 
 #include <cstddef>
 #include <cstdint>
@@ -52,6 +52,10 @@ class TupleCounts {
   bool unanimous(std::size_t u) const;
   // Whether the tuples are packed keys (false: class vectors).
   bool packed() const { return width_ > 0; }
+
+  // Lists the tuples in increasing order of the tags given with them (the
+  // keyboard gives each tuple the place where it was typed).
+  void OrderByTag();
 
  private:
   int raters_ = 0;

@@ -37,9 +37,7 @@ const std::vector<const char*> kRefusals = {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(bytes), size);
   zover::StringSource file(text);
-  zover::Tables tb;
-  tb.KR = 1;
-  tb.entrada = 2;
+  zover::ObservedData tb;
   const zover::ReadOutcome read = zover::ArchivoExtraFrom(file, tb);
   if (!read.ok) {
     Check(zover::fuzz::IsKnownMessage(read.message, kRefusals), "a known refusal", read.message);
@@ -53,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   const auto n = static_cast<long long>(tb.Norg);
   Check(n >= 2 && n <= 1000000000, "2 <= n <= 10^9");
 
-  zover::SizeWorkingTables(tb);
+  zover::SizeClassTables(tb);
   zover::TablaInicialExtra(tb);
   zover::TablaFleissExtra(tb);
   zover::fuzz::CheckClassTables(tb, n);

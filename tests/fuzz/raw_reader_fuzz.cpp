@@ -34,9 +34,7 @@ const std::vector<const char*> kRefusals = {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(bytes), size);
   zover::StringSource file(text);
-  zover::Tables tb;
-  tb.KR = 1;
-  tb.entrada = 1;
+  zover::ObservedData tb;
   const zover::ReadOutcome read = zover::ArchivoFrom(file, tb);
   if (!read.ok) {
     Check(zover::fuzz::IsKnownMessage(read.message, kRefusals), "a known refusal", read.message);
@@ -48,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         std::to_string(tb.Norg) + " != " + std::to_string(n));
   zover::fuzz::CheckTuples(tb);
 
-  zover::SizeWorkingTables(tb);
+  zover::SizeClassTables(tb);
   zover::TablaInicial(tb);
   zover::TablaFleiss(tb);
   zover::fuzz::CheckClassTables(tb, n);

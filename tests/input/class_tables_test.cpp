@@ -19,20 +19,14 @@ using testing::RowsOf;
 using testing::TypeFrequencies;
 
 // The model input of classes 0 .. K-1: agreements, then [class][rater]
-// disagreements; each also checked against its working copy.
-std::vector<double> Agreements(const Tables& tb) {
-  for (int i = 0; i < tb.K; ++i) EXPECT_EQ(tb.success[i], tb.successaux[i]);
-  return {tb.successaux.begin(), tb.successaux.begin() + tb.K};
-}
-Rows Disagreements(const Tables& tb) {
-  EXPECT_EQ(RowsOf(tb.fail, tb.K, tb.R), RowsOf(tb.failaux, tb.K, tb.R));
-  return RowsOf(tb.failaux, tb.K, tb.R);
-}
+// disagreements.
+std::vector<double> Agreements(const ObservedData& tb) { return {tb.successaux.begin(), tb.successaux.begin() + tb.K}; }
+Rows Disagreements(const ObservedData& tb) { return RowsOf(tb.failaux, tb.K, tb.R); }
 TEST(TablaInicialTest, WorkedExamples) {
   struct Case {
     const char* name;
-    Tables tb;
-    void (*build)(Tables&);
+    ObservedData tb;
+    void (*build)(ObservedData&);
     std::vector<double> ac;
     Rows clases, fail, tuples;  // [class][rater], [class][rater], occurring tuples
   };
@@ -45,12 +39,14 @@ TEST(TablaInicialTest, WorkedExamples) {
       {"frequencies file", ReadFile(2, "1 1 3\n2 1 0\n1 2 2\n"), TablaInicialExtra, {3, 0}, {{5, 3}, {0, 2}},
        {{2, 0}, {0, 2}}, {{0, 0, 3, 1}, {0, 1, 2, 0}}},
       // (1,1) 4, (1,2) 1, (2,1) 2, (2,2) 3.
-      {"keyboard R=2", TypeFrequencies(2, 2, 10, "4\n1\n2\n3\n"), TablaInicialExten, {4, 3}, {{5, 6}, {5, 4}},
-       {{1, 2}, {2, 1}}, {}},
+      {"keyboard R=2", TypeFrequencies(2, 2, 10, "4\n1\n2\n3\n"), TablaInicial, {4, 3}, {{5, 6}, {5, 4}},
+       {{1, 2}, {2, 1}}, {{0, 0, 4, 1}, {0, 1, 1, 0}, {1, 0, 2, 0}, {1, 1, 3, 1}}},
       // 1 .. 8 typed for (1,1,1), (1,2,1), (1,1,2), (1,2,2), (2,1,1), (2,2,1),
       // (2,1,2), (2,2,2): the agreements are the first and the last.
-      {"keyboard R=3", TypeFrequencies(2, 3, 36, "1\n2\n3\n4\n5\n6\n7\n8\n"), TablaInicialExten, {1, 8},
-       {{10, 16, 14}, {26, 20, 22}}, {{9, 15, 13}, {18, 12, 14}}, {}},
+      {"keyboard R=3", TypeFrequencies(2, 3, 36, "1\n2\n3\n4\n5\n6\n7\n8\n"), TablaInicial, {1, 8},
+       {{10, 16, 14}, {26, 20, 22}}, {{9, 15, 13}, {18, 12, 14}},
+       {{0, 0, 0, 1, 1}, {0, 1, 0, 2, 0}, {0, 0, 1, 3, 0}, {0, 1, 1, 4, 0},
+        {1, 0, 0, 5, 0}, {1, 1, 0, 6, 0}, {1, 0, 1, 7, 0}, {1, 1, 1, 8, 1}}},
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -68,15 +64,15 @@ TEST(ObservedTablesAcrossModesTest, SameDataSameTables) {
   for (int trial = 0; trial < 30; ++trial) {
     const testing::RandomData d = testing::MakeRandomData(random);
     SCOPED_TRACE(d.raw);
-    Tables raw = ReadFile(1, d.raw);
+    ObservedData raw = ReadFile(1, d.raw);
     TablaInicial(raw);
     TablaFleiss(raw);
-    Tables freq = ReadFile(2, d.freq);
+    ObservedData freq = ReadFile(2, d.freq);
     TablaInicialExtra(freq);
     TablaFleissExtra(freq);
-    Tables typed = TypeFrequencies(d.K, d.R, d.n, d.typed);
-    TablaInicialExten(typed);
-    TablaFleissExten(typed);
+    ObservedData typed = TypeFrequencies(d.K, d.R, d.n, d.typed);
+    TablaInicial(typed);
+    TablaFleiss(typed);
 
     // Each rater's class counts add up to n, disagreements are not negative
     // and add up to R (n - agreements), ratings (q + 1) datafleiss[i][q] add
@@ -85,9 +81,9 @@ TEST(ObservedTablesAcrossModesTest, SameDataSameTables) {
     for (int i = 0; i < d.K; ++i) {
       agreements += raw.ac[i];
       for (int r = 0; r < d.R; ++r) {
-        disagreements += raw.fail[i][r];
+        disagreements += raw.failaux[i][r];
         ratings += (r + 1) * raw.datafleiss[i][r];
-        EXPECT_GE(raw.fail[i][r], 0.0);
+        EXPECT_GE(raw.failaux[i][r], 0.0);
       }
     }
     for (int r = 0; r < d.R; ++r) {
@@ -98,18 +94,14 @@ TEST(ObservedTablesAcrossModesTest, SameDataSameTables) {
     EXPECT_EQ(disagreements, d.R * (d.n - agreements));
     EXPECT_EQ(ratings, d.n * d.R);
     EXPECT_EQ(freq.Norg, d.n);
-    for (const Tables* other : {&freq, &typed}) {
+    for (const ObservedData* other : {&freq, &typed}) {
       EXPECT_EQ(Agreements(*other), Agreements(raw));
       EXPECT_EQ(Disagreements(*other), Disagreements(raw));
       EXPECT_EQ(RowsOf(other->datafleiss, d.K, d.R), RowsOf(raw.datafleiss, d.K, d.R));
     }
     EXPECT_EQ(Occurring(freq), Occurring(raw));
-    // Mode 3 keeps every tuple; those typed with a positive frequency are the
-    // occurring ones.
-    Rows typedTuples;
-    for (const auto& row : RowsOf(typed.indicexten)) {
-      if (row[d.R] > 0) typedTuples.push_back(row);
-    }
+    // The typed tuples come in the order they were asked for.
+    Rows typedTuples = Occurring(typed);
     std::sort(typedTuples.begin(), typedTuples.end());
     EXPECT_EQ(typedTuples, Occurring(raw));
   }

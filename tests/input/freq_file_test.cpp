@@ -32,7 +32,7 @@ TEST(ArchivoExtraTest, ReadsEveryLayout) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Tables tb;
+    ObservedData tb;
     StringSource file(c.text);
     const ReadOutcome read = ArchivoExtraFrom(file, tb);
     ASSERT_TRUE(read.ok) << read.message;
@@ -42,7 +42,7 @@ TEST(ArchivoExtraTest, ReadsEveryLayout) {
     EXPECT_EQ(tb.maxclase, c.K);
     EXPECT_EQ(tb.contextra, static_cast<int>(c.data.size()));
     EXPECT_EQ(tb.Norg, c.n);
-    EXPECT_EQ(tb.N, c.n);
+    EXPECT_EQ(tb.entrada, EntryMode::kFrequencyFile);
     EXPECT_EQ(testing::Occurring(tb), testing::TuplesOf(c.data, true));
   }
 }
@@ -74,7 +74,7 @@ TEST(ArchivoExtraTest, RefusesFaultyFiles) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Tables tb;
+    ObservedData tb;
     StringSource file(c.text);
     const ReadOutcome read = ArchivoExtraFrom(file, tb);
     EXPECT_FALSE(read.ok);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,27 @@ Rows RowsOf(const Grid<T>& grid, std::size_t rows = SIZE_MAX, std::size_t cols =
   return out;
 }
 
+// Every one of the K^R response tuples in increasing tuple number: row t
+// holds the 0-based classes of raters 0 .. R-1, rater 0 the most significant
+// base-K digit, so the last rater varies fastest. It holds K^R * R cells, and
+// throws std::length_error when K^R is beyond 2^62. (The program lists only
+// the tuples that occur.)
+inline Grid<std::uint16_t> indicematrix(int K, int R) {
+  const double tuples = std::pow(K, R);
+  if (!(tuples < 0x1p62)) throw std::length_error("indicematrix: too many response tuples to list");
+  const auto count = static_cast<std::size_t>(tuples);
+  Grid<std::uint16_t> indice(count, static_cast<std::size_t>(R));
+  for (std::size_t t = 0; t < count; ++t) {
+    std::size_t rest = t;
+    for (int r = R - 1; r >= 0; --r, rest /= static_cast<std::size_t>(K)) {
+      indice[t][r] = static_cast<std::uint16_t>(rest % static_cast<std::size_t>(K));
+    }
+  }
+  return indice;
+}
+
 // (0-based classes..., count, unanimous) of the tuples counted in frec.
-inline Rows Occurring(const Tables& tb) {
+inline Rows Occurring(const ObservedData& tb) {
   Rows rows;
   std::vector<std::uint16_t> scratch(static_cast<std::size_t>(tb.frec.raters()));
   for (std::size_t u = 0; u < tb.frec.size(); ++u) {
@@ -74,26 +94,25 @@ struct StringConsole {
               }};
 };
 
-// The tables after a file reader (mode 1 or 2) and SizeWorkingTables.
-inline Tables ReadFile(int mode, const std::string& text) {
-  Tables tb;
+// The observed data after a file reader (mode 1 or 2), the class tables
+// sized.
+inline ObservedData ReadFile(int mode, const std::string& text) {
+  ObservedData tb;
   StringSource file(text);
   const ReadOutcome read = mode == 1 ? ArchivoFrom(file, tb) : ArchivoExtraFrom(file, tb);
   EXPECT_TRUE(read.ok) << read.message;
-  SizeWorkingTables(tb);
+  SizeClassTables(tb);
   return tb;
 }
 
-// The tables after Datos has set K, R and n, and DatosEx with the answers.
-inline Tables TypeFrequencies(int K, int R, double n, const std::string& answers, std::string* output = nullptr) {
-  Tables tb;
-  tb.K = K;
-  tb.R = R;
-  tb.N = tb.Norg = n;
-  SizeWorkingTables(tb);
+// The observed data after DatosEx with the answers for K, R and n, the
+// class tables sized.
+inline ObservedData TypeFrequencies(int K, int R, double n, const std::string& answers, std::string* output = nullptr) {
+  ObservedData tb;
   StringConsole console(answers);
-  DatosEx(console.con, tb);
+  DatosEx(console.con, {K, R, n}, tb);
   if (output) *output = console.out.str();
+  SizeClassTables(tb);
   return tb;
 }
 

@@ -22,14 +22,7 @@ std::string Disagreements(int i, int r) {
 const std::string kEntry = Agreements(1) + Disagreements(1, 1) + Disagreements(1, 2) + Agreements(2) +
                            Disagreements(2, 1) + Disagreements(2, 2);
 
-Tables TwoByTwo(double n) {
-  Tables tb;
-  tb.K = 2;
-  tb.R = 2;
-  tb.N = tb.Norg = n;
-  SizeWorkingTables(tb);
-  return tb;
-}
+const Dimensions kTwoByTwo{2, 2, 10};
 
 TEST(MatrixTest, Dialogues) {
   struct Case {
@@ -52,29 +45,30 @@ TEST(MatrixTest, Dialogues) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     testing::StringConsole console(c.answers);
-    Tables tb = TwoByTwo(10);
-    Matrix(console.con, tb);
+    ObservedData tb;
+    Matrix(console.con, kTwoByTwo, tb);
     EXPECT_EQ(console.out.str(), c.output);
-    EXPECT_EQ(tb.success[0], c.firstAgreement);
     EXPECT_EQ(tb.successaux[0], c.firstAgreement);
   }
 }
 
 TEST(MatrixTest, KeepsTheEntryAsTyped) {
   testing::StringConsole console("3\n2\n1\n4\n1\n2\n");
-  Tables tb = TwoByTwo(10);
-  Matrix(console.con, tb);
+  ObservedData tb;
+  Matrix(console.con, kTwoByTwo, tb);
   EXPECT_EQ(tb.Fvect[0], 3.0);
   EXPECT_EQ(tb.Fvect[1], 3.0);
-  EXPECT_EQ(tb.fail[0][0], 2.0);
+  EXPECT_EQ(tb.failaux[0][0], 2.0);
   EXPECT_EQ(tb.failaux[1][1], 2.0);
-  EXPECT_EQ(tb.success[1], 4.0);
+  EXPECT_EQ(tb.successaux[1], 4.0);
+  EXPECT_EQ(tb.Norg, 10.0);
+  EXPECT_EQ(tb.entrada, EntryMode::kKeyboardModel);
 }
 
 TEST(MatrixTest, EndOfInputInsideTheEntry) {
   testing::StringConsole console("3\n2\n");
-  Tables tb = TwoByTwo(10);
-  EXPECT_THROW(Matrix(console.con, tb), InputEnded);
+  ObservedData tb;
+  EXPECT_THROW(Matrix(console.con, kTwoByTwo, tb), InputEnded);
 }
 
 }  // namespace

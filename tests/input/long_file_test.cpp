@@ -31,7 +31,7 @@ TEST(ReadLongFileTest, ReadsObjectsRatersAndMissingPairs) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Tables tb;
+    ObservedData tb;
     StringSource file(c.text);
     FileLayout layout;
     layout.header = c.header;
@@ -70,7 +70,7 @@ TEST(ReadLongFileTest, RefusesFaultyFiles) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Tables tb;
+    ObservedData tb;
     StringSource file(c.text);
     const ReadOutcome read = ReadLongFile(file, tb, "l.csv");
     EXPECT_FALSE(read.ok);

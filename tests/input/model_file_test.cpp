@@ -32,7 +32,7 @@ TEST(ReadModelFileTest, ReadsTheNumbersOrRefusesWithTheRule) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Tables tb;
+    ObservedData tb;
     StringSource file(c.text);
     const ReadOutcome read = ReadModelFile(file, tb, "m.txt");
     ASSERT_EQ(read.ok, c.message == nullptr) << read.message;
@@ -41,7 +41,7 @@ TEST(ReadModelFileTest, ReadsTheNumbersOrRefusesWithTheRule) {
     }
   }
   // The numbers land where the keyboard entry puts them.
-  Tables tb;
+  ObservedData tb;
   StringSource file("3 3 60\n8 9 11 15\n9 14 12 7\n8 12 12 13\n");
   ASSERT_TRUE(ReadModelFile(file, tb, "m.txt").ok);
   EXPECT_EQ(tb.Norg, 60.0);

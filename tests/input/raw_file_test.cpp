@@ -40,7 +40,7 @@ TEST(ArchivoTest, ReadsEveryLayout) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Tables tb;
+    ObservedData tb;
     StringSource file(c.text);
     const ReadOutcome read = ArchivoFrom(file, tb);
     ASSERT_TRUE(read.ok) << read.message;
@@ -49,7 +49,7 @@ TEST(ArchivoTest, ReadsEveryLayout) {
     EXPECT_EQ(tb.K, c.K);
     EXPECT_EQ(tb.maxclase, c.K);
     EXPECT_EQ(tb.Norg, static_cast<double>(c.data.size()));
-    EXPECT_EQ(tb.N, tb.Norg);
+    EXPECT_EQ(tb.entrada, EntryMode::kRawFile);
     EXPECT_EQ(testing::Occurring(tb), testing::TuplesOf(c.data, false));
   }
 }
@@ -79,7 +79,7 @@ TEST(ArchivoTest, RefusesFaultyFiles) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Tables tb;
+    ObservedData tb;
     StringSource file(c.text);
     const ReadOutcome read = ArchivoFrom(file, tb);
     EXPECT_FALSE(read.ok);
@@ -90,7 +90,7 @@ TEST(ArchivoTest, RefusesFaultyFiles) {
 TEST(ArchivoTest, EachReaderOpensItsOwnFile) {
   const std::map<std::string, std::string> files = {{"Zover_data.txt", "1 2\n2 1\n"}};
   for (const bool raw : {true, false}) {
-    Tables tb;
+    ObservedData tb;
     testing::StringConsole console("", files);
     const ReadOutcome read = raw ? Archivo(console.con, tb) : ArchivoExtra(console.con, tb);
     EXPECT_EQ(read.ok, raw);
@@ -132,7 +132,7 @@ TEST(ArchivoTest, HeaderAndObjectLabels) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Tables tb;
+    ObservedData tb;
     StringSource file(c.text);
     FileLayout layout;
     layout.header = c.header;

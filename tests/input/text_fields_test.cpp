@@ -181,7 +181,7 @@ TEST(DataFilesTest, RefusalsCommonToBothFiles) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Tables tb;
+    ObservedData tb;
     FailingSource file(c.text, c.failAfter == SIZE_MAX ? c.text.size() + 1 : c.failAfter);
     const ReadOutcome read = c.mode == 1 ? ArchivoFrom(file, tb) : ArchivoExtraFrom(file, tb);
     EXPECT_FALSE(read.ok);

@@ -19,7 +19,7 @@ namespace {
 using testing::Rows;
 
 Rows Counted(TupleCounter& counter, int R) {
-  Tables tb;
+  ObservedData tb;
   tb.frec = counter.Finish();
   EXPECT_EQ(tb.frec.raters(), R);
   return testing::Occurring(tb);
@@ -55,7 +55,7 @@ TEST(TupleCounterTest, AgreesWithCountingOverEveryTuple) {
       }
     }
     Rows expected;
-    for (std::vector<int> tuple : testing::RowsOf(indicematrix(K, R))) {
+    for (std::vector<int> tuple : testing::RowsOf(testing::indicematrix(K, R))) {
       int count = 0;
       for (const auto& row : data) {
         bool match = true;
@@ -79,7 +79,7 @@ TEST(TupleCounterTest, OrdersTuplesBeyondSixtyFourBits) {
   const std::uint16_t rows[][7] = {{1, 1, 1, 1, 1, 1, 2}, {1, 1, 1, 1, 1, 1, 1}, {1000, 1, 1, 1, 1, 1, 1}, {1, 1, 1, 1, 1, 1, 1}};
   for (const auto& row : rows) counter.AddObject(row);
   EXPECT_EQ(Counted(counter, 7), (Rows{{0, 0, 0, 0, 0, 0, 0, 2, 1}, {0, 0, 0, 0, 0, 0, 1, 1, 0}, {999, 0, 0, 0, 0, 0, 0, 1, 0}}));
-  EXPECT_THROW(indicematrix(1000, 7), std::length_error);
+  EXPECT_THROW(testing::indicematrix(1000, 7), std::length_error);
   const std::uint16_t one[2] = {1, 2};
   TupleCounter full(2);
   full.Add(one, 4294967294u);
@@ -115,7 +115,7 @@ TEST(StreamingBuildTest, EqualsTheObjectByObjectBuild) {
     }
     for (const int mode : {1, 2}) {
       SCOPED_TRACE(mode == 1 ? "raw file" : "frequencies file");
-      Tables tb = testing::ReadFile(mode, mode == 1 ? raw : freq);
+      ObservedData tb = testing::ReadFile(mode, mode == 1 ? raw : freq);
       (mode == 1 ? TablaInicial : TablaInicialExtra)(tb);
       (mode == 1 ? TablaFleiss : TablaFleissExtra)(tb);
       EXPECT_EQ(testing::Occurring(tb), ref.tuples);

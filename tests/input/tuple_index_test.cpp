@@ -1,4 +1,4 @@
-// The full list of response tuples of indicematrix.
+// The full list of response tuples that the tests count against.
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 namespace zover {
 namespace {
 
+using testing::indicematrix;
 using testing::Rows;
 using testing::RowsOf;
 

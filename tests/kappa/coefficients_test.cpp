@@ -107,14 +107,11 @@ TEST(AgreementCoefficientsTest, PublishedChecks) {
 TEST(AgreementCoefficientsTest, DiagnosesAgreeWithTheProgramsFleissKappa) {
   const auto s = Summaries(DiagnosesFile(), 5, 6);
   EXPECT_NEAR(*s.at("fleiss").estimate, *s.at("kappa0").estimate, kTolerance);
-  Tables tb;
-  tb.entrada = 1;
+  ObservedData tb;
   StringSource in(DiagnosesFile());
   ASSERT_TRUE(ArchivoFrom(in, tb).ok);
-  SizeWorkingTables(tb);
-  TablaInicial(tb);
-  TablaFleiss(tb);
-  const KappaEstimate fleiss = coefficientFleiss(tb);
+  BuildTupleTables(tb);
+  const KappaEstimate fleiss = coefficientFleiss(tb).kappa;
   EXPECT_NEAR(fleiss.estimate, *s.at("fleiss").estimate, kTolerance);
   EXPECT_NEAR(fleiss.se, *s.at("fleiss").se * std::sqrt(29.0 / 30), kTolerance);
 }

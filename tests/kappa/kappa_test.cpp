@@ -15,22 +15,13 @@
 namespace zover {
 namespace {
 
-// Tables of a raw responses file, with the marginal proportions the kappa
-// coefficients read.
-Tables FromResponses(const std::string& file) {
-  Tables tb;
-  tb.entrada = 1;
+// The observed data of a raw responses file.
+ObservedData FromResponses(const std::string& file) {
+  ObservedData tb;
   StringSource in(file);
   const ReadOutcome read = ArchivoFrom(in, tb);
   EXPECT_TRUE(read.ok) << read.message;
-  SizeWorkingTables(tb);
-  TablaInicial(tb);
-  TablaFleiss(tb);
-  for (int i = 0; i < tb.K; ++i) {
-    for (int r = 0; r < tb.R; ++r) {
-      tb.t_indice[i][r] = tb.successaux[i] / tb.Norg + tb.failaux[i][r] / tb.Norg;
-    }
-  }
+  BuildTupleTables(tb);
   return tb;
 }
 
@@ -40,11 +31,11 @@ std::string Shown(const KappaEstimate& k) {
   return Fixed4(k.estimate) + (k.hasSe ? " \xC2\xB1 " + Fixed4(k.se) : "");
 }
 
-std::string Hubert(Tables tb) { return Shown(coefficientKappa(tb)); }
+std::string Hubert(const ObservedData& tb) { return Shown(coefficientKappa(tb, MarginalProportions(tb)).kappa); }
 
-std::string FleissAndH2(Tables tb) {
-  const std::string fleiss = Shown(coefficientFleiss(tb));
-  return fleiss + "; " + Fixed4(coefficientH2(tb));
+std::string FleissAndH2(const ObservedData& tb) {
+  const FleissKappa fleiss = coefficientFleiss(tb);
+  return Shown(fleiss.kappa) + "; " + Fixed4(coefficientH2(tb, MarginalProportions(tb), fleiss.sumaA));
 }
 
 TEST(CoefficientKappaTest, WorkedExamples) {
@@ -71,11 +62,11 @@ TEST(CoefficientKappaTest, WorkedExamples) {
 }
 
 TEST(CoefficientKappaTest, ModelDataGiveKappaWithoutStandardError) {
-  Tables tb = FromResponses("1 1\n1 2\n2 2\n2 2\n");
-  tb.entrada = 4;
+  ObservedData tb = FromResponses("1 1\n1 2\n2 2\n2 2\n");
+  tb.entrada = EntryMode::kKeyboardModel;
   EXPECT_EQ(Hubert(tb), "0.5000");
-  Tables three = FromResponses("1 1 1\n1 1 2\n2 2 2\n1 2 2\n");
-  three.entrada = 4;
+  ObservedData three = FromResponses("1 1 1\n1 1 2\n2 2 2\n1 2 2\n");
+  three.entrada = EntryMode::kKeyboardModel;
   EXPECT_EQ(Hubert(three), "0.3846");
 }
 
@@ -97,12 +88,15 @@ TEST(CoefficientFleissTest, WorkedExamplesWithH2) {
   }
 }
 
-TEST(CoefficientFleissTest, LeavesSumaAAndResetsN) {
-  Tables tb = FromResponses("1 1 1\n1 1 2\n2 2 2\n1 2 2\n");
-  tb.N = 99;
-  coefficientFleiss(tb);
-  EXPECT_EQ(tb.sumaA, 28.0);
-  EXPECT_EQ(tb.N, 4.0);
+// The kappas of a pass keep their tables: t_indice, factorE and the sumaA
+// that H2 takes from Fleiss' kappa.
+TEST(KappasTest, KeepTheirTables) {
+  KappaTables tables;
+  const KappaResults k = Kappas(FromResponses("1 1 1\n1 1 2\n2 2 2\n1 2 2\n"), tables);
+  EXPECT_EQ(tables.sumaA, 28.0);
+  EXPECT_EQ(tables.t_indice[0][2], 0.25);
+  EXPECT_EQ(tables.factorE[0][0], 0.5 * 0.25);
+  EXPECT_EQ(Fixed4(k.h2), "0.3846");
 }
 
 }  // namespace

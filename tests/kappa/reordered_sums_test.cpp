@@ -21,17 +21,17 @@ constexpr double kRelative = 1e-13;
 
 // Hubert's standard error with factorE as the product over the other
 // raters, rater by rater.
-double PlainHubertSe(const Tables& tb, double kappa) {
+double PlainHubertSe(const ObservedData& tb, const Grid<double>& t_indice, double kappa) {
   Grid<double> factor(tb.K, tb.R);
   double pe = 0;
   for (int i = 0; i < tb.K; ++i) {
     double all = 1.0;
-    for (int r = 0; r < tb.R; ++r) all *= tb.t_indice[i][r];
+    for (int r = 0; r < tb.R; ++r) all *= t_indice[i][r];
     pe += all;
     for (int j = 0; j < tb.R; ++j) {
       factor[i][j] = 1.0;
       for (int k = 0; k < tb.R; ++k) {
-        if (k != j) factor[i][j] *= tb.t_indice[i][k];
+        if (k != j) factor[i][j] *= t_indice[i][k];
       }
     }
   }
@@ -52,18 +52,18 @@ double PlainHubertSe(const Tables& tb, double kappa) {
 }
 
 // H2 with every pair of raters once.
-double PlainH2(const Tables& tb) {
+double PlainH2(const ObservedData& tb, const Grid<double>& t_indice, double sumaA) {
   double s = 0;
   for (int i = 0; i < tb.K; ++i) {
     for (int j = 0; j < tb.R - 1; ++j) {
-      for (int k = j + 1; k < tb.R; ++k) s += tb.t_indice[i][j] * tb.t_indice[i][k];
+      for (int k = j + 1; k < tb.R; ++k) s += t_indice[i][j] * t_indice[i][k];
     }
   }
-  return 1 - (tb.R * tb.R - tb.sumaA / tb.Norg) / (tb.R * (tb.R - 1) - 2 * s);
+  return 1 - (tb.R * tb.R - sumaA / tb.Norg) / (tb.R * (tb.R - 1) - 2 * s);
 }
 
 // Fleiss' standard error summed over the objects in file order.
-double PlainFleissSe(const Tables& tb, const testing::Rows& objects) {
+double PlainFleissSe(const ObservedData& tb, double sumaA, const testing::Rows& objects) {
   const int R = tb.R;
   const double n = tb.Norg;
   double totals = 0;
@@ -73,7 +73,7 @@ double PlainFleissSe(const Tables& tb, const testing::Rows& objects) {
     totals += total * total;
   }
   const double pe = totals / (static_cast<double>(R * R) * (n * n));
-  const double mean = tb.sumaA / (R * n * (R - 1)) - 1.0 / (R - 1);
+  const double mean = sumaA / (R * n * (R - 1)) - 1.0 / (R - 1);
   double v = 0;
   for (const auto& object : objects) {
     double q = 0, m = 0;
@@ -107,22 +107,19 @@ TEST(ReorderedSumsTest, AgreeWithThePlainLoops) {
           file += std::to_string(c) + (r + 1 < s.R ? " " : "\n");
         }
       }
-      Tables tb = testing::ReadFile(1, file);
-      tb.entrada = 1;
+      ObservedData tb = testing::ReadFile(1, file);
       TablaInicial(tb);
       TablaFleiss(tb);
-      for (int i = 0; i < tb.K; ++i) {
-        for (int r = 0; r < tb.R; ++r) tb.t_indice[i][r] = tb.successaux[i] / tb.Norg + tb.failaux[i][r] / tb.Norg;
-      }
-      const KappaEstimate hubert = coefficientKappa(tb);
-      const KappaEstimate fleiss = coefficientFleiss(tb);
+      const Grid<double> t_indice = MarginalProportions(tb);
+      const KappaEstimate hubert = coefficientKappa(tb, t_indice).kappa;
+      const FleissKappa fleiss = coefficientFleiss(tb);
       const struct {
         const char* name;
         double value, plain;
       } values[] = {
-          {"Hubert's SE", hubert.se, PlainHubertSe(tb, hubert.estimate)},
-          {"Fleiss' SE", fleiss.se, PlainFleissSe(tb, testing::ReferenceObjects(file))},
-          {"H2", coefficientH2(tb), PlainH2(tb)},
+          {"Hubert's SE", hubert.se, PlainHubertSe(tb, t_indice, hubert.estimate)},
+          {"Fleiss' SE", fleiss.kappa.se, PlainFleissSe(tb, fleiss.sumaA, testing::ReferenceObjects(file))},
+          {"H2", coefficientH2(tb, t_indice, fleiss.sumaA), PlainH2(tb, t_indice, fleiss.sumaA)},
       };
       for (const auto& v : values) {
         SCOPED_TRACE(v.name);

@@ -32,7 +32,7 @@ class EdgeData {
  public:
   explicit EdgeData(std::uint64_t seed) : rng_(seed) {}
 
-  Tables Draw(int maxCells) {
+  ModelTables Draw(int maxCells) {
     K_ = Dimension();
     R_ = Dimension();
     while (K_ * R_ > maxCells) (K_ > R_ ? K_ : R_) /= 2;
@@ -196,7 +196,7 @@ class CrossChecker {
   // caso 2, parametros(2), of the fit in tb; returns the reference and, in
   // shifted, its values at B + dB (both unsolved for a special outcome or a
   // fit that is not compared).
-  Reference Fit(Tables& tb, int caso, const std::string& label, Reference& shifted) {
+  Reference Fit(ModelTables& tb, int caso, const std::string& label, Reference& shifted) {
     const bool special = tb.B0 == 0 || tb.B0 == -1.0 || tb.B0 == -2.0;
     Reference ref;
     shifted = Reference();
@@ -222,7 +222,7 @@ class CrossChecker {
           result_.worstB = std::fmax(result_.worstB, std::fabs(tb.B0 - B) / std::fmax(1, B));
           Compare(label + "B", tb.B0, ref.B, shifted.B);
           for (int i = 0; i < tb.K; ++i) {
-            const double alpha = i == tb.t && tb.paso == 1 ? tb.alp_pos : tb.alp_neg[i];
+            const double alpha = i == tb.t && tb.paso == RootBranch::kLargerForT ? tb.alp_pos : tb.alp_neg[i];
             Compare(label + "alpha " + std::to_string(i), alpha, ref.alpha[i], shifted.alpha[i]);
           }
         }
@@ -247,7 +247,7 @@ class CrossChecker {
     return ref;
   }
 
-  void CompareMeasures(const Tables& tb, const Reference& ref, const Reference& shifted, int classes,
+  void CompareMeasures(const ModelTables& tb, const Reference& ref, const Reference& shifted, int classes,
                        bool consistency, bool chance, const std::string& label) {
     Compare(label + "overall", tb.acglobal, ref.acglobal, shifted.acglobal);
     for (int i = 0; i < classes; ++i) {
@@ -266,10 +266,10 @@ class CrossChecker {
 // The estimation of the driver on data (R = K = 2 with the dummy class),
 // every compared fit checked against the reference: the first fit, the
 // refit of desviaciones if any, and the standard errors of the last fit.
-inline CrossCheckResult CrossCheck(const Tables& data) {
+inline CrossCheckResult CrossCheck(const ModelTables& data) {
   CrossCheckResult result;
   CrossChecker check(result);
-  Tables tb = data;
+  ModelTables tb = data;
   const int caso = tb.R == 2 && tb.K == 2 ? 2 : 1;
   if (caso == 2) {
     tb.K = 3;
@@ -278,18 +278,18 @@ inline CrossCheckResult CrossCheck(const Tables& data) {
   Fit(tb);
   Reference shifted;
   Reference ref = check.Fit(tb, caso, "", shifted);
-  tb.overall = tb.acglobal;
+  const double saved = tb.acglobal;  // the first fit's overall agreement
   // desviaciones refits in place; the refit is repeated on a copy to check it.
-  Tables last = tb;
-  desviaciones(last, caso);
-  Real overall = caso == 2 && ref.solved ? ref.acglobal : Real(tb.overall);
+  ModelTables last = tb;
+  desviaciones(last, caso, saved);
+  Real overall = caso == 2 && ref.solved ? ref.acglobal : Real(saved);
   Real overallShifted = caso == 2 && ref.solved ? shifted.acglobal : overall;
   if (last.N != tb.N) {
-    Tables refit = tb;
+    ModelTables refit = tb;
     incremento(refit);
     Fit(refit);
     ref = check.Fit(refit, caso, "refit ", shifted);
-    overall = overallShifted = Real(tb.overall);
+    overall = overallShifted = Real(saved);
   }
   if (!ref.solved) return result;
   ReferenceVariances(ref, last, caso, overall);

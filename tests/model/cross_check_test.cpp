@@ -57,27 +57,27 @@ TEST(CrossCheckTest, FoundCases) {
 TEST(CrossCheckTest, ManyRaters) {
   // 400 raters at B near 0.1: the product of a class's proportions and
   // B^399 both underflow.
-  Tables underflow = MakeModelTables(2, 400, 1000, {450, 450}, {std::vector<double>(400), std::vector<double>(400)});
+  ModelTables underflow = MakeModelTables(2, 400, 1000, {450, 450}, {std::vector<double>(400), std::vector<double>(400)});
   for (int r = 0; r < 400; ++r) {
     underflow.fail[0][r] = 40 + r % 21;
     underflow.fail[1][r] = 100 - underflow.fail[0][r];
   }
   // 40 raters and no unanimous object: the overall variance is zero within
   // the accuracy of the fit.
-  Tables noAgreement = MakeModelTables(3, 40, 12, {0, 0, 0}, std::vector<std::vector<double>>(3, std::vector<double>(40)));
+  ModelTables noAgreement = MakeModelTables(3, 40, 12, {0, 0, 0}, std::vector<std::vector<double>>(3, std::vector<double>(40)));
   const double share[] = {5, 4, 3};
   for (int i = 0; i < 3; ++i)
     for (int r = 0; r < 40; ++r) noAgreement.fail[i][r] = share[(i + r) % 3];
   // 103 raters, no unanimous object, a class of proportions 1e-3: its
   // parameter is 1e-309, below the smallest normal double, and so are the
   // terms of its variances.
-  Tables subnormal = MakeModelTables(3, 103, 10000, {0, 0, 0}, std::vector<std::vector<double>>(3, std::vector<double>(103)));
+  ModelTables subnormal = MakeModelTables(3, 103, 10000, {0, 0, 0}, std::vector<std::vector<double>>(3, std::vector<double>(103)));
   for (int r = 0; r < 103; ++r) {
     subnormal.fail[0][r] = 4990 + r % 7 * 3;
     subnormal.fail[1][r] = 9990 - subnormal.fail[0][r];
     subnormal.fail[2][r] = 10;
   }
-  for (const Tables* data : {&underflow, &noAgreement, &subnormal}) {
+  for (const ModelTables* data : {&underflow, &noAgreement, &subnormal}) {
     SCOPED_TRACE(data->R);
     const CrossCheckResult result = CrossCheck(*data);
     EXPECT_EQ(result.fitsChecked, 1);
@@ -92,7 +92,7 @@ TEST(CrossCheckTest, EdgeDataSets) {
   int fits = 0, flat = 0, undetermined = 0, twoByTwoLarge = 0, wide = 0;
   for (std::uint64_t seed = 0; seed < 600; ++seed) {
     SCOPED_TRACE(::testing::Message() << "seed " << seed);
-    const Tables data = testing::EdgeData(seed).Draw(400);
+    const ModelTables data = testing::EdgeData(seed).Draw(400);
     const CrossCheckResult result = CrossCheck(data);
     ExpectAgreement(result);
     fits += result.fitsChecked;

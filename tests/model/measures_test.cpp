@@ -9,7 +9,6 @@
 namespace zover {
 namespace {
 
-using testing::Fit;
 using testing::MakeModelTables;
 
 // Reference values are given to six decimals; identities between computed
@@ -41,11 +40,11 @@ TEST(parametrosTest, WorkedExamples) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Tables tb = MakeModelTables(3, c.R, c.n, c.success, c.fail);
+    ModelTables tb = MakeModelTables(3, c.R, c.n, c.success, c.fail);
     Fit(tb);
-    const Tables fit = tb;
+    const ModelTables fit = tb;
     parametros(tb, 1);
-    if (fit.paso == 1) {
+    if (fit.paso == RootBranch::kLargerForT) {
       EXPECT_EQ(tb.alp_neg[tb.t], fit.alp_pos);
     }
     EXPECT_NEAR(tb.acglobal, c.acglobal, kSixDigits);
@@ -60,7 +59,7 @@ TEST(parametrosTest, WorkedExamples) {
 
 TEST(parametrosTest, ZeroBGivesNoChanceAndFullConsistency) {
   // No disagreements. Class 2 was never chosen: its consistency is 0/0.
-  Tables tb = MakeModelTables(3, 3, 30, {10, 20, 0}, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
+  ModelTables tb = MakeModelTables(3, 3, 30, {10, 20, 0}, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
   ASSERT_EQ(Fit(tb), 0.0);
   parametros(tb, 1);
   EXPECT_EQ(tb.acglobal, 1.0);
@@ -72,12 +71,12 @@ TEST(parametrosTest, ZeroBGivesNoChanceAndFullConsistency) {
 
 TEST(parametrosTest, TwoClassCaseMeasuresTheRealClassesOnly) {
   // R = K = 2 as the driver estimates it: a dummy class 2, one increment.
-  Tables tb = MakeModelTables(2, 2, 30, {9, 11}, {{6, 4}, {4, 6}});
+  ModelTables tb = MakeModelTables(2, 2, 30, {9, 11}, {{6, 4}, {4, 6}});
   tb.K = 3;
   incremento(tb);
   Fit(tb);
   parametros(tb, 1);
-  const Tables general = tb;
+  const ModelTables general = tb;
   tb.acuerd[2] = tb.consist[2] = 42;
   parametros(tb, 2);
   EXPECT_EQ(tb.acuerd[2], 42);
@@ -98,7 +97,7 @@ TEST(parametrosTest, RandomFitsHaveProbabilitiesAndAgreementsThatAddUp) {
   // agreements to 1 - B = acglobal.
   int checked = 0;
   for (std::uint64_t seed = 300; seed < 500; ++seed) {
-    Tables tb = testing::RandomData(seed, 6, 6, 200);
+    ModelTables tb = testing::RandomData(seed, 6, 6, 200);
     Fit(tb);
     if (tb.B0 <= 0) continue;
     parametros(tb, 1);

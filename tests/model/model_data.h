@@ -1,6 +1,6 @@
 #pragma once
 // Data for the model tests: tables from given counts or from random raw
-// responses, and the fit sequence of the driver.
+// responses.
 
 #include <cstdint>
 #include <random>
@@ -10,18 +10,28 @@
 
 namespace zover::testing {
 
-inline Tables MakeModelTables(int K, int R, double n, const std::vector<double>& success,
+inline ModelTables MakeModelTables(int K, int R, double n, const std::vector<double>& success,
                               const std::vector<std::vector<double>>& fail) {
-  Tables tb;
-  tb.K = K;
-  tb.R = R;
-  SizeWorkingTables(tb);
-  tb.N = tb.Norg = n;
+  ModelTables tb(K, R);
+  tb.N = n;
   for (int i = 0; i < K; ++i) {
     tb.success[i] = success[i];
     for (int r = 0; r < R; ++r) tb.fail[i][r] = fail[i][r];
   }
   return tb;
+}
+
+// The observed counts that FitModel takes, from model tables of given counts.
+inline ObservedData CountsOf(const ModelTables& tb) {
+  ObservedData data;
+  data.K = tb.K;
+  data.R = tb.R;
+  data.Norg = tb.N;
+  data.successaux.assign(tb.success.begin(), tb.success.begin() + tb.K);
+  data.failaux = Grid<double>(tb.K, tb.R);
+  for (int i = 0; i < tb.K; ++i)
+    for (int r = 0; r < tb.R; ++r) data.failaux[i][r] = tb.fail[i][r];
+  return data;
 }
 
 // Random responses of n objects: each object has a true class that each
@@ -30,7 +40,7 @@ inline Tables MakeModelTables(int K, int R, double n, const std::vector<double>&
 // others that rater r put in i. K, R and n are drawn from the seed between
 // 2 (10 for n) and the maxima. Only mt19937_64 is used: the same data on
 // every platform.
-inline Tables RandomData(std::uint64_t seed, int maxK, int maxR, int maxN) {
+inline ModelTables RandomData(std::uint64_t seed, int maxK, int maxR, int maxN) {
   std::mt19937_64 rng(seed);
   auto draw = [&rng](int lo, int hi) {
     return lo + static_cast<int>(rng() % static_cast<std::uint64_t>(hi - lo + 1));
@@ -53,13 +63,6 @@ inline Tables RandomData(std::uint64_t seed, int maxK, int maxR, int maxN) {
       for (int r = 0; r < R; ++r) fail[row[r]][r] += 1;
   }
   return MakeModelTables(K, R, n, success, fail);
-}
-
-// Search1 to Search3, as the driver runs them; returns B.
-inline double Fit(Tables& tb) {
-  Search1(tb, tb.N);
-  Search2(tb, tb.Bt);
-  return Search3(tb, tb.t);
 }
 
 }  // namespace zover::testing

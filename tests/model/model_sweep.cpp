@@ -24,11 +24,11 @@ int main(int argc, char** argv) {
   double worstB = 0, fitSeconds = 0;
   const Clock::time_point start = Clock::now();
   for (std::uint64_t seed = first; seed < first + sets; ++seed) {
-    const zover::Tables data = zover::testing::EdgeData(seed).Draw(maxCells);
+    const zover::ModelTables data = zover::testing::EdgeData(seed).Draw(maxCells);
     if (data.K * data.R > largest) largest = data.K * data.R;
-    zover::Tables alone = data;  // the fit alone, timed as the driver runs it
+    zover::ModelTables alone = data;  // the fit alone, timed as the driver runs it
     const Clock::time_point fitStart = Clock::now();
-    zover::testing::Fit(alone);
+    zover::Fit(alone);
     fitSeconds += std::chrono::duration<double>(Clock::now() - fitStart).count();
 
     const zover::testing::CrossCheckResult result = zover::testing::CrossCheck(data);

@@ -131,7 +131,7 @@ inline bool SolveClass(const ClassRow& row, const Real& B, const Real& BR1, cons
 // The solution of B = D + sum_i alpha_i(B) for one branch, near a start.
 class BSolver {
  public:
-  BSolver(const Tables& tb, const std::vector<ClassRow>& rows, const Real& D, int largerClass)
+  BSolver(const ModelTables& tb, const std::vector<ClassRow>& rows, const Real& D, int largerClass)
       : tb_(tb), rows_(rows), D_(D), larger_(largerClass) {}
 
   // F(B) and its derivative, with alpha of every class at B (from the
@@ -196,7 +196,7 @@ class BSolver {
   }
 
  private:
-  const Tables& tb_;
+  const ModelTables& tb_;
   const std::vector<ClassRow>& rows_;
   Real D_;
   int larger_;  // the class that takes its larger solution, or -1
@@ -206,7 +206,7 @@ class BSolver {
 // the largest class bound.
 class ReferenceModel {
  public:
-  explicit ReferenceModel(const Tables& tb) : tb_(tb), rows_(tb.K), start_(tb.K) {
+  explicit ReferenceModel(const ModelTables& tb) : tb_(tb), rows_(tb.K), start_(tb.K) {
     for (int i = 0; i < tb.K; ++i) {
       for (int r = 0; r < tb.R; ++r) {
         rows_[i].d.push_back(Real(tb.dmat[i][r]));
@@ -218,7 +218,7 @@ class ReferenceModel {
       if (tb.N0[i] == 1) continue;
       Minimise(rows_[i]);
       Bt_ = std::max(Bt_, Real(exp(rows_[i].gMin / (tb.R - 1))));
-      const double alpha = i == tb.t && tb.paso == 1 ? tb.alp_pos : tb.alp_neg[i];
+      const double alpha = i == tb.t && tb.paso == RootBranch::kLargerForT ? tb.alp_pos : tb.alp_neg[i];
       start_[i] = alpha > 0 ? Real(alpha) : rows_[i].aMin;
     }
   }
@@ -234,7 +234,7 @@ class ReferenceModel {
     Reference ref;
     ref.Bt = Bt_;
     ref.alpha.assign(tb_.K, Real(0));
-    const int larger = tb_.paso == 1 ? tb_.t : -1;
+    const int larger = tb_.paso == RootBranch::kLargerForT ? tb_.t : -1;
     for (int branch : {larger, larger == -1 ? tb_.t : -1}) {
       ref.alpha = start_;
       const BSolver solver(tb_, rows_, D_, branch);
@@ -258,7 +258,7 @@ class ReferenceModel {
   }
 
  private:
-  const Tables& tb_;
+  const ModelTables& tb_;
   std::vector<ClassRow> rows_;
   std::vector<Real> start_;
   Real D_ = 0, Bt_ = 0;
@@ -266,13 +266,13 @@ class ReferenceModel {
 
 }  // namespace reference_detail
 
-inline Reference SolveReference(const Tables& tb) {
+inline Reference SolveReference(const ModelTables& tb) {
   return reference_detail::ReferenceModel(tb).Solve();
 }
 
 // The measures of the fit, by the formulas of parametros for caso (2: the
 // two real classes of R = K = 2 fitted with the dummy class).
-inline void ReferenceMeasures(Reference& ref, const Tables& tb, int caso) {
+inline void ReferenceMeasures(Reference& ref, const ModelTables& tb, int caso) {
   const int K = tb.K, R = tb.R;
   const Real n = tb.N, B = ref.B;
   ref.prop.assign(K, std::vector<Real>(R, Real(0)));
@@ -305,7 +305,7 @@ inline void ReferenceMeasures(Reference& ref, const Tables& tb, int caso) {
 
 // The variances of desviaciones from the measures above; `overall` is the
 // overall agreement the driver saved (caso 2 only).
-inline void ReferenceVariances(Reference& ref, const Tables& tb, int caso, const Real& overall) {
+inline void ReferenceVariances(Reference& ref, const ModelTables& tb, int caso, const Real& overall) {
   const int K = tb.K, R = tb.R;
   const Real n = tb.N, O = ref.acglobal, B = ref.B;
   std::vector<Real> h(K);

@@ -9,7 +9,6 @@
 namespace zover {
 namespace {
 
-using testing::Fit;
 using testing::MakeModelTables;
 
 // Reference values are given to six decimals.
@@ -18,7 +17,7 @@ constexpr double kSixDigits = 5.01e-7;
 const std::vector<double> kSuccess = {8, 9, 8};
 const std::vector<std::vector<double>> kFail = {{9, 11, 15}, {14, 12, 7}, {12, 12, 13}};
 
-double SumAlpNeg(const Tables& tb) {
+double SumAlpNeg(const ModelTables& tb) {
   double sum = 0.0;
   for (int i = 0; i < tb.K; ++i) sum += tb.alp_neg[i];
   return sum;
@@ -62,11 +61,11 @@ TEST(SearchTest, WorkedExamples) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Tables tb = MakeModelTables(3, c.R, c.n, c.success, c.fail);
-    tb.paso = -7;  // kept by a special outcome
+    ModelTables tb = MakeModelTables(3, c.R, c.n, c.success, c.fail);
+    tb.paso = static_cast<RootBranch>(-7);  // kept by a special outcome
     Search1(tb, tb.N);
     Search2(tb, tb.Bt);
-    const Tables atBt = tb;
+    const ModelTables atBt = tb;
     const double G = (tb.D + SumAlpNeg(tb)) - tb.Bt;
     EXPECT_EQ(Search3(tb, tb.t), tb.B0);
     if (c.B0 <= 0) {
@@ -79,7 +78,7 @@ TEST(SearchTest, WorkedExamples) {
     EXPECT_NEAR(tb.Bt, c.Bt, kSixDigits);
     EXPECT_EQ(tb.t, c.t);
     ExpectGiven(G, c.G);
-    EXPECT_EQ(tb.paso, c.paso);
+    EXPECT_EQ(static_cast<int>(tb.paso), c.paso);
     ExpectGiven(tb.B0, c.B0);
     for (int i = 0; i < 3; ++i) {
       SCOPED_TRACE(i);
@@ -93,8 +92,8 @@ TEST(SearchTest, WorkedExamples) {
 // Product form of each class equation, prod_r (d_ir + a) = a B^(R-1), and
 // the B equation. The parameter is a root to within 1e-12, which moves the
 // log of the ratio by up to 1e-12 |g'(a)|: twice that is allowed.
-void ExpectEquationsHold(Tables tb) {
-  if (tb.paso == 1) tb.alp_neg[tb.t] = tb.alp_pos;
+void ExpectEquationsHold(ModelTables tb) {
+  if (tb.paso == RootBranch::kLargerForT) tb.alp_neg[tb.t] = tb.alp_pos;
   EXPECT_LT(std::fabs(tb.D + SumAlpNeg(tb) - tb.B0), 1e-12);
   for (int i = 0; i < tb.K; ++i) {
     if (tb.N0[i] == 1) continue;
@@ -110,14 +109,14 @@ void ExpectEquationsHold(Tables tb) {
 }
 
 TEST(Search3Test, FitsSatisfyEveryEquation) {
-  Tables example = MakeModelTables(3, 3, 60, kSuccess, kFail);
+  ModelTables example = MakeModelTables(3, 3, 60, kSuccess, kFail);
   Fit(example);
   ExpectEquationsHold(example);
   // Random fits with B0 >= Bt, so that every class has a solution; none of
   // them runs out of trials.
   int checked = 0;
   for (std::uint64_t seed = 1; seed <= 200; ++seed) {
-    Tables tb = testing::RandomData(seed, 6, 6, 200);
+    ModelTables tb = testing::RandomData(seed, 6, 6, 200);
     Fit(tb);
     if (tb.B0 < tb.Bt) continue;
     SCOPED_TRACE(::testing::Message() << "seed " << seed);
@@ -128,14 +127,14 @@ TEST(Search3Test, FitsSatisfyEveryEquation) {
 }
 
 TEST(Search1Test, EqualBoundsKeepTheLowerClass) {
-  Tables tb = MakeModelTables(3, 3, 60, {0, 0, 0}, {{3, 4, 5}, {12, 9, 15}, {12, 9, 15}});
+  ModelTables tb = MakeModelTables(3, 3, 60, {0, 0, 0}, {{3, 4, 5}, {12, 9, 15}, {12, 9, 15}});
   Search1(tb, tb.N);
   EXPECT_EQ(tb.t, 1);
 }
 
 TEST(Search1Test, ZeroProportionFlagsTheClass) {
   // Class 0 would have by far the largest bound without its zero.
-  Tables tb = MakeModelTables(3, 3, 60, {0, 0, 0}, {{0, 40, 40}, {5, 6, 7}, {4, 4, 9}});
+  ModelTables tb = MakeModelTables(3, 3, 60, {0, 0, 0}, {{0, 40, 40}, {5, 6, 7}, {4, 4, 9}});
   Fit(tb);
   EXPECT_EQ(tb.N0[0], 1);
   EXPECT_EQ(tb.alp[0], 0.0);
@@ -144,7 +143,7 @@ TEST(Search1Test, ZeroProportionFlagsTheClass) {
 }
 
 TEST(Search2Test, NearBtClassTHasTheDoubleRoot) {
-  Tables tb = MakeModelTables(3, 3, 60, kSuccess, kFail);
+  ModelTables tb = MakeModelTables(3, 3, 60, kSuccess, kFail);
   Search1(tb, tb.N);
   for (double Bv : {tb.Bt, tb.Bt + 5e-13}) {
     Search2(tb, Bv);
@@ -170,7 +169,7 @@ TEST(Search3Test, StartIsJudgedOnGRelativeToBt) {
   const std::vector<std::vector<double>> flagged = {{0, 0}, {0, 0}};
   const Case cases[] = {
       // Class 0 has d = (0.25, 0.25), the others are flagged: Bt = 1.
-      {"G = 0: B = Bt in mode 1", 3, 4, {0, 0, 0}, {{1, 1}, {2, 0}, {2, 0}}, NAN, 1, false},
+      {"G = 0: B = Bt, larger solution for t", 3, 4, {0, 0, 0}, {{1, 1}, {2, 0}, {2, 0}}, NAN, 1, false},
       {"G = 1e-9: smaller solutions above Bt", 3, 1e9, {0, 0, 0}, {{2.5e8, 2.5e8}, {5e8 + 1, 0}, {5e8 + 1, 0}},
        NAN, 2, true},
       {"G = -1e-9: larger solution for t", 3, 1e9, {0, 0, 0}, {{2.5e8, 2.5e8}, {5e8 - 1, 0}, {5e8 - 1, 0}},
@@ -183,12 +182,12 @@ TEST(Search3Test, StartIsJudgedOnGRelativeToBt) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Tables tb = MakeModelTables(c.K, 2, c.n, c.success, c.fail);
+    ModelTables tb = MakeModelTables(c.K, 2, c.n, c.success, c.fail);
     if (c.K == 2) {
       tb.K = 3;  // as the driver fits R = K = 2
       incremento(tb);
     }
-    tb.paso = -7;
+    tb.paso = static_cast<RootBranch>(-7);
     Fit(tb);
     if (std::isnan(c.outcome)) {
       EXPECT_GE(tb.B0, tb.Bt);
@@ -196,7 +195,7 @@ TEST(Search3Test, StartIsJudgedOnGRelativeToBt) {
     } else {
       EXPECT_EQ(tb.B0, c.outcome);
     }
-    EXPECT_EQ(tb.paso, c.paso);
+    EXPECT_EQ(static_cast<int>(tb.paso), c.paso);
     EXPECT_EQ(tb.counters.bTrials > 0, c.searched);
   }
 }
@@ -206,7 +205,7 @@ TEST(Search3Test, StartIsJudgedOnGRelativeToBt) {
 // negative everywhere, before and after an increment. The search keeps its
 // end and stops where it always did.
 TEST(Search3Test, WithoutASolutionTheSearchEndsAsBefore) {
-  Tables tb = MakeModelTables(2, 4, 14, {4, 0}, {{10, 10, 10, 10}, {0, 0, 0, 0}});
+  ModelTables tb = MakeModelTables(2, 4, 14, {4, 0}, {{10, 10, 10, 10}, {0, 0, 0, 0}});
   Fit(tb);
   EXPECT_EQ(tb.B0, 0.75590526284199977);
   EXPECT_EQ(tb.alp_pos, 0.041619548556285468);
@@ -220,22 +219,22 @@ TEST(Search3Test, WithoutASolutionTheSearchEndsAsBefore) {
 // m unanimous objects of one class multiply every proportion by n/(n + m):
 // alpha, B and G scale alike, so the start and the outcome must not change.
 TEST(Search3Test, UnanimousObjectsDoNotChangeTheStart) {
-  auto start = [](Tables tb) {
+  auto start = [](ModelTables tb) {
     Fit(tb);
-    return tb.B0 <= 0 ? tb.B0 : tb.paso;  // special outcome, or the mode
+    return tb.B0 <= 0 ? tb.B0 : static_cast<int>(tb.paso);  // special outcome, or the branch
   };
-  Tables minusOne = MakeModelTables(3, 2, 40, {6, 15, 4}, {{4, 3}, {9, 6}, {2, 6}});
+  ModelTables minusOne = MakeModelTables(3, 2, 40, {6, 15, 4}, {{4, 3}, {9, 6}, {2, 6}});
   minusOne.success[0] += 1e8;
   minusOne.N += 1e8;
   EXPECT_EQ(start(minusOne), -1.0);
   int compared = 0;
   for (std::uint64_t seed = 1; seed <= 150; ++seed) {
-    const Tables data = testing::RandomData(seed, 6, 6, 200);
+    const ModelTables data = testing::RandomData(seed, 6, 6, 200);
     if (data.K == 2 && data.R == 2) continue;
     SCOPED_TRACE(::testing::Message() << "seed " << seed);
     const double before = start(data);
     for (double m : {1e3, 1e6, 1e8}) {
-      Tables more = data;
+      ModelTables more = data;
       more.success[seed % data.K] += m;
       more.N += m;
       EXPECT_EQ(start(more), before) << "m = " << m;
