@@ -40,8 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   layout.labels = (bytes[0] & 4) != 0;
   layout.zeroFractions = true;
   zover::StringSource file(std::string(reinterpret_cast<const char*>(bytes) + 1, size - 1));
-  zover::Tables tb;
-  tb.entrada = 1;
+  zover::ObservedData tb;
   const zover::ReadOutcome read = zover::ReadLongFile(file, tb, "l.csv", layout);
   if (!read.ok) {
     Check(zover::fuzz::IsKnownMessage(read.message, kRefusals), "a known refusal", read.message);
@@ -53,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   zover::fuzz::CheckTuples(tb);
   const auto n = static_cast<long long>(tb.Norg);
   if (n < 2) return 0;  // too few objects rated by every rater for the tables
-  zover::SizeWorkingTables(tb);
+  zover::SizeClassTables(tb);
   zover::TablaInicial(tb);
   zover::TablaFleiss(tb);
   zover::fuzz::CheckClassTables(tb, n);
