@@ -93,8 +93,12 @@ void Open(std::ostream& out, const Frame& f, SvgMode mode) {
   const std::string id = f.id;
   out << " id=\"" << id << "\" class=\"figure\" width=\"" << Px(f.width) << "\" height=\"" << Px(height)
       << "\" viewBox=\"0 0 " << Px(f.width) << ' ' << Px(height) << '"';
-  // In the page a wide figure may grow by a quarter to fill a wide column.
-  if (mode == SvgMode::kInline) out << " style=\"max-width:" << Px((f.width >= kMinWidth ? 1.25 : 1) * f.width) << "px\"";
+  // In the page the figures fill the column as the forest plot does, all at
+  // one scale, growing by at most a quarter.
+  if (mode == SvgMode::kInline) {
+    out << " style=\"width:" << Px(std::min(100.0, 100 * f.width / kMinWidth)) << "%;max-width:" << Px(1.25 * f.width)
+        << "px\"";
+  }
   out << " role=\"img\" aria-labelledby=\"" << id
       << "-title " << id << "-desc\" font-family=\"Helvetica, Arial, sans-serif\" font-size=\"12\">\n"
       << "<title id=\"" << id << "-title\">" << Markup(f.title) << "</title>\n"
@@ -344,7 +348,7 @@ void WriteForestPlot(const PassResults& res, SvgMode mode, std::ostream& out) {
   }
   if (perClassLeftOut) {
     frame.notes.push_back("Fleiss' kappa of each class is drawn for up to " + std::to_string(kMaxFigureClasses) +
-                          " classes; the " + std::to_string(res.K) + " classes' are in the table of coefficients.");
+                          " classes; those of these " + std::to_string(res.K) + " classes are in the table of coefficients.");
   }
   if (withoutInterval) {
     frame.notes.push_back(std::string("A hollow dot is an estimate without a 95 % interval: it has no standard error "

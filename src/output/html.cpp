@@ -46,7 +46,7 @@ h3{font-size:1rem;margin:1.2rem 0 .4rem}
 figure{margin:1rem 0 1.5rem}
 figcaption{font-weight:bold;margin-bottom:.5rem}
 .scroll{overflow-x:auto}
-svg.figure{display:block;width:100%;height:auto}
+svg.figure{display:block;height:auto}
 table{border-collapse:collapse;font-size:.9rem;font-variant-numeric:tabular-nums;margin:.25rem 0}
 th,td{padding:.2rem .55rem;border-bottom:1px solid #ddd;text-align:left;vertical-align:top}
 thead th{border-bottom:2px solid #999}
@@ -58,7 +58,7 @@ table.facts td{overflow-wrap:anywhere}
 ul.notes{font-size:.9rem;color:#333;padding-left:1.2rem}
 pre{font-size:.8rem;line-height:1.3;background:#f6f6f6;padding:.75rem;overflow-x:auto}
 footer{margin-top:2rem;font-size:.85rem;color:#555}
-@media (max-width:40rem){body{padding:.75rem}h1{font-size:1.25rem}svg.figure{width:auto;max-width:none!important}
+@media (max-width:40rem){body{padding:.75rem}h1{font-size:1.25rem}svg.figure{width:auto!important;max-width:none!important}
 table.facts tr,table.facts th,table.facts td{display:block;border:0;padding:0 .2rem}table.facts tr{padding:.3rem 0;border-bottom:1px solid #ddd}}
 @media print{@page{margin:15mm}body{max-width:none;padding:0;font-size:10pt}.scroll{overflow:visible}
 svg.figure{max-width:100%!important}figure,tr{break-inside:avoid}h2,h3{break-after:avoid}
