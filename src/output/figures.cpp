@@ -180,7 +180,13 @@ struct Axis {
 
   double X(double v) const { return kPlotLeft + (v / 2 - low / 2) / (high / 2 - low / 2) * (kPlotRight - kPlotLeft); }
   double Clamped(double v) const { return std::min(high, std::max(low, v)); }
+  // Whether an interval goes on beyond an end.
+  bool Cuts(const Interval& ci) const {
+    return ci && (Clamped(ci->first) != ci->first || Clamped(ci->second) != ci->second);
+  }
 };
+
+constexpr const char* kArrowNote = "An arrow marks an interval that goes on beyond the end of the axis.";
 
 // The step 1, 2 or 5 times a power of ten that cuts [low, high] into at
 // most five parts.
@@ -286,9 +292,8 @@ struct ForestRow {
 constexpr double kRowHeight = 22;
 constexpr double kForestTop = 30;
 
-void WriteForest(const std::vector<ForestRow>& rows, Frame& frame, const Axis& axis, bool clipped,
-                 SvgMode mode, std::ostream& out) {
-  if (clipped) frame.notes.push_back("An arrow marks an interval that goes on beyond the end of the axis.");
+void WriteForest(const std::vector<ForestRow>& rows, Frame& frame, const Axis& axis, SvgMode mode,
+                 std::ostream& out) {
   double valueWidth = 0;
   for (const ForestRow& row : rows) valueWidth = std::max(valueWidth, TextWidth(ValueText(row.estimate, row.ci), 12));
   const double bottom = kForestTop + kRowHeight * static_cast<double>(rows.size()) + 4;
@@ -348,7 +353,8 @@ void WriteForestPlot(const PassResults& res, SvgMode mode, std::ostream& out) {
   }
   if (perClassLeftOut) {
     frame.notes.push_back("Fleiss' kappa of each class is drawn for up to " + std::to_string(kMaxFigureClasses) +
-                          " classes; those of these " + std::to_string(res.K) + " classes are in the table of coefficients.");
+                          " classes; those of these " + std::to_string(res.K) +
+                          " classes are in the table of coefficients.");
   }
   if (withoutInterval) {
     frame.notes.push_back(std::string("A hollow dot is an estimate without a 95 % interval: it has no standard error "
@@ -356,15 +362,13 @@ void WriteForestPlot(const PassResults& res, SvgMode mode, std::ostream& out) {
                           (perClassDrawn ? " (a per-class Fleiss kappa has one only under chance agreement)." : "."));
   }
   const Axis axis = AxisFor(estimates);
-  bool clipped = false;
-  for (const ForestRow& row : rows) {
-    clipped = clipped || (row.ci && (axis.Clamped(row.ci->first) != row.ci->first ||
-                                     axis.Clamped(row.ci->second) != row.ci->second));
+  if (std::any_of(rows.begin(), rows.end(), [&axis](const ForestRow& row) { return axis.Cuts(row.ci); })) {
+    frame.notes.push_back(kArrowNote);
   }
   frame.desc = "Forest plot of " + std::to_string(rows.size()) + " agreement coefficients of " + res.input.file +
                ", one row each: a filled dot at the estimate with a horizontal line for its 95 % confidence "
                "interval, or a hollow dot where it has none. A vertical line marks 0. " + AxisInWords(axis) + values;
-  WriteForest(rows, frame, axis, clipped, mode, out);
+  WriteForest(rows, frame, axis, mode, out);
 }
 
 // --- Figure 2 -------------------------------------------------------------------
@@ -437,12 +441,9 @@ void WriteClassFigure(const PassResults& res, std::ostream& out) {
   const Axis axis = AxisFor(estimates);
   bool clipped = false;
   for (const auto& p : points) {
-    for (const ClassPoint& point : p) {
-      clipped = clipped || (point.ci && (axis.Clamped(point.ci->first) != point.ci->first ||
-                                         axis.Clamped(point.ci->second) != point.ci->second));
-    }
+    for (const ClassPoint& point : p) clipped = clipped || axis.Cuts(point.ci);
   }
-  if (clipped) frame.notes.push_back("An arrow marks an interval that goes on beyond the end of the axis.");
+  if (clipped) frame.notes.push_back(kArrowNote);
   frame.desc = "For each of the " + std::to_string(res.K) +
                " classes, the Zover model's consistency (circle) and agreement (square), each with a horizontal "
                "line for its 95 % interval, the estimate -/+ 1.96 standard errors" +
