@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <ostream>
 #include <set>
+#include <utility>
 
 #include "input/text_fields.h"
 #include "tables/limits.h"
@@ -47,7 +48,8 @@ const char* const kUsage =
     "      --labels        every rating is a label (any text), not a class number;\n"
     "                      numbers order by value, other labels by their bytes\n"
     "      --classes LIST  the labels of the classes in order, e.g. no,maybe,yes\n"
-    "      --format FORMAT text (the default), json or csv\n"
+    "      --format FORMAT text (the default), json, csv, html (a page with figures\n"
+    "                      and tables) or svg (the figure of the coefficients)\n"
     "  -o, --output PATH   write the result to PATH (-: standard output, the default)\n"
     "  -h, --help          show this text and exit\n"
     "      --version       show the version and exit\n"
@@ -131,7 +133,7 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   auto* missingFlag = app.add_flag("--missing", options.missing);
   auto* labelsFlag = app.add_flag("--labels", options.labels);
   auto* classesOption = app.add_option("--classes", classes);
-  app.add_option("--format", format)->check(CLI::IsMember({"text", "json", "csv"}));
+  app.add_option("--format", format)->check(CLI::IsMember({"text", "json", "csv", "html", "svg"}));
   // "-" is standard output; an empty name is no file at all.
   app.add_option("-o,--output", options.output)
       ->check(CLI::Validator(
@@ -175,7 +177,13 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
                    : frequencies ? Layout::kFrequencies
                    : longLayout  ? Layout::kLong
                                  : Layout::kRaw;
-  options.format = format == "json" ? OutputFormat::kJson : format == "csv" ? OutputFormat::kCsv : OutputFormat::kText;
+  const std::pair<const char*, OutputFormat> formats[] = {{"json", OutputFormat::kJson},
+                                                          {"csv", OutputFormat::kCsv},
+                                                          {"html", OutputFormat::kHtml},
+                                                          {"svg", OutputFormat::kSvg}};
+  for (const auto& [name, value] : formats) {
+    if (format == name) options.format = value;
+  }
   return command;
 }
 

@@ -19,7 +19,7 @@ enum class Layout {
   kLong,         // one line per rating: object, rater, rating
 };
 
-enum class OutputFormat { kText, kJson, kCsv };
+enum class OutputFormat { kText, kJson, kCsv, kHtml, kSvg };
 
 struct BatchOptions {
   std::string file;  // "-": standard input

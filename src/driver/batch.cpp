@@ -62,6 +62,32 @@ const char* LayoutName(Layout layout) {
   return "raw";
 }
 
+// The options that shaped the reading, as a user would type them.
+std::string ReadingOptions(const BatchOptions& options) {
+  std::string text;
+  const std::pair<bool, const char*> flags[] = {{options.header, "--header"},
+                                                {options.id, "--id"},
+                                                {options.missing, "--missing"},
+                                                {options.labels, "--labels"}};
+  for (const auto& [set, name] : flags) {
+    if (set) text += std::string(text.empty() ? "" : " ") + name;
+  }
+  if (!options.classes.empty()) {
+    text += std::string(text.empty() ? "" : " ") + "--classes ";
+    for (std::size_t i = 0; i < options.classes.size(); ++i) {
+      std::string label = options.classes[i];
+      if (label.find_first_of(",\"") != std::string::npos) {
+        for (std::size_t at = label.find('"'); at != std::string::npos; at = label.find('"', at + 2)) {
+          label.insert(at, 1, '"');
+        }
+        label = "\"" + label + "\"";
+      }
+      text += (i == 0 ? "" : ",") + label;
+    }
+  }
+  return text;
+}
+
 // With missing ratings, the model and the kappas need two objects that
 // every rater rated; the coefficients that use every rating do not.
 constexpr double kMinCompleteObjects = 2;
@@ -122,7 +148,7 @@ PassResults AnalyseFile(const BatchOptions& options, Tables& tb) {
   double incomplete = 0;
   for (const auto& pattern : data.incomplete) incomplete += pattern.second;
   results.input = {options.file, LayoutName(options.layout), data.raterNames, data.Norg + incomplete, data.Norg,
-                   data.missingRatings, data.classLabels, data.classValues};
+                   data.missingRatings, data.classLabels, data.classValues, ReadingOptions(options)};
   return results;
 }
 
@@ -159,6 +185,8 @@ std::string Render(const BatchOptions& options, const PassResults& results) {
     case OutputFormat::kText: PrintBatchText(results, text); break;
     case OutputFormat::kJson: PrintJson(results, text); break;
     case OutputFormat::kCsv: PrintCsv(results, text); break;
+    case OutputFormat::kHtml: PrintHtml(results, text); break;
+    case OutputFormat::kSvg: PrintSvg(results, text); break;
   }
   return rendered;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The batch command's outputs of a pass: its text (the dialogue's bytes for
-// the analysis), JSON and CSV. Every function reads a const results record
+// the analysis), JSON, CSV, an HTML page and an SVG figure. Every function reads a const results record
 // and writes a stream.
 
 #include <iosfwd>
@@ -26,5 +26,15 @@ void PrintJson(const PassResults& res, std::ostream& out);
 // One tidy table: measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,
 // class_label.
 void PrintCsv(const PassResults& res, std::ostream& out);
+
+// One self-contained HTML page (inline CSS and SVG, no script, nothing
+// fetched from elsewhere) that is also well-formed XML: the input, three
+// figures, the tables of numbers (4 decimals), the dialogue's report and
+// notes on reading them.
+void PrintHtml(const PassResults& res, std::ostream& out);
+
+// The page's forest plot of the coefficients alone, as an SVG document of a
+// fixed size.
+void PrintSvg(const PassResults& res, std::ostream& out);
 
 }  // namespace zover

@@ -167,7 +167,7 @@ struct CoefficientResults {
 // Where the data came from (the batch command's outputs name it).
 struct InputDescription {
   std::string file;                     // as given on the command line
-  std::string layout;                   // "raw", "frequencies" or "model"
+  std::string layout;                   // "raw", "frequencies", "model" or "long"
   std::vector<std::string> raterNames;  // from a header line; empty without one
   double objects = 0;          // every object of the file
   double completeObjects = 0;  // the objects that every rater rated
@@ -176,6 +176,9 @@ struct InputDescription {
   // every label is a number; both empty when the classes are numbers.
   std::vector<std::string> classLabels;
   std::vector<double> classValues;
+  // The options that shaped the reading, as given ("--header --missing");
+  // empty without any.
+  std::string options;
 };
 
 struct PassResults {

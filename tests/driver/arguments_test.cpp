@@ -29,7 +29,7 @@ TEST(ParseArgumentsTest, DialogueBatchAnswersAndUsageErrors) {
       {{"--header", "-m", "f"}, answered, 2, "", "zover: --model excludes --header; run zover --help\n"},
       {{"--id", "-f", "f"}, answered, 2, "", "zover: --frequencies excludes --id; run zover --help\n"},
       {{"-f", "-m", "f"}, answered, 2, "", "zover: --frequencies excludes --model; run zover --help\n"},
-      {{"--format", "yaml", "f"}, answered, 2, "", "zover: --format: yaml not in {text,json,csv}; run zover --help\n"},
+      {{"--format", "yaml", "f"}, answered, 2, "", "zover: --format: yaml not in {text,json,csv,html,svg}; run zover --help\n"},
       {{"f", "-o"}, answered, 2, "", "zover: --output: 1 required TEXT missing; run zover --help\n"},
       {{"f", "-o", ""}, answered, 2, "", "zover: --output: the file name is empty; run zover --help\n"},
       {{"--id", "--long", "f"}, answered, 2, "", "zover: --long excludes --id; run zover --help\n"},
@@ -56,6 +56,8 @@ TEST(ParseArgumentsTest, DialogueBatchAnswersAndUsageErrors) {
   EXPECT_EQ(json.batch.output, "r.json");
   EXPECT_TRUE(json.batch.header);
   EXPECT_EQ(ParseArguments({"-o", "-", "f"}, out, err).batch.output, "");  // standard output
+  EXPECT_EQ(ParseArguments({"--format", "html", "f"}, out, err).batch.format, OutputFormat::kHtml);
+  EXPECT_EQ(ParseArguments({"--format", "svg", "f"}, out, err).batch.format, OutputFormat::kSvg);
   const Command labels = ParseArguments({"--long", "--classes", " no , \"may, be\" ,\"say \"\"yes\"\"\"", "f"}, out, err);
   EXPECT_EQ(labels.batch.layout, Layout::kLong);
   EXPECT_EQ(labels.batch.classes, (std::vector<std::string>{"no", "may, be", "say \"yes\""}));

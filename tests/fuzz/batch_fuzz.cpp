@@ -1,12 +1,14 @@
 // Fuzz target: the batch command in-process, with arbitrary bytes as FILE
 // and the options from the first byte: the layout (raw, frequencies, model),
 // --header, --id and --missing where the layout takes them, the format
-// (text, JSON, CSV) and -o. Every run must end with status 0 or 1. With 0,
-// standard error is empty and the result, on standard output or alone in the
-// -o file, is well formed: one JSON document with a reason beside every null
-// estimate, CSV of the header and ten cells a row, or text that spells
-// values that are not finite as NaN, Inf or -Inf. With 1, nothing is
-// written and standard error holds the message.
+// (text, JSON, CSV, HTML, SVG) and -o. Every run must end with status 0 or 1.
+// With 0, standard error is empty and the result, on standard output or
+// alone in the -o file, is well formed: one JSON document with a reason
+// beside every null estimate, CSV of the header and eleven cells a row, an
+// HTML page or SVG figure that is well-formed XML in valid UTF-8 and refers
+// to nothing outside itself, or text that spells values that are not finite as NaN,
+// Inf or -Inf. With 1, nothing is written and standard error holds the
+// message.
 
 #include <cstddef>
 #include <cstdint>
@@ -27,9 +29,10 @@ zover::BatchOptions OptionsOf(std::uint8_t bits) {
   zover::BatchOptions options;
   options.file = "data";
   options.layout = bits % 3 == 0 ? zover::Layout::kRaw : bits % 3 == 1 ? zover::Layout::kFrequencies : zover::Layout::kModel;
-  options.format = bits / 3 % 3 == 0 ? zover::OutputFormat::kText
-                   : bits / 3 % 3 == 1 ? zover::OutputFormat::kJson
-                                       : zover::OutputFormat::kCsv;
+  const zover::OutputFormat formats[] = {zover::OutputFormat::kText, zover::OutputFormat::kJson,
+                                         zover::OutputFormat::kCsv, zover::OutputFormat::kHtml,
+                                         zover::OutputFormat::kSvg};
+  options.format = formats[bits / 3 % 5];
   options.header = (bits & 0x10) != 0 && options.layout != zover::Layout::kModel;
   options.id = (bits & 0x20) != 0 && options.layout == zover::Layout::kRaw;
   options.missing = (bits & 0x40) != 0 && options.layout == zover::Layout::kRaw;
@@ -47,10 +50,10 @@ void CheckReasons(const nlohmann::json& j, const std::string& where) {
   }
 }
 
-// The CSV's rows: the header first, then ten cells a row (a quoted cell may
-// hold a separator).
+// The CSV's rows: the header first, then eleven cells a row (a quoted cell
+// may hold a separator).
 void CheckCsv(const std::string& csv) {
-  const std::string header = "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p\n";
+  const std::string header = "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label\n";
   Check(csv.compare(0, header.size(), header) == 0, "the CSV header first");
   int cells = 1;
   bool quoted = false;
@@ -59,7 +62,7 @@ void CheckCsv(const std::string& csv) {
     if (quoted) continue;
     if (c == ',') ++cells;
     if (c == '\n') {
-      Check(cells == 10, "ten cells a row", std::to_string(cells));
+      Check(cells == 11, "eleven cells a row", std::to_string(cells));
       cells = 1;
     }
   }
@@ -100,6 +103,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
       break;
     }
     case zover::OutputFormat::kCsv: CheckCsv(result); break;
+    case zover::OutputFormat::kHtml:
+    case zover::OutputFormat::kSvg: {
+      std::string why;
+      Check(zover::fuzz::SelfContainedXml(result, &why), "well-formed, self-contained XML", why);
+      break;
+    }
     case zover::OutputFormat::kText:
       Check(!result.empty() && result.back() == '\n', "text ends with a line end");
       Check(zover::fuzz::NoLowercaseNonFinite(result), "non-finite values as NaN, Inf, -Inf");

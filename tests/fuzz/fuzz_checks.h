@@ -4,12 +4,14 @@
 // it.
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "output/valid_utf8.h"
 #include "support/non_finite.h"
 #include "tables/tables.h"
 
@@ -48,6 +50,96 @@ inline bool IsKnownMessage(const std::string& message, const std::vector<const c
     if (MatchesTemplate(message, t)) return true;
   }
   return false;
+}
+
+// Whether `text` is well-formed XML in valid UTF-8, as the HTML page and the
+// SVG figure are written: an optional XML declaration and HTML doctype, one
+// root element, every element closed in order, attribute values in double
+// quotes without < or &, text without <, and every & one of the predefined
+// entities or a decimal character reference; no control character other
+// than tab, line feed and carriage return. And whether it refers to nothing
+// outside itself: no element that loads or runs something, no attribute
+// that names a resource or handles an event. `why` says where it fails.
+inline bool SelfContainedXml(std::string_view text, std::string* why) {
+  auto fail = [&](const char* what, std::size_t at) {
+    *why = std::string(what) + " at byte " + std::to_string(at) + ": " + std::string(text.substr(at, 60));
+    return false;
+  };
+  if (ValidUtf8(std::string(text)) != text) return fail("not UTF-8", 0);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return fail("a control character", i);
+  }
+  std::size_t at = 0;
+  for (const std::string_view prolog : {std::string_view("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"),
+                                        std::string_view("<!DOCTYPE html>\n")}) {
+    if (text.substr(at, prolog.size()) == prolog) at += prolog.size();
+  }
+  auto isName = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == ':'; };
+  auto entity = [&](std::size_t amp) {
+    const std::size_t end = text.find(';', amp);
+    if (end == std::string_view::npos || end - amp > 8) return false;
+    const std::string_view name = text.substr(amp + 1, end - amp - 1);
+    if (name == "amp" || name == "lt" || name == "gt" || name == "quot" || name == "apos") return true;
+    return name.size() > 1 && name[0] == '#' &&
+           name.find_first_not_of("0123456789", 1) == std::string_view::npos;
+  };
+  std::vector<std::string_view> open;
+  bool rooted = false;
+  while (at < text.size()) {
+    const char c = text[at];
+    if (c == '&' && !entity(at)) return fail("a bare &", at);
+    if (c != '<') {
+      if (open.empty() && c != '\n') return fail("text outside the root", at);
+      ++at;
+      continue;
+    }
+    const bool closing = at + 1 < text.size() && text[at + 1] == '/';
+    std::size_t end = at + (closing ? 2 : 1);
+    const std::size_t nameStart = end;
+    while (end < text.size() && isName(text[end])) ++end;
+    const std::string_view name = text.substr(nameStart, end - nameStart);
+    if (name.empty()) return fail("a tag without a name", at);
+    if (closing) {
+      if (open.empty() || open.back() != name || end >= text.size() || text[end] != '>') {
+        return fail("a closing tag out of order", at);
+      }
+      open.pop_back();
+      at = end + 1;
+      continue;
+    }
+    if (open.empty() && rooted) return fail("a second root", at);
+    for (const std::string_view loads : {"script", "link", "img", "image", "iframe", "object", "embed", "use"}) {
+      if (name == loads) return fail("an element that loads something", at);
+    }
+    rooted = true;
+    while (true) {  // attributes
+      while (end < text.size() && (text[end] == ' ' || text[end] == '\n')) ++end;
+      if (end >= text.size()) return fail("a tag not closed", at);
+      if (text.substr(end, 2) == "/>" || text[end] == '>') break;
+      const std::size_t key = end;
+      while (end < text.size() && isName(text[end])) ++end;
+      if (end == key || text.substr(end, 2) != "=\"") return fail("an attribute without a quoted value", end);
+      const std::string_view attribute = text.substr(key, end - key);
+      if (attribute == "src" || attribute == "href" || attribute == "xlink:href" || attribute.substr(0, 2) == "on") {
+        return fail("an attribute that refers elsewhere", key);
+      }
+      const std::size_t close = text.find('"', end + 2);
+      if (close == std::string_view::npos) return fail("an attribute value not closed", end);
+      for (std::size_t v = end + 2; v < close; ++v) {
+        if (text[v] == '<' || (text[v] == '&' && !entity(v))) return fail("a < or bare & in an attribute", v);
+      }
+      end = close + 1;
+    }
+    if (text[end] == '>') {
+      open.push_back(name);
+      at = end + 1;
+    } else {
+      at = end + 2;
+    }
+  }
+  if (!open.empty() || !rooted) return fail("elements not closed at the end", text.size());
+  return true;
 }
 
 // Values that are not finite print only as "NaN", "Inf" or "-Inf".

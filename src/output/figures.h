@@ -1,0 +1,42 @@
+#pragma once
+// The figures of a pass as SVG, written straight to a stream from the const
+// results record:
+//   1. a forest plot of every coefficient with an estimate: a dot at the
+//      estimate and a line for its 95 % interval, a line at 0;
+//   2. per class, the Zover consistency and agreement with their 95 %
+//      intervals beside the class's Fleiss kappa;
+//   3. the chance-response probabilities as a grid of classes by raters.
+// Every text is text (no outlines), in the first of Helvetica, Arial and
+// the viewer's sans-serif font that it has; colours are the Okabe-Ito
+// palette and one blue scale, with shapes and written values beside them, so
+// that no figure needs colour vision. A value that is not finite is left out
+// of its figure, and a note under the figure says which and why.
+
+#include <iosfwd>
+
+#include "tables/results.h"
+
+namespace zover {
+
+// Inside the page, a figure is an svg element followed by its notes as an
+// HTML list; alone, it is an SVG document of a fixed size with its notes as
+// lines of text below the drawing.
+enum class SvgMode { kInline, kStandalone };
+
+// The most classes that figure 2 and the per-class rows of figure 1 draw,
+// and the largest grid of figure 3: beyond them, with up to 1000 classes and
+// 1000 raters, a figure would be many metres long or a wall of cells too
+// small to read; the page says so and points to the tables instead.
+constexpr int kMaxFigureClasses = 40;
+constexpr int kMaxGridRaters = 16;
+
+void WriteForestPlot(const PassResults& res, SvgMode mode, std::ostream& out);
+
+// Needs the model (res.analysed) and at most kMaxFigureClasses classes.
+void WriteClassFigure(const PassResults& res, std::ostream& out);
+
+// Needs the model and at most kMaxFigureClasses classes and kMaxGridRaters
+// raters.
+void WriteChanceGrid(const PassResults& res, std::ostream& out);
+
+}  // namespace zover

@@ -1,0 +1,454 @@
+// The batch command's HTML page and SVG figure. The page is one file that a
+// browser shows without anything else: CSS and SVG inline, no script, no
+// external reference, no web font. It is written as it is built, element by
+// element, and it is also well-formed XML (every element closed, attributes
+// quoted, only the five predefined entities), so that an XML parser can
+// check it. Every text from the data (the file's name, rater names, class
+// labels) goes through Markup: valid UTF-8, escaped.
+//
+// The page: a header (file, layout, options, objects, raters, classes,
+// complete objects, missing ratings), figure 1 (the coefficients), figure 2
+// (per class), figure 3 (chance probabilities), the tables of numbers (the
+// JSON's values to 4 decimals), the dialogue's report and notes. It reads
+// on a screen 320 px wide (tables and figures scroll sideways, the text
+// wraps) and prints on A4 and Letter (figures shrink to the page's width).
+
+#include <cmath>
+#include <optional>
+#include <ostream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include "console/format.h"
+#include "output/batch_output.h"
+#include "output/coefficient_rows.h"
+#include "output/figures.h"
+#include "output/markup.h"
+#include "output/measures.h"
+#include "output/report.h"
+
+namespace zover {
+
+namespace {
+
+// The largest table of chance probabilities written as a table (classes
+// times raters); the dialogue's report below it holds every one of them.
+constexpr long kMaxTableCells = 10000;
+// The most rater names and class labels the header lists.
+constexpr std::size_t kMaxListed = 50;
+
+const char* const kStyle = R"(
+body{margin:0 auto;max-width:64rem;padding:1rem 1.25rem 3rem;font:16px/1.45 Helvetica,Arial,sans-serif;color:#1a1a1a;background:#fff}
+h1{font-size:1.5rem;margin:.5rem 0 1rem;overflow-wrap:anywhere}
+h2{font-size:1.2rem;margin:2rem 0 .6rem;padding-bottom:.2rem;border-bottom:1px solid #ccc}
+h3{font-size:1rem;margin:1.2rem 0 .4rem}
+figure{margin:1rem 0 1.5rem}
+figcaption{font-weight:bold;margin-bottom:.5rem}
+.scroll{overflow-x:auto}
+svg.figure{display:block;height:auto}
+table{border-collapse:collapse;font-size:.9rem;font-variant-numeric:tabular-nums;margin:.25rem 0}
+th,td{padding:.2rem .55rem;border-bottom:1px solid #ddd;text-align:left;vertical-align:top}
+thead th{border-bottom:2px solid #999}
+tbody th{font-weight:normal}
+caption{text-align:left;font-weight:bold;white-space:nowrap;padding:.2rem 0}
+td.num,th.num{text-align:right;white-space:nowrap}
+table.facts th{font-weight:normal;color:#444;white-space:nowrap}
+table.facts td{overflow-wrap:anywhere}
+ul.notes{font-size:.9rem;color:#333;padding-left:1.2rem}
+pre{font-size:.8rem;line-height:1.3;background:#f6f6f6;padding:.75rem;overflow-x:auto}
+footer{margin-top:2rem;font-size:.85rem;color:#555}
+@media (max-width:40rem){body{padding:.75rem}h1{font-size:1.25rem}svg.figure{width:auto!important;max-width:none!important}
+table.facts tr,table.facts th,table.facts td{display:block;border:0;padding:0 .2rem}table.facts tr{padding:.3rem 0;border-bottom:1px solid #ddd}}
+@media print{@page{margin:15mm}body{max-width:none;padding:0;font-size:10pt}.scroll{overflow:visible}
+svg.figure{max-width:100%!important}figure,tr{break-inside:avoid}h2,h3{break-after:avoid}
+pre{white-space:pre-wrap;font-size:7pt;background:none;padding:0}}
+)";
+
+// A stream buffer that writes what it is given to `out` as markup text,
+// without the line ends it starts with.
+class MarkupBuf : public std::streambuf {
+ public:
+  explicit MarkupBuf(std::ostream& out) : out_(out) {}
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (!traits_type::eq_int_type(c, traits_type::eof())) Put(traits_type::to_char_type(c));
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    for (std::streamsize i = 0; i < n; ++i) Put(s[i]);
+    return n;
+  }
+
+ private:
+  void Put(char c) {
+    if (c == '\n' && start_) return;
+    start_ = false;
+    switch (c) {
+      case '&': out_ << "&amp;"; break;
+      case '<': out_ << "&lt;"; break;
+      case '>': out_ << "&gt;"; break;
+      default: out_.put(c);
+    }
+  }
+  std::ostream& out_;
+  bool start_ = true;
+};
+
+using Value = std::optional<double>;
+
+// A number cell: four decimals, or a dash where the JSON has null.
+std::string Cell(const Value& x) {
+  return "<td class=\"num\">" + (x && std::isfinite(*x) ? Fixed4(*x) : std::string("\xE2\x80\x94")) + "</td>";
+}
+
+std::string PCell(const Value& p) {
+  if (p && *p < 0.0001) return "<td class=\"num\">&lt;0.0001</td>";
+  return Cell(p);
+}
+
+std::string Whole(double x) { return Format("%.0lf", {x}); }
+
+// A list of names, the first kMaxListed of them.
+std::string Listed(const std::vector<std::string>& names, bool numbered) {
+  std::string text;
+  for (std::size_t i = 0; i < names.size() && i < kMaxListed; ++i) {
+    text += (i == 0 ? "" : ", ") + (numbered ? std::to_string(i + 1) + " = " : std::string()) + names[i];
+  }
+  if (names.size() > kMaxListed) text += " and " + std::to_string(names.size() - kMaxListed) + " more";
+  return text;
+}
+
+const char* LayoutInWords(const std::string& layout) {
+  if (layout == "frequencies") return "response tuples with their frequencies";
+  if (layout == "model") return "model data: agreements and disagreements";
+  if (layout == "long") return "one rating per line (object, rater, rating)";
+  return "raw responses, one line per object";
+}
+
+const char* ReportInWords(Report report) {
+  switch (report) {
+    case Report::kTwoByTwo:
+      return "two raters and two classes: fitted with a dummy third class on data increased by 0.5";
+    case Report::kIndeterminate:
+      return "the chance probabilities of the first fit are indeterminate: refitted on data increased by 0.5";
+    case Report::kMinusInfinity:
+      return "the agreement of one class tends to minus infinity: refitted on data increased by 0.5";
+    case Report::kInfiniteSolutions:
+      return "the model equations have infinitely many solutions: refitted on data increased by 0.5";
+    case Report::kZeroProbability:
+      return "a chance probability of the first fit is 0: refitted on data increased by 0.5";
+    case Report::kRegular: break;
+  }
+  return "regular: the first fit, with its standard errors";
+}
+
+void Fact(std::ostream& out, const char* name, const std::string& value) {
+  out << "<tr><th scope=\"row\">" << name << "</th><td>" << Markup(value) << "</td></tr>\n";
+}
+
+void Head(const PassResults& res, std::ostream& out) {
+  out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n"
+      << "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"/>\n"
+      << "<meta name=\"generator\" content=\"zover 1.3\"/>\n"
+      << "<title>Agreement of raters: " << Markup(res.input.file) << "</title>\n"
+      << "<style>" << kStyle << "</style>\n</head>\n<body>\n";
+}
+
+void Header(const PassResults& res, std::ostream& out) {
+  const InputDescription& in = res.input;
+  out << "<header>\n<h1>Agreement of raters: " << Markup(in.file) << "</h1>\n";
+  out << "<table class=\"facts\">\n";
+  Fact(out, "File", in.file);
+  Fact(out, "Layout", LayoutInWords(in.layout));
+  Fact(out, "Options", in.options.empty() ? "none" : in.options);
+  Fact(out, "Objects", Whole(in.objects));
+  Fact(out, "Raters", std::to_string(res.R) + (in.raterNames.empty() ? "" : ": " + Listed(in.raterNames, false)));
+  Fact(out, "Classes", std::to_string(res.K) + (in.classLabels.empty() ? "" : ": " + Listed(in.classLabels, true)));
+  Fact(out, "Objects rated by every rater", Whole(in.completeObjects));
+  Fact(out, "Missing ratings", Whole(in.missingRatings));
+  out << "</table>\n</header>\n<main>\n";
+}
+
+void Notes(const std::vector<std::string>& notes, std::ostream& out) {
+  if (notes.empty()) return;
+  out << "<ul class=\"notes\">\n";
+  for (const std::string& note : notes) out << "<li>" << Markup(note) << "</li>\n";
+  out << "</ul>\n";
+}
+
+void FigureOpen(const std::string& caption, std::ostream& out) {
+  out << "<figure>\n<figcaption>" << caption << "</figcaption>\n<div class=\"scroll\">\n";
+}
+
+void FigureClose(std::ostream& out) { out << "</div>\n</figure>\n"; }
+
+void Figures(const PassResults& res, std::ostream& out) {
+  out << "<section id=\"figures\">\n<h2>Figures</h2>\n";
+  FigureOpen("Figure 1. Agreement coefficients with their 95 % confidence intervals", out);
+  WriteForestPlot(res, SvgMode::kInline, out);
+  FigureClose(out);
+  const std::string noModel = "Not drawn: the Zover model is not fitted (" + res.notAnalysed + ").";
+  const std::string tooMany = std::to_string(kMaxFigureClasses) + " classes; these data have " + std::to_string(res.K) +
+                              " classes and " + std::to_string(res.R) + " raters. ";
+  FigureOpen(std::string("Figure 2. Per class: the Zover consistency and agreement with their 95 % intervals "
+                         "(\xC2\xB1 1.96 SE)") +
+                 (res.hasFleiss && res.coefficients.present ? ", beside Fleiss' kappa of the class" : ""),
+             out);
+  if (!res.analysed) {
+    Notes({noModel}, out);
+  } else if (res.K > kMaxFigureClasses) {
+    Notes({"Not drawn: the figure shows up to " + tooMany + "The values are in the tables below."}, out);
+  } else {
+    WriteClassFigure(res, out);
+  }
+  FigureClose(out);
+  FigureOpen("Figure 3. Chance-response probabilities of each class and rater", out);
+  if (!res.analysed) {
+    Notes({noModel}, out);
+  } else if (res.K > kMaxFigureClasses || res.R > kMaxGridRaters) {
+    Notes({"Not drawn: the grid shows up to " + std::to_string(kMaxGridRaters) + " raters and " + tooMany +
+           "The probabilities are in the table below when there are at most " + std::to_string(kMaxTableCells) +
+           " of them, and always in the report and in the JSON and CSV outputs."},
+          out);
+  } else {
+    WriteChanceGrid(res, out);
+  }
+  FigureClose(out);
+  out << "</section>\n";
+}
+
+void TableOpen(const char* caption, const std::vector<std::string>& columns, std::ostream& out) {
+  out << "<div class=\"scroll\">\n<table>\n<caption>" << caption << "</caption>\n<thead><tr>";
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    out << (i == 0 ? "<th scope=\"col\">" : "<th scope=\"col\" class=\"num\">") << columns[i] << "</th>";
+  }
+  out << "</tr></thead>\n<tbody>\n";
+}
+
+void TableClose(std::ostream& out) { out << "</tbody>\n</table>\n</div>\n"; }
+
+void CoefficientTable(const PassResults& res, std::ostream& out) {
+  out << "<h3>Coefficients</h3>\n";
+  TableOpen("Estimates, standard errors, 95 % intervals and tests",
+            {"Coefficient", "Estimate", "SE", "95 % CI low", "95 % CI high", "SE under chance", "z", "p"}, out);
+  if (res.analysed) {
+    out << "<tr><th scope=\"row\">Raw agreement (objects on which all raters agree)</th>" << Cell(Finite(res.raw))
+        << Cell({}) << Cell({}) << Cell({}) << Cell({}) << Cell({}) << Cell({}) << "</tr>\n";
+  }
+  std::vector<std::string> reasons;
+  for (const CoefficientRow& c : CoefficientRows(res)) {
+    const Value low = c.ci95 ? Value(c.ci95->first) : std::nullopt;
+    const Value high = c.ci95 ? Value(c.ci95->second) : std::nullopt;
+    out << "<tr><th scope=\"row\">" << Markup(c.label) << "</th>" << Cell(c.estimate) << Cell(c.se) << Cell(low)
+        << Cell(high) << Cell(c.se0) << Cell(c.z) << PCell(c.p) << "</tr>\n";
+    if (!c.reason.empty()) reasons.push_back(c.label + ": " + c.reason + ".");
+  }
+  TableClose(out);
+  reasons.push_back("A dash marks a value that does not exist or is not a number (null in the JSON).");
+  Notes(reasons, out);
+}
+
+void ModelFacts(const PassResults& res, std::ostream& out) {
+  const ModelResults& model = res.model;
+  out << "<h3>The Zover model</h3>\n<table class=\"facts\">\n";
+  Fact(out, "Report", ReportInWords(model.report));
+  Fact(out, "B of the first fit", Fixed4(model.first.B));
+  Fact(out, "Increment per response tuple", Fixed4(model.increment));
+  Fact(out, "Pseudo-objects it adds", Fixed4(model.pseudoObjects));
+  out << "</table>\n";
+}
+
+// The class's number and label; class 3 of two classes is the dummy class
+// of the two-raters-two-classes fit.
+std::string ClassHeader(const PassResults& res, int i) {
+  const std::string* label = ClassLabel(res, i);
+  const std::string name = label != nullptr ? " " + Markup(*label) : i >= res.K ? " (dummy class)" : "";
+  return "<th scope=\"row\">" + std::to_string(i + 1) + name + "</th>";
+}
+
+// The table printed with standard errors.
+void FinalTable(const PassResults& res, std::ostream& out) {
+  const ModelResults& model = res.model;
+  const ModelFit& m = FinalMeasures(model);
+  TableOpen("Per class and overall, with standard errors and 95 % intervals",
+            {"Class", "Consistency", "SE", "CI low", "CI high", "Agreement", "SE", "CI low", "CI high"}, out);
+  const auto measure = [&out](double estimate, double standardError) {
+    const Value e = Finite(estimate), se = Finite(standardError);
+    const auto ci = Interval95(e, se, kModelRange);
+    out << Cell(e) << Cell(se) << Cell(ci ? Value(ci->first) : std::nullopt)
+        << Cell(ci ? Value(ci->second) : std::nullopt);
+  };
+  for (int i = 0; i < res.K; ++i) {
+    out << "<tr>" << ClassHeader(res, i);
+    measure(m.consistency[i], model.consistencySe[i]);
+    measure(m.agreement[i], model.agreementSe[i]);
+    out << "</tr>\n";
+  }
+  out << "<tr><th scope=\"row\">Overall (Zover)</th>" << Cell({}) << Cell({}) << Cell({}) << Cell({});
+  measure(m.overall, model.overallSe);
+  out << "</tr>\n";
+  TableClose(out);
+}
+
+// The table printed without standard errors, as the JSON's first_fit: the
+// three-class fit of two raters and two classes, or the first fit with the
+// indeterminate probabilities and the minus-infinity class left empty.
+void FirstFitTable(const PassResults& res, std::ostream& out) {
+  const ModelResults& model = res.model;
+  const bool twoByTwo = model.report == Report::kTwoByTwo;
+  const bool minusInfinity = model.report == Report::kMinusInfinity;
+  const ModelFit& m = model.first;
+  TableOpen(twoByTwo ? "First fit: the three classes with the dummy class, without standard errors"
+                     : "First fit, without standard errors",
+            twoByTwo ? std::vector<std::string>{"Class", "Agreement"}
+                     : std::vector<std::string>{"Class", "Consistency", "Agreement"},
+            out);
+  const int classes = twoByTwo ? 3 : res.K;
+  for (int i = 0; i < classes; ++i) {
+    out << "<tr>" << ClassHeader(res, i);
+    const bool marked = minusInfinity && i == model.first.t;
+    if (twoByTwo) {
+      out << Cell(model.agreementesp[i]);
+    } else {
+      out << Cell(marked ? Value() : Value(m.consistency[i])) << Cell(marked ? Value() : Value(m.agreement[i]));
+    }
+    out << "</tr>\n";
+  }
+  out << "<tr><th scope=\"row\">Overall (Zover)</th>" << (twoByTwo ? "" : Cell({}))
+      << Cell(twoByTwo ? Value(model.overallesp) : minusInfinity ? Value() : Value(m.overall)) << "</tr>\n";
+  TableClose(out);
+  if (minusInfinity) {
+    Notes({"The agreement of class " + std::to_string(model.first.t + 1) +
+           " tends to minus infinity, and so does the overall agreement: their cells are empty."},
+          out);
+  }
+}
+
+std::string RaterHeader(const PassResults& res, int r) {
+  const auto& names = res.input.raterNames;
+  if (static_cast<std::size_t>(r) < names.size() && !names[static_cast<std::size_t>(r)].empty()) {
+    return Markup(names[static_cast<std::size_t>(r)]);
+  }
+  return "Rater " + std::to_string(r + 1);
+}
+
+// A class x rater table of chance probabilities; `cell` gives each value or
+// none.
+template <typename CellOf>
+void ChanceTable(const PassResults& res, const char* caption, int classes, CellOf cell, std::ostream& out) {
+  if (static_cast<long>(classes) * res.R > kMaxTableCells) {
+    Notes({std::string(caption) + ": " + std::to_string(classes) + " classes by " + std::to_string(res.R) +
+           " raters are more than the " + std::to_string(kMaxTableCells) +
+           " cells of a readable table; they are in the report below and in the JSON and CSV outputs."},
+          out);
+    return;
+  }
+  std::vector<std::string> columns{"Class"};
+  for (int r = 0; r < res.R; ++r) columns.push_back(RaterHeader(res, r));
+  TableOpen(caption, columns, out);
+  for (int i = 0; i < classes; ++i) {
+    out << "<tr>" << ClassHeader(res, i);
+    for (int r = 0; r < res.R; ++r) out << Cell(cell(i, r));
+    out << "</tr>\n";
+  }
+  TableClose(out);
+}
+
+void ModelTables(const PassResults& res, std::ostream& out) {
+  const ModelResults& model = res.model;
+  ModelFacts(res, out);
+  FinalTable(res, out);
+  const ModelFit& final = FinalMeasures(model);
+  ChanceTable(res, "Chance-response probabilities (the table with standard errors)", res.K,
+              [&final](int i, int r) { return Value(final.pi[i][r]); }, out);
+  if (!PrintsFirstFit(model.report)) return;
+  FirstFitTable(res, out);
+  if (model.report == Report::kTwoByTwo) {
+    ChanceTable(res, "Chance-response probabilities of the first fit", 3,
+                [&model](int i, int r) { return Value(model.piesp[i][r]); }, out);
+  } else {
+    const bool minusInfinity = model.report == Report::kMinusInfinity;
+    const bool indeterminate = model.report == Report::kIndeterminate;
+    ChanceTable(res, "Chance-response probabilities of the first fit", res.K,
+                [&model, minusInfinity, indeterminate](int i, int r) {
+                  if (minusInfinity) return Value(i == model.first.t ? 1.0 : 0.0);
+                  const double p = model.first.pi[i][r];
+                  return indeterminate && p == 0.0 ? Value() : Value(p);
+                },
+                out);
+  }
+}
+
+void NumberTables(const PassResults& res, std::ostream& out) {
+  out << "<section id=\"tables\">\n<h2>Tables</h2>\n";
+  CoefficientTable(res, out);
+  if (res.analysed) ModelTables(res, out);
+  out << "</section>\n";
+}
+
+void ReportText(const PassResults& res, std::ostream& out) {
+  out << "<section id=\"report\">\n<h2>The report</h2>\n";
+  if (!res.analysed) {
+    out << "<p>The Zover model, Hubert's kappa, H2 and Fleiss' kappa are not computed: " << Markup(res.notAnalysed)
+        << ".</p>\n</section>\n";
+    return;
+  }
+  out << "<p>As the interactive program prints it.</p>\n<pre>";
+  MarkupBuf buffer(out);
+  std::ostream text(&buffer);
+  text.exceptions(std::ios::badbit | std::ios::failbit);
+  PrintAnalysis(res, text);
+  out << "\n</pre>\n</section>\n";
+}
+
+void Reading(const PassResults& res, std::ostream& out) {
+  std::vector<std::string> notes;
+  notes.push_back(
+      "Standard errors: every SE, and every interval (the estimate -/+ 1.96 SE, cut at the values the measure can "
+      "take), is a large-sample standard error of the estimate itself, not one under the hypothesis of chance "
+      "agreement: the model's own for the consistencies, agreements and Zover; Fleiss' kappa's with divisor n; "
+      "Gwet's, with divisor n (n - 1), for percent agreement, Brennan-Prediger, Gwet's AC1 and Fleiss' kappa in "
+      "Gwet's form. The README's section \"Which standard errors\" compares them with other tools.");
+  if (res.coefficients.present) {
+    notes.push_back(
+        "Tests: the z and p of Cohen's kappa, Fleiss' kappa and each per-class Fleiss kappa divide the estimate by "
+        "its standard error under chance agreement (SE under chance); those of Brennan-Prediger, Gwet's AC1 and "
+        "Fleiss' kappa in Gwet's form by their own SE. Percent agreement has no test: raters who rate by chance "
+        "agree too.");
+  }
+  if (res.analysed && res.model.increment > 0) {
+    notes.push_back("A refit: the standard errors belong to the data increased by " + Fixed4(res.model.increment) +
+                    " per response tuple, which adds " + Fixed4(res.model.pseudoObjects) + " pseudo-objects to the " +
+                    Whole(res.n) +
+                    " objects. They pull every chance probability towards 1/K and the agreements towards 0; when "
+                    "they are comparable to the objects or outnumber them, the refit describes the increments "
+                    "rather than the raters: quote the first fit and the kappas instead. See \"When to distrust a "
+                    "refit\" in the README.");
+  }
+  if (res.input.completeObjects != res.input.objects) {
+    notes.push_back("Missing ratings: " + Whole(res.input.completeObjects) + " of the " + Whole(res.input.objects) +
+                    " objects are rated by every rater. The Zover model, Hubert's kappa, H2 and Fleiss' kappa use "
+                    "only those; the other coefficients use every rating.");
+  }
+  out << "<section id=\"notes\">\n<h2>Reading the results</h2>\n";
+  Notes(notes, out);
+  out << "</section>\n";
+}
+
+}  // namespace
+
+void PrintHtml(const PassResults& res, std::ostream& out) {
+  Head(res, out);
+  Header(res, out);
+  Figures(res, out);
+  NumberTables(res, out);
+  ReportText(res, out);
+  Reading(res, out);
+  out << "</main>\n<footer>Written by zover 1.3.</footer>\n</body>\n</html>\n";
+}
+
+void PrintSvg(const PassResults& res, std::ostream& out) { WriteForestPlot(res, SvgMode::kStandalone, out); }
+
+}  // namespace zover

@@ -1,0 +1,442 @@
+#!/usr/bin/env python3
+"""Checks the batch command's HTML page and SVG figure.
+
+    page_check.py names
+    page_check.py structure ZOVER EXAMPLES WORK
+    page_check.py browser ZOVER EXAMPLES WORK NAME
+
+`names` lists the examples that are rendered. `structure` runs every example and every case of
+CASES: the page parses as XML and refers to nothing outside itself; in
+figure 1 (in the page and alone as SVG) and figure 2 every point and every
+whisker end lies where the JSON's estimate and 95 % interval fall on the
+axis that the tick labels define, an end beyond the axis (and only such an
+end) cut there with an arrow; figure 3's cells hold the JSON's
+probabilities; the estimates in the table of coefficients are the JSON's to
+four decimals; and no element of a figure lies outside it (a text's width
+taken as 0.6 em a character). `browser` renders one example's page with
+headless Chromium at 1200 x 1800 px into WORK/NAME.png and checks the exit
+status, the image's size, that it is not blank and that the browser logged
+no console message; with UPDATE_SCREENSHOT=1 the README's example is copied
+to doc/zover_report.png. Without Chromium it says so and exits with 77
+(skipped).
+"""
+import json
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import xml.etree.ElementTree as ET
+import zlib
+
+# The examples: the batch command's data files with the options the README
+# gives them, and the dialogue's model data (an answers file without the
+# menu's answer) as --model files.
+EXAMPLES = {
+    "Zover_data": ["Zover_data.txt"],
+    "Zover_data_freq": ["-f", "Zover_data_freq.txt"],
+    "fleiss_diagnoses": ["fleiss_diagnoses.txt"],
+    "krippendorff_units": ["--header", "--id", "--missing", "krippendorff_units.csv"],
+    "ratings_r": ["--header", "--id", "--missing", "ratings_r.csv"],
+    "ratings_pandas": ["--header", "--id", "--missing", "ratings_pandas.csv"],
+    "ratings_long": ["--long", "--header", "--labels", "ratings_long.csv"],
+}
+for answers in ["mode4_model_data", "report_regular", "report_two_by_two", "report_indeterminate",
+                "report_minus_infinity", "report_infinite_solutions", "report_zero_probability"]:
+    EXAMPLES[answers] = ["-m", "answers/%s.answers" % answers]
+# Rendered in a browser: the data files and the model data whose interval
+# goes on beyond the axis (each rendering costs seconds of processor time).
+RENDERED = [name for name, args in EXAMPLES.items() if args[0] != "-m"] + ["report_minus_infinity"]
+SCREENSHOT = "ratings_long"  # the README's
+
+
+def refit_too_large():
+    # 3 classes, 700 raters, one chance probability 0: the refit's 3^700 / 2
+    # pseudo-objects pass a double, so the final table is not a number.
+    rows = [[100] + [300] * 700, [100] + [200] * 700, [100] + [200] * 700]
+    rows[0][1], rows[1][1], rows[2][1] = 0, 350, 350
+    return "3 700 1000\n" + "\n".join(" ".join(map(str, row)) for row in rows) + "\n"
+
+
+# Generated cases: (name, options, file name, content).
+CASES = [
+    ("markup_in_names", ["--header", "--labels"], "a&b <c>.csv",
+     b'"<r1>","r&2","\x01bad\xff","say ""hi"""\n' + b"<x>,<x>,y&z,<x>\ny&z,y&z,y&z,q'\n<x>,q',<x>,<x>\n"),
+    ("sixty_classes", [], "sixty.txt",
+     "".join("%d %d %d\n" % (c, c, (c % 60) + 1) for c in range(1, 61)).encode()),
+    ("one_class", ["--classes", "a,b"], "same.txt", b"a a\na a\na a\n"),
+    ("not_analysed", ["--missing"], "gaps.csv", b"1,1,\n2,,2\n1,2,1\n"),
+    ("refit_too_large", ["-m"], "refit.txt", refit_too_large().encode()),
+    ("below_minus_one", ["-m"], "below.txt", b"3 2 19\n2 5 2\n2 6 5\n3 1 5\n"),  # a consistency of -2.2
+]
+
+
+def run(zover, args, cwd):
+    done = subprocess.run([zover] + args, cwd=cwd, capture_output=True, timeout=120)
+    if done.returncode != 0:
+        sys.exit("%s: exit %d: %s" % (" ".join(args), done.returncode, done.stderr.decode(errors="replace")))
+    return done.stdout
+
+
+def example_args(name, examples, work):
+    args = list(EXAMPLES[name])
+    if args[0] == "-m":  # the answers file without its first line, the menu's 4
+        with open(os.path.join(examples, args[1])) as f:
+            lines = f.read().split("\n")[1:]
+        args[1] = os.path.join(work, name + ".txt")
+        with open(args[1], "w") as f:
+            f.write("\n".join(lines))
+    return args
+
+
+# --- Figures ---------------------------------------------------------------
+
+def num(text):
+    return float(text.replace("\u2212", "-"))
+
+
+def fixed4(x):
+    return "%.4f" % x if x is not None else "\u2014"
+
+
+class Scale:
+    """The axis as its tick labels place it: x = a + b * value."""
+
+    def __init__(self, svg):
+        ticks = [(num(t.text), float(t.get("x"))) for t in svg.iter("text") if t.get("class") == "tick"]
+        assert len(ticks) >= 2, "an axis with at least two ticks"
+        (v0, x0), (v1, x1) = ticks[0], ticks[-1]
+        self.b = (x1 - x0) / (v1 - v0)
+        self.a = x0 - self.b * v0
+        for v, x in ticks:
+            assert abs(self.x(v) - x) < 0.02, "tick %s off the line of the others" % v
+        axis = next(e for e in svg.iter("line") if e.get("class") == "axis")
+        self.low, self.high = [(float(axis.get(k)) - self.a) / self.b for k in ("x1", "x2")]
+
+    def x(self, v):
+        return self.a + self.b * v
+
+    def check_axis(self, estimates, where):
+        # From -1 to 1, extended only as far as an estimate needs it.
+        low, high = min(estimates + [-1]), max(estimates + [1])
+        assert (abs(self.low + 1) < 1e-6) if low >= -1 else self.low <= low + 1e-9, (where, "axis low", self.low)
+        assert (abs(self.high - 1) < 1e-6) if high <= 1 else self.high >= high - 1e-9, (where, "axis high")
+
+    def check_point(self, row, estimate, ci, where):
+        marker = next(e for e in row if e.get("class") == "estimate")
+        if marker.tag == "circle":
+            x = float(marker.get("cx"))
+        elif marker.tag == "rect":
+            x = float(marker.get("x")) + float(marker.get("width")) / 2
+        else:
+            xs = [float(p.split(",")[0]) for p in marker.get("points").split()]
+            x = (min(xs) + max(xs)) / 2
+        assert abs(x - self.x(estimate)) < 0.02, (where, "estimate at", x, self.x(estimate))
+        whisker = [e for e in row if e.get("class") == "ci"]
+        arrows = len([e for e in row if e.get("class") == "clipped"])
+        if ci is None:
+            assert not whisker and not arrows, (where, "a point without an interval has no whisker")
+            return
+        assert len(whisker) == 1, (where, "one whisker")
+        ends = sorted(float(whisker[0].get(k)) for k in ("x1", "x2"))
+        cut = 0
+        for end, value in zip(ends, ci):
+            inside = min(self.high, max(self.low, value))
+            cut += inside != value
+            assert abs(end - self.x(inside)) < 0.02, (where, "whisker end", end, self.x(inside), value)
+        assert arrows == cut, (where, "an arrow at each end cut by the axis", arrows, cut)
+
+
+def coefficient_rows(j):
+    """What figure 1 and the table show, by label: (estimate, ci95)."""
+    rows, kappa = {}, j.get("kappa") or {}
+    if "hubert" in kappa:
+        rows[kappa["hubert"]["label"]] = kappa["hubert"]
+    if "fleiss" in kappa:
+        rows["Fleiss' kappa"] = kappa["fleiss"]
+        for c in kappa["fleiss"].get("per_class", []):
+            rows["class %d" % c["class"]] = c
+    if "h2" in kappa:
+        rows["H2 (Hubert's pairwise kappa)"] = kappa["h2"]
+    names = {"percent_agreement": "Percent agreement", "brennan_prediger": "Brennan-Prediger",
+             "gwet_ac1": "Gwet's AC1", "fleiss_general": "Fleiss' kappa (Gwet's form)",
+             "krippendorff_alpha": "Krippendorff's alpha"}
+    for key, value in (j.get("coefficients") or {}).items():
+        rows[names[key]] = value
+    if j.get("model"):
+        rows["Zover overall agreement"] = j["model"]["final"]["overall"]
+    return {label: (v.get("estimate"), v.get("ci95")) for label, v in rows.items()}
+
+
+def row_label(text):
+    m = re.match(r"(class \d+)", text)
+    return m.group(1) if m else text
+
+
+def check_forest(svg, notes, j, where):
+    scale, expected = Scale(svg), coefficient_rows(j)
+    drawn = {}
+    for row in svg.iter("g"):
+        if row.get("class") == "row":
+            drawn[row_label(next(t.text for t in row if t.get("class") == "label"))] = row
+    want = {k for k, (e, _) in expected.items() if e is not None and (j["input"]["classes"] <= 40 or
+                                                                       not k.startswith("class "))}
+    assert set(drawn) == want, (where, "rows", sorted(set(drawn) ^ want))
+    scale.check_axis([expected[k][0] for k in want], where)
+    for label, row in drawn.items():
+        scale.check_point(list(row), *expected[label], where + ": " + label)
+    for label, (estimate, _) in expected.items():
+        if estimate is None and label in want | {label for label in expected if not label.startswith("class ")}:
+            assert "Left out: " in notes and label in notes, (where, "a note on", label, notes)
+
+
+def check_classes(svg, j, where):
+    scale, final = Scale(svg), j["model"]["final"]["classes"]
+    per_class = (j["kappa"].get("fleiss") or {}).get("per_class")
+    groups = [g for g in svg.iter("g") if g.get("class") == "class"]
+    assert len(groups) == len(final), (where, "a group per class")
+    estimates = []
+    for group, c, i in zip(groups, final, range(len(final))):
+        series = [(c["consistency"]["estimate"], c["consistency"]["ci95"]),
+                  (c["agreement"]["estimate"], c["agreement"]["ci95"])]
+        if per_class:
+            series.append((per_class[i]["estimate"], None))
+        rows = [g for g in group if g.get("class") == "row"]
+        assert len(rows) == len(series), (where, "a row per series")
+        for row, (estimate, ci) in zip(rows, series):
+            if estimate is None:
+                assert not [e for e in row if e.get("class") == "estimate"], (where, "a null left out")
+            else:
+                estimates.append(estimate)
+                scale.check_point(list(row), estimate, ci, "%s: class %d" % (where, i + 1))
+    scale.check_axis(estimates, where)
+
+
+def check_grid(svg, j, where):
+    values = [t.text for t in svg.iter("text") if t.get("class") == "value"]
+    want = [fixed4(p) for c in j["model"]["final"]["classes"] for p in c["chance"] if p is not None]
+    assert values == want, (where, "the grid's cells", values[:5], want[:5])
+
+
+def text_width(e, size):
+    return len("".join(e.itertext())) * 0.6 * size
+
+
+def check_inside(svg, where):
+    """Every element within the figure's viewBox."""
+    _, _, width, height = map(float, svg.get("viewBox").split())
+    base = float(svg.get("font-size", "12"))
+    for e in svg.iter():
+        tag, a = e.tag.split("}")[-1], e.attrib
+        f = lambda k: float(a[k])
+        if tag == "text":
+            w, size = text_width(e, float(a.get("font-size", base))), float(a.get("font-size", base))
+            left = {"start": 0, "middle": w / 2, "end": w}[a.get("text-anchor", "start")]
+            boxes = [(f("x") - left, f("y") - size), (f("x") - left + w, f("y"))]
+        elif tag == "line":
+            boxes = [(f("x1"), f("y1")), (f("x2"), f("y2"))]
+        elif tag == "rect":
+            boxes = [(f("x"), f("y")), (f("x") + f("width"), f("y") + f("height"))]
+        elif tag == "circle":
+            boxes = [(f("cx") - f("r"), f("cy") - f("r")), (f("cx") + f("r"), f("cy") + f("r"))]
+        elif tag == "polygon":
+            boxes = [tuple(map(float, p.split(","))) for p in a["points"].split()]
+        else:
+            continue
+        for x, y in boxes:
+            assert -0.01 <= x <= width + 0.01 and -0.01 <= y <= height + 0.01, (where, tag, a, "outside")
+
+
+# --- The page ----------------------------------------------------------------
+
+def check_self_contained(text, where):
+    # SVG's namespace is a name, not a resource.
+    plain = text.replace(' xmlns="http://www.w3.org/2000/svg"', "", 1)
+    assert "http://" not in plain and "https://" not in plain, (where, "a web address")
+    root = ET.fromstring(text)
+    for e in root.iter():
+        tag = e.tag.split("}")[-1]
+        assert tag not in ("script", "link", "iframe", "img", "object", "embed", "image"), (where, tag)
+        for key, value in e.attrib.items():
+            assert not (key.endswith("href") or key == "src") or value.startswith("#"), (where, key, value)
+            assert not key.startswith("on"), (where, "an event handler")
+    assert "url(" not in text and "@import" not in text and "@font-face" not in text, (where, "CSS fetches")
+    return root
+
+
+def check_table(root, j, where):
+    expected = coefficient_rows(j)
+    table = next(t for t in root.iter("table") if t.find("caption") is not None and
+                 t.find("caption").text.startswith("Estimates"))
+    for tr in table.iter("tr"):
+        cells = ["".join(c.itertext()) for c in tr]
+        label = row_label(re.sub(r"^Fleiss' kappa, ", "", cells[0]))
+        if label in expected:
+            assert cells[1] == fixed4(expected[label][0]), (where, label, cells[1])
+
+
+def check_example(zover, args, cwd, where):
+    j = json.loads(run(zover, args + ["--format", "json"], cwd))
+    page = run(zover, args + ["--format", "html"], cwd).decode("utf-8")
+    root = check_self_contained(page, where)
+    title = "".join(next(root.iter("h1")).itertext())
+    assert title == "Agreement of raters: " + j["input"]["file"], (where, title)
+    figures = {svg.get("id"): svg for svg in root.iter("svg")}
+    # Figure 1's notes: the list after it.
+    scroll = next(d for d in root.iter("div") if figures["figure-1"] in list(d))
+    notes = " ".join("".join(li.itertext()) for ul in scroll.iter("ul") for li in ul)
+    check_forest(figures["figure-1"], notes, j, where + " figure 1")
+    check_table(root, j, where)
+    if "figure-2" in figures:
+        check_classes(figures["figure-2"], j, where + " figure 2")
+    if "figure-3" in figures:
+        check_grid(figures["figure-3"], j, where + " figure 3")
+    assert ("figure-2" in figures) == bool(j["model"] and j["input"]["classes"] <= 40), (where, "figure 2 drawn")
+    alone = run(zover, args + ["--format", "svg"], cwd).decode("utf-8")
+    svg = check_self_contained(alone, where + " svg")
+    assert svg.tag == "{http://www.w3.org/2000/svg}svg" and svg.get("width") and svg.get("height"), where
+    for e in svg.iter():
+        e.tag = e.tag.split("}")[-1]
+    assert svg.get("font-family").endswith("sans-serif"), (where, "fonts fall back to sans-serif")
+    check_forest(svg, " ".join(t.text for t in svg.iter() if t.get("class") == "note"), j, where + " svg")
+    for name, figure in list(figures.items()) + [("svg", svg)]:
+        check_inside(figure, "%s %s" % (where, name))
+    return len(page)
+
+
+def structure(zover, examples, work):
+    for name in EXAMPLES:
+        size = check_example(zover, example_args(name, examples, work), examples, name)
+        print("%-28s %8d bytes" % (name, size))
+    for name, options, file_name, content in CASES:
+        path = os.path.join(work, file_name)
+        with open(path, "wb") as f:
+            f.write(content)
+        size = check_example(zover, options + [file_name], work, name)
+        print("%-28s %8d bytes" % (name, size))
+
+
+# --- In a browser ---------------------------------------------------------
+
+WIDTH, HEIGHT = 1200, 1800
+
+
+def png_rows(path):
+    """The size of an 8-bit RGB or RGBA PNG, its bytes per pixel and its rows
+    (as bytes, decoded one by one as they are asked for)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", "a PNG file"
+    pos, idat = 8, []
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            width, height, depth, colour, _, _, interlaced = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat.append(body)
+        pos += 12 + length
+    assert depth == 8 and colour in (2, 6) and not interlaced, "8-bit RGB(A), not interlaced"
+    bpp, raw = (3 if colour == 2 else 4), zlib.decompress(b"".join(idat))
+    assert len(raw) == height * (width * bpp + 1), "the image data of its size"
+    return width, height, bpp, unfiltered(raw, width * bpp, height, bpp)
+
+
+def unfiltered(raw, stride, height, bpp):
+    # Bytewise sums of whole rows at once: the low seven bits of each byte
+    # add without carrying into the next, the top bit is their exclusive or.
+    low7, top = int.from_bytes(b"\x7f" * stride, "big"), int.from_bytes(b"\x80" * stride, "big")
+    add = lambda a, b: ((a & low7) + (b & low7)) ^ ((a ^ b) & top)
+    prior = bytes(stride)
+    for y in range(height):
+        kind, line = raw[y * (stride + 1)], raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)]
+        if kind == 0:
+            row = line
+        elif kind == 2:  # Up
+            row = add(int.from_bytes(line, "big"), int.from_bytes(prior, "big")).to_bytes(stride, "big")
+        elif kind == 1:  # Sub: a running sum along the row, in doubling steps
+            v, shift = int.from_bytes(line, "big"), bpp
+            while shift < stride:
+                v, shift = add(v, v >> (8 * shift)), shift * 2
+            row = v.to_bytes(stride, "big")
+        else:  # Average, Paeth
+            row = bytearray(line)
+            for i in range(stride):
+                a, b = row[i - bpp] if i >= bpp else 0, prior[i]
+                c = prior[i - bpp] if i >= bpp else 0
+                if kind == 3:
+                    predicted = (a + b) >> 1
+                else:
+                    p = a + b - c
+                    pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                    predicted = a if pa <= pb and pa <= pc else b if pb <= pc else c
+                row[i] = (row[i] + predicted) & 255
+            row = bytes(row)
+        yield row
+        prior = row
+
+
+def browser(zover, examples, work, name):
+    chromium = shutil.which("chromium") or shutil.which("chromium-browser")
+    if not chromium:
+        print("chromium not found (Debian: chromium): the browser check is skipped")
+        return 77
+    page = os.path.join(work, name + ".html")
+    with open(page, "wb") as f:
+        f.write(run(zover, example_args(name, examples, work) + ["--format", "html"], examples))
+    shot = os.path.join(work, name + ".png")
+    if os.path.exists(shot):
+        os.remove(shot)
+    profile = tempfile.mkdtemp(prefix="zover_chromium_")
+    try:
+        done = subprocess.run(
+            [chromium, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+             "--disable-background-networking", "--disable-component-update", "--disable-sync",
+             "--user-data-dir=" + profile, "--enable-logging=stderr", "--v=0", "--hide-scrollbars",
+             "--window-size=%d,%d" % (WIDTH, HEIGHT), "--screenshot=" + shot, "file://" + page],
+            capture_output=True, timeout=120)
+    finally:
+        shutil.rmtree(profile, ignore_errors=True)
+    log = done.stderr.decode(errors="replace")
+    assert done.returncode == 0, "chromium: exit %d\n%s" % (done.returncode, log)
+    console = [line for line in log.splitlines() if ":CONSOLE" in line]
+    assert not console, "console messages:\n" + "\n".join(console)
+    width, height, bpp, rows = png_rows(shot)
+    assert (width, height) == (WIDTH, HEIGHT), ("image size", width, height)
+    # Not blank: a tenth of the rows are not all the background, and they
+    # hold more than 8 colours (sampled every 10th pixel); the rows are
+    # decoded only until that is seen.
+    background, drawn, colours = None, 0, set()
+    for row in rows:
+        background = background or row[:bpp] * width
+        if row != background:
+            drawn += 1
+            colours.update(row[i:i + bpp] for i in range(0, len(row), bpp * 10))
+        if drawn > height // 10 and len(colours) > 8:
+            break
+    assert drawn > height // 10 and len(colours) > 8, ("a blank page", drawn, len(colours))
+    print("%s: %dx%d, drawn" % (shot, width, height))
+    if os.environ.get("UPDATE_SCREENSHOT") == "1" and name == SCREENSHOT:
+        target = os.path.join(examples, "..", "doc", "zover_report.png")
+        shutil.copyfile(shot, target)
+        print("wrote", os.path.normpath(target))
+    return 0
+
+
+def main():
+    mode = sys.argv[1]
+    if mode == "names":
+        print(";".join(RENDERED))
+        return 0
+    zover, examples, work = map(os.path.abspath, sys.argv[2:5])
+    os.makedirs(work, exist_ok=True)
+    if mode == "structure":
+        structure(zover, examples, work)
+        return 0
+    return browser(zover, examples, work, sys.argv[5])
+
+
+if __name__ == "__main__":
+    sys.exit(main())
