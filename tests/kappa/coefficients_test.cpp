@@ -163,6 +163,10 @@ TEST(AgreementCoefficientsTest, SmallDataAndMissingRatings) {
       {"one class of 3: fleiss", "2 2\n2 2\n", 3, 2, "fleiss", std::nullopt, std::nullopt, "every rating is in one class"},
       {"one class of 3: ac1", "2 2\n2 2\n", 3, 2, "ac1", 1.0, 0.0, "the standard error is 0"},
       {"class 3 of 2", "1 3\n1 1\n", 2, 2, "pa", std::nullopt, std::nullopt, "a rating pattern is malformed"},
+      // Variances that are 0 in exact arithmetic but not in doubles.
+      {"zero within rounding: fleiss", "2 2 1\n1 1 2\n1 1 2\n2 1 2\n", 2, 3, "fleiss", -1.0 / 3, 0.0,
+       "the standard error is 0"},
+      {"zero within rounding: ac1", "1 3 4\n1 2 3\n", 4, 3, "ac1", -13.0 / 41, 0.0, "the standard error is 0"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
