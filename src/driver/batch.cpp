@@ -125,6 +125,7 @@ PassResults AnalyseFile(const BatchOptions& options, Tables& tb) {
   for (const auto& pattern : tb.incomplete) incomplete += pattern.second;
   results.input = {options.file, LayoutName(options.layout), tb.raterNames, tb.Norg + incomplete, tb.Norg,
                    tb.missingRatings, tb.classLabels, tb.classValues};
+  if (options.layout != Layout::kModel) AddOrderedCoefficients(tb, options.ordered, results);
   return results;
 }
 

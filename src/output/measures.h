@@ -40,6 +40,42 @@ inline const std::string* ClassLabel(const PassResults& res, int i) {
   return i >= 0 && static_cast<std::size_t>(i) < labels.size() ? &labels[static_cast<std::size_t>(i)] : nullptr;
 }
 
+// The name of a level of Krippendorff's alpha in the batch outputs.
+inline const char* AlphaLevelName(AlphaLevel level) {
+  switch (level) {
+    case AlphaLevel::kOrdinal: return "ordinal";
+    case AlphaLevel::kInterval: return "interval";
+    case AlphaLevel::kRatio: return "ratio";
+    case AlphaLevel::kNominal: break;
+  }
+  return "nominal";
+}
+
+// The nominal alpha with its bootstrap interval, when that level was asked
+// for; null otherwise.
+inline const LeveledAlpha* NominalAlpha(const OrderedResults& ordered) {
+  for (const LeveledAlpha& a : ordered.alphas) {
+    if (a.level == AlphaLevel::kNominal) return &a;
+  }
+  return nullptr;
+}
+
+// The name of a weight scheme in the batch outputs.
+inline const char* WeightSchemeName(WeightScheme scheme) {
+  switch (scheme) {
+    case WeightScheme::kLinear: return "linear";
+    case WeightScheme::kQuadratic: return "quadratic";
+    case WeightScheme::kIdentity: break;
+  }
+  return "identity";
+}
+
+// What the class values of the ordered coefficients are.
+inline const char* ClassValuesSource(const PassResults& res) {
+  if (res.input.classLabels.empty()) return "the class numbers";
+  return res.input.classValues.empty() ? "the labels' order, 1 to K" : "the labels' values";
+}
+
 // The name of a report in the batch outputs.
 inline const char* ReportName(Report report) {
   switch (report) {
