@@ -1,10 +1,12 @@
 // Fuzz target: the batch command in-process, with arbitrary bytes as FILE
-// and the options from the first byte: the layout (raw, frequencies, model),
-// --header, --id and --missing where the layout takes them, the format
-// (text, JSON, CSV) and -o. Every run must end with status 0 or 1. With 0,
+// and the options from the first two bytes: the layout (raw, frequencies,
+// model), --header, --id and --missing where the layout takes them, the
+// format (text, JSON, CSV) and -o from the first; from the second the
+// weights, the levels of Krippendorff's alpha, a short bootstrap and
+// --labels (0: none of them). Every run must end with status 0 or 1. With 0,
 // standard error is empty and the result, on standard output or alone in the
 // -o file, is well formed: one JSON document with a reason beside every null
-// estimate, CSV of the header and ten cells a row, or text that spells
+// estimate, CSV of the header and eleven cells a row, or text that spells
 // values that are not finite as NaN, Inf or -Inf. With 1, nothing is
 // written and standard error holds the message.
 
@@ -23,7 +25,7 @@ namespace {
 
 using zover::fuzz::Check;
 
-zover::BatchOptions OptionsOf(std::uint8_t bits) {
+zover::BatchOptions OptionsOf(std::uint8_t bits, std::uint8_t ordered) {
   zover::BatchOptions options;
   options.file = "data";
   options.layout = bits % 3 == 0 ? zover::Layout::kRaw : bits % 3 == 1 ? zover::Layout::kFrequencies : zover::Layout::kModel;
@@ -34,6 +36,15 @@ zover::BatchOptions OptionsOf(std::uint8_t bits) {
   options.id = (bits & 0x20) != 0 && options.layout == zover::Layout::kRaw;
   options.missing = (bits & 0x40) != 0 && options.layout == zover::Layout::kRaw;
   if ((bits & 0x80) != 0) options.output = "result";
+  const zover::WeightScheme schemes[] = {zover::WeightScheme::kIdentity, zover::WeightScheme::kLinear,
+                                         zover::WeightScheme::kQuadratic};
+  options.ordered.weights = schemes[ordered % 3];
+  for (int level = 0; level < 4; ++level) {
+    if ((ordered & (0x04 << level)) != 0) options.ordered.levels.push_back(static_cast<zover::AlphaLevel>(level));
+  }
+  options.ordered.samples = (ordered & 0x40) != 0 ? 50 : 0;
+  options.labels = (ordered & 0x80) != 0 && options.layout != zover::Layout::kModel;
+  if (options.layout == zover::Layout::kModel) options.ordered = {};
   return options;
 }
 
@@ -47,10 +58,10 @@ void CheckReasons(const nlohmann::json& j, const std::string& where) {
   }
 }
 
-// The CSV's rows: the header first, then ten cells a row (a quoted cell may
-// hold a separator).
+// The CSV's rows: the header first, then eleven cells a row (a quoted cell
+// may hold a separator).
 void CheckCsv(const std::string& csv) {
-  const std::string header = "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p\n";
+  const std::string header = "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label\n";
   Check(csv.compare(0, header.size(), header) == 0, "the CSV header first");
   int cells = 1;
   bool quoted = false;
@@ -59,7 +70,7 @@ void CheckCsv(const std::string& csv) {
     if (quoted) continue;
     if (c == ',') ++cells;
     if (c == '\n') {
-      Check(cells == 10, "ten cells a row", std::to_string(cells));
+      Check(cells == 11, "eleven cells a row", std::to_string(cells));
       cells = 1;
     }
   }
@@ -69,9 +80,9 @@ void CheckCsv(const std::string& csv) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
-  if (size == 0) return 0;
-  const zover::BatchOptions options = OptionsOf(bytes[0]);
-  const std::string file(reinterpret_cast<const char*>(bytes) + 1, size - 1);
+  if (size < 2) return 0;
+  const zover::BatchOptions options = OptionsOf(bytes[0], bytes[1]);
+  const std::string file(reinterpret_cast<const char*>(bytes) + 2, size - 2);
   std::ostringstream out, err;
   std::map<std::string, std::string> written;
   zover::BatchSystem system{
