@@ -152,7 +152,10 @@ void PrintCoefficientTable(const PassResults& res, std::ostream& out) {
   };
   for (const Member& m : gwet) {
     table.Row(m.label, *m.plain);
-    if (weighted) table.Row(m.weightedLabel, *m.weighted, m.weightedName);
+    if (!weighted) continue;
+    Inference row = *m.weighted;
+    if (row.reason == m.plain->reason) row.reason.clear();  // said once, below the unweighted row
+    table.Row(m.weightedLabel, row, m.weightedName);
   }
   const LeveledAlpha* nominal = NominalAlpha(ordered);
   table.Row("Krippendorff's alpha", all.krippendorffAlpha.value, {}, nominal != nullptr ? nominal->ci95 : Interval(),
