@@ -77,7 +77,7 @@ std::string ObjectsNote(const PassResults& res) {
 // weights as a table, the bootstrap, and what stays nominal.
 void OrderedNotes(const PassResults& res, CoefficientTable& table) {
   const OrderedResults& ordered = res.coefficients.ordered;
-  table.Note(std::string("Class values: ") + ClassValuesSource(res) + ".");
+  table.Note("Class values: " + ClassValuesSource(res) + ".");
   if (ordered.weights != WeightScheme::kIdentity) {
     table.Note(std::string("Weighted rows: ") + WeightSchemeName(ordered.weights) + " weights of the class values:");
     const Grid<double>& w = ordered.weightMatrix;

@@ -9,7 +9,9 @@
 // otherwise. The model's values are those of its final table. A rater's
 // name is written as valid UTF-8, and never as a cell that a spreadsheet
 // would run as a formula. The last column holds the label of the row's
-// class, when the classes have labels.
+// class, when the classes have labels. The rows of ordered classes (weighted
+// coefficients, alpha by level, class values) come only when asked for,
+// after Krippendorff's alpha, so that the other rows keep their places.
 
 #include <cmath>
 #include <cstdlib>

@@ -1,5 +1,7 @@
 // The batch command's JSON: one object with the input, the raw agreement,
-// the kappa coefficients and the model (first fit and final table). Numbers
+// the kappa coefficients and the model (first fit and final table), the
+// coefficients beside them and, when asked for, those of ordered classes
+// with their class values and weights. Numbers
 // are written at full precision (the shortest text that reads back to the
 // same double); a value that is not finite, or that the report shows as no
 // number, is null.

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "tables/results.h"
@@ -71,9 +72,10 @@ inline const char* WeightSchemeName(WeightScheme scheme) {
 }
 
 // What the class values of the ordered coefficients are.
-inline const char* ClassValuesSource(const PassResults& res) {
+inline std::string ClassValuesSource(const PassResults& res) {
   if (res.input.classLabels.empty()) return "the class numbers";
-  return res.input.classValues.empty() ? "the labels' order, 1 to K" : "the labels' values";
+  if (!res.input.classValues.empty()) return "the labels' values";
+  return "the labels' order, 1 to " + std::to_string(res.input.classLabels.size());
 }
 
 // The name of a report in the batch outputs.
