@@ -88,12 +88,8 @@ class JsonWriter {
   bool keyed_ = false;       // a key was written, its value comes next
 };
 
-// An estimate with its standard error and 95 % interval within `range`
-// (null where the standard error is not finite or missing).
-void WithError(JsonWriter& w, double estimate, double se, Range range, bool hasSe = true) {
-  w.Field("estimate", Number(estimate));
-  w.Field("se", hasSe ? Number(se) : Null());
-  const auto interval = hasSe ? Interval95(estimate, se, range) : std::nullopt;
+// A 95 % interval as [lower, upper], or null.
+void Interval(JsonWriter& w, const std::optional<std::pair<double, double>>& interval) {
   if (!interval) {
     w.Field("ci95", Null());
     return;
@@ -102,6 +98,14 @@ void WithError(JsonWriter& w, double estimate, double se, Range range, bool hasS
   w.Value(Number(interval->first));
   w.Value(Number(interval->second));
   w.Close(']');
+}
+
+// An estimate with its standard error and 95 % interval within `range`
+// (null where the standard error is not finite or missing).
+void WithError(JsonWriter& w, double estimate, double se, Range range, bool hasSe = true) {
+  w.Field("estimate", Number(estimate));
+  w.Field("se", hasSe ? Number(se) : Null());
+  Interval(w, hasSe ? Interval95(estimate, se, range) : std::nullopt);
 }
 
 // A reason is given where a value is null for a cause other than the data
@@ -204,17 +208,6 @@ void Kappas(JsonWriter& w, const PassResults& res) {
     w.Close('}');
   }
   w.Close('}');
-}
-
-void Interval(JsonWriter& w, const std::optional<std::pair<double, double>>& interval) {
-  if (!interval) {
-    w.Field("ci95", Null());
-    return;
-  }
-  w.Open("ci95", '[');
-  w.Value(Number(interval->first));
-  w.Value(Number(interval->second));
-  w.Close(']');
 }
 
 void Coefficient(JsonWriter& w, const char* key, const Inference& g) {

@@ -7,39 +7,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <map>
-#include <sstream>
 #include <string>
 
 #include "kappa/random.h"
+#include "kappa/rating_patterns.h"
 
 namespace zover {
 namespace {
 
 constexpr double kTolerance = 1e-12;  // for values computed here
 
-// Krippendorff (2011): 12 units by 4 observers, "." a missing rating.
-constexpr const char* kKrippendorff =
-    "1 1 . 1\n2 2 3 2\n3 3 3 3\n3 3 3 3\n2 2 2 2\n1 2 3 4\n"
-    "4 4 4 4\n1 1 2 1\n2 2 2 2\n. 5 5 5\n. . 1 1\n. . 3 .\n";
-
-// The patterns of a raw table (one object per line, classes 1..K, "." a
-// missing rating), each line `copies` times.
-std::vector<RatingPattern> Patterns(const std::string& text, double copies = 1) {
-  std::map<std::vector<std::pair<int, int>>, double> weights;
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) {
-    std::map<int, int> counts;
-    std::istringstream fields(line);
-    for (std::string field; fields >> field;) {
-      if (field != ".") ++counts[std::stoi(field) - 1];
-    }
-    weights[{counts.begin(), counts.end()}] += copies;
-  }
-  std::vector<RatingPattern> patterns;
-  for (const auto& [counts, weight] : weights) patterns.push_back({weight, counts});
-  return patterns;
-}
+using testing::kKrippendorff;
+using testing::Patterns;
 
 Grid<double> Table(const std::vector<std::vector<double>>& rows) {
   Grid<double> table(rows.size(), rows.size());
