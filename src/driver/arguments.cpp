@@ -2,6 +2,9 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <iterator>
 #include <ostream>
 #include <set>
 #include <utility>
@@ -25,7 +28,10 @@ const char* const kUsage =
     "For a FILE of observed data it also gives percent agreement, Brennan-Prediger,\n"
     "Gwet's AC1 and Fleiss' kappa in Gwet's form (each with Gwet's standard\n"
     "error), Krippendorff's alpha (nominal, an estimate only) and Fleiss' kappa\n"
-    "per class.\n"
+    "per class. For ordered classes (ratings on a scale) it adds weighted kappa,\n"
+    "Gwet's AC2 and weighted coefficients (--weights), and Krippendorff's alpha\n"
+    "for ordinal, interval and ratio data (--alpha-level); the class values are\n"
+    "the class numbers, or the labels when every label is a number.\n"
     "\n"
     "The null standard error (se0) is that of a kappa when the raters agree only\n"
     "by chance: z = estimate / se0, with its two-sided normal p, tests Cohen's\n"
@@ -48,6 +54,13 @@ const char* const kUsage =
     "      --labels        every rating is a label (any text), not a class number;\n"
     "                      numbers order by value, other labels by their bytes\n"
     "      --classes LIST  the labels of the classes in order, e.g. no,maybe,yes\n"
+    "      --weights W     identity (the default), linear or quadratic: adds the\n"
+    "                      weighted coefficients of ordered classes\n"
+    "      --alpha-level L Krippendorff's alpha for nominal, ordinal, interval or\n"
+    "                      ratio data (comma-separated), each with a bootstrap\n"
+    "                      95 % interval\n"
+    "      --bootstrap N   bootstrap resamples of each alpha (default 1000, 0: none)\n"
+    "      --seed S        seed of the bootstrap (default 1)\n"
     "      --format FORMAT text (the default), json, csv, html (a page with figures\n"
     "                      and tables) or svg (the figure of the coefficients)\n"
     "  -o, --output PATH   write the result to PATH (-: standard output, the default)\n"
@@ -112,6 +125,43 @@ std::string ParseClassList(const std::string& text, std::vector<std::string>& la
   return "";
 }
 
+// The levels of --alpha-level: separated by commas, the blanks around each
+// dropped, each once; they are kept in the order of AlphaLevel. Returns what
+// is wrong, or "".
+std::string ParseLevels(const std::string& text, std::vector<AlphaLevel>& levels) {
+  static const char* const kNames[] = {"nominal", "ordinal", "interval", "ratio"};
+  std::vector<bool> chosen(std::size(kNames), false);
+  std::size_t at = 0;
+  while (true) {
+    const std::size_t comma = std::min(text.find(',', at), text.size());
+    const std::size_t first = text.find_first_not_of(" \t", at);
+    const std::size_t last = text.find_last_not_of(" \t", comma - 1);
+    const std::string name = first < comma && last != std::string::npos ? text.substr(first, last - first + 1) : "";
+    const auto found = std::find(std::begin(kNames), std::end(kNames), name);
+    if (found == std::end(kNames)) return QuotedText(name) + " is not nominal, ordinal, interval or ratio";
+    const std::size_t level = static_cast<std::size_t>(found - std::begin(kNames));
+    if (chosen[level]) return QuotedText(name) + " is given twice";
+    chosen[level] = true;
+    if (comma >= text.size()) break;
+    at = comma + 1;
+  }
+  levels.clear();
+  for (std::size_t level = 0; level < chosen.size(); ++level) {
+    if (chosen[level]) levels.push_back(static_cast<AlphaLevel>(level));
+  }
+  return "";
+}
+
+// A seed: decimal digits, at most 2^64 - 1.
+bool ParseSeed(const std::string& text, std::uint64_t& seed) {
+  if (text.empty() || text.size() > 20 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  errno = 0;
+  const unsigned long long value = std::strtoull(text.c_str(), nullptr, 10);
+  if (errno == ERANGE) return false;
+  seed = value;
+  return true;
+}
+
 }  // namespace
 
 Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -133,6 +183,14 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   auto* missingFlag = app.add_flag("--missing", options.missing);
   auto* labelsFlag = app.add_flag("--labels", options.labels);
   auto* classesOption = app.add_option("--classes", classes);
+  std::string weights = "identity", levels;
+  OrderedRequest& ordered = options.ordered;
+  auto* weightsOption =
+      app.add_option("--weights", weights)->check(CLI::IsMember({"identity", "linear", "quadratic"}));
+  auto* levelsOption = app.add_option("--alpha-level", levels);
+  auto* samplesOption = app.add_option("--bootstrap", ordered.samples)->check(CLI::Range(0L, 1000000L));
+  std::string seed;
+  auto* seedOption = app.add_option("--seed", seed);
   app.add_option("--format", format)->check(CLI::IsMember({"text", "json", "csv", "html", "svg"}));
   // "-" is standard output; an empty name is no file at all.
   app.add_option("-o,--output", options.output)
@@ -146,6 +204,7 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   missingFlag->excludes(modelFlag)->excludes(frequenciesFlag);
   labelsFlag->excludes(modelFlag);
   classesOption->excludes(modelFlag);
+  for (CLI::Option* scale : {weightsOption, levelsOption, samplesOption, seedOption}) scale->excludes(modelFlag);
 
   // CLI11 takes the arguments last to first.
   std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -171,6 +230,25 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
       return command;
     }
   }
+  if (seedOption->count() > 0 && !ParseSeed(seed, ordered.seed)) {
+    err << "zover: --seed: " << QuotedText(seed)
+        << " is not a whole number from 0 to 18446744073709551615; run zover --help\n";
+    command.status = kExitUsage;
+    return command;
+  }
+  if (levelsOption->count() > 0) {
+    const std::string problem = ParseLevels(levels, ordered.levels);
+    if (!problem.empty()) {
+      err << "zover: --alpha-level: " << problem << "; run zover --help\n";
+      command.status = kExitUsage;
+      return command;
+    }
+  } else if (samplesOption->count() > 0 || seedOption->count() > 0) {
+    ordered.levels = {AlphaLevel::kNominal};
+  }
+  ordered.weights = weights == "linear"      ? WeightScheme::kLinear
+                    : weights == "quadratic" ? WeightScheme::kQuadratic
+                                             : WeightScheme::kIdentity;
   command.kind = Command::kBatch;
   if (options.output == "-") options.output.clear();
   options.layout = model        ? Layout::kModel

@@ -3,9 +3,12 @@
 // dialogue; with a file it analyses that file at once (the batch command);
 // like every command-line tool it also answers --help and --version.
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <vector>
+
+#include "tables/results.h"
 
 namespace zover {
 
@@ -21,6 +24,17 @@ enum class Layout {
 
 enum class OutputFormat { kText, kJson, kCsv, kHtml, kSvg };
 
+// The coefficients for ordered classes that were asked for.
+struct OrderedRequest {
+  WeightScheme weights = WeightScheme::kIdentity;  // identity: no weighted coefficients
+  // Krippendorff's alpha at these levels, each with a bootstrap interval, in
+  // the order of AlphaLevel; empty when none of --alpha-level, --bootstrap
+  // and --seed was given (the nominal alpha alone, as always).
+  std::vector<AlphaLevel> levels;
+  long samples = 1000;      // bootstrap resamples; 0: none
+  std::uint64_t seed = 1;   // of the bootstrap's random numbers
+};
+
 struct BatchOptions {
   std::string file;  // "-": standard input
   Layout layout = Layout::kRaw;
@@ -31,6 +45,7 @@ struct BatchOptions {
   std::vector<std::string> classes;  // the labels of the classes, in their order (--classes)
   OutputFormat format = OutputFormat::kText;
   std::string output;    // "" : standard output
+  OrderedRequest ordered;
 };
 
 // What the command line asks for. kAnswered: --help, --version or a usage

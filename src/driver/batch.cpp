@@ -149,6 +149,7 @@ PassResults AnalyseFile(const BatchOptions& options, Tables& tb) {
   for (const auto& pattern : data.incomplete) incomplete += pattern.second;
   results.input = {options.file, LayoutName(options.layout), data.raterNames, data.Norg + incomplete, data.Norg,
                    data.missingRatings, data.classLabels, data.classValues, ReadingOptions(options)};
+  if (options.layout != Layout::kModel) AddOrderedCoefficients(tb, options.ordered, results);
   return results;
 }
 

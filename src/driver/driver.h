@@ -5,6 +5,7 @@
 
 #include "console/console.h"
 #include "input/input.h"
+#include "driver/arguments.h"
 #include "tables/results.h"
 #include "tables/tables.h"
 
@@ -38,6 +39,11 @@ PassResults Analyse(Tables& tb);
 // rating, the objects with missing ratings included. After Analyse, or in
 // its place when res.analysed is false.
 void AddCoefficients(const Tables& tb, PassResults& res);
+
+// The batch outputs' coefficients of ordered classes that `request` asks
+// for: the weighted coefficients (Cohen's for two raters) and Krippendorff's
+// alpha at each level. After AddCoefficients and once res.input is set.
+void AddOrderedCoefficients(const Tables& tb, const OrderedRequest& request, PassResults& res);
 
 // The dialogue's analysis of a pass: Analyse, then its printed results.
 void AnalysePass(Console& con, Tables& tb);

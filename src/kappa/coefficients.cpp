@@ -35,20 +35,12 @@
 #include <array>
 #include <cmath>
 
+#include "kappa/detail.h"
+
 namespace zover {
 
-namespace {
+namespace detail {
 
-constexpr const char* kMalformed = "a rating pattern is malformed";
-constexpr const char* kNoPairs = "no object has two ratings";
-constexpr const char* kOneClass = "every rating is in one class";
-// Raters who rate by chance agree too, so a test of percent agreement
-// against no agreement at all rejects for any real data.
-constexpr const char* kNotTested = "no test against 0: raters agree by chance too";
-
-// The rater count r_i of a pattern, or -1 when the pattern is not well formed
-// (a weight that is negative or not finite, a class outside 0..K-1, classes
-// not increasing, a count below 1).
 int RaterCount(const RatingPattern& pattern, int K) {
   if (!(pattern.weight >= 0) || !std::isfinite(pattern.weight)) return -1;
   int raters = 0;
@@ -60,6 +52,50 @@ int RaterCount(const RatingPattern& pattern, int K) {
   }
   return raters;
 }
+
+Members EstimateMembers(double pa, const std::array<double, kMembers>& pe, int K, const MemberResults& out) {
+  Members m;
+  for (int c = 0; c < kMembers; ++c) {
+    m[c].pe = pe[c];
+    if (c == kGwet && K == 1) {
+      out[c]->reason = kOnlyOneClass;
+      continue;
+    }
+    if (!(1 - m[c].pe > 0)) {
+      out[c]->reason = K == 1 ? kOnlyOneClass : kOneClass;
+      continue;
+    }
+    m[c].valid = true;
+    m[c].gamma = (pa - m[c].pe) / (1 - m[c].pe);
+    out[c]->estimate = m[c].gamma;
+  }
+  return m;
+}
+
+void AddVarianceTerm(Members& m, double weight, int r, double pai, const std::array<double, kMembers>& pei, double n,
+                     double n2) {
+  // Relative size of the rounding that a term may carry.
+  constexpr double kRounding = 1e-12;
+  for (int c = 0; c < kMembers; ++c) {
+    MemberState& s = m[c];
+    if (!s.valid) continue;
+    const double gammai = r >= 2 ? (n / n2) * ((pai - s.pe) / (1 - s.pe)) : 0.0;
+    const double star = gammai - 2 * (1 - s.gamma) * ((pei[c] - s.pe) / (1 - s.pe));
+    const double d = star - s.gamma;
+    s.squares += weight * (d * d);
+    if (!s.varies && weight > 0) {
+      const double size = std::fabs(s.gamma) + (r >= 2 ? (n / n2) * ((pai + s.pe) / (1 - s.pe)) : 0.0) +
+                          2 * std::fabs(1 - s.gamma) * ((pei[c] + s.pe) / (1 - s.pe));
+      s.varies = std::fabs(d) > kRounding * size;
+    }
+  }
+}
+
+namespace {
+
+// Raters who rate by chance agree too, so a test of percent agreement
+// against no agreement at all rejects for any real data.
+constexpr const char* kNotTested = "no test against 0: raters agree by chance too";
 
 // Sets the standard error of `result` from its variance, and the interval
 // within `range`, and, when the coefficient is `tested`, z and p that follow
@@ -75,9 +111,31 @@ void SetStandardError(Inference& result, double variance, Range range, bool test
     result.z = estimate / se;
     result.p = TwoSidedP(*result.z);
   } else {
-    result.reason = "the standard error is 0";
+    result.reason = kZeroSe;
   }
 }
+
+}  // namespace
+
+void SetStandardErrors(const Members& m, double n, const MemberResults& out) {
+  for (int c = 0; c < kMembers; ++c) {
+    if (!m[c].valid) continue;
+    const double variance = m[c].varies ? m[c].squares / (n * (n - 1)) : 0.0;
+    SetStandardError(*out[c], variance, c == kPercent ? kShareRange : kKappaRange, c != kPercent);
+  }
+}
+
+void MarkFewRated(const Members& m, const MemberResults& out) {
+  for (int c = 0; c < kMembers; ++c) {
+    if (m[c].valid) out[c]->reason = "fewer than two objects have two ratings";
+  }
+}
+
+}  // namespace detail
+
+namespace {
+
+using namespace detail;
 
 // Sets z and p of `result` from its estimate and se0 > 0.
 void SetNullZ(NullTest& result) {
@@ -137,16 +195,6 @@ Estimate KrippendorffAlpha(const PatternTotals& t) {
   return {1 - t.disagreement / expected, ""};
 }
 
-// The members of Gwet's family, in the order of the table at the top.
-enum Member { kPercent, kBrennanPrediger, kAc1, kFleiss, kMembers };
-
-struct MemberState {
-  bool valid = false;
-  double pe = 0;
-  double gamma = 0;
-  double squares = 0;  // sum of (gamma*_i - gamma)^2
-};
-
 }  // namespace
 
 PatternSource PatternsOf(const std::vector<RatingPattern>& patterns) {
@@ -157,12 +205,10 @@ PatternSource PatternsOf(const std::vector<RatingPattern>& patterns) {
 
 double TwoSidedP(double z) { return std::erfc(std::fabs(z) / std::sqrt(2.0)); }
 
-
-
 AgreementCoefficients ComputeAgreementCoefficients(const PatternSource& patterns, int K) {
   AgreementCoefficients result;
-  Inference* out[kMembers] = {&result.percentAgreement, &result.brennanPrediger, &result.gwetAc1,
-                              &result.fleissGeneral};
+  const MemberResults out = {&result.percentAgreement, &result.brennanPrediger, &result.gwetAc1,
+                             &result.fleissGeneral};
   auto failAll = [&](const char* reason) {
     for (Inference* member : out) member->reason = reason;
     result.krippendorffAlpha.reason = reason;
@@ -180,34 +226,20 @@ AgreementCoefficients ComputeAgreementCoefficients(const PatternSource& patterns
   std::vector<double> pi(t.shares.size());
   for (std::size_t k = 0; k < pi.size(); ++k) pi[k] = t.shares[k] / n;
 
-  std::array<MemberState, kMembers> m;
-  m[kPercent].pe = 0;
-  m[kBrennanPrediger].pe = 1 / q;
+  std::array<double, kMembers> pe{};
+  pe[kPercent] = 0;
+  pe[kBrennanPrediger] = 1 / q;
   if (K > 1) {
     double spread = 0;
     for (const double share : pi) spread += share * (1 - share);
-    m[kAc1].pe = spread / (q - 1);
+    pe[kGwet] = spread / (q - 1);
   }
   double squares = 0;
   for (const double share : pi) squares += share * share;
-  m[kFleiss].pe = squares;
-  for (int c = 0; c < kMembers; ++c) {
-    if (c == kAc1 && K == 1) {
-      out[c]->reason = "there is only one class";
-      continue;
-    }
-    if (!(1 - m[c].pe > 0)) {
-      out[c]->reason = K == 1 ? "there is only one class" : kOneClass;
-      continue;
-    }
-    m[c].valid = true;
-    m[c].gamma = (pa - m[c].pe) / (1 - m[c].pe);
-    out[c]->estimate = m[c].gamma;
-  }
+  pe[kFleiss] = squares;
+  Members m = EstimateMembers(pa, pe, K, out);
   if (t.rated < 2) {
-    for (int c = 0; c < kMembers; ++c) {
-      if (m[c].valid) out[c]->reason = "fewer than two objects have two ratings";
-    }
+    MarkFewRated(m, out);
     return result;
   }
 
@@ -226,23 +258,12 @@ AgreementCoefficients ComputeAgreementCoefficients(const PatternSource& patterns
     }
     std::array<double, kMembers> pei{};  // pe_i
     pei[kBrennanPrediger] = 1 / q;
-    if (K > 1) pei[kAc1] = ac1 / (q - 1);
+    if (K > 1) pei[kGwet] = ac1 / (q - 1);
     pei[kFleiss] = fleiss;
     const double pai = r >= 2 ? agreeing / (static_cast<double>(r) * (r - 1)) : 0.0;
-    for (int c = 0; c < kMembers; ++c) {
-      MemberState& s = m[c];
-      if (!s.valid) continue;
-      const double gammai = r >= 2 ? (n / t.rated) * ((pai - s.pe) / (1 - s.pe)) : 0.0;
-      const double star = gammai - 2 * (1 - s.gamma) * ((pei[c] - s.pe) / (1 - s.pe));
-      const double d = star - s.gamma;
-      s.squares += pattern.weight * (d * d);
-    }
+    AddVarianceTerm(m, pattern.weight, r, pai, pei, n, t.rated);
   });
-  for (int c = 0; c < kMembers; ++c) {
-    if (m[c].valid) {
-      SetStandardError(*out[c], m[c].squares / (n * (n - 1)), c == kPercent ? kShareRange : kKappaRange, c != kPercent);
-    }
-  }
+  SetStandardErrors(m, n, out);
   return result;
 }
 

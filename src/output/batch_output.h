@@ -16,7 +16,9 @@ namespace zover {
 void PrintBatchText(const PassResults& res, std::ostream& out);
 
 // The table of agreement coefficients: the kappas with their tests against
-// chance, Gwet's family and Krippendorff's alpha.
+// chance, Gwet's family and Krippendorff's alpha, and, when asked for, the
+// weighted form below each and the alpha of each level, then notes on the
+// class values, the weights and the bootstrap.
 void PrintCoefficientTable(const PassResults& res, std::ostream& out);
 
 // One JSON object: every number at full precision, null where a value is not

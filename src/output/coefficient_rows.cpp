@@ -42,6 +42,33 @@ std::string ClassName(const PassResults& res, int i) {
   return "class " + std::to_string(i + 1) + (label != nullptr ? " (" + *label + ")" : "");
 }
 
+// The rows of ordered classes, when they were asked for: the weighted forms
+// (their weights in brackets) after the nominal ones, then alpha by level with its bootstrap interval
+// (the nominal alpha's interval goes to the nominal row).
+void AddOrderedRows(const OrderedResults& ordered, std::vector<CoefficientRow>& rows) {
+  const auto bootstrapped = [](CoefficientRow& row, const LeveledAlpha& a) {
+    if (row.estimate && a.ci95) row.ci95 = a.ci95;
+  };
+  if (const LeveledAlpha* nominal = NominalAlpha(ordered)) bootstrapped(rows.back(), *nominal);
+  const std::string weights = " (" + std::string(WeightSchemeName(ordered.weights)) + ")";
+  if (ordered.hasCohen) {
+    rows.push_back(FromInference("Cohen's kappa" + weights, ordered.cohen.kappa));
+    rows.back().se0 = ordered.cohen.se0;
+  }
+  if (ordered.weights != WeightScheme::kIdentity) {
+    rows.push_back(FromInference("Percent agreement" + weights, ordered.gwet.percentAgreement));
+    rows.push_back(FromInference("Brennan-Prediger" + weights, ordered.gwet.brennanPrediger));
+    rows.push_back(FromInference("Gwet's AC2" + weights, ordered.gwet.gwetAc2));
+    rows.push_back(FromInference("Fleiss, Gwet's form" + weights, ordered.gwet.fleissGeneral));
+  }
+  for (const LeveledAlpha& a : ordered.alphas) {
+    if (a.level == AlphaLevel::kNominal) continue;
+    rows.push_back(EstimateOnly("Krippendorff's alpha, " + std::string(AlphaLevelName(a.level)),
+                                a.alpha.value, a.alpha.reason));
+    bootstrapped(rows.back(), a);
+  }
+}
+
 }  // namespace
 
 std::vector<CoefficientRow> CoefficientRows(const PassResults& res) {
@@ -74,6 +101,7 @@ std::vector<CoefficientRow> CoefficientRows(const PassResults& res) {
     rows.push_back(FromInference("Gwet's AC1", all.gwetAc1));
     rows.push_back(FromInference("Fleiss' kappa (Gwet's form)", all.fleissGeneral));
     rows.push_back(EstimateOnly("Krippendorff's alpha", all.krippendorffAlpha.value, all.krippendorffAlpha.reason));
+    AddOrderedRows(c.ordered, rows);
   }
   if (res.analysed) {
     const ModelResults& model = res.model;

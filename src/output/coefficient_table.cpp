@@ -38,14 +38,20 @@ class CoefficientTable {
     out_ << "\n Coefficient                      Estimate       SE   CI low  CI high        z        p";
   }
 
+  // A row; a reason goes below the table after `named` (the label by
+  // default).
   void Row(const std::string& label, Value estimate, Value se, const Interval& interval, Value z, Value p,
-           const std::string& reason) {
+           const std::string& reason, const std::string& named = "") {
     const Value low = interval ? Value(interval->first) : std::nullopt;
     const Value high = interval ? Value(interval->second) : std::nullopt;
     std::string padded = " " + label;
     padded.resize(33, ' ');
     out_ << "\n" << padded << Cell(estimate) << Cell(se) << Cell(low) << Cell(high) << Cell(z) << PCell(p);
-    if (!reason.empty()) notes_.push_back(label + ": " + reason + ".");
+    if (!reason.empty()) notes_.push_back((named.empty() ? label : named) + ": " + reason + ".");
+  }
+
+  void Row(const std::string& label, const Inference& g, const std::string& named = "") {
+    Row(label, g.estimate, g.se, g.ci95, g.z, g.p, g.reason, named);
   }
 
   void Note(const std::string& text) { notes_.push_back(text); }
@@ -67,6 +73,41 @@ std::string ObjectsNote(const PassResults& res) {
          "\n Hubert's kappa, H2 and Fleiss' kappa use only those; the other coefficients use\n every rating.";
 }
 
+// The notes on the coefficients of ordered classes: the class values, the
+// weights as a table, the bootstrap, and what stays nominal.
+void OrderedNotes(const PassResults& res, CoefficientTable& table) {
+  const OrderedResults& ordered = res.coefficients.ordered;
+  table.Note("Class values: " + ClassValuesSource(res) + ".");
+  if (ordered.weights != WeightScheme::kIdentity) {
+    table.Note(std::string("Weighted rows: ") + WeightSchemeName(ordered.weights) + " weights of the class values:");
+    const Grid<double>& w = ordered.weightMatrix;
+    std::string line = "      ";
+    for (std::size_t l = 0; l < w.cols(); ++l) {
+      const std::string number = std::to_string(l + 1);
+      line += std::string(number.size() < 9 ? 9 - number.size() : 1, ' ') + number;
+    }
+    table.Note(line);
+    for (std::size_t k = 0; k < w.rows(); ++k) {
+      const std::string number = std::to_string(k + 1);
+      line = std::string(number.size() < 6 ? 6 - number.size() : 0, ' ') + number;
+      for (std::size_t l = 0; l < w.cols(); ++l) line += Cell(w[k][l]);
+      table.Note(line);
+    }
+  }
+  if (!ordered.alphas.empty()) {
+    table.Note("Krippendorff's alpha: ordinal uses the classes' order, interval and ratio");
+    if (ordered.bootstrapSamples > 0) {
+      table.Note(Format("their values; 95 %% intervals from %d bootstrap resamples of the pairable",
+                        {static_cast<long long>(ordered.bootstrapSamples)}));
+      table.Note("values (seed " + std::to_string(ordered.seed) + ").");
+    } else {
+      table.Note("their values; no bootstrap intervals (--bootstrap 0).");
+    }
+  }
+  table.Note("The Zover model, the kappas, H2 and the unweighted rows treat the classes as");
+  table.Note("nominal.");
+}
+
 }  // namespace
 
 void PrintCoefficientTable(const PassResults& res, std::ostream& out) {
@@ -81,6 +122,7 @@ void PrintCoefficientTable(const PassResults& res, std::ostream& out) {
     } else {
       table.Row(hubert, hubertEstimate, hubertSe, hubertInterval, {}, {}, res.hubert.reason);
     }
+    if (c.ordered.hasCohen) table.Row("  weighted", c.ordered.cohen.kappa, "Cohen's weighted kappa");
     const Value fleiss = Finite(res.fleiss.estimate), fleissSe = Finite(res.fleiss.se);
     table.Row("Fleiss' kappa", fleiss, fleissSe, Interval95(fleiss, fleissSe, kKappaRange), c.fleiss.kappa.z,
               c.fleiss.kappa.p, c.fleiss.kappa.reason);
@@ -91,17 +133,42 @@ void PrintCoefficientTable(const PassResults& res, std::ostream& out) {
     if (res.hasH2) table.Row("Hubert's kappa (pairwise or H2)", Finite(res.h2), {}, {}, {}, {}, res.h2Reason);
   }
   const AgreementCoefficients& all = c.all;
-  const std::pair<const char*, const Inference*> gwet[] = {
-      {"Percent agreement", &all.percentAgreement},
-      {"Brennan-Prediger", &all.brennanPrediger},
-      {"Gwet's AC1", &all.gwetAc1},
-      {"Fleiss' kappa (Gwet's form)", &all.fleissGeneral},
+  const OrderedResults& ordered = c.ordered;
+  const bool weighted = ordered.weights != WeightScheme::kIdentity;
+  const WeightedAgreement& w = ordered.gwet;
+  struct Member {
+    const char* label;
+    const Inference* plain;
+    const char* weightedLabel;
+    const char* weightedName;
+    const Inference* weighted;
   };
-  for (const auto& [label, g] : gwet) table.Row(label, g->estimate, g->se, g->ci95, g->z, g->p, g->reason);
-  table.Row("Krippendorff's alpha", all.krippendorffAlpha.value, {}, {}, {}, {}, all.krippendorffAlpha.reason);
+  const Member gwet[] = {
+      {"Percent agreement", &all.percentAgreement, "  weighted", "Percent agreement, weighted", &w.percentAgreement},
+      {"Brennan-Prediger", &all.brennanPrediger, "  weighted", "Brennan-Prediger, weighted", &w.brennanPrediger},
+      {"Gwet's AC1", &all.gwetAc1, "  weighted: Gwet's AC2", "Gwet's AC2", &w.gwetAc2},
+      {"Fleiss' kappa (Gwet's form)", &all.fleissGeneral, "  weighted", "Fleiss' kappa (Gwet's form), weighted",
+       &w.fleissGeneral},
+  };
+  for (const Member& m : gwet) {
+    table.Row(m.label, *m.plain);
+    if (!weighted) continue;
+    Inference row = *m.weighted;
+    if (row.reason == m.plain->reason) row.reason.clear();  // said once, below the unweighted row
+    table.Row(m.weightedLabel, row, m.weightedName);
+  }
+  const LeveledAlpha* nominal = NominalAlpha(ordered);
+  table.Row("Krippendorff's alpha", all.krippendorffAlpha.value, {}, nominal != nullptr ? nominal->ci95 : Interval(),
+            {}, {}, all.krippendorffAlpha.reason);
+  for (const LeveledAlpha& a : ordered.alphas) {
+    if (a.level == AlphaLevel::kNominal) continue;
+    const std::string level = AlphaLevelName(a.level);
+    table.Row("  " + level, a.alpha.value, {}, a.ci95, {}, {}, a.alpha.reason, "Krippendorff's alpha, " + level);
+  }
   table.Note("z and p: the kappas of Cohen and Fleiss (and per class) against their standard");
   table.Note("error under no agreement beyond chance; the others against their own SE.");
   table.Note(ObjectsNote(res));
+  if (weighted || !ordered.alphas.empty()) OrderedNotes(res, table);
 }
 
 }  // namespace zover

@@ -9,7 +9,9 @@
 // otherwise. The model's values are those of its final table. A rater's
 // name is written as valid UTF-8, and never as a cell that a spreadsheet
 // would run as a formula. The last column holds the label of the row's
-// class, when the classes have labels.
+// class, when the classes have labels. The rows of ordered classes (weighted
+// coefficients, alpha by level, class values) come only when asked for,
+// after Krippendorff's alpha, so that the other rows keep their places.
 
 #include <cmath>
 #include <cstdlib>
@@ -17,6 +19,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "output/batch_output.h"
 #include "output/measures.h"
@@ -119,15 +122,47 @@ void Kappas(const PassResults& res, CsvTable& table) {
   if (res.hasH2) table.Add({"h2", 0, "", Finite(res.h2), {}, {}, {}, {}, {}});
 }
 
-void Coefficients(const AgreementCoefficients& all, CsvTable& table) {
-  const std::pair<const char*, const Inference*> gwet[] = {
-      {"percent_agreement", &all.percentAgreement},
-      {"brennan_prediger", &all.brennanPrediger},
-      {"gwet_ac1", &all.gwetAc1},
-      {"fleiss_general", &all.fleissGeneral},
-  };
-  for (const auto& [measure, g] : gwet) table.Add({measure, 0, "", g->estimate, g->se, g->ci95, {}, g->z, g->p});
-  table.Add({"krippendorff_alpha", 0, "", all.krippendorffAlpha.value, {}, {}, {}, {}, {}});
+using Members = std::vector<std::pair<const char*, const Inference*>>;
+
+void AddMembers(const Members& members, CsvTable& table) {
+  for (const auto& [measure, g] : members) table.Add({measure, 0, "", g->estimate, g->se, g->ci95, {}, g->z, g->p});
+}
+
+void Coefficients(const CoefficientResults& c, CsvTable& table) {
+  const AgreementCoefficients& all = c.all;
+  const OrderedResults& ordered = c.ordered;
+  AddMembers({{"percent_agreement", &all.percentAgreement},
+              {"brennan_prediger", &all.brennanPrediger},
+              {"gwet_ac1", &all.gwetAc1},
+              {"fleiss_general", &all.fleissGeneral}},
+             table);
+  const LeveledAlpha* nominal = NominalAlpha(ordered);
+  table.Add({"krippendorff_alpha", 0, "", all.krippendorffAlpha.value, {}, nominal != nullptr ? nominal->ci95 : Interval(),
+             {}, {}, {}});
+  // The coefficients of ordered classes, after the rows that are always there.
+  if (ordered.hasCohen) {
+    const Inference& k = ordered.cohen.kappa;
+    table.Add({"cohen_kappa_weighted", 0, "", k.estimate, k.se, k.ci95, ordered.cohen.se0, k.z, k.p});
+  }
+  const bool weighted = ordered.weights != WeightScheme::kIdentity;
+  if (weighted) {
+    const WeightedAgreement& w = ordered.gwet;
+    AddMembers({{"percent_agreement_weighted", &w.percentAgreement},
+                {"brennan_prediger_weighted", &w.brennanPrediger},
+                {"gwet_ac2", &w.gwetAc2},
+                {"fleiss_general_weighted", &w.fleissGeneral}},
+               table);
+  }
+  for (const LeveledAlpha& a : ordered.alphas) {
+    if (a.level == AlphaLevel::kNominal) continue;
+    const std::string measure = std::string("krippendorff_alpha_") + AlphaLevelName(a.level);
+    table.Add({measure.c_str(), 0, "", a.alpha.value, {}, a.ci95, {}, {}, {}});
+  }
+  if (weighted || !ordered.alphas.empty()) {
+    for (std::size_t k = 0; k < ordered.classValues.size(); ++k) {
+      table.Add({"class_value", static_cast<int>(k + 1), "", ordered.classValues[k], {}, {}, {}, {}, {}});
+    }
+  }
 }
 
 // A measure of the model with its standard error and interval.
@@ -159,7 +194,7 @@ void PrintCsv(const PassResults& res, std::ostream& out) {
   table.AddCount("complete_objects", res.input.completeObjects);
   table.AddCount("missing_ratings", res.input.missingRatings);
   if (res.analysed) Kappas(res, table);
-  if (res.coefficients.present) Coefficients(res.coefficients.all, table);
+  if (res.coefficients.present) Coefficients(res.coefficients, table);
   if (res.analysed) Model(res, table);
 }
 

@@ -1,5 +1,7 @@
 // The batch command's JSON: one object with the input, the raw agreement,
-// the kappa coefficients and the model (first fit and final table). Numbers
+// the kappa coefficients and the model (first fit and final table), the
+// coefficients beside them and, when asked for, those of ordered classes
+// with their class values and weights. Numbers
 // are written at full precision (the shortest text that reads back to the
 // same double); a value that is not finite, or that the report shows as no
 // number, is null.
@@ -86,12 +88,8 @@ class JsonWriter {
   bool keyed_ = false;       // a key was written, its value comes next
 };
 
-// An estimate with its standard error and 95 % interval within `range`
-// (null where the standard error is not finite or missing).
-void WithError(JsonWriter& w, double estimate, double se, Range range, bool hasSe = true) {
-  w.Field("estimate", Number(estimate));
-  w.Field("se", hasSe ? Number(se) : Null());
-  const auto interval = hasSe ? Interval95(estimate, se, range) : std::nullopt;
+// A 95 % interval as [lower, upper], or null.
+void Interval(JsonWriter& w, const std::optional<std::pair<double, double>>& interval) {
   if (!interval) {
     w.Field("ci95", Null());
     return;
@@ -100,6 +98,14 @@ void WithError(JsonWriter& w, double estimate, double se, Range range, bool hasS
   w.Value(Number(interval->first));
   w.Value(Number(interval->second));
   w.Close(']');
+}
+
+// An estimate with its standard error and 95 % interval within `range`
+// (null where the standard error is not finite or missing).
+void WithError(JsonWriter& w, double estimate, double se, Range range, bool hasSe = true) {
+  w.Field("estimate", Number(estimate));
+  w.Field("se", hasSe ? Number(se) : Null());
+  Interval(w, hasSe ? Interval95(estimate, se, range) : std::nullopt);
 }
 
 // A reason is given where a value is null for a cause other than the data
@@ -208,30 +214,88 @@ void Coefficient(JsonWriter& w, const char* key, const Inference& g) {
   w.Open(key, '{');
   w.Field("estimate", Optional(g.estimate));
   w.Field("se", Optional(g.se));
-  if (g.ci95) {
-    w.Open("ci95", '[');
-    w.Value(Number(g.ci95->first));
-    w.Value(Number(g.ci95->second));
-    w.Close(']');
-  } else {
-    w.Field("ci95", Null());
-  }
+  Interval(w, g.ci95);
   w.Field("z", Optional(g.z));
   w.Field("p", Optional(g.p));
   AddReason(w, g.reason);
   w.Close('}');
 }
 
-void Coefficients(JsonWriter& w, const AgreementCoefficients& all) {
+// Krippendorff's alpha: its estimate, and its bootstrap interval when one
+// was asked for.
+void Alpha(JsonWriter& w, const char* key, const Estimate& alpha, const LeveledAlpha* leveled) {
+  w.Open(key, '{');
+  w.Field("estimate", Optional(alpha.value));
+  if (leveled != nullptr) Interval(w, leveled->ci95);
+  AddReason(w, alpha.reason);
+  w.Close('}');
+}
+
+void Coefficients(JsonWriter& w, const CoefficientResults& c) {
+  const AgreementCoefficients& all = c.all;
+  const OrderedResults& ordered = c.ordered;
   w.Open("coefficients", '{');
   Coefficient(w, "percent_agreement", all.percentAgreement);
   Coefficient(w, "brennan_prediger", all.brennanPrediger);
   Coefficient(w, "gwet_ac1", all.gwetAc1);
   Coefficient(w, "fleiss_general", all.fleissGeneral);
-  w.Open("krippendorff_alpha", '{');
-  w.Field("estimate", Optional(all.krippendorffAlpha.value));
-  AddReason(w, all.krippendorffAlpha.reason);
+  Alpha(w, "krippendorff_alpha", all.krippendorffAlpha, NominalAlpha(ordered));
+  if (ordered.hasCohen) {
+    const Inference& k = ordered.cohen.kappa;
+    w.Open("cohen_kappa_weighted", '{');
+    w.Field("estimate", Optional(k.estimate));
+    w.Field("se", Optional(k.se));
+    Interval(w, k.ci95);
+    w.Field("se0", Optional(ordered.cohen.se0));
+    w.Field("z", Optional(k.z));
+    w.Field("p", Optional(k.p));
+    AddReason(w, k.reason);
+    w.Close('}');
+  }
+  if (ordered.weights != WeightScheme::kIdentity) {
+    Coefficient(w, "percent_agreement_weighted", ordered.gwet.percentAgreement);
+    Coefficient(w, "brennan_prediger_weighted", ordered.gwet.brennanPrediger);
+    Coefficient(w, "gwet_ac2", ordered.gwet.gwetAc2);
+    Coefficient(w, "fleiss_general_weighted", ordered.gwet.fleissGeneral);
+  }
+  for (const LeveledAlpha& a : ordered.alphas) {
+    if (a.level == AlphaLevel::kNominal) continue;
+    Alpha(w, ("krippendorff_alpha_" + std::string(AlphaLevelName(a.level))).c_str(), a.alpha, &a);
+  }
   w.Close('}');
+}
+
+// The class values of the coefficients of ordered classes, the bootstrap,
+// what stays nominal, and the weights.
+void Ordered(JsonWriter& w, const PassResults& res) {
+  const OrderedResults& ordered = res.coefficients.ordered;
+  w.Open("ordered", '{');
+  w.Open("class_values", '[');
+  for (const double x : ordered.classValues) w.Value(Number(x));
+  w.Close(']');
+  w.Field("class_values_from", Text(ClassValuesSource(res)));
+  w.Field("nominal", Text("the Zover model, the kappas, H2 and the unweighted coefficients treat the classes as "
+                          "nominal"));
+  if (ordered.bootstrapSamples > 0) {
+    w.Open("bootstrap", '{');
+    w.Field("samples", Whole(ordered.bootstrapSamples));
+    w.Field("seed", std::to_string(ordered.seed));
+    w.Close('}');
+  } else {
+    w.Field("bootstrap", Null());
+  }
+  w.Close('}');
+  if (ordered.weights == WeightScheme::kIdentity) return;
+  w.Open("weights", '{');
+  w.Field("name", Text(WeightSchemeName(ordered.weights)));
+  w.Open("matrix", '[');
+  const Grid<double>& m = ordered.weightMatrix;
+  for (std::size_t k = 0; k < m.rows(); ++k) {
+    w.Open('[');
+    for (std::size_t l = 0; l < m.cols(); ++l) w.Value(Number(m[k][l]));
+    w.Close(']');
+  }
+  w.Close(']');
   w.Close('}');
 }
 
@@ -319,6 +383,8 @@ void PrintJson(const PassResults& res, std::ostream& out) {
   w.Open('{');
   w.Field("zover", Text("1.3"));
   Input(w, res);
+  const OrderedResults& ordered = res.coefficients.ordered;
+  if (ordered.weights != WeightScheme::kIdentity || !ordered.alphas.empty()) Ordered(w, res);
   if (res.analysed) {
     w.Field("raw_agreement", Number(res.raw));
     Kappas(w, res);
@@ -329,7 +395,7 @@ void PrintJson(const PassResults& res, std::ostream& out) {
     w.Field("model", Null());
     w.Field("not_analysed", Text(res.notAnalysed));
   }
-  if (res.coefficients.present) Coefficients(w, res.coefficients.all);
+  if (res.coefficients.present) Coefficients(w, res.coefficients);
   w.Close('}');
   out << "\n";
 }

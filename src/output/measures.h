@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "tables/results.h"
@@ -38,6 +39,43 @@ inline std::optional<std::pair<double, double>> Interval95(std::optional<double>
 inline const std::string* ClassLabel(const PassResults& res, int i) {
   const auto& labels = res.input.classLabels;
   return i >= 0 && static_cast<std::size_t>(i) < labels.size() ? &labels[static_cast<std::size_t>(i)] : nullptr;
+}
+
+// The name of a level of Krippendorff's alpha in the batch outputs.
+inline const char* AlphaLevelName(AlphaLevel level) {
+  switch (level) {
+    case AlphaLevel::kOrdinal: return "ordinal";
+    case AlphaLevel::kInterval: return "interval";
+    case AlphaLevel::kRatio: return "ratio";
+    case AlphaLevel::kNominal: break;
+  }
+  return "nominal";
+}
+
+// The nominal alpha with its bootstrap interval, when that level was asked
+// for; null otherwise.
+inline const LeveledAlpha* NominalAlpha(const OrderedResults& ordered) {
+  for (const LeveledAlpha& a : ordered.alphas) {
+    if (a.level == AlphaLevel::kNominal) return &a;
+  }
+  return nullptr;
+}
+
+// The name of a weight scheme in the batch outputs.
+inline const char* WeightSchemeName(WeightScheme scheme) {
+  switch (scheme) {
+    case WeightScheme::kLinear: return "linear";
+    case WeightScheme::kQuadratic: return "quadratic";
+    case WeightScheme::kIdentity: break;
+  }
+  return "identity";
+}
+
+// What the class values of the ordered coefficients are.
+inline std::string ClassValuesSource(const PassResults& res) {
+  if (res.input.classLabels.empty()) return "the class numbers";
+  if (!res.input.classValues.empty()) return "the labels' values";
+  return "the labels' order, 1 to " + std::to_string(res.input.classLabels.size());
 }
 
 // The name of a report in the batch outputs.

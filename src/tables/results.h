@@ -7,6 +7,7 @@
 // Classes are 0 .. K-1 here (1 .. K in every output), raters 0 .. R-1.
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 #include <optional>
 #include <string>
@@ -154,6 +155,52 @@ struct FleissNullTests {
   std::vector<NullTest> perClass; // [class], K entries (Fleiss 1971)
 };
 
+// --- Ordered classes (batch --weights, --alpha-level) -------------------------
+
+// The weights that credit a partial agreement between two classes: identity
+// (none: the unweighted coefficients), linear or quadratic in the distance of
+// the classes' values.
+enum class WeightScheme { kIdentity, kLinear, kQuadratic };
+
+// The level of measurement Krippendorff's alpha assumes.
+enum class AlphaLevel { kNominal, kOrdinal, kInterval, kRatio };
+
+// Gwet's family with weights: weighted percent agreement, Brennan-Prediger and
+// Fleiss' kappa (Gwet's form), and Gwet's AC2.
+struct WeightedAgreement {
+  Inference percentAgreement;
+  Inference brennanPrediger;
+  Inference gwetAc2;
+  Inference fleissGeneral;
+};
+
+// Cohen's weighted kappa: estimate, its own standard error and interval in
+// `kappa`, whose z and p come from the null standard error se0.
+struct WeightedKappa {
+  Inference kappa;
+  std::optional<double> se0;
+};
+
+// Krippendorff's alpha at one level, with its bootstrap 95 % interval when
+// one was asked for and the alpha exists.
+struct LeveledAlpha {
+  AlphaLevel level = AlphaLevel::kNominal;
+  Estimate alpha;
+  std::optional<std::pair<double, double>> ci95;
+};
+
+struct OrderedResults {
+  WeightScheme weights = WeightScheme::kIdentity;
+  std::vector<double> classValues;  // [class]: the value each class weighs by
+  Grid<double> weightMatrix;        // [class][class]
+  bool hasCohen = false;            // two raters, and weights
+  WeightedKappa cohen;
+  WeightedAgreement gwet;           // with weights only
+  std::vector<LeveledAlpha> alphas; // the levels asked for, in the order of AlphaLevel
+  long bootstrapSamples = 0;        // 0: no bootstrap intervals
+  std::uint64_t seed = 0;
+};
+
 // What the batch outputs report beside the model and the kappas: the tests
 // of the kappas against chance and the coefficients that use every rating.
 struct CoefficientResults {
@@ -162,6 +209,7 @@ struct CoefficientResults {
   NullTest cohen;              // Hubert's (Cohen's) kappa against chance
   FleissNullTests fleiss;      // Fleiss' kappa, overall and per class, against chance
   AgreementCoefficients all;   // Gwet's family and Krippendorff's alpha
+  OrderedResults ordered;      // weighted coefficients and alpha by level, when asked for
 };
 
 // Where the data came from (the batch command's outputs name it).

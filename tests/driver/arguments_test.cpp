@@ -38,6 +38,12 @@ TEST(ParseArgumentsTest, DialogueBatchAnswersAndUsageErrors) {
       {{"--classes", "a, ,b", "f"}, answered, 2, "", "zover: --classes: an empty label; run zover --help\n"},
       {{"--classes", "a", "f"}, answered, 2, "", "zover: --classes: at least 2 classes are needed; run zover --help\n"},
       {{"--classes", "\"a", "f"}, answered, 2, "", "zover: --classes: a double quote is not closed; run zover --help\n"},
+      {{"--weights", "cubic", "f"}, answered, 2, "", "zover: --weights: cubic not in {identity,linear,quadratic}; run zover --help\n"},
+      {{"--alpha-level", "ordinal,", "f"}, answered, 2, "", "zover: --alpha-level: \"\" is not nominal, ordinal, interval or ratio; run zover --help\n"},
+      {{"--alpha-level", "ratio, ratio", "f"}, answered, 2, "", "zover: --alpha-level: \"ratio\" is given twice; run zover --help\n"},
+      {{"--bootstrap", "-1", "f"}, answered, 2, "", "zover: --bootstrap: Value -1 not in range 0 to 1000000; run zover --help\n"},
+      {{"--seed", "18446744073709551616", "f"}, answered, 2, "", "zover: --seed: \"18446744073709551616\" is not a whole number from 0 to 18446744073709551615; run zover --help\n"},
+      {{"--seed", "1", "-m", "f"}, answered, 2, "", "zover: --model excludes --seed; run zover --help\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.empty() ? "(none)" : c.args.front());
@@ -61,6 +67,17 @@ TEST(ParseArgumentsTest, DialogueBatchAnswersAndUsageErrors) {
   const Command labels = ParseArguments({"--long", "--classes", " no , \"may, be\" ,\"say \"\"yes\"\"\"", "f"}, out, err);
   EXPECT_EQ(labels.batch.layout, Layout::kLong);
   EXPECT_EQ(labels.batch.classes, (std::vector<std::string>{"no", "may, be", "say \"yes\""}));
+  // The levels in their own order; --bootstrap or --seed alone ask for the nominal one.
+  const OrderedRequest ordered =
+      ParseArguments({"--alpha-level", "ratio,nominal", "--weights", "quadratic", "--seed", "18446744073709551615", "f"},
+                     out, err)
+          .batch.ordered;
+  EXPECT_EQ(ordered.levels, (std::vector<AlphaLevel>{AlphaLevel::kNominal, AlphaLevel::kRatio}));
+  EXPECT_EQ(ordered.weights, WeightScheme::kQuadratic);
+  EXPECT_EQ(ordered.seed, 18446744073709551615ULL);
+  EXPECT_EQ(ParseArguments({"--bootstrap", "0", "f"}, out, err).batch.ordered.levels,
+            std::vector<AlphaLevel>{AlphaLevel::kNominal});
+  EXPECT_TRUE(ParseArguments({"f"}, out, err).batch.ordered.levels.empty());
 }
 
 // Every option has its line in the help text, which also tells how to run
@@ -70,7 +87,7 @@ TEST(ParseArgumentsTest, HelpListsEveryOption) {
   ParseArguments({"--help"}, out, err);
   const std::string help = out.str();
   for (const char* text : {"-f, --frequencies", "-m, --model", "--long", "--header", "--id", "--missing", "--labels",
-                           "--classes", "--format",
+                           "--classes", "--weights", "--alpha-level", "--bootstrap", "--seed", "--format",
                            "-o, --output", "-h, --help", "--version", "Zover_data.txt",
                            "Run zover without arguments for the interactive program"}) {
     EXPECT_NE(help.find(text), std::string::npos) << text;

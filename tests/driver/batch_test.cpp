@@ -535,3 +535,77 @@ TEST(BatchTest, LabelsInEveryOutput) {
 
 }  // namespace
 }  // namespace zover
+
+namespace zover {
+namespace {
+
+// The coefficients of ordered classes: the text's row of each is its JSON
+// object rounded, the CSV's cells are the JSON's numbers, and the weights
+// come from the labels' values.
+TEST(BatchTest, OrderedClassesInEveryOutput) {
+  const std::string file = "0,1\n1,1\n4,4\n1,0\n4,1\n0,0\n1,1\n";
+  BatchOptions options = Options({"--labels", "--weights", "linear", "--alpha-level", "interval,nominal"});
+  const std::string text = Batch(options, {{"data", file}}).out;
+  options.format = OutputFormat::kJson;
+  const Json j = Json::parse(Batch(options, {{"data", file}}).out);
+  options.format = OutputFormat::kCsv;
+  std::map<std::string, std::vector<std::string>> csv;
+  std::istringstream lines(Batch(options, {{"data", file}}).out);
+  for (std::string line; std::getline(lines, line);) {
+    const auto cells = CsvCells(line);
+    csv[cells[0] + "/" + cells[1]] = cells;
+  }
+  EXPECT_EQ(j["ordered"]["class_values"], Json({0.0, 1.0, 4.0}));
+  EXPECT_EQ(j["weights"]["matrix"][0], Json({1.0, 0.75, 0.0}));
+  EXPECT_EQ(csv["class_value/3"][3], "4.0");
+
+  // A row of the text table: the label in 33 columns, then each value in 9.
+  auto row = [](const std::string& label, const Json& c) {
+    std::string line = "\n " + label;
+    line.resize(34, ' ');
+    const Json ci = c.value("ci95", Json());
+    const Json values[] = {c["estimate"], c.value("se", Json()), ci.is_null() ? Json() : ci[0],
+                           ci.is_null() ? Json() : ci[1], c.value("z", Json()), c.value("p", Json())};
+    for (const Json& v : values) {
+      const bool small = &v == &values[5] && v.is_number() && v < 1e-4;
+      const std::string cell = v.is_null() ? "--" : small ? "<0.0001" : Fixed4(v.get<double>());
+      line += std::string(9 - cell.size(), ' ') + cell;
+    }
+    return line;
+  };
+  const std::pair<const char*, const char*> measures[] = {
+      {"cohen_kappa_weighted", "  weighted"},         {"percent_agreement_weighted", "  weighted"},
+      {"brennan_prediger_weighted", "  weighted"},    {"gwet_ac2", "  weighted: Gwet's AC2"},
+      {"fleiss_general_weighted", "  weighted"},      {"krippendorff_alpha", "Krippendorff's alpha"},
+      {"krippendorff_alpha_interval", "  interval"},
+  };
+  auto cell = [](const Json& v) { return v.is_null() ? std::string() : v.dump(); };
+  for (const auto& [measure, label] : measures) {
+    SCOPED_TRACE(measure);
+    const Json& c = j["coefficients"][measure];
+    ASSERT_TRUE(c["estimate"].is_number());
+    ASSERT_TRUE(c["ci95"].is_array());
+    EXPECT_NE(text.find(row(label, c)), std::string::npos) << row(label, c) << text;
+    const auto& r = csv[std::string(measure) + "/"];
+    ASSERT_EQ(r.size(), 11u);
+    EXPECT_EQ(r[3], cell(c["estimate"]));
+    EXPECT_EQ(r[5], cell(c["ci95"][0]));
+    EXPECT_EQ(r[7], cell(c.value("se0", Json())));
+    EXPECT_EQ(r[9], cell(c.value("p", Json())));
+  }
+  EXPECT_NE(text.find("\n The Zover model, the kappas, H2 and the unweighted rows treat the classes as\n nominal."),
+            std::string::npos);
+  // Without --alpha-level, --bootstrap alone gives the nominal alpha its
+  // interval; --bootstrap 0 none.
+  BatchOptions bootstrap = Options({"--labels", "--bootstrap", "200"});
+  bootstrap.format = OutputFormat::kJson;
+  EXPECT_TRUE(Json::parse(Batch(bootstrap, {{"data", file}}).out)["coefficients"]["krippendorff_alpha"]["ci95"].is_array());
+  bootstrap = Options({"--labels", "--bootstrap", "0", "--alpha-level", "ordinal"});
+  bootstrap.format = OutputFormat::kJson;
+  const Json none = Json::parse(Batch(bootstrap, {{"data", file}}).out);
+  EXPECT_TRUE(none["coefficients"]["krippendorff_alpha_ordinal"]["ci95"].is_null());
+  EXPECT_TRUE(none["ordered"]["bootstrap"].is_null());
+}
+
+}  // namespace
+}  // namespace zover

@@ -1,14 +1,17 @@
 // Fuzz target: the batch command in-process, with arbitrary bytes as FILE
-// and the options from the first byte: the layout (raw, frequencies, model),
-// --header, --id and --missing where the layout takes them, the format
-// (text, JSON, CSV, HTML, SVG) and -o. Every run must end with status 0 or 1.
-// With 0, standard error is empty and the result, on standard output or
-// alone in the -o file, is well formed: one JSON document with a reason
-// beside every null estimate, CSV of the header and eleven cells a row, an
-// HTML page or SVG figure that is well-formed XML in valid UTF-8 and refers
-// to nothing outside itself, or text that spells values that are not finite as NaN,
-// Inf or -Inf. With 1, nothing is written and standard error holds the
-// message.
+// and the options from the first three bytes. The first: the layout (raw,
+// frequencies, model), --header, --id and --missing where the layout takes
+// them, the format (text, JSON, CSV, HTML, SVG) and -o; the second: the
+// weights, the levels of Krippendorff's alpha, a short bootstrap and
+// --labels; the third: the long layout in place of the raw one and a list of
+// --classes (0: none of them). Every run must end with status 0 or 1. With 0,
+// standard error is empty and the result, on standard output or alone in the
+// -o file, is well formed: one JSON document with a reason beside every null
+// estimate, CSV of the header and eleven cells a row, an HTML page or SVG
+// figure that is well-formed XML in valid UTF-8 and refers to nothing outside
+// itself, or text that spells values that are not finite as NaN, Inf or -Inf
+// (the line of the labels aside: a label is any text). With 1, nothing is
+// written and standard error holds the message.
 
 #include <cstddef>
 #include <cstdint>
@@ -25,7 +28,7 @@ namespace {
 
 using zover::fuzz::Check;
 
-zover::BatchOptions OptionsOf(std::uint8_t bits) {
+zover::BatchOptions OptionsOf(std::uint8_t bits, std::uint8_t ordered, std::uint8_t reading) {
   zover::BatchOptions options;
   options.file = "data";
   options.layout = bits % 3 == 0 ? zover::Layout::kRaw : bits % 3 == 1 ? zover::Layout::kFrequencies : zover::Layout::kModel;
@@ -35,8 +38,24 @@ zover::BatchOptions OptionsOf(std::uint8_t bits) {
   options.format = formats[bits / 3 % 5];
   options.header = (bits & 0x10) != 0 && options.layout != zover::Layout::kModel;
   options.id = (bits & 0x20) != 0 && options.layout == zover::Layout::kRaw;
-  options.missing = (bits & 0x40) != 0 && options.layout == zover::Layout::kRaw;
+  options.missing = (bits & 0x40) != 0 && options.layout == zover::Layout::kRaw;  // the long layout too, below
   if ((bits & 0x80) != 0) options.output = "result";
+  const zover::WeightScheme schemes[] = {zover::WeightScheme::kIdentity, zover::WeightScheme::kLinear,
+                                         zover::WeightScheme::kQuadratic};
+  options.ordered.weights = schemes[ordered % 3];
+  for (int level = 0; level < 4; ++level) {
+    if ((ordered & (0x04 << level)) != 0) options.ordered.levels.push_back(static_cast<zover::AlphaLevel>(level));
+  }
+  options.ordered.samples = (ordered & 0x40) != 0 ? 50 : 0;
+  options.labels = (ordered & 0x80) != 0 && options.layout != zover::Layout::kModel;
+  if (options.layout == zover::Layout::kRaw && (reading & 1) != 0) {
+    options.layout = zover::Layout::kLong;
+    options.id = false;
+  }
+  if ((reading & 2) != 0 && options.layout != zover::Layout::kModel) {
+    options.classes = (reading & 4) != 0 ? std::vector<std::string>{"no", "yes"} : std::vector<std::string>{"1", "2", "3"};
+  }
+  if (options.layout == zover::Layout::kModel) options.ordered = {};
   return options;
 }
 
@@ -72,9 +91,9 @@ void CheckCsv(const std::string& csv) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
-  if (size == 0) return 0;
-  const zover::BatchOptions options = OptionsOf(bytes[0]);
-  const std::string file(reinterpret_cast<const char*>(bytes) + 1, size - 1);
+  if (size < 3) return 0;
+  const zover::BatchOptions options = OptionsOf(bytes[0], bytes[1], bytes[2]);
+  const std::string file(reinterpret_cast<const char*>(bytes) + 3, size - 3);
   std::ostringstream out, err;
   std::map<std::string, std::string> written;
   zover::BatchSystem system{
@@ -109,10 +128,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
       Check(zover::fuzz::SelfContainedXml(result, &why), "well-formed, self-contained XML", why);
       break;
     }
-    case zover::OutputFormat::kText:
+    case zover::OutputFormat::kText: {
       Check(!result.empty() && result.back() == '\n', "text ends with a line end");
-      Check(zover::fuzz::NoLowercaseNonFinite(result), "non-finite values as NaN, Inf, -Inf");
+      const std::size_t labels = result.find("\nClasses: ");
+      const std::size_t end = labels == std::string::npos ? labels : result.find('\n', labels + 1);
+      std::string numbers = result;
+      if (labels != std::string::npos) numbers.erase(labels, end - labels);
+      Check(zover::fuzz::NoLowercaseNonFinite(numbers), "non-finite values as NaN, Inf, -Inf");
       break;
+    }
   }
   return 0;
 }

@@ -16,40 +16,21 @@
 #include "console/format.h"
 #include "input/input.h"
 #include "kappa/kappa.h"
+#include "kappa/rating_patterns.h"
 
 namespace zover {
 namespace {
 
 constexpr double kTolerance = 1e-12;  // for values computed here
 
-// Krippendorff (2011): 12 units by 4 observers, "." a missing rating.
-constexpr const char* kKrippendorff =
-    "1 1 . 1\n2 2 3 2\n3 3 3 3\n3 3 3 3\n2 2 2 2\n1 2 3 4\n"
-    "4 4 4 4\n1 1 2 1\n2 2 2 2\n. 5 5 5\n. . 1 1\n. . 3 .\n";
+using testing::kKrippendorff;
+using testing::Patterns;
 
 std::string DiagnosesFile() {
   std::ifstream file(std::string(ZOVER_TEST_DATA_DIR) + "/../examples/fleiss_diagnoses.txt");
   std::stringstream text;
   text << file.rdbuf();
   return text.str();
-}
-
-// The patterns of a raw table (one object per line, classes 1..K, "." a
-// missing rating), equal lines merged into one weighted pattern.
-std::vector<RatingPattern> Patterns(const std::string& text) {
-  std::map<std::vector<std::pair<int, int>>, double> weights;
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) {
-    std::map<int, int> counts;
-    std::istringstream fields(line);
-    for (std::string field; fields >> field;) {
-      if (field != ".") ++counts[std::stoi(field) - 1];
-    }
-    weights[{counts.begin(), counts.end()}] += 1;
-  }
-  std::vector<RatingPattern> patterns;
-  for (const auto& [counts, weight] : weights) patterns.push_back({weight, counts});
-  return patterns;
 }
 
 // Estimate, standard error (null or not) and reason of every result, by name.
@@ -160,6 +141,10 @@ TEST(AgreementCoefficientsTest, SmallDataAndMissingRatings) {
       {"one class of 3: fleiss", "2 2\n2 2\n", 3, 2, "fleiss", std::nullopt, std::nullopt, "every rating is in one class"},
       {"one class of 3: ac1", "2 2\n2 2\n", 3, 2, "ac1", 1.0, 0.0, "the standard error is 0"},
       {"class 3 of 2", "1 3\n1 1\n", 2, 2, "pa", std::nullopt, std::nullopt, "a rating pattern is malformed"},
+      // Variances that are 0 in exact arithmetic but not in doubles.
+      {"zero within rounding: fleiss", "2 2 1\n1 1 2\n1 1 2\n2 1 2\n", 2, 3, "fleiss", -1.0 / 3, 0.0,
+       "the standard error is 0"},
+      {"zero within rounding: ac1", "1 3 4\n1 2 3\n", 4, 3, "ac1", -13.0 / 41, 0.0, "the standard error is 0"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

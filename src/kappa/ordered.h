@@ -1,0 +1,56 @@
+#pragma once
+// Coefficients for ordered classes: Gwet's family with weights that credit a
+// partial agreement between near classes, Cohen's weighted kappa, and
+// Krippendorff's alpha for ordinal, interval and ratio data with its
+// bootstrap interval. Like the unweighted coefficients (coefficients.h) they
+// are pure functions of counted rating patterns and print nothing; a value
+// that cannot be computed is left empty with the reason.
+//
+// Classes are 0 .. K-1, in their order; class k has the value x_k.
+
+#include <cstdint>
+#include <vector>
+
+#include "kappa/coefficients.h"
+#include "tables/grid.h"
+#include "tables/results.h"
+#include "tables/tuple_counts.h"
+
+namespace zover {
+
+// The values the classes weigh by: the labels' values when there are K of
+// them (every label a number), else the class numbers 1 .. K.
+std::vector<double> ClassValues(const std::vector<double>& labelValues, int K);
+
+// The K x K weights of a scheme, with x_min and x_max the extreme values:
+//   identity   w_kl = [k = l]
+//   linear     w_kl = 1 - |x_k - x_l| / (x_max - x_min)
+//   quadratic  w_kl = 1 - (x_k - x_l)^2 / (x_max - x_min)^2
+// One class (no range) gets the identity.
+Grid<double> WeightMatrix(WeightScheme scheme, const std::vector<double>& values);
+
+// Weighted percent agreement, Gwet's AC2, and weighted Brennan-Prediger and
+// Fleiss' kappa (Gwet's form) of the patterns over the K = weights.rows()
+// classes, each with Gwet's standard error; z and p as for the unweighted
+// coefficients. With the identity each equals its unweighted form.
+WeightedAgreement ComputeWeightedCoefficients(const PatternSource& patterns, const Grid<double>& weights);
+
+// The K x K table of two raters: [k][l] the objects that the first put in
+// class k and the second in class l, from the counted tuples of complete
+// objects (class numbers 1 .. K).
+Grid<double> CrossTable(const TupleCounts& tuples, int K);
+
+// Cohen's weighted kappa of a two raters' table of counts, with its standard
+// errors under the alternative and under no agreement beyond chance (Fleiss,
+// Cohen and Everitt 1969); z and p from the latter.
+WeightedKappa WeightedCohenKappa(const Grid<double>& table, const Grid<double>& weights);
+
+// Krippendorff's alpha of the patterns at `level` (ordinal uses the classes'
+// order, interval and ratio their values), with, when `samples` > 0, the 95 %
+// percentile interval of `samples` bootstrap resamplings of the pairable
+// values, the same for the same `seed`. Two passes over the patterns, three
+// with the bootstrap; memory O(K^2).
+LeveledAlpha ComputeLeveledAlpha(const PatternSource& patterns, const std::vector<double>& values, AlphaLevel level,
+                                 long samples, std::uint64_t seed);
+
+}  // namespace zover
