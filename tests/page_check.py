@@ -69,6 +69,10 @@ CASES = [
     ("one_class", ["--classes", "a,b"], "same.txt", b"a a\na a\na a\n"),
     ("not_analysed", ["--missing"], "gaps.csv", b"1,1,\n2,,2\n1,2,1\n"),
     ("refit_too_large", ["-m"], "refit.txt", refit_too_large().encode()),
+    ("ordered", ["--header", "--id", "--missing", "--weights", "quadratic", "--alpha-level",
+                 "nominal,ordinal,interval,ratio", "--bootstrap", "200"], "units.csv",
+     open(os.path.join(os.path.dirname(__file__), "..", "examples", "krippendorff_units.csv"), "rb").read()),
+    ("ordered_two_raters", ["--weights", "linear"], "two.txt", b"1 2\n2 2\n3 3\n1 1\n2 3\n3 3\n1 2\n"),
     ("below_minus_one", ["-m"], "below.txt", b"3 2 19\n2 5 2\n2 6 5\n3 1 5\n"),  # a consistency of -2.2
 ]
 
@@ -163,6 +167,13 @@ def coefficient_rows(j):
     names = {"percent_agreement": "Percent agreement", "brennan_prediger": "Brennan-Prediger",
              "gwet_ac1": "Gwet's AC1", "fleiss_general": "Fleiss' kappa (Gwet's form)",
              "krippendorff_alpha": "Krippendorff's alpha"}
+    weights = " (%s)" % (j.get("weights") or {}).get("name")
+    names.update({"cohen_kappa_weighted": "Cohen's kappa" + weights, "gwet_ac2": "Gwet's AC2" + weights,
+                  "percent_agreement_weighted": "Percent agreement" + weights,
+                  "brennan_prediger_weighted": "Brennan-Prediger" + weights,
+                  "fleiss_general_weighted": "Fleiss, Gwet's form" + weights})
+    names.update({"krippendorff_alpha_" + level: "Krippendorff's alpha, " + level
+                  for level in ("ordinal", "interval", "ratio")})
     for key, value in (j.get("coefficients") or {}).items():
         rows[names[key]] = value
     if j.get("model"):
