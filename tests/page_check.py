@@ -31,7 +31,7 @@ import tempfile
 import xml.etree.ElementTree as ET
 import zlib
 
-# The examples: the batch command's data files with the options the README
+# The examples: the batch command's data files with the options doc/batch.md
 # gives them, and the dialogue's model data (an answers file without the
 # menu's answer) as --model files.
 EXAMPLES = {

@@ -410,7 +410,7 @@ void Reading(const PassResults& res, std::ostream& out) {
       "take), is a large-sample standard error of the estimate itself, not one under the hypothesis of chance "
       "agreement: the model's own for the consistencies, agreements and Zover; Fleiss' kappa's with divisor n; "
       "Gwet's, with divisor n (n - 1), for percent agreement, Brennan-Prediger, Gwet's AC1 and Fleiss' kappa in "
-      "Gwet's form. The README's section \"Which standard errors\" compares them with other tools.");
+      "Gwet's form. The section \"Which standard errors\" of doc/statistics.md compares them with other tools.");
   if (res.coefficients.present) {
     notes.push_back(
         "Tests: the z and p of Cohen's kappa, Fleiss' kappa and each per-class Fleiss kappa divide the estimate by "
@@ -425,7 +425,7 @@ void Reading(const PassResults& res, std::ostream& out) {
                     " objects. They pull every chance probability towards 1/K and the agreements towards 0; when "
                     "they are comparable to the objects or outnumber them, the refit describes the increments "
                     "rather than the raters: quote the first fit and the kappas instead. See \"When to distrust a "
-                    "refit\" in the README.");
+                    "refit\" in doc/statistics.md.");
   }
   if (res.input.completeObjects != res.input.objects) {
     notes.push_back("Missing ratings: " + Whole(res.input.completeObjects) + " of the " + Whole(res.input.objects) +
