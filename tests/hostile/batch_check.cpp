@@ -255,6 +255,17 @@ int main(int argc, char** argv) {
   };
 
   const fs::path base = fs::current_path() / ("zover-batch-" + std::to_string(getpid()));
+  // Nobody may not reach the program where it was built (under /root, say):
+  // rows run as nobody take a copy in a folder that everyone can read.
+  const fs::path shared = fs::temp_directory_path() / ("zover-batch-program-" + std::to_string(getpid()));
+  std::string nobodysBinary = binary;
+  if (root) {
+    fs::create_directories(shared);
+    fs::permissions(shared, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec);
+    nobodysBinary = (shared / "zover").string();
+    fs::copy_file(binary, nobodysBinary, fs::copy_options::overwrite_existing);
+  }
   int failures = 0;
   auto report = [&](const std::string& name, const std::string& fault) {
     std::cout << (fault.empty() ? "ok     " : "FAILED ") << name << (fault.empty() ? "" : ": " + fault) << "\n";
@@ -272,7 +283,7 @@ int main(int argc, char** argv) {
     // misses the temporary file: then try again.
     Outcome got;
     for (int attempt = 0; attempt < 5; ++attempt) {
-      got = SetUpAndRun(binary, folder, row.setUp, row.command, asNobody, row.signal);
+      got = SetUpAndRun(asNobody ? nobodysBinary : binary, folder, row.setUp, row.command, asNobody, row.signal);
       if (row.signal == 0 || (got.status != 0 && got.files.find("r.json:") == std::string::npos)) break;
     }
     report(row.name, Fault(got, row.status, row.out, row.err, row.files));
@@ -297,6 +308,7 @@ int main(int argc, char** argv) {
     if (fault.empty() && (complete == 0 || refused == 0)) fault = "the limits do not reach both outcomes";
     report(sweep.name, fault);
   }
+  if (root) fs::remove_all(shared);
   if (failures == 0) fs::remove_all(base);
   return failures == 0 ? 0 : 1;
 }
