@@ -78,6 +78,8 @@ class ClassEquation {
   // F, is NaN at every x.
   bool NowhereANumber() const { return type_ == Equation::kAlphaNeg && !(Bv_ >= 0); }
 
+  bool FullPrecision() const { return tb_.farBelow; }
+
  private:
   ModelTables& tb_;
   const double* v_;
@@ -127,8 +129,13 @@ bool HalveTowards(const ClassEquation& F, double fixed, double Ffixed, double st
 // narrow; the bisection then ends at the midpoint that no longer moves
 // instead of halving forever. Below that magnitude it never triggers, so no
 // result changes.
+//
+// Far below chance (tb.farBelow) the B equation is so flat that the 1e-12
+// of a class parameter would move B by up to 1e-12 / slope: there every
+// bisection runs until its midpoint stops moving.
 double Bisect(const ClassEquation& F, Bracket br) {
   const double w = F.Scale();
+  const bool full = F.FullPrecision();
   double m;
   do {
     m = (br.pos + br.neg) / 2;
@@ -137,7 +144,7 @@ double Bisect(const ClassEquation& F, Bracket br) {
       br.pos = m;
     else
       br.neg = m;
-  } while (!BracketClosed(br, w));
+  } while (full || !BracketClosed(br, w));
   return m;
 }
 
@@ -193,6 +200,33 @@ double Biseccion(ModelTables& tb, double a, double b, const double* v, Equation 
   const double Fa = F(a);
   const double Fb = F(b);
   return SolveFromEnds(F, a, b, Fa, Fb);
+}
+
+double LargerRootGap(ModelTables& tb, double m, double alpha, const double* v, double Bv) {
+  // Far above the class's proportions, x = Bv - u with u of their size; in
+  // terms of u the class equation reads
+  //
+  //     H(u) = sum_r ln(1 + (v_r - u) / Bv) - ln(1 - u / Bv) = 0,
+  //
+  // the (R - 1) ln Bv of the equation as written cancelling against the
+  // logarithms' own ln Bv. Its terms are of the size of u / Bv and keep
+  // their relative digits, where those of the form in x lose about
+  // eps ln Bv each. H is decreasing in u (the equation as written increases
+  // in x above the minimiser): H(m) >= 0 at the lower end, H < 0 at
+  // Bv - alpha. The bisection runs until the midpoint stops moving.
+  const auto H = [&](double u) {
+    ++tb.counters.evaluations;
+    double logs = 0.0;
+    for (int r = 0; r < tb.R; ++r) logs += std::log1p((v[r] - u) / Bv);
+    return logs - std::log1p(-u / Bv);
+  };
+  double pos = m, neg = Bv - alpha;
+  if (!(H(pos) >= 0) || !(H(neg) < 0)) return NAN;
+  for (;;) {
+    const double mid = (pos + neg) / 2;
+    if (mid == pos || mid == neg) return mid;
+    (H(mid) >= 0 ? pos : neg) = mid;
+  }
 }
 
 double SmallerRoot(ModelTables& tb, double lo, double alpha, const double* v, double Bv) {

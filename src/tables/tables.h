@@ -117,6 +117,8 @@ struct ModelTables {
   int t = 0;                      // class with the largest bound
   std::vector<double> alp_neg;    // class parameters for the current B
   double alp_pos = 0;             // larger solution for class t
+  double gap_pos = 0;             // Bv - alp_pos, solved for directly when farBelow
+  bool farBelow = false;          // the fit lies far below chance (flat B equation)
   double B = 0;                   // current trial value of B
   double B0 = 0;                  // final B; exactly 0, -1 or -2 mark special outcomes
   RootBranch paso = RootBranch::kNone;  // the branch of the equation for B
