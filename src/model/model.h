@@ -135,7 +135,15 @@ double Biseccion(ModelTables& tb, double a, double b, const double* v, Equation 
 /// A bisection result far below the minimiser (alpha sum_r 1/v_r < 0.1) is
 /// refined in product form, alpha = lo prod_r (1 + alpha / v_r), to its
 /// last digits.
-double SmallerRoot(ModelTables& tb, double lo, double alpha, const double* v, double Bv);
+///
+/// With the class's fixed quantities (facts, taken at this alpha) the same
+/// result comes with fewer evaluations: F at alpha and at 0 from them, and
+/// the bisection's midpoints where a bound proves F negative unevaluated.
+double SmallerRoot(ModelTables& tb, double lo, double alpha, const double* v, double Bv,
+                   const ClassFacts* facts = nullptr);
+
+/// The fixed quantities of the class with proportions v and minimiser alpha.
+ClassFacts FactsOf(const ModelTables& tb, const double* v, double alpha);
 
 /// The larger solution of the class equation for B = Bv far above the
 /// class's proportions, as its distance u = Bv - x from Bv: the root of the

@@ -62,6 +62,9 @@ void Search1(ModelTables& tb, double x) {
                     : Biseccion(tb, lo / (tb.R - 1.0), hi / (tb.R - 1.0), tb.dmat[i], Equation::kAlpha, 0);
   }
   tb.D = tb.D / tb.R;
+  tb.facts.assign(tb.K, ClassFacts());
+  for (int i = 0; i < tb.K; ++i)
+    if (tb.N0[i] != 1) tb.facts[i] = FactsOf(tb, tb.dmat[i], tb.alp[i]);
   for (int i = 0; i < tb.K; ++i) {
     if (tb.N0[i] == 1) continue;
     const double Bi = ClassBound(tb, i);
@@ -83,15 +86,18 @@ namespace {
 // fewer digits than it has factors (a subnormal P of 3e-319 has 13 bits);
 // the quotient is then taken from logarithms, and may itself underflow to
 // 0, where the class equation is +Inf: still a valid end.
-double SmallerRootBound(const ModelTables& tb, int i, double Bv) {
-  double P = 1.0;
-  for (int r = 0; r < tb.R; ++r) P *= tb.dmat[i][r];
+double SmallerRootBound(const ModelTables& tb, const ClassFacts& facts, double Bv) {
+  const double P = facts.product;
   const double lo = P / std::pow(Bv, tb.R - 1.0);
   const bool exact = std::isfinite(lo) && !(P < std::numeric_limits<double>::min());
   if (exact || !(Bv > 0)) return lo;
-  double logs = 0.0;
-  for (int r = 0; r < tb.R; ++r) logs += std::log(tb.dmat[i][r]);
-  return std::exp(logs - (tb.R - 1.0) * std::log(Bv));
+  return std::exp(facts.logSum - (tb.R - 1.0) * std::log(Bv));
+}
+
+// The class's fixed quantities, when Search1 left them for its minimiser.
+const ClassFacts* FactsFor(const ModelTables& tb, int i) {
+  if (static_cast<int>(tb.facts.size()) != tb.K || !SameBits(tb.facts[i].alpha, tb.alp[i])) return nullptr;
+  return &tb.facts[i];
 }
 
 }  // namespace
@@ -116,8 +122,10 @@ void Search2(ModelTables& tb, double Bv) {
       if (i == t) tb.alp_pos = tb.alp[t];
       continue;
     }
-    const double lo = SmallerRootBound(tb, i, Bv);
-    tb.alp_neg[i] = SmallerRoot(tb, lo, tb.alp[i], tb.dmat[i], Bv);
+    const ClassFacts* kept = FactsFor(tb, i);
+    const ClassFacts facts = kept ? *kept : FactsOf(tb, tb.dmat[i], tb.alp[i]);
+    const double lo = SmallerRootBound(tb, facts, Bv);
+    tb.alp_neg[i] = SmallerRoot(tb, lo, tb.alp[i], tb.dmat[i], Bv, &facts);
     if (i != t) continue;
     const double gap = tb.farBelow ? LargerRootGap(tb, m, tb.alp[t], tb.dmat[t], Bv) : NAN;
     if (std::isnan(gap)) {
