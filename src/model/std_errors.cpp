@@ -153,17 +153,18 @@ void GeneralVariances(ModelTables& tb, const std::vector<double>& h, double H, d
 // R = K = 2 with the dummy class 2: variances of the two real classes,
 // rescaled by the share E of objects that rater 0 put in one of them. The
 // overall variance is taken about the first fit's overall agreement.
-void TwoClassVariances(ModelTables& tb, const std::vector<double>& h, double H, double Osaved) {
+// H1 = H - 1.
+void TwoClassVariances(ModelTables& tb, const std::vector<double>& h, double H, double H1, double Osaved) {
   const double n = tb.N;
   const double B = tb.B0;
   const double E = tb.success[0] / n + tb.success[1] / n + tb.dmat[0][0] + tb.dmat[1][0];
-  const double model = (H - h[2]) * B * (1 - h[2]) / (H - 1);
+  const double model = (H - h[2]) * B * (1 - h[2]) / H1;
   const double sampling = Osaved * E * (1 - Osaved);
   tb.var_suc = Settled(model + sampling, std::fabs(model) + std::fabs(sampling)) / (n * E * E);
   for (int i = 0; i < 2; ++i) {
     const double A = tb.acuerd[i];
     const double As = tb.acuerdaux[i];
-    const double T = h[i] * B * (h[i] / (H - 1) - 1);
+    const double T = h[i] * B * (h[i] / H1 - 1);
     tb.var_alp[i] = Settled(A * E * (1 - A) + T, std::fabs(A * E * (1 - A)) + std::fabs(T)) / (n * E * E);
     const double G = 2 * tb.success[i] / n + tb.dmat[i][0] + tb.dmat[i][1];
     const double V =
@@ -186,16 +187,17 @@ bool desviaciones(ModelTables& tb, int caso, double overall) {
     h[i] = HarmonicTerm(tb, i);
     H += h[i];
   }
-  if (caso == 2) {
-    TwoClassVariances(tb, h, H, overall);
-  } else if (tb.farBelow && tb.paso == RootBranch::kLargerForT) {
-    const double HR1 = FarDenominator(tb, h);
+  // (R - 1) H - 1, which is H - 1 for two raters.
+  double HR1 = caso == 2 ? H - 1 : (tb.R - 1.0) * H - 1;
+  if (tb.farBelow && tb.paso == RootBranch::kLargerForT) {
+    HR1 = FarDenominator(tb, h);
     H = 0;
     for (int i = 0; i < tb.K; ++i) H += h[i];
-    GeneralVariances(tb, h, H, HR1);
-  } else {
-    GeneralVariances(tb, h, H, (tb.R - 1.0) * H - 1);
   }
+  if (caso == 2)
+    TwoClassVariances(tb, h, H, HR1, overall);
+  else
+    GeneralVariances(tb, h, H, HR1);
   return refit;
 }
 
