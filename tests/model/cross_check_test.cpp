@@ -176,6 +176,13 @@ TEST(CrossCheckTest, FarBelowChanceAndSubnormalProducts) {
       EXPECT_STREQ(gotText, wantText) << got;
     }
   }
+  // Random data sets far below chance: B = 1.5 with a slope of 4e-5 (every
+  // class root to its last digit matters), and two raters and two classes
+  // whose refit lies far below chance (its variances' H - 1).
+  for (std::uint64_t seed : {1007, 1499}) {
+    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    ExpectAgreement(CrossCheck(testing::EdgeData(seed).Draw(400)));
+  }
 }
 
 // Random data sets that reach the edges (EdgeData): K and R up to 1000 with
