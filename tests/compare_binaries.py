@@ -2,18 +2,21 @@
 """Random sessions of the dialogue, in every data-entry mode, and random batch
 commands, run through two zover binaries whose bytes must agree.
 
-    tests/compare_binaries.py OLD NEW [--sessions 10000] [--batch 10000] [--seed 1] [--jobs 2]
+    tests/compare_binaries.py OLD NEW [--sessions 10000] [--batch 10000] [--large 0] [--seed 1] [--jobs 2]
 
 Each dialogue session types its answers on standard input in a fresh folder
 that holds the data files of mode 1 and 2; it runs one to three passes of
 random modes (1 raw file, 2 frequencies file, 3 keyboard frequencies, 4
 keyboard model data) and ends with the input. Each batch command analyses a
-raw, frequencies or model file with random options and format. Standard
+raw, frequencies or model file with random options and format; each large
+case a raw file (up to 2000 objects) or model data with K and R drawn up to
+1000, as text or JSON. Standard
 output, standard error and the exit status are compared. Run by hand (not
 by ctest); the cases that differ are kept in ./compare-differences.
 """
 import argparse
 import concurrent.futures
+import math
 import os
 import random
 import shutil
@@ -101,10 +104,10 @@ def keyboard_frequencies(rng):
     return answers
 
 
-def model_counts(rng):
+def model_counts(rng, dims=None):
     """Mode 4: K, R, n, the agreements and disagreements (from responses, or any that add up)."""
-    K, R, n = dimensions(rng)
-    if rng.random() < 0.5:
+    K, R, n = dims or dimensions(rng)
+    if rng.random() < 0.5 and n * R <= 10**6:
         success = [0.0] * K
         fail = [[0.0] * R for _ in range(K)]
         for row in responses(rng, K, R, n):
@@ -189,6 +192,20 @@ def batch(rng):
     return "", {"data.txt": text}, [word for option in options for word in option] + ["data.txt"]
 
 
+def large(rng):
+    """A batch command on a raw file or model data with K and R up to 1000."""
+    K, R = (int(round(math.exp(rng.uniform(math.log(2), math.log(1000))))) for _ in range(2))
+    options = ["--format", rng.choice(("text", "json"))]
+    if rng.random() < 0.5:
+        n = rng.randint(10, max(10, min(2000, 400000 // R)))
+        text = lines(rng, responses(rng, K, R, n), " ")
+    else:
+        options.append("--model")
+        n = rng.randint(10, 10**6) if rng.random() < 0.5 else rng.randint(10, 2000)
+        text = "\n".join(model_counts(rng, (K, R, n))) + "\n"
+    return "", {"data.txt": text}, options + ["data.txt"]
+
+
 def run(binary, folder, answers, arguments):
     done = subprocess.run([binary] + arguments, cwd=folder, input=answers.encode(), capture_output=True, timeout=300)
     return done.returncode, done.stdout, done.stderr
@@ -197,7 +214,8 @@ def run(binary, folder, answers, arguments):
 def compare(task):
     kind, seed, old, new = task
     rng = random.Random(seed)
-    answers, files, arguments = session(rng, MODES[seed % len(MODES)]) if kind == "session" else batch(rng)
+    make = {"session": lambda: session(rng, MODES[seed % len(MODES)]), "batch": lambda: batch(rng), "large": lambda: large(rng)}
+    answers, files, arguments = make[kind]()
     with tempfile.TemporaryDirectory() as folder:
         for name, text in files.items():
             with open(os.path.join(folder, name), "w", newline="") as f:
@@ -221,6 +239,7 @@ def main():
     parser.add_argument("new")
     parser.add_argument("--sessions", type=int, default=10000, help="dialogue sessions of every mode")
     parser.add_argument("--batch", type=int, default=10000, help="batch commands")
+    parser.add_argument("--large", type=int, default=0, help="raw files and model data with K, R up to 1000")
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--jobs", type=int, default=2)
     args = parser.parse_args()
@@ -228,6 +247,7 @@ def main():
     # A session's first pass takes the mode of its number: every mode has its share.
     tasks = [("session", args.seed * 10**7 + k, old, new) for k in range(args.sessions * len(MODES))]
     tasks += [("batch", args.seed * 10**7 + k, old, new) for k in range(args.batch)]
+    tasks += [("large", args.seed * 10**7 + k, old, new) for k in range(args.large)]
     tally = {}
     with concurrent.futures.ProcessPoolExecutor(args.jobs) as pool:
         for kind, same in pool.map(compare, tasks, chunksize=20):

@@ -2,6 +2,7 @@
 // equations.
 
 #include <cmath>
+#include <limits>
 
 #include "model/detail.h"
 #include "model/model.h"
@@ -55,11 +56,17 @@ namespace {
 
 constexpr int kMaxHalvings = 10000;
 
-// F of one call, counting its evaluations.
+// F of one call, counting its evaluations. With the class's fixed
+// quantities (facts, for the class equation only) some values are known
+// without the R logarithms, bit for bit as the equation as written gives
+// them: F at the minimiser, whose sum of logarithms is kept; F(0) = +Inf;
+// and the sign of F where a bound proves it negative (ProvedNegative).
 class ClassEquation {
  public:
-  ClassEquation(ModelTables& tb, const double* v, Equation type, double Bv)
-      : tb_(tb), v_(v), type_(type), Bv_(Bv) {}
+  ClassEquation(ModelTables& tb, const double* v, Equation type, double Bv, const ClassFacts* facts = nullptr)
+      : tb_(tb), v_(v), type_(type), Bv_(Bv), facts_(type == Equation::kAlphaNeg ? facts : nullptr) {
+    if (facts_) c_ = (tb.R - 1.0) * std::log(Bv);
+  }
 
   // The class scale w of the bracket tolerance: min(1, 100 mean_r v_r).
   double Scale() const {
@@ -70,19 +77,56 @@ class ClassEquation {
   }
 
   double operator()(double x) const {
+    if (facts_) {
+      // Alpha_Neg forms (logs - ln x) - (R - 1.0) ln Bv; at the minimiser
+      // the first part is kept. At x = 0 every ln v_r is finite and ln 0 =
+      // -Inf, so the value is +Inf for any finite Bv >= 0.
+      if (SameBits(x, facts_->alpha)) return facts_->gAlpha - c_;
+      if (x == 0 && facts_->positive && Bv_ >= 0 && Bv_ < HUGE_VAL) return HUGE_VAL;
+    }
     ++tb_.counters.evaluations;
     return type_ == Equation::kAlpha ? Alpha(tb_, x, v_) : Alpha_Neg(tb_, x, Bv_, v_);
   }
 
+  // Whether the class equation as written is certainly negative at m > 0,
+  // from the class's fixed quantities and one logarithm. Exactly, ln(v + m)
+  // <= ln v + m / v, so
+  //
+  //     F(m) <= U = L + m S - ln m - c,  L = sum_r ln v_r, S = sum_r 1/v_r,
+  //
+  // c = (R - 1) ln Bv. F as computed differs from F by at most its own
+  // rounding: R + 3 roundings of the logarithms (each within one ulp of the
+  // exact value), their sum (recursive summation: (R - 1) u times the sum of
+  // the magnitudes) and the two subtractions, all below (R + 3) eps times
+  // M = sum_r |ln(v_r + m)| + R + |ln m| + |c| + 1, where sum_r |ln(v_r + m)|
+  // <= sum_r |ln v_r| + m S. U as computed carries the same kind of error
+  // (L, S and the three terms of U), below (R + 3) eps M as well. So when
+  // U + 4 (R + 3) eps M < 0 as computed, the computed F is negative, and
+  // the bisection takes the same step without evaluating it. Anything not
+  // finite makes the test fail, and F is evaluated as written.
+  bool ProvedNegative(double m) const {
+    if (!facts_ || !facts_->positive || !(m > 0)) return false;
+    const double lm = std::log(m);
+    const double U = facts_->logSum + m * facts_->inverses - lm - c_;
+    const double M = facts_->absLogs + m * facts_->inverses + tb_.R + std::fabs(lm) + std::fabs(c_) + 1;
+    return U + 4 * (tb_.R + 3.0) * std::numeric_limits<double>::epsilon() * M < 0;
+  }
+
+  const ClassFacts* Facts() const { return facts_; }
+
   // The class equation with a B below 0 or not a number: ln Bv, and with it
   // F, is NaN at every x.
   bool NowhereANumber() const { return type_ == Equation::kAlphaNeg && !(Bv_ >= 0); }
+
+  bool FullPrecision() const { return tb_.farBelow; }
 
  private:
   ModelTables& tb_;
   const double* v_;
   Equation type_;
   double Bv_;
+  const ClassFacts* facts_;
+  double c_ = 0;
 };
 
 struct Bracket {
@@ -127,17 +171,22 @@ bool HalveTowards(const ClassEquation& F, double fixed, double Ffixed, double st
 // narrow; the bisection then ends at the midpoint that no longer moves
 // instead of halving forever. Below that magnitude it never triggers, so no
 // result changes.
+//
+// Far below chance (tb.farBelow) the B equation is so flat that the 1e-12
+// of a class parameter would move B by up to 1e-12 / slope: there every
+// bisection runs until its midpoint stops moving.
 double Bisect(const ClassEquation& F, Bracket br) {
   const double w = F.Scale();
+  const bool full = F.FullPrecision();
   double m;
   do {
     m = (br.pos + br.neg) / 2;
     if (m == br.pos || m == br.neg || std::isnan(m)) break;
-    if (F(m) >= 0)
+    if (!F.ProvedNegative(m) && F(m) >= 0)
       br.pos = m;
     else
       br.neg = m;
-  } while (!BracketClosed(br, w));
+  } while (full || !BracketClosed(br, w));
   return m;
 }
 
@@ -172,7 +221,14 @@ double SolveFromEnds(const ClassEquation& F, double a, double b, double Fa, doub
 // digit or more): such a parameter is then accurate to its last digits,
 // which its agreement s_i/n - alpha_i and the variances of a class with few
 // agreements need.
-double Contract(const ModelTables& tb, double lo, const double* v, double alpha) {
+//
+// From a lower end of +0 the steps give +0 at once (lo times a finite
+// product), then repeat it: with the class's fixed quantities, a q that
+// alpha S < 0.09 (S = sum_r 1/v_r) keeps below 0.1 whatever the rounding
+// of either sum gives +0 without the R divisions.
+double Contract(const ModelTables& tb, double lo, const double* v, double alpha,
+                const ClassFacts* facts = nullptr) {
+  if (facts && lo == 0 && !std::signbit(lo) && alpha >= 0 && alpha * facts->inverses < 0.09) return 0.0;
   double q = 0.0;
   for (int r = 0; r < tb.R; ++r) q += alpha / v[r];
   if (!(q < 0.1)) return alpha;
@@ -186,24 +242,87 @@ double Contract(const ModelTables& tb, double lo, const double* v, double alpha)
   return alpha;
 }
 
-}  // namespace
-
-double Biseccion(ModelTables& tb, double a, double b, const double* v, Equation type, double Bv) {
-  const ClassEquation F(tb, v, type, Bv);
-  const double Fa = F(a);
-  const double Fb = F(b);
-  return SolveFromEnds(F, a, b, Fa, Fb);
+// A class with a proportion that is not a number has F NaN at every x: both
+// halving searches could only run out, and every search returns its second
+// end (SmallerRoot then Contract, which keeps a NaN q's alpha).
+bool HasNaN(const ModelTables& tb, const double* v) {
+  for (int r = 0; r < tb.R; ++r)
+    if (std::isnan(v[r])) return true;
+  return false;
 }
 
-double SmallerRoot(ModelTables& tb, double lo, double alpha, const double* v, double Bv) {
-  const ClassEquation F(tb, v, Equation::kAlphaNeg, Bv);
+double SmallerRootOf(ModelTables& tb, double lo, double alpha, const double* v, double Bv,
+                     const ClassFacts* facts) {
+  if (facts ? facts->nan : HasNaN(tb, v)) return alpha;
+  const ClassEquation F(tb, v, Equation::kAlphaNeg, Bv, facts);
   const double Flo = F(lo);
   const double Falpha = F(alpha);
   // In exact arithmetic F(lo) = sum_r ln(1 + lo / v_r) > 0; when that lies
   // below the rounding error of the sum and F is negative at the minimiser
   // as well, the root lies within rounding of lo.
   if (Flo < 0 && Falpha < 0) return lo;
-  return Contract(tb, lo, v, SolveFromEnds(F, lo, alpha, Flo, Falpha));
+  return Contract(tb, lo, v, SolveFromEnds(F, lo, alpha, Flo, Falpha), facts);
+}
+
+}  // namespace
+
+ClassFacts FactsOf(const ModelTables& tb, const double* v, double alpha) {
+  ClassFacts f;
+  f.alpha = alpha;
+  f.positive = true;
+  double logs = 0.0;
+  for (int r = 0; r < tb.R; ++r) {
+    f.nan = f.nan || std::isnan(v[r]);
+    f.positive = f.positive && v[r] > 0 && v[r] < HUGE_VAL;
+    f.product *= v[r];
+    const double l = std::log(v[r]);
+    f.logSum += l;
+    f.absLogs += std::fabs(l);
+    f.inverses += 1 / v[r];
+    logs += std::log(v[r] + alpha);
+  }
+  f.gAlpha = logs - std::log(alpha);
+  return f;
+}
+
+double Biseccion(ModelTables& tb, double a, double b, const double* v, Equation type, double Bv) {
+  if (HasNaN(tb, v)) return b;
+  const ClassEquation F(tb, v, type, Bv);
+  const double Fa = F(a);
+  const double Fb = F(b);
+  return SolveFromEnds(F, a, b, Fa, Fb);
+}
+
+double LargerRootGap(ModelTables& tb, double m, double alpha, const double* v, double Bv) {
+  // Far above the class's proportions, x = Bv - u with u of their size; in
+  // terms of u the class equation reads
+  //
+  //     H(u) = sum_r ln(1 + (v_r - u) / Bv) - ln(1 - u / Bv) = 0,
+  //
+  // the (R - 1) ln Bv of the equation as written cancelling against the
+  // logarithms' own ln Bv. Its terms are of the size of u / Bv and keep
+  // their relative digits, where those of the form in x lose about
+  // eps ln Bv each. H is decreasing in u (the equation as written increases
+  // in x above the minimiser): H(m) >= 0 at the lower end, H < 0 at
+  // Bv - alpha. The bisection runs until the midpoint stops moving.
+  const auto H = [&](double u) {
+    ++tb.counters.evaluations;
+    double logs = 0.0;
+    for (int r = 0; r < tb.R; ++r) logs += std::log1p((v[r] - u) / Bv);
+    return logs - std::log1p(-u / Bv);
+  };
+  double pos = m, neg = Bv - alpha;
+  if (!(H(pos) >= 0) || !(H(neg) < 0)) return NAN;
+  for (;;) {
+    const double mid = (pos + neg) / 2;
+    if (mid == pos || mid == neg) return mid;
+    (H(mid) >= 0 ? pos : neg) = mid;
+  }
+}
+
+double SmallerRoot(ModelTables& tb, double lo, double alpha, const double* v, double Bv,
+                   const ClassFacts* facts) {
+  return SmallerRootOf(tb, lo, alpha, v, Bv, facts);
 }
 
 }  // namespace zover

@@ -115,6 +115,9 @@ enum class Equation {
 /// the mean of v where that is smaller, so that a small class has its
 /// parameter to 1e-10 of its mean proportion.
 ///
+/// Far below chance (tb.farBelow, set by Search3) the bisection runs until
+/// its midpoint stops moving instead.
+///
 /// Every evaluation of F is counted in tb.counters.evaluations. A halving
 /// search stops as soon as its midpoint no longer moves (every further
 /// halving would repeat it), F at the fixed end is evaluated once, and a
@@ -132,7 +135,22 @@ double Biseccion(ModelTables& tb, double a, double b, const double* v, Equation 
 /// A bisection result far below the minimiser (alpha sum_r 1/v_r < 0.1) is
 /// refined in product form, alpha = lo prod_r (1 + alpha / v_r), to its
 /// last digits.
-double SmallerRoot(ModelTables& tb, double lo, double alpha, const double* v, double Bv);
+///
+/// With the class's fixed quantities (facts, taken at this alpha) the same
+/// result comes with fewer evaluations: F at alpha and at 0 from them, and
+/// the bisection's midpoints where a bound proves F negative unevaluated.
+double SmallerRoot(ModelTables& tb, double lo, double alpha, const double* v, double Bv,
+                   const ClassFacts* facts = nullptr);
+
+/// The fixed quantities of the class with proportions v and minimiser alpha.
+ClassFacts FactsOf(const ModelTables& tb, const double* v, double alpha);
+
+/// The larger solution of the class equation for B = Bv far above the
+/// class's proportions, as its distance u = Bv - x from Bv: the root of the
+/// equation in terms of u between m (the smallest proportion, capped at 100)
+/// and Bv - alpha (alpha the class minimiser), by bisection to the last
+/// digit of u. NaN when the equation does not change sign between them.
+double LargerRootGap(ModelTables& tb, double m, double alpha, const double* v, double Bv);
 
 // --- Estimation (search.cpp) -----------------------------------------------
 
@@ -150,7 +168,8 @@ void Search1(ModelTables& tb, double x);
 /// class whose bound is within 1e-12 of Bt, has its double root alp[i].
 /// A class without a solution gets the fallback end of Biseccion: alp[i],
 /// and Bv - min(d_t., 100) for alp_pos. A lower end prod_r d_ir / Bv^(R-1)
-/// that is not a finite number (both underflow) is taken from logarithms.
+/// that is not a finite number (both underflow), or whose product lies
+/// below the smallest normal double, is taken from logarithms.
 void Search2(ModelTables& tb, double Bv);
 
 /// Searches B with B = D + sum_i alpha_i by bisection, calling Search2 for
@@ -176,7 +195,11 @@ void Search2(ModelTables& tb, double Bv);
 ///            within 1e-12 of Bt, or of Bt + 1e-12, takes the classes at
 ///            their double root from the B equation. The search also stops
 ///            once a trial leaves the interval unchanged, with the result
-///            that the remaining trials would repeat.
+///            that the remaining trials would repeat. A fit of B > 1 on the
+///            branch kLargerForT whose B equation is flat (slope below 1e-4
+///            w, probed at B (1 + 1e-3)) lies far below chance: the search
+///            runs again with tb.farBelow set, class t solved for B -
+///            alpha_t, and ends once its interval is below 1e-13 B.
 double Search3(ModelTables& tb, int cl);
 
 // --- Measures (measures.cpp) -----------------------------------------------

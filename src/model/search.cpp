@@ -1,7 +1,9 @@
 // The fit of the model: class minimisers and bounds (Search1), the class
 // parameters for one B (Search2) and the search for B itself (Search3).
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "model/detail.h"
@@ -48,6 +50,7 @@ double ClassBound(const ModelTables& tb, int i) {
 }  // namespace
 
 void Search1(ModelTables& tb, double x) {
+  tb.farBelow = false;
   tb.D = 0;
   tb.Bt = 0;
   for (int i = 0; i < tb.K; ++i) {
@@ -59,6 +62,9 @@ void Search1(ModelTables& tb, double x) {
                     : Biseccion(tb, lo / (tb.R - 1.0), hi / (tb.R - 1.0), tb.dmat[i], Equation::kAlpha, 0);
   }
   tb.D = tb.D / tb.R;
+  tb.facts.assign(tb.K, ClassFacts());
+  for (int i = 0; i < tb.K; ++i)
+    if (tb.N0[i] != 1) tb.facts[i] = FactsOf(tb, tb.dmat[i], tb.alp[i]);
   for (int i = 0; i < tb.K; ++i) {
     if (tb.N0[i] == 1) continue;
     const double Bi = ClassBound(tb, i);
@@ -76,16 +82,22 @@ namespace {
 // The lower end of the smaller solution of class i for B = Bv:
 // prod_r d_ir / Bv^(R-1), where the class equation is positive. With many
 // raters the product and the power can both underflow (0/0), or the power
-// alone (P/0); the quotient is then taken from logarithms, and may itself
-// underflow to 0, where the class equation is +Inf: still a valid end.
-double SmallerRootBound(const ModelTables& tb, int i, double Bv) {
-  double P = 1.0;
-  for (int r = 0; r < tb.R; ++r) P *= tb.dmat[i][r];
+// alone (P/0), or the product alone leave the normal range, where it keeps
+// fewer digits than it has factors (a subnormal P of 3e-319 has 13 bits);
+// the quotient is then taken from logarithms, and may itself underflow to
+// 0, where the class equation is +Inf: still a valid end.
+double SmallerRootBound(const ModelTables& tb, const ClassFacts& facts, double Bv) {
+  const double P = facts.product;
   const double lo = P / std::pow(Bv, tb.R - 1.0);
-  if (std::isfinite(lo) || !(Bv > 0)) return lo;
-  double logs = 0.0;
-  for (int r = 0; r < tb.R; ++r) logs += std::log(tb.dmat[i][r]);
-  return std::exp(logs - (tb.R - 1.0) * std::log(Bv));
+  const bool exact = std::isfinite(lo) && !(P < std::numeric_limits<double>::min());
+  if (exact || !(Bv > 0)) return lo;
+  return std::exp(facts.logSum - (tb.R - 1.0) * std::log(Bv));
+}
+
+// The class's fixed quantities, when Search1 left them for its minimiser.
+const ClassFacts* FactsFor(const ModelTables& tb, int i) {
+  if (static_cast<int>(tb.facts.size()) != tb.K || !SameBits(tb.facts[i].alpha, tb.alp[i])) return nullptr;
+  return &tb.facts[i];
 }
 
 }  // namespace
@@ -110,9 +122,19 @@ void Search2(ModelTables& tb, double Bv) {
       if (i == t) tb.alp_pos = tb.alp[t];
       continue;
     }
-    const double lo = SmallerRootBound(tb, i, Bv);
-    tb.alp_neg[i] = SmallerRoot(tb, lo, tb.alp[i], tb.dmat[i], Bv);
-    if (i == t) tb.alp_pos = Biseccion(tb, tb.alp[t], Bv - m, tb.dmat[i], Equation::kAlphaNeg, Bv);
+    const ClassFacts* kept = FactsFor(tb, i);
+    const ClassFacts facts = kept ? *kept : FactsOf(tb, tb.dmat[i], tb.alp[i]);
+    const double lo = SmallerRootBound(tb, facts, Bv);
+    tb.alp_neg[i] = SmallerRoot(tb, lo, tb.alp[i], tb.dmat[i], Bv, &facts);
+    if (i != t) continue;
+    const double gap = tb.farBelow ? LargerRootGap(tb, m, tb.alp[t], tb.dmat[t], Bv) : NAN;
+    if (std::isnan(gap)) {
+      tb.alp_pos = Biseccion(tb, tb.alp[t], Bv - m, tb.dmat[i], Equation::kAlphaNeg, Bv);
+      tb.gap_pos = Bv - tb.alp_pos;
+    } else {
+      tb.alp_pos = Bv - gap;
+      tb.gap_pos = gap;
+    }
   }
 }
 
@@ -225,6 +247,78 @@ void BisectB(ModelTables& tb, double lo, double hi, double ref) {
   }
 }
 
+// Far below chance
+// ----------------
+// On the branch kLargerForT, as B grows class t's larger solution follows
+// it, alpha_t = B - u with u tending to sum_r d_tr / (R - 1), every other
+// parameter falls like B^-(R-1), and the B equation tends to a constant:
+// with u = c0 + c1 / B + ..., its slope is about c1 / B^2. Where B is far
+// above the proportions that slope can be 1e-8 or far less, and |f| <
+// 1e-12 w then fixes B only to 1e-12 w / slope, up to a hundredth or more;
+// worse, alpha_t - B formed from alpha_t ~ B carries a rounding of eps B,
+// which beyond B ~ 5e4 is larger than the tolerance itself.
+//
+// A fit of B > 1 (overall agreement below 0) on that branch is therefore
+// probed: the B equation is evaluated again at B (1 + 1e-3) and the slope
+// taken from the difference. Where it is below 1e-4 (scaled by w as f is),
+// the tolerance on f leaves B uncertain by more than 1e-8, and the search
+// is run again from its first interval in the far form: class t's solution
+// is solved as its distance u from B (LargerRootGap), the B equation is
+// (D + sum_{i != t} alpha_i) - u, which keeps the digits of u, and the
+// search ends on B itself, once its interval is narrower than 1e-13 B (or
+// stops moving). What double precision cannot give then is only what the
+// data's own rounding leaves undetermined: a fit whose B moves by more
+// than the printed 4th decimal when every proportion moves by one rounding
+// is unstable, and prints the digits double gives.
+constexpr double kFarProbeStep = 1e-3;
+constexpr double kFlatSlope = 1e-4;
+constexpr double kFarWidth = 1e-13;
+
+double FarBEquation(const ModelTables& tb) {
+  double S = 0.0;
+  for (int i = 0; i < tb.K; ++i)
+    if (i != tb.t) S += tb.alp_neg[i];
+  return (tb.D + S) - tb.gap_pos;
+}
+
+// The slope of the B equation (scaled by w) at the trial tb.B, from a
+// second trial at B (1 + kFarProbeStep); the tables of tb.B are restored.
+double ProbeSlope(ModelTables& tb, double f, double w) {
+  const std::vector<double> alpNeg(tb.alp_neg.begin(), tb.alp_neg.begin() + tb.K);
+  const double alpPos = tb.alp_pos, gapPos = tb.gap_pos, B = tb.B;
+  const double probe = B * (1 + kFarProbeStep);
+  Search2(tb, probe);
+  const double f2 = FuncionB(tb, probe, tb.alp_neg.data(), tb.paso) / w;
+  std::copy(alpNeg.begin(), alpNeg.end(), tb.alp_neg.begin());
+  tb.alp_pos = alpPos;
+  tb.gap_pos = gapPos;
+  return std::fabs(f2 - f) / (probe - B);
+}
+
+// The search again in the far form, from the first interval (lo, hi).
+void BisectFarB(ModelTables& tb, double lo, double hi, double ref) {
+  tb.farBelow = true;
+  for (int k = 0;; ++k) {
+    tb.B = (lo + hi) / 2;
+    Search2(tb, tb.B);
+    const double f = FarBEquation(tb);
+    ++tb.counters.bTrials;
+    if (hi - lo <= kFarWidth * tb.B || k == kMaxBSteps) return;
+    double& end = Sign(f) == Sign(ref) ? lo : hi;
+    if (SameBits(end, tb.B)) return;
+    end = tb.B;
+  }
+}
+
+// BisectB, and for a fit far below chance (see above) BisectFarB.
+void SearchB(ModelTables& tb, double lo, double hi, double ref) {
+  BisectB(tb, lo, hi, ref);
+  if (tb.paso != RootBranch::kLargerForT || !(tb.B > 1)) return;
+  const double w = 100 * tb.D < 1 ? 100 * tb.D : 1;
+  const double f = FuncionB(tb, tb.B, tb.alp_neg.data(), tb.paso) / w;
+  if (ProbeSlope(tb, f, w) < kFlatSlope) BisectFarB(tb, lo, hi, ref);
+}
+
 // The double root. Within 1e-12 of Bt, Search2 gives class t its minimiser
 // alp[t], and a class whose bound ties Bt is in the same state, but its
 // smaller solution is left to rounding: near a double root the class
@@ -297,7 +391,7 @@ double Search3(ModelTables& tb, int cl) {
   } else {
     tb.paso = s.paso;
     const double hi = s.start == StartCase::kLargerRootForT ? CheckedUpperEnd(tb, s) : s.hi;
-    BisectB(tb, s.lo, hi, s.ref);
+    SearchB(tb, s.lo, hi, s.ref);
     SettleDoubleRoots(tb);
   }
   tb.B0 = tb.B;

@@ -93,14 +93,42 @@ double Settled(double sum, double magnitude, double accuracy = 0) {
   return zero ? 0.0 : sum;
 }
 
-void GeneralVariances(ModelTables& tb, const std::vector<double>& h, double H) {
+// (R - 1) H - 1 far below chance. Class t's chance probabilities are then
+// pi_r = 1 - e_r with e_r = (u - d_r) / B of the order of 1e-5 or less
+// (u = B - alpha_t), and with a_r = 1/pi_r - 1 = (u - d_r) / (alpha_t + d_r),
+//
+//     sum_r 1/pi_r - 1/prod_r pi_r = R - 1 - X,  X = prod_r (1 + a_r) - 1 - sum_r a_r,
+//
+// X of the second order in a: formed from the pi_r it would keep only
+// eps / a^2 of its digits, and (R - 1) H - 1 = X / (R - 1 - X) + (R - 1)
+// sum_{i != t} h_i cancels down to it. X is summed as sum_j a_j P_j with
+// P_j = prod_{r<j} (1 + a_r) - 1 grown term by term, which has no such
+// cancellation. h[t] is replaced by 1 / (R - 1 - X).
+double FarDenominator(const ModelTables& tb, std::vector<double>& h) {
+  const int t = tb.t;
+  double X = 0.0, P = 0.0;
+  for (int r = 0; r < tb.R; ++r) {
+    const double a = (tb.gap_pos - tb.dmat[t][r]) / (tb.alp_pos + tb.dmat[t][r]);
+    X += a * P;
+    P += a * (1 + P);
+  }
+  const double R1 = tb.R - 1.0;
+  h[t] = 1 / (R1 - X);
+  double others = 0.0;
+  for (int i = 0; i < tb.K; ++i)
+    if (i != t) others += h[i];
+  return X / (R1 - X) + R1 * others;
+}
+
+// HR1 = (R - 1) H - 1.
+void GeneralVariances(ModelTables& tb, const std::vector<double>& h, double H, double HR1) {
   const double n = tb.N;
   const double O = tb.acglobal;
   const double R = tb.R;
   // O = 1 - B0 is as accurate as the search for B, which meets the B
   // equation to 1e-12 w, w = min(1, 100 D), and as D, a sum of K R
   // proportions rounded K R times.
-  const double Y = H / ((R - 1) * H - 1);
+  const double Y = H / HR1;
   const double accuracyO = 1e-12 * (100 * tb.D < 1 ? 100 * tb.D : 1) +
                            tb.K * R * std::numeric_limits<double>::epsilon() * tb.D;
   tb.var_suc = (1 - O) / n * Settled(Y + O, std::fabs(Y) + std::fabs(O), accuracyO);
@@ -112,7 +140,7 @@ void GeneralVariances(ModelTables& tb, const std::vector<double>& h, double H) {
     for (int r = 0; r < tb.R; ++r) sumPi += tb.prop[i][r];
     for (int r = 0; r < tb.R; ++r) sumPi2 += tb.prop[i][r] * tb.prop[i][r];
 
-    const double T = (1 - O) * h[i] * ((R - 1) * h[i] / ((R - 1) * H - 1) - 1);
+    const double T = (1 - O) * h[i] * ((R - 1) * h[i] / HR1 - 1);
     tb.var_alp[i] = Settled(A * (1 - A) + T, std::fabs(A * (1 - A)) + std::fabs(T)) / n;
     const double X = R * tb.success[i] / n + sumD;
     const double V = A * (1 - C) * (1 - (R - 1) * C / R);
@@ -125,17 +153,18 @@ void GeneralVariances(ModelTables& tb, const std::vector<double>& h, double H) {
 // R = K = 2 with the dummy class 2: variances of the two real classes,
 // rescaled by the share E of objects that rater 0 put in one of them. The
 // overall variance is taken about the first fit's overall agreement.
-void TwoClassVariances(ModelTables& tb, const std::vector<double>& h, double H, double Osaved) {
+// H1 = H - 1.
+void TwoClassVariances(ModelTables& tb, const std::vector<double>& h, double H, double H1, double Osaved) {
   const double n = tb.N;
   const double B = tb.B0;
   const double E = tb.success[0] / n + tb.success[1] / n + tb.dmat[0][0] + tb.dmat[1][0];
-  const double model = (H - h[2]) * B * (1 - h[2]) / (H - 1);
+  const double model = (H - h[2]) * B * (1 - h[2]) / H1;
   const double sampling = Osaved * E * (1 - Osaved);
   tb.var_suc = Settled(model + sampling, std::fabs(model) + std::fabs(sampling)) / (n * E * E);
   for (int i = 0; i < 2; ++i) {
     const double A = tb.acuerd[i];
     const double As = tb.acuerdaux[i];
-    const double T = h[i] * B * (h[i] / (H - 1) - 1);
+    const double T = h[i] * B * (h[i] / H1 - 1);
     tb.var_alp[i] = Settled(A * E * (1 - A) + T, std::fabs(A * E * (1 - A)) + std::fabs(T)) / (n * E * E);
     const double G = 2 * tb.success[i] / n + tb.dmat[i][0] + tb.dmat[i][1];
     const double V =
@@ -158,10 +187,17 @@ bool desviaciones(ModelTables& tb, int caso, double overall) {
     h[i] = HarmonicTerm(tb, i);
     H += h[i];
   }
+  // (R - 1) H - 1, which is H - 1 for two raters.
+  double HR1 = caso == 2 ? H - 1 : (tb.R - 1.0) * H - 1;
+  if (tb.farBelow && tb.paso == RootBranch::kLargerForT) {
+    HR1 = FarDenominator(tb, h);
+    H = 0;
+    for (int i = 0; i < tb.K; ++i) H += h[i];
+  }
   if (caso == 2)
-    TwoClassVariances(tb, h, H, overall);
+    TwoClassVariances(tb, h, H, HR1, overall);
   else
-    GeneralVariances(tb, h, H);
+    GeneralVariances(tb, h, H, HR1);
   return refit;
 }
 

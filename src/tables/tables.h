@@ -51,6 +51,19 @@ struct SearchCounters {
   long long evaluations = 0;  // evaluations of Alpha / Alpha_Neg in Biseccion
 };
 
+// Quantities of one class that stay fixed through a fit (set by Search1 for
+// the class minimiser alpha, read by Search2 for every trial B).
+struct ClassFacts {
+  double alpha = 0;     // the minimiser they were taken at
+  bool nan = false;     // some proportion is not a number
+  bool positive = false;  // every proportion finite and above 0
+  double product = 1;   // prod_r v_r, from 1.0 in rater order
+  double logSum = 0;    // sum_r ln v_r, in rater order
+  double absLogs = 0;   // sum_r |ln v_r|
+  double inverses = 0;  // sum_r 1 / v_r
+  double gAlpha = 0;    // sum_r ln(v_r + alpha) - ln alpha, as Alpha_Neg forms it
+};
+
 // --- The observed data: written by the data entry ---------------------------
 struct ObservedData {
   EntryMode entrada = EntryMode::kRawFile;  // how the data were entered
@@ -117,6 +130,9 @@ struct ModelTables {
   int t = 0;                      // class with the largest bound
   std::vector<double> alp_neg;    // class parameters for the current B
   double alp_pos = 0;             // larger solution for class t
+  std::vector<ClassFacts> facts;  // [class], for the minimisers in alp
+  double gap_pos = 0;             // Bv - alp_pos, solved for directly when farBelow
+  bool farBelow = false;          // the fit lies far below chance (flat B equation)
   double B = 0;                   // current trial value of B
   double B0 = 0;                  // final B; exactly 0, -1 or -2 mark special outcomes
   RootBranch paso = RootBranch::kNone;  // the branch of the equation for B

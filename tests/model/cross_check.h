@@ -162,7 +162,9 @@ struct CrossCheckResult {
 //
 // which moves every value as it moves when the reference's B moves by dB
 // with its class equations solved again: four times that much is allowed
-// on top. A fit with dB > 1e-3 B is not determined in double precision at
+// on top. A fit far below chance (farBelow) solves class t for u = B -
+// alpha_t and ends on B itself; its dB is the input-rounding spread, the
+// B equation (of the size of D + u) moved by 8 eps, over the slope. A fit with dB > 1e-3 B is not determined in double precision at
 // all (B in the millions, next to the minus-infinity outcome); it is
 // counted, not compared.
 class CrossChecker {
@@ -209,8 +211,13 @@ class CrossChecker {
         const double B = static_cast<double>(ref.B);
         const double w = 100 * tb.D < 1 ? 100 * tb.D : 1;
         const double eps = 0x1.0p-52;
-        const double dB = (1e-12 * w + 4 * eps * B * (std::fabs(std::log(B)) + 1)) /
-                          std::fabs(static_cast<double>(ref.slope));
+        // Far below chance the fit solves for u = B - alpha_t and ends on B
+        // itself: B is then as uncertain as the data's own rounding leaves
+        // it, the B equation (of the size of D + u) moved by a few eps.
+        const double u = tb.farBelow ? static_cast<double>(ref.B - ref.alpha[tb.t]) : 0;
+        const double residual =
+            tb.farBelow ? 8 * eps * (tb.D + u) : 1e-12 * w + 4 * eps * B * (std::fabs(std::log(B)) + 1);
+        const double dB = residual / std::fabs(static_cast<double>(ref.slope));
         if (!(dB <= 1e-3 * B)) {
           ++result_.undetermined;
           ref.solved = false;

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "model/cross_check.h"
@@ -82,6 +87,101 @@ TEST(CrossCheckTest, ManyRaters) {
     const CrossCheckResult result = CrossCheck(*data);
     EXPECT_EQ(result.fitsChecked, 1);
     ExpectAgreement(result);
+  }
+}
+
+// Model data (K, R, n, then per class its agreements and the disagreements
+// of every rater), or a frequencies file (a class per rater, then the
+// count) turned into the same counts.
+ModelTables ReadEdgeFile(const std::string& name) {
+  std::ifstream in(std::string(ZOVER_TEST_DATA_DIR) + "/model/edges/" + name);
+  if (name.find(".freq.") == std::string::npos) {
+    int K = 0, R = 0;
+    double n = 0;
+    in >> K >> R >> n;
+    ModelTables tb(K, R);
+    tb.N = n;
+    for (int i = 0; i < K; ++i) {
+      in >> tb.success[i];
+      for (int r = 0; r < R; ++r) in >> tb.fail[i][r];
+    }
+    return tb;
+  }
+  std::vector<std::vector<int>> tuples;
+  std::vector<double> counts;
+  std::string line;
+  int K = 0;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::vector<double> v;
+    for (double x; fields >> x;) v.push_back(x);
+    if (v.empty()) continue;
+    counts.push_back(v.back());
+    tuples.emplace_back(v.begin(), v.end() - 1);
+    for (int c : tuples.back()) K = std::max(K, c);
+  }
+  const int R = static_cast<int>(tuples[0].size());
+  ModelTables tb(K, R);
+  for (std::size_t k = 0; k < tuples.size(); ++k) {
+    const std::vector<int>& c = tuples[k];
+    tb.N += counts[k];
+    if (std::count(c.begin(), c.end(), c[0]) == R)
+      tb.success[c[0] - 1] += counts[k];
+    else
+      for (int r = 0; r < R; ++r) tb.fail[c[r] - 1][r] += counts[k];
+  }
+  return tb;
+}
+
+// Far below chance (B up to 1e5, a B equation with a slope down to 1e-16)
+// and a product of disagreements below the smallest normal double: every
+// fit agrees with the reference within the input-rounding spread, and the
+// printed values have the reference's four decimals (first fit's overall
+// agreement, the latest fit's class measures and standard errors).
+TEST(CrossCheckTest, FarBelowChanceAndSubnormalProducts) {
+  struct Printed {
+    const char* what;
+    int i;  // class, or -1
+    double want;
+  };
+  struct Case {
+    const char* file;
+    std::vector<Printed> printed;
+  };
+  const Case cases[] = {
+      {"nearminus1_1001_357.model.txt",
+       {{"overall", -1, -427.95438518551}, {"consistency", 5, -430.51908283594}, {"agreement SE", 5, 129.33374551116}}},
+      {"nearminus1_1001_7.model.txt", {{"consistency", 1, -3071.7490980356}}},
+      {"nearminus1_1001_167.model.txt", {{"overall", -1, -3616.0826414297}}},
+      {"nearminus1_1001_107.freq.txt", {{"overall", -1, -82893.687192992}}},
+      {"tinyR_2002_66.model.txt", {{"agreement SE", 8, 8.1e-296}, {"consistency SE", 8, 3.0e-301}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const ModelTables data = ReadEdgeFile(c.file);
+    ASSERT_GT(data.K, 0);
+    ExpectAgreement(CrossCheck(data));
+    ModelTables tb;
+    const ModelResults res = FitModel(testing::CountsOf(data), tb);
+    for (const Printed& p : c.printed) {
+      SCOPED_TRACE(p.what);
+      const std::string name = p.what;
+      const double got = name == "overall"          ? res.first.overall
+                         : name == "consistency"    ? res.latest().consistency[p.i]
+                         : name == "agreement SE"   ? res.agreementSe[p.i]
+                                                    : res.consistencySe[p.i];
+      char gotText[64], wantText[64];
+      std::snprintf(gotText, sizeof gotText, "%.4f", got);
+      std::snprintf(wantText, sizeof wantText, "%.4f", p.want);
+      EXPECT_STREQ(gotText, wantText) << got;
+    }
+  }
+  // Random data sets far below chance: B = 1.5 with a slope of 4e-5 (every
+  // class root to its last digit matters), and two raters and two classes
+  // whose refit lies far below chance (its variances' H - 1).
+  for (std::uint64_t seed : {1007, 1499}) {
+    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    ExpectAgreement(CrossCheck(testing::EdgeData(seed).Draw(400)));
   }
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -133,6 +134,54 @@ TEST(BiseccionTest, EndsWhereTheBracketCannotShrinkFurther) {
   const double infinite = std::numeric_limits<double>::infinity();
   EXPECT_FALSE(std::isfinite(Biseccion(tb, 1.0, infinite, v, Equation::kAlpha, 0)));
   Biseccion(tb, std::nan(""), 2e4, v, Equation::kAlpha, 0);  // returns at all
+}
+
+}  // namespace
+}  // namespace zover
+
+namespace zover {
+namespace {
+
+// The class's fixed quantities only save work: SmallerRoot gives the same
+// bits with them as without, for classes of many raters whose lower end
+// underflows to +0 (the bound then proves every midpoint of the walk
+// negative), ordinary classes, a class with a NaN proportion, and a B
+// below the class bound.
+TEST(SmallerRootTest, FixedQuantitiesKeepEveryBit) {
+  struct Case {
+    const char* name;
+    int R;
+    double scale;  // proportions scale * (1 + r % 7) / 7
+    double Bv;
+    bool nan;
+  };
+  const Case cases[] = {
+      {"1000 raters, lower end +0", 1000, 1e-3, 1.0, false},
+      {"300 raters, small B", 300, 1e-2, 0.05, false},
+      {"5 raters", 5, 0.1, 0.9, false},
+      {"2 raters, B below the bound", 2, 0.3, 0.1, false},
+      {"NaN proportion", 40, 0.1, 0.5, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ModelTables tb = SizedTables(c.R);
+    std::vector<double> v(c.R);
+    for (int r = 0; r < c.R; ++r) v[r] = c.scale * (1 + r % 7) / 7;
+    if (c.nan) v[c.R / 2] = NAN;
+    double lo = 1, hi = 0;
+    for (double x : v) lo = std::fmin(lo, x), hi = std::fmax(hi, x);
+    const double alpha = Biseccion(tb, lo / (c.R - 1.0), hi / (c.R - 1.0), v.data(), Equation::kAlpha, 0);
+    double P = 1.0;
+    for (double x : v) P *= x;
+    const double bound = P / std::pow(c.Bv, c.R - 1.0);
+    const ClassFacts facts = FactsOf(tb, v.data(), alpha);
+    const long long before = tb.counters.evaluations;
+    const double plain = SmallerRoot(tb, bound, alpha, v.data(), c.Bv);
+    const long long plainCount = tb.counters.evaluations - before;
+    const double fast = SmallerRoot(tb, bound, alpha, v.data(), c.Bv, &facts);
+    EXPECT_TRUE(std::memcmp(&plain, &fast, sizeof plain) == 0) << plain << " " << fast;
+    EXPECT_LE(tb.counters.evaluations - before - plainCount, plainCount);
+  }
 }
 
 }  // namespace
