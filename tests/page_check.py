@@ -7,12 +7,13 @@
 
 `names` lists the examples that are rendered. `structure` runs every example and every case of
 CASES: the page parses as XML and refers to nothing outside itself; in
-figure 1 (in the page and alone as SVG) and figure 2 every point and every
-whisker end lies where the JSON's estimate and 95 % interval fall on the
-axis that the tick labels define, an end beyond the axis (and only such an
-end) cut there with an arrow; figure 3's cells hold the JSON's
-probabilities; the estimates in the table of coefficients are the JSON's to
-four decimals; and no element of a figure lies outside it (a text's width
+figure 1 (in the page and alone as SVG) every point and every whisker end
+lies where the CSV's estimate and 95 % interval of its row (matched by the
+key and class the page gives each row) fall on the axis that the tick labels
+define, in figure 2 the JSON's, an end beyond the axis (and only such an end)
+cut there with an arrow; figure 3's cells hold the JSON's probabilities; the
+table of coefficients has a row for each of the CSV's coefficients, its
+estimate the CSV's to four decimals; and no element of a figure lies outside it (a text's width
 taken as 0.6 em a character). `browser` renders one example's page with
 headless Chromium at 1200 x 1800 px into WORK/NAME.png and checks the exit
 status, the image's size, that it is not blank and that the browser logged
