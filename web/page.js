@@ -8,16 +8,17 @@
 
 // The options, one line each: the command line's name (also the key that
 // web/zover_web.cpp's kSettings maps onto the engine's reading and analysis
-// options), the control (check: a check box; text: a field, with an
-// example; choices: a list, the first the default; set: check boxes whose
-// ticked names are joined by commas), the layouts it fits (all when not
-// given) and its line of help. A new option is one line here and one there.
+// options; the label is --name unless given), the control (check: a check
+// box; text: a field, with an example; choices: a list, the first the
+// default; set: check boxes whose ticked names are joined by commas), the
+// layouts it fits (all when not given) and its line of help. A new option is
+// one line here and one there.
 const OBSERVED = ['raw', 'frequencies', 'long'];
 const OPTIONS = [
-  {name: 'layout', choices: ['raw', 'frequencies', 'long', 'model'],
-    help: 'a line holds: raw, an object\'s class (1 to K) from each rater; frequencies, a class per rater and then ' +
-          'how many objects got them; long, one rating (object, rater, rating); model, the model data of the ' +
-          'dialogue\'s mode 4'},
+  {name: 'layout', label: 'layout', choices: ['raw', 'frequencies', 'long', 'model'],
+    help: 'a line holds: raw, an object\'s class (1 to K) from each rater; frequencies (-f), a class per rater ' +
+          'and then how many objects got them; long (--long), one rating: object, rater, rating; model (-m), the ' +
+          'model data of the dialogue\'s mode 4'},
   {name: 'header', check: true, layouts: OBSERVED, help: 'the first line names the raters (long: the three columns)'},
   {name: 'id', check: true, layouts: ['raw'], help: 'the first field of every line names the object'},
   {name: 'missing', check: true, layouts: ['raw', 'long'], help: 'an empty field, NA or . is a missing rating'},
@@ -62,7 +63,8 @@ function control(option) {
 function buildOptions() {
   $('option-list').innerHTML = OPTIONS.map((option) => {
     const name = option.set ? `<span class="name">` : `<label class="name" for="option-${option.name}">`;
-    return `<div class="option">${name}<code>--${option.name}</code>${option.set ? '</span>' : '</label>'}` +
+    const label = option.label || '--' + option.name;
+    return `<div class="option">${name}<code>${label}</code>${option.set ? '</span>' : '</label>'}` +
            `<span class="control">${control(option)}</span><span class="help">${option.help}</span></div>`;
   }).join('');
 }
