@@ -33,6 +33,7 @@ struct OrderedRequest {
   std::vector<AlphaLevel> levels;
   long samples = 1000;      // bootstrap resamples; 0: none
   std::uint64_t seed = 1;   // of the bootstrap's random numbers
+  BootstrapMethod method = BootstrapMethod::kObjects;  // what a resample draws
 };
 
 struct BatchOptions {
@@ -46,6 +47,7 @@ struct BatchOptions {
   OutputFormat format = OutputFormat::kText;
   std::string output;    // "" : standard output
   OrderedRequest ordered;
+  double level = kDefaultLevel;  // of every confidence interval (--level)
 };
 
 // What the command line asks for. kAnswered: --help, --version or a usage

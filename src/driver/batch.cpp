@@ -144,6 +144,7 @@ PassResults AnalyseFile(const BatchOptions& options, Tables& tb) {
     results.R = data.R;
     results.n = data.Norg;
   }
+  results.level = options.level;
   if (options.layout != Layout::kModel) AddCoefficients(tb, results);
   double incomplete = 0;
   for (const auto& pattern : data.incomplete) incomplete += pattern.second;

@@ -36,8 +36,8 @@ PassResults Analyse(Tables& tb);
 
 // The batch outputs' coefficients of observed data (modes 1 and 2): the
 // tests of the kappas against chance and the coefficients that use every
-// rating, the objects with missing ratings included. After Analyse, or in
-// its place when res.analysed is false.
+// rating, the objects with missing ratings included, their intervals at
+// res.level. After Analyse, or in its place when res.analysed is false.
 void AddCoefficients(const Tables& tb, PassResults& res);
 
 // The batch outputs' coefficients of ordered classes that `request` asks

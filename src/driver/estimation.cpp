@@ -48,7 +48,7 @@ void AddCoefficients(const Tables& tb, PassResults& res) {
   CoefficientResults& c = res.coefficients;
   c.present = true;
   const PatternSource patterns = RatingPatterns(tb.data);
-  c.all = ComputeAgreementCoefficients(patterns, res.K);
+  c.all = ComputeAgreementCoefficients(patterns, res.K, res.level);
   // z and p test the Fleiss' kappa that the report prints.
   c.fleiss = ComputeFleissNullTests(patterns, res.K, res.R,
                                     res.analysed ? std::optional<double>(res.fleiss.estimate) : std::nullopt);

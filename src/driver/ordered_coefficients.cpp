@@ -15,20 +15,21 @@ void AddOrderedCoefficients(const Tables& tb, const OrderedRequest& request, Pas
   ordered.classValues = ClassValues(res.input.classValues, res.K);
   ordered.bootstrapSamples = request.levels.empty() ? 0 : request.samples;
   ordered.seed = request.seed;
+  ordered.bootstrapMethod = request.method;
   const PatternSource patterns = RatingPatterns(tb.data);
   if (request.weights != WeightScheme::kIdentity) {
     ordered.weightMatrix = WeightMatrix(request.weights, ordered.classValues);
-    ordered.gwet = ComputeWeightedCoefficients(patterns, ordered.weightMatrix);
+    ordered.gwet = ComputeWeightedCoefficients(patterns, ordered.weightMatrix, res.level);
     ordered.hasCohen = res.R == 2;
     if (ordered.hasCohen && res.analysed) {
-      ordered.cohen = WeightedCohenKappa(CrossTable(tb.data.frec, res.K), ordered.weightMatrix);
+      ordered.cohen = WeightedCohenKappa(CrossTable(tb.data.frec, res.K), ordered.weightMatrix, res.level);
     } else if (ordered.hasCohen) {
       ordered.cohen.kappa.reason = res.notAnalysed;
     }
   }
-  for (const AlphaLevel level : request.levels) {
-    ordered.alphas.push_back(
-        ComputeLeveledAlpha(patterns, ordered.classValues, level, ordered.bootstrapSamples, request.seed));
+  if (!request.levels.empty()) {
+    ordered.alphas = ComputeLeveledAlphas(patterns, ordered.classValues, request.levels,
+                                          {ordered.bootstrapSamples, request.seed, request.method, res.level});
   }
 }
 

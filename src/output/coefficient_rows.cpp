@@ -9,12 +9,12 @@ namespace zover {
 namespace {
 
 // An estimate with its standard error and the interval from it.
-CoefficientRow WithError(std::string label, double estimate, std::optional<double> se, Range range) {
+CoefficientRow WithError(std::string label, double estimate, std::optional<double> se, Range range, double level) {
   CoefficientRow row;
   row.label = std::move(label);
   row.estimate = Finite(estimate);
   if (se) row.se = Finite(*se);
-  row.ci95 = Interval95(row.estimate, row.se, range);
+  row.ci95 = NormalInterval(row.estimate, row.se, range, level);
   return row;
 }
 
@@ -26,7 +26,7 @@ void TestedAgainstChance(CoefficientRow& row, const NullTest& t) {
 }
 
 CoefficientRow FromInference(std::string label, const Inference& g) {
-  return {std::move(label), 0, g.estimate, g.se, g.ci95, std::nullopt, g.z, g.p, g.reason};
+  return {std::move(label), 0, g.estimate, g.se, g.ci, std::nullopt, g.z, g.p, g.reason};
 }
 
 CoefficientRow EstimateOnly(std::string label, std::optional<double> estimate, std::string reason) {
@@ -47,7 +47,7 @@ std::string ClassName(const PassResults& res, int i) {
 // (the nominal alpha's interval goes to the nominal row).
 void AddOrderedRows(const OrderedResults& ordered, std::vector<CoefficientRow>& rows) {
   const auto bootstrapped = [](CoefficientRow& row, const LeveledAlpha& a) {
-    if (row.estimate && a.ci95) row.ci95 = a.ci95;
+    if (row.estimate && a.ci) row.ci95 = a.ci;
   };
   if (const LeveledAlpha* nominal = NominalAlpha(ordered)) bootstrapped(rows.back(), *nominal);
   const std::string weights = " (" + std::string(WeightSchemeName(ordered.weights)) + ")";
@@ -77,11 +77,11 @@ std::vector<CoefficientRow> CoefficientRows(const PassResults& res) {
   if (res.analysed) {
     const KappaEstimate& h = res.hubert;
     rows.push_back(WithError(res.R == 2 ? "Cohen's kappa" : "Hubert's kappa", h.estimate,
-                             h.hasSe ? std::optional<double>(h.se) : std::nullopt, kKappaRange));
+                             h.hasSe ? std::optional<double>(h.se) : std::nullopt, h.range, res.level));
     if (!rows.back().estimate) rows.back().reason = h.reason;
     if (c.hasCohen) TestedAgainstChance(rows.back(), c.cohen);
     if (res.hasFleiss) {
-      rows.push_back(WithError("Fleiss' kappa", res.fleiss.estimate, res.fleiss.se, kKappaRange));
+      rows.push_back(WithError("Fleiss' kappa", res.fleiss.estimate, res.fleiss.se, res.fleiss.range, res.level));
       if (c.present) TestedAgainstChance(rows.back(), c.fleiss.kappa);
     }
     if (res.hasFleiss && c.present) {
@@ -106,7 +106,7 @@ std::vector<CoefficientRow> CoefficientRows(const PassResults& res) {
   if (res.analysed) {
     const ModelResults& model = res.model;
     rows.push_back(WithError("Zover overall agreement", FinalMeasures(model).overall, model.overallSe,
-                             kModelRange));
+                             kModelRange, res.level));
     if (!rows.back().estimate || !rows.back().se) rows.back().reason = model.reason;
   }
   return rows;

@@ -51,7 +51,7 @@ class CoefficientTable {
   }
 
   void Row(const std::string& label, const Inference& g, const std::string& named = "") {
-    Row(label, g.estimate, g.se, g.ci95, g.z, g.p, g.reason, named);
+    Row(label, g.estimate, g.se, g.ci, g.z, g.p, g.reason, named);
   }
 
   void Note(const std::string& text) { notes_.push_back(text); }
@@ -95,13 +95,20 @@ void OrderedNotes(const PassResults& res, CoefficientTable& table) {
     }
   }
   if (!ordered.alphas.empty()) {
-    table.Note("Krippendorff's alpha: ordinal uses the classes' order, interval and ratio");
+    table.Note("Krippendorff's alpha: ordinal uses the order of the class values, interval");
     if (ordered.bootstrapSamples > 0) {
-      table.Note(Format("their values; 95 %% intervals from %d bootstrap resamples of the pairable",
-                        {static_cast<long long>(ordered.bootstrapSamples)}));
-      table.Note("values (seed " + std::to_string(ordered.seed) + ").");
+      const std::string samples = std::to_string(ordered.bootstrapSamples);
+      const std::string seed = " (seed " + std::to_string(ordered.seed) + ")";
+      table.Note("and ratio the values; " + LevelPercent(res.level) + " % intervals from " + samples +
+                 " bootstrap resamples");
+      if (ordered.bootstrapMethod == BootstrapMethod::kPairs) {
+        table.Note("of the pairable values as if independent" + seed + ": too narrow with more");
+        table.Note("than two ratings an object.");
+      } else {
+        table.Note("of whole objects" + seed + ".");
+      }
     } else {
-      table.Note("their values; no bootstrap intervals (--bootstrap 0).");
+      table.Note("and ratio the values; no bootstrap intervals (--bootstrap 0).");
     }
   }
   table.Note("The Zover model, the kappas, H2 and the unweighted rows treat the classes as");
@@ -116,7 +123,7 @@ void PrintCoefficientTable(const PassResults& res, std::ostream& out) {
   if (res.analysed) {
     const char* hubert = res.R == 2 ? "Hubert's (Cohen's) kappa" : "Hubert's kappa (DeMoivre or HR)";
     const Value hubertEstimate = Finite(res.hubert.estimate), hubertSe = Finite(res.hubert.se);
-    const Interval hubertInterval = Interval95(hubertEstimate, hubertSe, kKappaRange);
+    const Interval hubertInterval = NormalInterval(hubertEstimate, hubertSe, res.hubert.range, res.level);
     if (c.hasCohen) {
       table.Row(hubert, hubertEstimate, hubertSe, hubertInterval, c.cohen.z, c.cohen.p, c.cohen.reason);
     } else {
@@ -124,7 +131,7 @@ void PrintCoefficientTable(const PassResults& res, std::ostream& out) {
     }
     if (c.ordered.hasCohen) table.Row("  weighted", c.ordered.cohen.kappa, "Cohen's weighted kappa");
     const Value fleiss = Finite(res.fleiss.estimate), fleissSe = Finite(res.fleiss.se);
-    table.Row("Fleiss' kappa", fleiss, fleissSe, Interval95(fleiss, fleissSe, kKappaRange), c.fleiss.kappa.z,
+    table.Row("Fleiss' kappa", fleiss, fleissSe, NormalInterval(fleiss, fleissSe, res.fleiss.range, res.level), c.fleiss.kappa.z,
               c.fleiss.kappa.p, c.fleiss.kappa.reason);
     for (std::size_t k = 0; k < c.fleiss.perClass.size(); ++k) {
       const NullTest& t = c.fleiss.perClass[k];
@@ -158,12 +165,12 @@ void PrintCoefficientTable(const PassResults& res, std::ostream& out) {
     table.Row(m.weightedLabel, row, m.weightedName);
   }
   const LeveledAlpha* nominal = NominalAlpha(ordered);
-  table.Row("Krippendorff's alpha", all.krippendorffAlpha.value, {}, nominal != nullptr ? nominal->ci95 : Interval(),
+  table.Row("Krippendorff's alpha", all.krippendorffAlpha.value, {}, nominal != nullptr ? nominal->ci : Interval(),
             {}, {}, all.krippendorffAlpha.reason);
   for (const LeveledAlpha& a : ordered.alphas) {
     if (a.level == AlphaLevel::kNominal) continue;
     const std::string level = AlphaLevelName(a.level);
-    table.Row("  " + level, a.alpha.value, {}, a.ci95, {}, {}, a.alpha.reason, "Krippendorff's alpha, " + level);
+    table.Row("  " + level, a.alpha.value, {}, a.ci, {}, {}, a.alpha.reason, "Krippendorff's alpha, " + level);
   }
   table.Note("z and p: the kappas of Cohen and Fleiss (and per class) against their standard");
   table.Note("error under no agreement beyond chance; the others against their own SE.");

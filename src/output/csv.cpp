@@ -102,7 +102,7 @@ void Kappas(const PassResults& res, CsvTable& table) {
   Row hubert{"hubert_kappa", 0, "", Finite(res.hubert.estimate), {}, {}, {}, {}, {}};
   if (res.hubert.hasSe) {
     hubert.se = Finite(res.hubert.se);
-    hubert.ci95 = Interval95(hubert.estimate, hubert.se, kKappaRange);
+    hubert.ci95 = NormalInterval(hubert.estimate, hubert.se, res.hubert.range, res.level);
   }
   if (c.hasCohen) {
     hubert.se0 = c.cohen.se0;
@@ -113,7 +113,7 @@ void Kappas(const PassResults& res, CsvTable& table) {
   if (res.hasFleiss) {
     const NullTest& t = c.fleiss.kappa;
     const Value fleiss = Finite(res.fleiss.estimate), fleissSe = Finite(res.fleiss.se);
-    table.Add({"fleiss_kappa", 0, "", fleiss, fleissSe, Interval95(fleiss, fleissSe, kKappaRange), t.se0, t.z, t.p});
+    table.Add({"fleiss_kappa", 0, "", fleiss, fleissSe, NormalInterval(fleiss, fleissSe, res.fleiss.range, res.level), t.se0, t.z, t.p});
     for (std::size_t k = 0; k < c.fleiss.perClass.size(); ++k) {
       const NullTest& pc = c.fleiss.perClass[k];
       table.Add({"fleiss_kappa_class", static_cast<int>(k + 1), "", pc.estimate, {}, {}, pc.se0, pc.z, pc.p});
@@ -125,7 +125,7 @@ void Kappas(const PassResults& res, CsvTable& table) {
 using Members = std::vector<std::pair<const char*, const Inference*>>;
 
 void AddMembers(const Members& members, CsvTable& table) {
-  for (const auto& [measure, g] : members) table.Add({measure, 0, "", g->estimate, g->se, g->ci95, {}, g->z, g->p});
+  for (const auto& [measure, g] : members) table.Add({measure, 0, "", g->estimate, g->se, g->ci, {}, g->z, g->p});
 }
 
 void Coefficients(const CoefficientResults& c, CsvTable& table) {
@@ -137,12 +137,12 @@ void Coefficients(const CoefficientResults& c, CsvTable& table) {
               {"fleiss_general", &all.fleissGeneral}},
              table);
   const LeveledAlpha* nominal = NominalAlpha(ordered);
-  table.Add({"krippendorff_alpha", 0, "", all.krippendorffAlpha.value, {}, nominal != nullptr ? nominal->ci95 : Interval(),
+  table.Add({"krippendorff_alpha", 0, "", all.krippendorffAlpha.value, {}, nominal != nullptr ? nominal->ci : Interval(),
              {}, {}, {}});
   // The coefficients of ordered classes, after the rows that are always there.
   if (ordered.hasCohen) {
     const Inference& k = ordered.cohen.kappa;
-    table.Add({"cohen_kappa_weighted", 0, "", k.estimate, k.se, k.ci95, ordered.cohen.se0, k.z, k.p});
+    table.Add({"cohen_kappa_weighted", 0, "", k.estimate, k.se, k.ci, ordered.cohen.se0, k.z, k.p});
   }
   const bool weighted = ordered.weights != WeightScheme::kIdentity;
   if (weighted) {
@@ -156,7 +156,7 @@ void Coefficients(const CoefficientResults& c, CsvTable& table) {
   for (const LeveledAlpha& a : ordered.alphas) {
     if (a.level == AlphaLevel::kNominal) continue;
     const std::string measure = std::string("krippendorff_alpha_") + AlphaLevelName(a.level);
-    table.Add({measure.c_str(), 0, "", a.alpha.value, {}, a.ci95, {}, {}, {}});
+    table.Add({measure.c_str(), 0, "", a.alpha.value, {}, a.ci, {}, {}, {}});
   }
   if (weighted || !ordered.alphas.empty()) {
     for (std::size_t k = 0; k < ordered.classValues.size(); ++k) {
@@ -166,18 +166,18 @@ void Coefficients(const CoefficientResults& c, CsvTable& table) {
 }
 
 // A measure of the model with its standard error and interval.
-Row ModelRow(const char* measure, int cls, double estimate, double standardError) {
+Row ModelRow(const char* measure, int cls, double estimate, double standardError, double level) {
   const Value value = Finite(estimate), se = Finite(standardError);
-  return {measure, cls, "", value, se, Interval95(value, se, kModelRange), {}, {}, {}};
+  return {measure, cls, "", value, se, NormalInterval(value, se, kModelRange, level), {}, {}, {}};
 }
 
 void Model(const PassResults& res, CsvTable& table) {
   const ModelResults& model = res.model;
   const ModelFit& m = FinalMeasures(model);
-  table.Add(ModelRow("zover_overall", 0, m.overall, model.overallSe));
+  table.Add(ModelRow("zover_overall", 0, m.overall, model.overallSe, res.level));
   for (int i = 0; i < res.K; ++i) {
-    table.Add(ModelRow("zover_agreement", i + 1, m.agreement[i], model.agreementSe[i]));
-    table.Add(ModelRow("zover_consistency", i + 1, m.consistency[i], model.consistencySe[i]));
+    table.Add(ModelRow("zover_agreement", i + 1, m.agreement[i], model.agreementSe[i], res.level));
+    table.Add(ModelRow("zover_consistency", i + 1, m.consistency[i], model.consistencySe[i], res.level));
   }
   for (int i = 0; i < res.K; ++i) {
     for (int r = 0; r < res.R; ++r) {

@@ -414,7 +414,7 @@ void WriteClassFigure(const PassResults& res, std::ostream& out) {
     const double value[] = {m.consistency[i], m.agreement[i]};
     for (int s = 0; s < 2; ++s) {
       const std::optional<double> e = Finite(value[s]);
-      p.push_back({e, Interval95(e, Finite(se[s]), kModelRange)});
+      p.push_back({e, NormalInterval(e, Finite(se[s]), kModelRange, res.level)});
     }
     if (withFleiss) p.push_back({res.coefficients.fleiss.perClass[static_cast<std::size_t>(i)].estimate, {}});
     values += " Class " + ClassText(res, i) + ":";

@@ -274,9 +274,9 @@ void FinalTable(const PassResults& res, std::ostream& out) {
   const ModelFit& m = FinalMeasures(model);
   TableOpen("Per class and overall, with standard errors and 95 % intervals",
             {"Class", "Consistency", "SE", "CI low", "CI high", "Agreement", "SE", "CI low", "CI high"}, out);
-  const auto measure = [&out](double estimate, double standardError) {
+  const auto measure = [&out, &res](double estimate, double standardError) {
     const Value e = Finite(estimate), se = Finite(standardError);
-    const auto ci = Interval95(e, se, kModelRange);
+    const auto ci = NormalInterval(e, se, kModelRange, res.level);
     out << Cell(e) << Cell(se) << Cell(ci ? Value(ci->first) : std::nullopt)
         << Cell(ci ? Value(ci->second) : std::nullopt);
   };

@@ -102,10 +102,10 @@ void Interval(JsonWriter& w, const std::optional<std::pair<double, double>>& int
 
 // An estimate with its standard error and 95 % interval within `range`
 // (null where the standard error is not finite or missing).
-void WithError(JsonWriter& w, double estimate, double se, Range range, bool hasSe = true) {
+void WithError(JsonWriter& w, double estimate, double se, Range range, double level, bool hasSe = true) {
   w.Field("estimate", Number(estimate));
   w.Field("se", hasSe ? Number(se) : Null());
-  Interval(w, hasSe ? Interval95(estimate, se, range) : std::nullopt);
+  Interval(w, hasSe ? NormalInterval(estimate, se, range, level) : std::nullopt);
 }
 
 // A reason is given where a value is null for a cause other than the data
@@ -116,9 +116,10 @@ void AddReason(JsonWriter& w, const std::string& reason) {
 
 // A value of the model's final table, with `reason` where its estimate is
 // null.
-void ObjectWithError(JsonWriter& w, const char* key, double estimate, double se, const std::string& reason) {
+void ObjectWithError(JsonWriter& w, const char* key, double estimate, double se, double level,
+                     const std::string& reason) {
   w.Open(key, '{');
-  WithError(w, estimate, se, kModelRange);
+  WithError(w, estimate, se, kModelRange, level);
   if (!std::isfinite(estimate)) AddReason(w, reason);
   w.Close('}');
 }
@@ -176,7 +177,7 @@ void Kappas(JsonWriter& w, const PassResults& res) {
   w.Open("kappa", '{');
   w.Open("hubert", '{');
   w.Field("label", Text(res.R == 2 ? "Cohen's kappa" : "Hubert's kappa"));
-  WithError(w, res.hubert.estimate, res.hubert.se, kKappaRange, res.hubert.hasSe);
+  WithError(w, res.hubert.estimate, res.hubert.se, res.hubert.range, res.level, res.hubert.hasSe);
   if (c.hasCohen) {
     NullTestFields(w, c.cohen);
   } else {
@@ -185,7 +186,7 @@ void Kappas(JsonWriter& w, const PassResults& res) {
   w.Close('}');
   if (res.hasFleiss) {
     w.Open("fleiss", '{');
-    WithError(w, res.fleiss.estimate, res.fleiss.se, kKappaRange);
+    WithError(w, res.fleiss.estimate, res.fleiss.se, res.fleiss.range, res.level);
     if (c.present) {
       NullTestFields(w, c.fleiss.kappa);
       w.Open("per_class", '[');
@@ -214,7 +215,7 @@ void Coefficient(JsonWriter& w, const char* key, const Inference& g) {
   w.Open(key, '{');
   w.Field("estimate", Optional(g.estimate));
   w.Field("se", Optional(g.se));
-  Interval(w, g.ci95);
+  Interval(w, g.ci);
   w.Field("z", Optional(g.z));
   w.Field("p", Optional(g.p));
   AddReason(w, g.reason);
@@ -226,7 +227,7 @@ void Coefficient(JsonWriter& w, const char* key, const Inference& g) {
 void Alpha(JsonWriter& w, const char* key, const Estimate& alpha, const LeveledAlpha* leveled) {
   w.Open(key, '{');
   w.Field("estimate", Optional(alpha.value));
-  if (leveled != nullptr) Interval(w, leveled->ci95);
+  if (leveled != nullptr) Interval(w, leveled->ci);
   AddReason(w, alpha.reason);
   w.Close('}');
 }
@@ -245,7 +246,7 @@ void Coefficients(JsonWriter& w, const CoefficientResults& c) {
     w.Open("cohen_kappa_weighted", '{');
     w.Field("estimate", Optional(k.estimate));
     w.Field("se", Optional(k.se));
-    Interval(w, k.ci95);
+    Interval(w, k.ci);
     w.Field("se0", Optional(ordered.cohen.se0));
     w.Field("z", Optional(k.z));
     w.Field("p", Optional(k.p));
@@ -350,13 +351,13 @@ void Final(JsonWriter& w, const PassResults& res) {
   const ModelResults& model = res.model;
   const ModelFit& m = FinalMeasures(model);
   w.Open("final", '{');
-  ObjectWithError(w, "overall", m.overall, model.overallSe, model.reason);
+  ObjectWithError(w, "overall", m.overall, model.overallSe, res.level, model.reason);
   w.Open("classes", '[');
   for (int i = 0; i < res.K; ++i) {
     w.Open('{');
     ClassFields(w, res, i);
-    ObjectWithError(w, "consistency", m.consistency[i], model.consistencySe[i], model.reason);
-    ObjectWithError(w, "agreement", m.agreement[i], model.agreementSe[i], model.reason);
+    ObjectWithError(w, "consistency", m.consistency[i], model.consistencySe[i], res.level, model.reason);
+    ObjectWithError(w, "agreement", m.agreement[i], model.agreementSe[i], res.level, model.reason);
     Chance(w, m.pi, i, res.R, false);
     w.Close('}');
   }

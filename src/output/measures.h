@@ -2,7 +2,9 @@
 // Which fit each table of a model report shows, shared by every printer.
 
 #include <cmath>
+#include <iomanip>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
 
@@ -27,12 +29,20 @@ inline bool PrintsFirstFit(Report report) {
 // A value the outputs show as a number: finite, or none.
 inline std::optional<double> Finite(double x) { return std::isfinite(x) ? std::optional<double>(x) : std::nullopt; }
 
-// The 95 % interval of an estimate from its (non-null) standard error, when
-// both exist and are finite, within the measure's range.
-inline std::optional<std::pair<double, double>> Interval95(std::optional<double> estimate, std::optional<double> se,
-                                                           Range range) {
+// The normal-theory interval at `level` of an estimate from its (non-null)
+// standard error, when both exist and are finite, within the measure's range.
+inline std::optional<std::pair<double, double>> NormalInterval(std::optional<double> estimate,
+                                                               std::optional<double> se, Range range, double level) {
   if (!estimate || !se || !std::isfinite(*estimate) || !std::isfinite(*se)) return std::nullopt;
-  return ConfidenceInterval95(*estimate, *se, range);
+  return ConfidenceInterval(*estimate, *se, range, level);
+}
+
+// A confidence level as a percentage, as few digits as it needs: "95",
+// "99.5".
+inline std::string LevelPercent(double level) {
+  std::ostringstream text;
+  text << std::setprecision(10) << level * 100;
+  return text.str();
 }
 
 // The label of class i (0-based), when the classes have labels.

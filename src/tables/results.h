@@ -19,15 +19,27 @@
 
 namespace zover {
 
-// 1.959963984540054: the two-sided 95 % point of the standard normal.
+// The level of every confidence interval unless --level asks for another.
+constexpr double kDefaultLevel = 0.95;
+
+// 1.959963984540054: the two-sided 95 % point of the standard normal, as the
+// program has always printed its intervals with (the nearest double to the
+// exact 1.95996398454005423552 is one unit in the last place above it).
 constexpr double kNormal975 = 1.959963984540054;
 
-// The values a measure can take; its 95 % interval stops at them.
+// The two-sided point z of the standard normal for a confidence level P
+// (0 < P < 1): P(|Z| <= z) = P, the upper (1 + P)/2 quantile. From Wichura's
+// algorithm AS 241 (1988, PPND16, relative error about 1e-16) on the upper
+// tail (1 - P)/2, except that P = 0.95 gives kNormal975, so that the 95 %
+// intervals keep their bytes. Not a number outside (0, 1).
+double TwoSidedNormalPoint(double level);
+
+// The values a measure can take; its interval stops at them.
 struct Range {
   double low;
   double high;
 };
-// The kappas and the coefficients corrected for chance.
+// The kappas (Hubert's, Cohen's, Fleiss', Cohen's weighted).
 constexpr Range kKappaRange{-1, 1};
 // Percent agreement, a share of agreeing pairs.
 constexpr Range kShareRange{0, 1};
@@ -35,13 +47,23 @@ constexpr Range kShareRange{0, 1};
 // not bounded below (a degenerate fit can give any negative value).
 constexpr Range kModelRange{-std::numeric_limits<double>::infinity(), 1};
 
-// The 95 % confidence interval estimate -/+ kNormal975 se, as (lower,
-// upper), clamped to the measure's range (as irrCAC clamps the upper end of
-// its intervals at 1); an estimate outside the range, which only a
-// degenerate fit gives, stays inside its interval.
-inline std::pair<double, double> ConfidenceInterval95(double estimate, double se, Range range) {
-  return {std::max(std::min(range.low, estimate), estimate - kNormal975 * se),
-          std::min(std::max(range.high, estimate), estimate + kNormal975 * se)};
+// The range of a coefficient gamma = (pa - pe) / (1 - pe) with an observed
+// agreement pa between 0 and 1 (Gwet's family, weighted or not): from
+// -pe / (1 - pe), where nobody agrees, to 1. Below -1 when pe > 1/2, as the
+// weighted Brennan-Prediger and Fleiss' kappa in Gwet's form can be; percent
+// agreement (pe = 0) gets [0, 1].
+inline Range ChanceCorrectedRange(double pe) { return {-pe / (1 - pe), 1}; }
+
+// The confidence interval estimate -/+ z se at `level` (z =
+// TwoSidedNormalPoint(level)), as (lower, upper), clamped to the measure's
+// range (as irrCAC clamps the upper end of its intervals at 1); an estimate
+// outside the range, which only a degenerate fit gives, stays inside its
+// interval, so that a clamp never crosses the estimate.
+inline std::pair<double, double> ConfidenceInterval(double estimate, double se, Range range,
+                                                    double level = kDefaultLevel) {
+  const double z = TwoSidedNormalPoint(level);
+  return {std::max(std::min(range.low, estimate), estimate - z * se),
+          std::min(std::max(range.high, estimate), estimate + z * se)};
 }
 
 // Which model report a pass prints, chosen from the first fit.
@@ -61,6 +83,8 @@ struct KappaEstimate {
   double se = 0;
   bool hasSe = false;
   std::string reason;  // why the estimate is not a number, for the batch outputs
+  Range range = kKappaRange;  // the values the kappa can take, where its interval stops
+  double objectsUsed = 0;     // the objects it is computed from: those every rater rated
 };
 
 // One fit of the model: its estimate of B, class t, the class parameters
@@ -107,19 +131,28 @@ struct ModelResults {
 // --- Agreement coefficients beside the kappas (batch outputs only) -----------
 
 // A coefficient with its own (non-null) standard error and what follows from
-// it: ci95 = estimate -/+ 1.959963984540054 se within the coefficient's
-// range, z = estimate / se, and p the two-sided normal p-value of z (none
-// for percent agreement, which is not corrected for chance). A field that cannot be computed is empty,
-// and so is every later field that needs it (the interval needs estimate and
-// se; z needs se > 0; p needs z); `reason` says why the first empty field is
-// empty, e.g. "every rating is in one class". All fields set: reason empty.
+// it: ci = estimate -/+ z_P se at the pass's level P (1.959963984540054 se
+// at 95 %) within the coefficient's range, z = estimate / se, and p the
+// two-sided normal p-value of z (none for percent agreement, which is not
+// corrected for chance). A field that cannot be computed is empty, and so is
+// every later field that needs it (the interval needs estimate and se; z
+// needs se > 0; p needs z); `reason` says why the first empty field is empty,
+// e.g. "every rating is in one class". All fields set: reason empty.
 struct Inference {
   std::optional<double> estimate;
   std::optional<double> se;
-  std::optional<std::pair<double, double>> ci95;  // (lower, upper)
+  std::optional<std::pair<double, double>> ci;  // (lower, upper), at the pass's level
   std::optional<double> z;
   std::optional<double> p;
   std::string reason;
+  // The values the coefficient can take, where `ci` stops: [-pe/(1-pe), 1]
+  // for Gwet's family (pe its chance agreement, once there is an estimate),
+  // [-1, 1] for Cohen's weighted kappa.
+  Range range = kKappaRange;
+  // The objects it is computed from: for Gwet's family every object with at
+  // least one rating (its n), for Cohen's weighted kappa those both raters
+  // rated. 0 when the data could not be read as patterns.
+  double objectsUsed = 0;
 };
 
 // A kappa tested against chance agreement with its null standard error:
@@ -131,12 +164,16 @@ struct NullTest {
   std::optional<double> z;
   std::optional<double> p;
   std::string reason;
+  double objectsUsed = 0;  // the objects every rater rated (Cohen's and Fleiss' tests)
 };
 
 // An estimate without a standard error, or the reason there is none.
 struct Estimate {
   std::optional<double> value;
   std::string reason;
+  // The objects it is computed from: for Krippendorff's alpha the pairable
+  // objects, those with two ratings or more.
+  double objectsUsed = 0;
 };
 
 // The coefficients that use every rating.
@@ -181,12 +218,23 @@ struct WeightedKappa {
   std::optional<double> se0;
 };
 
-// Krippendorff's alpha at one level, with its bootstrap 95 % interval when
-// one was asked for and the alpha exists.
+// How the bootstrap of Krippendorff's alpha resamples: whole objects with
+// every rating of each (the default), or the pairs of values within objects
+// as if they were independent (Hayes and Krippendorff 2007), which makes the
+// interval too narrow when objects have more than two ratings.
+enum class BootstrapMethod { kObjects, kPairs };
+
+// Krippendorff's alpha at one level, with its bootstrap percentile interval
+// at the pass's level when one was asked for and the alpha exists.
 struct LeveledAlpha {
   AlphaLevel level = AlphaLevel::kNominal;
   Estimate alpha;
-  std::optional<std::pair<double, double>> ci95;
+  std::optional<std::pair<double, double>> ci;  // (lower, upper)
+  // Resamples of the objects method in which alpha does not exist (every
+  // resampled rating in one class): left out of the percentiles, which come
+  // from the others. No interval when more than half of them are.
+  long undefinedResamples = 0;
+  std::string ciReason;  // why there is no interval when one was asked for
 };
 
 struct OrderedResults {
@@ -199,6 +247,7 @@ struct OrderedResults {
   std::vector<LeveledAlpha> alphas; // the levels asked for, in the order of AlphaLevel
   long bootstrapSamples = 0;        // 0: no bootstrap intervals
   std::uint64_t seed = 0;
+  BootstrapMethod bootstrapMethod = BootstrapMethod::kObjects;
 };
 
 // What the batch outputs report beside the model and the kappas: the tests
@@ -238,7 +287,11 @@ struct PassResults {
   EntryMode entrada = EntryMode::kRawFile;  // data-entry mode
   int K = 0;        // classes as entered
   int R = 0;
-  double n = 0;     // objects as entered
+  double n = 0;     // objects as entered: those the model, the raw agreement,
+                    // Hubert's and Fleiss' kappas and H2 use (every rater rated them)
+  // The level P of every confidence interval of the pass (--level), normal
+  // or bootstrap.
+  double level = kDefaultLevel;
   double raw = 0;   // share of objects on which all raters agree
   KappaEstimate hubert;  // Cohen's kappa when R = 2
   bool hasFleiss = false;  // observed responses only
