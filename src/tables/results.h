@@ -97,7 +97,23 @@ struct ModelFit {
   std::vector<double> consistency;  // [class]
   std::vector<double> agreement;    // [class]
   Grid<double> pi;                  // [class][rater]: chance probabilities
-  double overall = 0;
+  double overall = 0;               // 1 - B, as the reports have always printed it
+  // The overall degree as the sum of the class agreements, sum_i A_i (the
+  // two real classes' of two raters and two classes; `overall` itself for
+  // the degenerate outcomes). Equal to 1 - B in exact arithmetic, but where
+  // the pseudo-objects of a refit swamp the data, B lies within rounding of
+  // 1 and 1 - B is noise of about 1e-13 whose sign means nothing, while each
+  // A_i = s_i / n - alpha_i keeps the digits, and the sign, that the data
+  // give: the batch outputs' value of a refit.
+  double overallSum = 0;
+  // A fit far below chance (see doc/statistics.md, "How the model is
+  // solved") is fixed only as well as the data's own rounding allows:
+  // `spread` is how far B, and with it the overall degree, moves when every
+  // proportion moves by one rounding (0 for every other fit); the fit is
+  // `stable` when 16 times that is within the printed 4th decimal (5e-5), so
+  // that every value it prints has its true 4 decimals.
+  double spread = 0;
+  bool stable = true;
 };
 
 // The model of a pass, as FitModel returns it. The per-class tables of a fit
@@ -126,6 +142,11 @@ struct ModelResults {
   // Why a value of the printed final table is not a number, for the batch
   // outputs.
   std::string reason;
+  // Whether every fit printed (the first and the refit) is stable, and the
+  // larger of their spreads (ModelFit).
+  bool stable = true;
+  double spread = 0;
+  double objectsUsed = 0;  // the real objects fitted, n (every rater rated them)
 };
 
 // --- Agreement coefficients beside the kappas (batch outputs only) -----------
