@@ -37,10 +37,13 @@
 // [-1, 1] unless the estimate lies outside. Objects with the same counts of
 // ratings per class (a pattern) are alike, so a resample is the number of
 // draws that fall on each pattern, a multinomial draw: when there are more
-// than 16 objects a pattern, a binomial variate per pattern, conditional on
+// than 8 objects a pattern, a binomial variate per pattern, conditional on
 // the ones before (in the patterns' order), in time that does not grow with
 // the objects; otherwise each object is drawn by Walker's alias method over
-// the patterns (two uniform variates a draw). The patterns are sorted by
+// the patterns (one uniform variate a draw: u P, P the patterns, has the
+// pattern as its integer part and its fraction chooses between the pattern
+// and its alias; with P below 2^24 the fraction keeps 29 bits or more). The
+// patterns are sorted by
 // their counts, so the resamples do not depend on the order of the file's
 // lines or of its raters. A resample in which every rating falls in one
 // class has no alpha; it is left out of the percentiles.
@@ -319,7 +322,7 @@ class ObjectDraws {
     draws_.assign(weight.size(), 0.0);
     // One by one needs fewer steps, unless the patterns are far fewer than
     // the objects (and the counts of the draws must fit 32 bits).
-    oneByOne_ = objects_ <= 16 * static_cast<double>(weight.size()) && objects_ < 4e9;
+    oneByOne_ = objects_ <= 8 * static_cast<double>(weight.size()) && objects_ < 4e9;
     if (oneByOne_) BuildAliases();
   }
 
@@ -330,13 +333,16 @@ class ObjectDraws {
       // One uniform variate a draw: its integer part, times the patterns,
       // picks a pattern, its fraction the pattern or its alias.
       const double patterns = static_cast<double>(weight_.size());
-      for (double k = 0; k < objects_; ++k) {
+      const std::uint64_t objects = static_cast<std::uint64_t>(objects_);
+      for (std::uint64_t k = 0; k < objects; ++k) {
         const double x = random_.Uniform() * patterns;
-        const double whole = std::floor(x);
-        std::size_t p = static_cast<std::size_t>(whole);
+        std::size_t p = static_cast<std::size_t>(x);  // x >= 0: the cast is the floor
         if (p >= weight_.size()) p = weight_.size() - 1;
         const Alias& alias = aliases_[p];
-        ++hits_[x - whole < alias.keep ? p : alias.other];
+        // The pattern or its alias, chosen without a branch (which would
+        // be mispredicted half the time).
+        const std::size_t keep = 0 - static_cast<std::size_t>(x - static_cast<double>(p) < alias.keep);
+        ++hits_[(p & keep) | (alias.other & ~keep)];
       }
       for (std::size_t p = 0; p < hits_.size(); ++p) draws_[p] = hits_[p];
       std::fill(hits_.begin(), hits_.end(), 0);
