@@ -23,18 +23,11 @@
 #include <utility>
 #include <vector>
 
+#include "tables/entry_mode.h"
 #include "tables/grid.h"
 #include "tables/tuple_counts.h"
 
 namespace zover {
-
-// How the observed data of a pass were entered: the data-entry mode.
-enum class EntryMode {
-  kRawFile = 1,              // "Zover_data.txt": the classes of every object
-  kFrequencyFile = 2,        // "Zover_data_freq.txt": response tuples with their frequencies
-  kKeyboardFrequencies = 3,  // the frequency of every response tuple, typed
-  kKeyboardModel = 4,        // the agreements and disagreements, typed
-};
 
 // The branch of the equation for B that a fit searches (paso): every class
 // at the smaller solution of its class equation, or class t at its larger
