@@ -54,6 +54,8 @@ struct Request {
   std::vector<AlphaLevel> levels;
   long samples = 1000;     // bootstrap resamples; 0: none
   std::uint64_t seed = 1;  // of the bootstrap's random numbers
+  BootstrapMethod method = BootstrapMethod::kObjects;  // what a resample draws
+  double level = kDefaultLevel;  // of every confidence interval, normal or bootstrap
 };
 
 // A data set as read: the observed data (or model data) with what describes

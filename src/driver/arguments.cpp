@@ -58,9 +58,16 @@ const char* const kUsage =
     "                      weighted coefficients of ordered classes\n"
     "      --alpha-level L Krippendorff's alpha for nominal, ordinal, interval or\n"
     "                      ratio data (comma-separated), each with a bootstrap\n"
-    "                      95 % interval\n"
+    "                      interval\n"
     "      --bootstrap N   bootstrap resamples of each alpha (default 1000, 0: none)\n"
+    "      --bootstrap-method M\n"
+    "                      objects (the default) resamples whole objects with all\n"
+    "                      their ratings; pairs resamples the pairs of ratings of\n"
+    "                      an object as if independent, which gives too narrow an\n"
+    "                      interval when objects have more than two ratings\n"
     "      --seed S        seed of the bootstrap (default 1)\n"
+    "      --level P       the level of every confidence interval, 0 < P < 1\n"
+    "                      (default 0.95)\n"
     "      --format FORMAT text (the default), json, csv, html (a page with figures\n"
     "                      and tables) or svg (the figure of the coefficients)\n"
     "  -o, --output PATH   write the result to PATH (-: standard output, the default)\n"
@@ -189,6 +196,11 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   auto* samplesOption = app.add_option("--bootstrap", ordered.samples)->check(CLI::Range(0L, 1000000L));
   std::string seed;
   auto* seedOption = app.add_option("--seed", seed);
+  std::string method = "objects";
+  auto* methodOption =
+      app.add_option("--bootstrap-method", method)->check(CLI::IsMember({"objects", "pairs"}));
+  std::string level;
+  auto* levelOption = app.add_option("--level", level);
   app.add_option("--format", format)->check(CLI::IsMember({"text", "json", "csv", "html", "svg"}));
   // "-" is standard output; an empty name is no file at all.
   app.add_option("-o,--output", options.output)
@@ -202,7 +214,9 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   missingFlag->excludes(modelFlag)->excludes(frequenciesFlag);
   labelsFlag->excludes(modelFlag);
   classesOption->excludes(modelFlag);
-  for (CLI::Option* scale : {weightsOption, levelsOption, samplesOption, seedOption}) scale->excludes(modelFlag);
+  for (CLI::Option* scale : {weightsOption, levelsOption, samplesOption, seedOption, methodOption}) {
+    scale->excludes(modelFlag);
+  }
 
   // CLI11 takes the arguments last to first.
   std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -234,6 +248,15 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
     command.status = kExitUsage;
     return command;
   }
+  if (levelOption->count() > 0) {
+    const std::optional<double> value = NumberField(level);
+    if (!value || !(*value > 0 && *value < 1)) {
+      err << "zover: --level: " << QuotedText(level) << " is not a number between 0 and 1, such as 0.9; run zover --help\n";
+      command.status = kExitUsage;
+      return command;
+    }
+    ordered.level = *value;
+  }
   if (levelsOption->count() > 0) {
     const std::string problem = ParseLevels(levels, ordered.levels);
     if (!problem.empty()) {
@@ -241,9 +264,10 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
       command.status = kExitUsage;
       return command;
     }
-  } else if (samplesOption->count() > 0 || seedOption->count() > 0) {
+  } else if (samplesOption->count() > 0 || seedOption->count() > 0 || methodOption->count() > 0) {
     ordered.levels = {AlphaLevel::kNominal};
   }
+  ordered.method = method == "pairs" ? BootstrapMethod::kPairs : BootstrapMethod::kObjects;
   ordered.weights = weights == "linear"      ? WeightScheme::kLinear
                     : weights == "quadratic" ? WeightScheme::kQuadratic
                                              : WeightScheme::kIdentity;

@@ -38,7 +38,8 @@ using Members = std::array<MemberState, kMembers>;
 using MemberResults = std::array<Inference*, kMembers>;
 
 // Sets each member's estimate gamma = (pa - pe) / (1 - pe) from its chance
-// agreement pe, or the reason it has none (a single class, or pe = 1).
+// agreement pe, with its range [-pe / (1 - pe), 1], or the reason it has none
+// (a single class, or pe = 1).
 Members EstimateMembers(double pa, const std::array<double, kMembers>& pe, int K, const MemberResults& out);
 
 // Adds the term of `weight` objects with r ratings, observed agreement pai
@@ -54,9 +55,13 @@ void AddVarianceTerm(Members& m, double weight, int r, double pai, const std::ar
                      double n2);
 
 // Sets the standard error sqrt(sum / (n (n - 1))) of each member with an
-// estimate (0 when no term varies), its 95 % interval, and z and p from it
-// (not for percent agreement, which is not corrected for chance).
-void SetStandardErrors(const Members& m, double n, const MemberResults& out);
+// estimate (0 when no term varies), its interval at `level` within its
+// range, and z and p from it (not for percent agreement, which is not
+// corrected for chance).
+void SetStandardErrors(const Members& m, double n, double level, const MemberResults& out);
+
+// Sets the objects used, n, of every member.
+void SetObjectsUsed(double n, const MemberResults& out);
 
 // With fewer than two objects that have two ratings there is no variance:
 // each member with an estimate says so.

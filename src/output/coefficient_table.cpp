@@ -93,13 +93,20 @@ void OrderedNotes(const Results& res, CoefficientTable& table) {
     }
   }
   if (!ordered.levels.empty()) {
-    table.Note("Krippendorff's alpha: ordinal uses the classes' order, interval and ratio");
+    table.Note("Krippendorff's alpha: ordinal uses the order of the class values, interval");
     if (ordered.bootstrapSamples > 0) {
-      table.Note(Format("their values; 95 %% intervals from %d bootstrap resamples of the pairable",
-                        {static_cast<long long>(ordered.bootstrapSamples)}));
-      table.Note("values (seed " + std::to_string(ordered.seed) + ").");
+      const std::string samples = std::to_string(ordered.bootstrapSamples);
+      const std::string seed = " (seed " + std::to_string(ordered.seed) + ")";
+      table.Note("and ratio the values; " + LevelPercent(res.level) + " % intervals from " + samples +
+                 " bootstrap resamples");
+      if (ordered.bootstrapMethod == BootstrapMethod::kPairs) {
+        table.Note("of the pairable values as if independent" + seed + ": too narrow with more");
+        table.Note("than two ratings an object.");
+      } else {
+        table.Note("of whole objects" + seed + ".");
+      }
     } else {
-      table.Note("their values; no bootstrap intervals (--bootstrap 0).");
+      table.Note("and ratio the values; no bootstrap intervals (--bootstrap 0).");
     }
   }
   table.Note("The Zover model, the kappas, H2 and the unweighted rows treat the classes as");

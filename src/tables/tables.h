@@ -126,6 +126,7 @@ struct ModelTables {
   std::vector<ClassFacts> facts;  // [class], for the minimisers in alp
   double gap_pos = 0;             // Bv - alp_pos, solved for directly when farBelow
   bool farBelow = false;          // the fit lies far below chance (flat B equation)
+  double spread = 0;              // of a fit far below chance: B's input-rounding spread (Search3)
   double B = 0;                   // current trial value of B
   double B0 = 0;                  // final B; exactly 0, -1 or -2 mark special outcomes
   RootBranch paso = RootBranch::kNone;  // the branch of the equation for B
