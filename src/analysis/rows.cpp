@@ -157,7 +157,7 @@ void CoefficientRows(const Coefficients& c, Results& res, RowList& list) {
   for (const LeveledAlpha& a : ordered.alphas) {
     if (a.level == AlphaLevel::kNominal) nominal = &a;
   }
-  ResultRow& alpha = list.Add("krippendorff_alpha", RowGroup::kAlpha, "Krippendorff's alpha", nominal ? kFieldCi : 0);
+  ResultRow& alpha = list.Add("krippendorff_alpha", RowGroup::kAlpha, "Krippendorff's alpha", nominal != nullptr ? unsigned{kFieldCi} : 0u);
   alpha.estimate = all.krippendorffAlpha.value;
   alpha.reason = all.krippendorffAlpha.reason;
   alpha.objectsUsed = all.krippendorffAlpha.objectsUsed;
