@@ -79,11 +79,10 @@ const char* const kUsage =
 
 const char* const kVersion = "zover 1.3\n";
 
-// The labels of --classes: separated by commas, the blanks around each
-// dropped; a label in double quotes may hold commas ("" stands for a quote).
-// Each label once ("1" and "1.0" are one), 2 to 1000 of them. Returns what
-// is wrong, or "".
-std::string ParseClassList(const std::string& text, std::vector<std::string>& labels) {
+// A list of names: separated by commas, the blanks around each dropped; a
+// name in double quotes may hold commas ("" stands for a quote). Returns
+// what is wrong, or "".
+std::string ParseList(const std::string& text, std::vector<std::string>& labels) {
   auto blank = [&text](std::size_t at) { return at < text.size() && (text[at] == ' ' || text[at] == '\t'); };
   labels.clear();
   std::size_t at = 0;
@@ -112,13 +111,21 @@ std::string ParseClassList(const std::string& text, std::vector<std::string>& la
     if (at >= text.size()) break;
     ++at;  // the comma
   }
+  return "";
+}
+
+// The labels of --classes (ParseList): each once ("1" and "1.0" are one,
+// "12345678901234567" and "12345678901234568" two), 2 to 1000 of them.
+// Returns what is wrong, or "".
+std::string ParseClassList(const std::string& text, std::vector<std::string>& labels) {
+  const std::string problem = ParseList(text, labels);
+  if (!problem.empty()) return problem;
   std::set<std::string> texts;
-  std::set<double> values;
   for (const std::string& label : labels) {
-    const std::optional<double> value = NumberField(label);
-    if (value ? !values.insert(*value + 0.0).second : !texts.insert(label).second) {
-      return "the label " + QuotedText(label) + " is given twice";
-    }
+    const std::optional<std::string> exact = ExactNumber(label);
+    // A number is known by its exact value, a text by its bytes; "#" keeps
+    // them apart.
+    if (!texts.insert(exact ? *exact : "#" + label).second) return "the label " + QuotedText(label) + " is given twice";
   }
   if (labels.size() < 2) return "at least 2 classes are needed";
   if (labels.size() > static_cast<std::size_t>(kMaxClasses)) return "at most 1000 classes can be analysed";
@@ -183,6 +190,12 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   auto* missingFlag = app.add_flag("--missing", options.missing);
   auto* labelsFlag = app.add_flag("--labels", options.labels);
   auto* classesOption = app.add_option("--classes", classes);
+  auto* noHeaderFlag = app.add_flag("--no-header", options.noHeader);
+  std::string separator, raters, longColumns;
+  auto* sepOption =
+      app.add_option("--sep", separator)->check(CLI::IsMember({",", ";", "tab", "blank", "comma", "semicolon"}));
+  auto* ratersOption = app.add_option("--raters", raters);
+  auto* longColumnsOption = app.add_option("--long-columns", longColumns);
   std::string weights = "identity", levels;
   OrderedRequest& ordered = options.ordered;
   auto* weightsOption =
@@ -204,6 +217,10 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   missingFlag->excludes(modelFlag)->excludes(frequenciesFlag);
   labelsFlag->excludes(modelFlag);
   classesOption->excludes(modelFlag);
+  noHeaderFlag->excludes(modelFlag)->excludes(headerFlag);
+  sepOption->excludes(modelFlag);
+  ratersOption->excludes(modelFlag)->excludes(frequenciesFlag)->excludes(longFlag);
+  longColumnsOption->needs(longFlag);
   for (CLI::Option* scale : {weightsOption, levelsOption, samplesOption, seedOption}) scale->excludes(modelFlag);
 
   // CLI11 takes the arguments last to first.
@@ -229,6 +246,36 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
       command.status = kExitUsage;
       return command;
     }
+  }
+  // Columns by name need the header's names; a long file's are three.
+  const std::pair<CLI::Option*, std::pair<const std::string*, std::vector<std::string>*>> lists[] = {
+      {ratersOption, {&raters, &options.raters}}, {longColumnsOption, {&longColumns, &options.longColumns}}};
+  for (const auto& [option, list] : lists) {
+    if (option->count() == 0) continue;
+    std::string problem = ParseList(*list.first, *list.second);
+    if (problem.empty() && option == longColumnsOption && list.second->size() != 3) {
+      problem = "three columns are needed: the object's, the rater's and the rating's";
+    }
+    if (problem.empty() && option == ratersOption && list.second->size() < 2) problem = "at least 2 raters are needed";
+    if (problem.empty() && !options.header) {
+      for (const std::string& column : *list.second) {
+        if (!WholeField(column, 1000000000000000000ULL)) {
+          problem = QuotedText(column) + " is a name, and without --header the columns have no names";
+          break;
+        }
+      }
+    }
+    if (!problem.empty()) {
+      err << "zover: " << option->get_name() << ": " << problem << "; run zover --help\n";
+      command.status = kExitUsage;
+      return command;
+    }
+  }
+  if (sepOption->count() > 0) {
+    options.separator = separator == "," || separator == "comma"       ? Separator::kComma
+                        : separator == ";" || separator == "semicolon" ? Separator::kSemicolon
+                        : separator == "tab"                           ? Separator::kTab
+                                                                       : Separator::kBlank;
   }
   if (seedOption->count() > 0 && !ParseSeed(seed, ordered.seed)) {
     err << "zover: --seed: " << QuotedText(seed)

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "input/text_fields.h"
 #include "tables/results.h"
 
 namespace zover {
@@ -43,6 +44,10 @@ struct BatchOptions {
   bool missing = false;  // an empty field, NA or . is a missing rating
   bool labels = false;   // every rating is a label, any text
   std::vector<std::string> classes;  // the labels of the classes, in their order (--classes)
+  Separator separator = Separator::kDetect;  // --sep; by default the first line decides
+  bool noHeader = false;  // the first line is data, whatever it looks like (--no-header)
+  std::vector<std::string> raters;       // the raters' columns, by name or number (--raters)
+  std::vector<std::string> longColumns;  // object, rater, rating columns (--long-columns)
   OutputFormat format = OutputFormat::kText;
   std::string output;    // "" : standard output
   OrderedRequest ordered;

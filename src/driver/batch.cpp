@@ -8,6 +8,7 @@
 
 #include "driver/batch.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <new>
@@ -44,10 +45,28 @@ int Refuse(BatchSystem& system, const std::string& message) {
 std::string FaultMessage(const BatchOptions& options, ReadFault fault) {
   using Kind = ReadFault::Kind;
   const bool missingFits = options.layout == Layout::kRaw || options.layout == Layout::kLong;
-  if (fault.kind == Kind::kNotClassNumber) {
-    fault.what = QuotedText(fault.text) + " is " + fault.what + "; add --labels to use text labels as classes";
-  } else if (fault.kind == Kind::kEmptyRating && missingFits) {
-    fault.what += "; add --missing to read empty fields, NA and . as missing ratings";
+  const char* const missingHint = "; add --missing to read empty fields, NA and . as missing ratings";
+  switch (fault.kind) {
+    case Kind::kNotClassNumber:
+      fault.what = QuotedText(fault.text) + " is " + fault.what +
+                   (fault.field == 1 && options.layout == Layout::kRaw && !options.id
+                        ? "; add --id if the first column names the objects, or --labels to use text labels as classes"
+                        : "; add --labels to use text labels as classes");
+      break;
+    case Kind::kEmptyRating:
+    case Kind::kMissingMark:
+      if (missingFits) fault.what += missingHint;
+      break;
+    case Kind::kSeparators: fault.what += "; choose the separator with --sep ',', ';', tab or blank"; break;
+    case Kind::kLooksLikeHeader:
+      fault.what += "; add --header to read it as names, or --no-header to read it as data";
+      break;
+    case Kind::kLongColumns:
+      fault.what +=
+          "; name the object's, the rater's and the rating's columns with --long-columns OBJECT,RATER,RATING, "
+          "by the header's names (with --header) or by their numbers from 1";
+      break;
+    case Kind::kOther: break;
   }
   return DialogueMessage(fault, options.file);
 }
@@ -65,12 +84,23 @@ const char* LayoutName(Layout layout) {
 // The options that shaped the reading, as a user would type them.
 std::string ReadingOptions(const BatchOptions& options) {
   std::string text;
-  const std::pair<bool, const char*> flags[] = {{options.header, "--header"},
-                                                {options.id, "--id"},
-                                                {options.missing, "--missing"},
-                                                {options.labels, "--labels"}};
+  const char* const separators[] = {"", "", "blank", "','", "';'", "tab"};
+  const std::pair<bool, std::string> flags[] = {
+      {options.header, "--header"},
+      {options.noHeader, "--no-header"},
+      {options.separator != Separator::kDetect, std::string("--sep ") + separators[static_cast<int>(options.separator)]},
+      {options.id, "--id"},
+      {options.missing, "--missing"},
+      {options.labels, "--labels"}};
   for (const auto& [set, name] : flags) {
-    if (set) text += std::string(text.empty() ? "" : " ") + name;
+    if (set) text += (text.empty() ? "" : " ") + name;
+  }
+  const std::pair<const char*, const std::vector<std::string>*> lists[] = {{"--raters", &options.raters},
+                                                                          {"--long-columns", &options.longColumns}};
+  for (const auto& [name, list] : lists) {
+    if (list->empty()) continue;
+    text += std::string(text.empty() ? "" : " ") + name + " ";
+    for (std::size_t i = 0; i < list->size(); ++i) text += (i == 0 ? "" : ",") + (*list)[i];
   }
   if (!options.classes.empty()) {
     text += std::string(text.empty() ? "" : " ") + "--classes ";
@@ -108,7 +138,19 @@ void ExplainMissingEstimates(PassResults& results) {
 // Reads the file and builds the tables of its layout, as the dialogue's data
 // entry of the same mode does.
 ReadOutcome EnterFile(const BatchOptions& options, DataSource& file, ObservedData& data) {
-  const FileLayout layout{options.header, options.id, options.missing, options.labels, options.classes, true};
+  FileLayout layout;
+  layout.header = options.header;
+  layout.id = options.id;
+  layout.missing = options.missing;
+  layout.labels = options.labels;
+  layout.classes = options.classes;
+  layout.zeroFractions = true;
+  layout.separator = options.separator;
+  layout.noHeader = options.noHeader;
+  layout.columns = options.layout == Layout::kLong ? options.longColumns : options.raters;
+  const std::vector<AlphaLevel>& levels = options.ordered.levels;
+  layout.ordered = options.ordered.weights != WeightScheme::kIdentity ||
+                   std::any_of(levels.begin(), levels.end(), [](AlphaLevel l) { return l != AlphaLevel::kNominal; });
   switch (options.layout) {
     case Layout::kRaw:
     case Layout::kLong: {
@@ -148,7 +190,8 @@ PassResults AnalyseFile(const BatchOptions& options, Tables& tb) {
   double incomplete = 0;
   for (const auto& pattern : data.incomplete) incomplete += pattern.second;
   results.input = {options.file, LayoutName(options.layout), data.raterNames, data.Norg + incomplete, data.Norg,
-                   data.missingRatings, data.classLabels, data.classValues, ReadingOptions(options)};
+                   data.missingRatings, data.classLabels, data.classValues, ReadingOptions(options),
+                   data.rowNames, data.warnings};
   if (options.layout != Layout::kModel) AddOrderedCoefficients(tb, options.ordered, results);
   return results;
 }
@@ -208,6 +251,7 @@ int RunBatch(const BatchOptions& options, BatchSystem& system) {
       Tables tb;
       const ReadOutcome read = EnterFile(options, *file, tb.data);
       if (!read.ok) return Refuse(system, FaultMessage(options, read.fault));
+      for (const std::string& warning : tb.data.warnings) system.err << "zover: warning: " << warning << ".\n";
       rendered = Render(options, AnalyseFile(options, tb));
     }
     if (options.output.empty()) {

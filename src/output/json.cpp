@@ -166,7 +166,14 @@ void Input(JsonWriter& w, const PassResults& res) {
   Texts(w, "rater_names", res.input.raterNames);
   w.Field("complete_objects", Whole(static_cast<long long>(res.input.completeObjects)));
   w.Field("missing_ratings", Whole(static_cast<long long>(res.input.missingRatings)));
+  if (!res.input.rowNames.empty()) w.Field("row_names", Text(res.input.rowNames));
   w.Close('}');
+}
+
+// What the data may not mean as read: present only when there is something
+// to say.
+void Warnings(JsonWriter& w, const PassResults& res) {
+  if (!res.input.warnings.empty()) Texts(w, "warnings", res.input.warnings);
 }
 
 // The kappas; with observed data, Cohen's and Fleiss' kappas are tested
@@ -383,6 +390,7 @@ void PrintJson(const PassResults& res, std::ostream& out) {
   w.Open('{');
   w.Field("zover", Text("1.3"));
   Input(w, res);
+  Warnings(w, res);
   const OrderedResults& ordered = res.coefficients.ordered;
   if (ordered.weights != WeightScheme::kIdentity || !ordered.alphas.empty()) Ordered(w, res);
   if (res.analysed) {

@@ -338,7 +338,7 @@ TEST(BatchTest, MissingRatings) {
        "1 1 . 1\n2 2 3 2\n3 3 3 3\n3 3 3 3\n2 2 2 2\n1 2 3 4\n4 4 4 4\n1 1 2 1\n2 2 2 2\n. 5 5 5\n. . 1 1\n. . 3 .\n", 12,
        8, 7, 0.743},
       // Coincidences o_11 = 4, o_22 = 2, o_12 = o_21 = 1: alpha = 1 - 2 / (30 / 7).
-      {"each object lacks another rater", "1,1,\n2,,2\n,1,1\n1 . 2\n", 4, 0, 4, 8.0 / 15},
+      {"each object lacks another rater", "1,1,\n2,,2\n,1,1\n1,.,2\n", 4, 0, 4, 8.0 / 15},
       {"one complete object", "1 1 1\n2 . 2\n1 NA 1\n", 3, 1, 2, 1},
       {"a line of missing ratings only", "1 1 2\n2 2 2\nNA NA NA\n1 2 1\n", 4, 3, 3, none},
   };
@@ -487,8 +487,8 @@ TEST(BatchTest, RefusalsNameTheOptionThatReadsTheField) {
       {"quote inside a field", {}, "1,2\n1,2\"\n", ", line 2, field 2: a double quote inside a field that does not "
                                                  "start with one."},
       {"text after a quote", {}, "1,\"2\"3\n", ", line 1, field 2: text after the closing double quote."},
-      {"quote not closed", {"--header"}, "\"a,b\n", ", line 1, field 1: the double quote that opens the field is not "
-                                                   "closed on its line."},
+      {"quote not closed", {"--header"}, "\"a,b\n", ", line 1, field 1: the double quote that opens the field is "
+                                                   "never closed."},
       {"empty rater name", {"--header"}, "A,,C\n1,2,3\n", ", line 1, field 2: the field is empty."},
       {"empty object label", {"--id", "--missing"}, "a,1,2\n,2,2\n", ", line 2, field 1: the field is empty."},
       {"model data: NUL", {"-m"}, std::string("2 2 10 3 2 1 4 1 2\0garbage", 26),
