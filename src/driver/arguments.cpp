@@ -50,6 +50,15 @@ const char* const kUsage =
     "      --header        the first line holds names: of the raters, or of the three\n"
     "                      columns (--long)\n"
     "      --id            the first field of every line labels the object (raw)\n"
+    "      --no-header     the first line is data, though it looks like a header\n"
+    "      --sep SEP       the separator: ',', ';', tab, or blank (runs of blanks, or\n"
+    "                      a comma or semicolon among them); without it the first\n"
+    "                      line decides\n"
+    "      --raters LIST   the raters' columns, by header name or number from 1;\n"
+    "                      the other columns are not read (raw)\n"
+    "      --long-columns OBJECT,RATER,RATING\n"
+    "                      the three columns of a long file, by header name or\n"
+    "                      number from 1; the other columns are not read\n"
     "      --missing       an empty field, NA or . is a missing rating (raw, long)\n"
     "      --labels        every rating is a label (any text), not a class number;\n"
     "                      numbers order by value, other labels by their bytes\n"
@@ -79,10 +88,10 @@ const char* const kUsage =
 
 const char* const kVersion = "zover 1.3\n";
 
-// A list of names: separated by commas, the blanks around each dropped; a
-// name in double quotes may hold commas ("" stands for a quote). Returns
-// what is wrong, or "".
-std::string ParseList(const std::string& text, std::vector<std::string>& labels) {
+// A list of names (`noun`: "label", "column"): separated by commas, the
+// blanks around each dropped; a name in double quotes may hold commas (""
+// stands for a quote). Returns what is wrong, or "".
+std::string ParseList(const std::string& text, std::vector<std::string>& labels, const std::string& noun) {
   auto blank = [&text](std::size_t at) { return at < text.size() && (text[at] == ' ' || text[at] == '\t'); };
   labels.clear();
   std::size_t at = 0;
@@ -103,10 +112,10 @@ std::string ParseList(const std::string& text, std::vector<std::string>& labels)
       const std::size_t comma = std::min(text.find(',', at), text.size());
       label = text.substr(at, comma - at);
       while (!label.empty() && (label.back() == ' ' || label.back() == '\t')) label.pop_back();
-      if (label.find('"') != std::string::npos) return "a double quote inside a label that does not start with one";
+      if (label.find('"') != std::string::npos) return "a double quote inside a " + noun + " that does not start with one";
       at = comma;
     }
-    if (label.empty()) return "an empty label";
+    if (label.empty()) return "an empty " + noun;
     labels.push_back(label);
     if (at >= text.size()) break;
     ++at;  // the comma
@@ -118,7 +127,7 @@ std::string ParseList(const std::string& text, std::vector<std::string>& labels)
 // "12345678901234567" and "12345678901234568" two), 2 to 1000 of them.
 // Returns what is wrong, or "".
 std::string ParseClassList(const std::string& text, std::vector<std::string>& labels) {
-  const std::string problem = ParseList(text, labels);
+  const std::string problem = ParseList(text, labels, "label");
   if (!problem.empty()) return problem;
   std::set<std::string> texts;
   for (const std::string& label : labels) {
@@ -192,8 +201,7 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   auto* classesOption = app.add_option("--classes", classes);
   auto* noHeaderFlag = app.add_flag("--no-header", options.noHeader);
   std::string separator, raters, longColumns;
-  auto* sepOption =
-      app.add_option("--sep", separator)->check(CLI::IsMember({",", ";", "tab", "blank", "comma", "semicolon"}));
+  auto* sepOption = app.add_option("--sep", separator);
   auto* ratersOption = app.add_option("--raters", raters);
   auto* longColumnsOption = app.add_option("--long-columns", longColumns);
   std::string weights = "identity", levels;
@@ -252,7 +260,7 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
       {ratersOption, {&raters, &options.raters}}, {longColumnsOption, {&longColumns, &options.longColumns}}};
   for (const auto& [option, list] : lists) {
     if (option->count() == 0) continue;
-    std::string problem = ParseList(*list.first, *list.second);
+    std::string problem = ParseList(*list.first, *list.second, "column");
     if (problem.empty() && option == longColumnsOption && list.second->size() != 3) {
       problem = "three columns are needed: the object's, the rater's and the rating's";
     }
@@ -272,10 +280,18 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
     }
   }
   if (sepOption->count() > 0) {
-    options.separator = separator == "," || separator == "comma"       ? Separator::kComma
-                        : separator == ";" || separator == "semicolon" ? Separator::kSemicolon
-                        : separator == "tab"                           ? Separator::kTab
-                                                                       : Separator::kBlank;
+    const std::pair<const char*, Separator> separators[] = {
+        {",", Separator::kComma},   {"comma", Separator::kComma}, {";", Separator::kSemicolon},
+        {"semicolon", Separator::kSemicolon}, {"tab", Separator::kTab}, {"\t", Separator::kTab},
+        {"blank", Separator::kBlank}};
+    const auto found = std::find_if(std::begin(separators), std::end(separators),
+                                    [&](const auto& known) { return separator == known.first; });
+    if (found == std::end(separators)) {
+      err << "zover: --sep: " << QuotedText(separator) << " is not ',', ';', tab or blank; run zover --help\n";
+      command.status = kExitUsage;
+      return command;
+    }
+    options.separator = found->second;
   }
   if (seedOption->count() > 0 && !ParseSeed(seed, ordered.seed)) {
     err << "zover: --seed: " << QuotedText(seed)

@@ -78,8 +78,8 @@ std::string ChooseColumns(const std::vector<std::string>& wanted, const std::vec
     } else if (named.size() == 1) {
       field = named[0];
       if (number && *number >= 1 && *number <= count && *number - 1 != field) {
-        warnings.push_back(std::string(option) + " " + entry + " reads the column named " + QuotedText(entry) +
-                           " (column " + std::to_string(field + 1) + "), not column " + entry);
+        warnings.push_back("column " + std::to_string(field + 1) + ", named " + QuotedText(entry) + ", is read for " +
+                           option + " " + entry + ", not column " + entry);
       }
     } else if (number && *number >= 1 && *number <= count) {
       field = static_cast<std::size_t>(*number - 1);

@@ -207,9 +207,10 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
         if (headerLine != 0) {
           bool rowNames = false;
           if (!AlignHeader(header, count, names, rowNames) || (count != header.size() && !layout.csv())) {
-            return Refused(FaultAt(line, 0, Format("%d fields where the first line has %d",
-                                                   {static_cast<long long>(count),
-                                                    static_cast<long long>(header.size())})),
+            return Refused(CountFault(layout, reader,
+                                      Format("%d fields where the first line has %d",
+                                             {static_cast<long long>(count), static_cast<long long>(header.size())}),
+                                      header.size()),
                            name);
           }
           if (rowNames && !idColumn && layout.csv()) {

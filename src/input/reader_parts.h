@@ -57,7 +57,7 @@ bool AlignHeader(const std::vector<std::string>& header, std::size_t count, std:
 // The fields that `wanted` names, each by its name in the header (`names`,
 // empty without a header) or by its number from 1 among `count` fields,
 // into `fields`. A name is looked up first; a number that is also the name
-// of another column reads the named one and adds a warning. Returns what is
+// of another column reads the named one, and a warning says so. Returns what is
 // wrong ("" when nothing): a name that no column or several columns have, a
 // number beyond the line, a column given twice. `option` names the option
 // in the texts.

@@ -44,6 +44,17 @@ TEST(ParseArgumentsTest, DialogueBatchAnswersAndUsageErrors) {
       {{"--bootstrap", "-1", "f"}, answered, 2, "", "zover: --bootstrap: Value -1 not in range 0 to 1000000; run zover --help\n"},
       {{"--seed", "18446744073709551616", "f"}, answered, 2, "", "zover: --seed: \"18446744073709551616\" is not a whole number from 0 to 18446744073709551615; run zover --help\n"},
       {{"--seed", "1", "-m", "f"}, answered, 2, "", "zover: --model excludes --seed; run zover --help\n"},
+      {{"--sep", "|", "f"}, answered, 2, "", "zover: --sep: \"|\" is not ',', ';', tab or blank; run zover --help\n"},
+      {{"--no-header", "--header", "f"}, answered, 2, "", "zover: --header excludes --no-header; run zover --help\n"},
+      {{"--raters", "1,B", "f"}, answered, 2, "",
+       "zover: --raters: \"B\" is a name, and without --header the columns have no names; run zover --help\n"},
+      {{"--raters", "2", "f"}, answered, 2, "", "zover: --raters: at least 2 raters are needed; run zover --help\n"},
+      {{"--raters", "1,2", "--long", "f"}, answered, 2, "", "zover: --long excludes --raters; run zover --help\n"},
+      {{"--long-columns", "1,2,3", "f"}, answered, 2, "", "zover: --long-columns requires --long; run zover --help\n"},
+      {{"--long", "--long-columns", "a,,c", "--header", "f"}, answered, 2, "",
+       "zover: --long-columns: an empty column; run zover --help\n"},
+      {{"--long", "--long-columns", "1,2", "f"}, answered, 2, "",
+       "zover: --long-columns: three columns are needed: the object's, the rater's and the rating's; run zover --help\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.empty() ? "(none)" : c.args.front());
@@ -78,6 +89,15 @@ TEST(ParseArgumentsTest, DialogueBatchAnswersAndUsageErrors) {
   EXPECT_EQ(ParseArguments({"--bootstrap", "0", "f"}, out, err).batch.ordered.levels,
             std::vector<AlphaLevel>{AlphaLevel::kNominal});
   EXPECT_TRUE(ParseArguments({"f"}, out, err).batch.ordered.levels.empty());
+  // The reading: the separator as the first line says unless --sep names it; columns by name or number.
+  EXPECT_EQ(ParseArguments({"f"}, out, err).batch.separator, Separator::kDetect);
+  EXPECT_EQ(ParseArguments({"--sep", ";", "f"}, out, err).batch.separator, Separator::kSemicolon);
+  EXPECT_EQ(ParseArguments({"--sep", "tab", "f"}, out, err).batch.separator, Separator::kTab);
+  EXPECT_EQ(ParseArguments({"--sep", "blank", "f"}, out, err).batch.separator, Separator::kBlank);
+  const Command columns =
+      ParseArguments({"--long", "--header", "--long-columns", "item, \"rater, first\",3", "f"}, out, err);
+  EXPECT_EQ(columns.batch.longColumns, (std::vector<std::string>{"item", "rater, first", "3"}));
+  EXPECT_EQ(ParseArguments({"--raters", "2,4", "f"}, out, err).batch.raters, (std::vector<std::string>{"2", "4"}));
 }
 
 // Every option has its line in the help text, which also tells how to run
@@ -88,7 +108,8 @@ TEST(ParseArgumentsTest, HelpListsEveryOption) {
   const std::string help = out.str();
   for (const char* text : {"-f, --frequencies", "-m, --model", "--long", "--header", "--id", "--missing", "--labels",
                            "--classes", "--weights", "--alpha-level", "--bootstrap", "--seed", "--format",
-                           "-o, --output", "-h, --help", "--version", "Zover_data.txt",
+                           "-o, --output", "-h, --help", "--version", "--sep", "--no-header", "--raters",
+                           "--long-columns", "Zover_data.txt",
                            "Run zover without arguments for the interactive program"}) {
     EXPECT_NE(help.find(text), std::string::npos) << text;
   }
