@@ -177,8 +177,9 @@ void Header(const PassResults& res, std::ostream& out) {
 void WarningBox(const PassResults& res, std::ostream& out) {
   if (res.input.warnings.empty()) return;
   out << "<aside class=\"warnings\" role=\"note\" style=\"border:2px solid #d55e00;background:#fff4ec;"
-         "padding:.5rem 1rem;margin:1rem 0\">\n<p><strong>Warning"
-      << (res.input.warnings.size() > 1 ? "s" : "") << ": read these before the results.</strong></p>\n<ul>\n";
+         "padding:.5rem 1rem;margin:1rem 0\">\n<p><strong>"
+      << (res.input.warnings.size() > 1 ? "Warnings: read these" : "Warning: read this")
+      << " before the results.</strong></p>\n<ul>\n";
   for (const std::string& warning : res.input.warnings) out << "<li>" << Markup(warning) << ".</li>\n";
   out << "</ul>\n</aside>\n";
 }
