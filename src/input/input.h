@@ -35,7 +35,8 @@ inline const std::string kFreqFileName = "Zover_data_freq.txt";
 // a first line that looks like a header while none is named (refused, unless
 // noHeader), an unquoted NA or . while missing ratings are not read
 // (refused), text labels of ordered classes without their order (refused),
-// and a long file with more raters than objects (a warning). With a header
+// a long file with more raters than objects and a first column of ratings
+// with a different value on every line (warnings). With a header
 // whose first cell is empty, or that is one field shorter than the lines
 // below it, the first column names the objects, as R and pandas write their
 // row names.
