@@ -60,7 +60,9 @@ TEST(SplitFieldsTest, SeparatorsQuotesAndEmptyFields) {
     EXPECT_EQ(SplitFields(c.line, fields, scratch, c.separator, &quoted).field, c.faultField);
     if (c.faultField != 0) continue;
     EXPECT_EQ(std::vector<std::string>(fields.begin(), fields.end()), c.fields);
-    if (!c.quoted.empty()) EXPECT_EQ(quoted, c.quoted);
+    if (!c.quoted.empty()) {
+      EXPECT_EQ(quoted, c.quoted);
+    }
   }
 }
 
@@ -150,7 +152,9 @@ TEST(DataLineReaderTest, RulesOfCsv) {
       }
       EXPECT_EQ(lines, c.lines);
       EXPECT_EQ(status == LineStatus::kEnd, c.refusal.empty());
-      if (status != LineStatus::kEnd) EXPECT_EQ(DialogueMessage(reader.Fault(status), "f"), "\nERROR in file \"f\"" + c.refusal);
+      if (status != LineStatus::kEnd) {
+        EXPECT_EQ(DialogueMessage(reader.Fault(status), "f"), "\nERROR in file \"f\"" + c.refusal);
+      }
     }
   }
 }
