@@ -117,6 +117,52 @@ class NamesWatch {
   std::vector<char> repeats_;  // [rater]: a value came twice
 };
 
+// With labels, a column whose labels no other column holds is no rater on
+// the others' scale: a file of one rating per line read as a wide one (its
+// coders' names as a rater), or columns that are not ratings. A warning says
+// so.
+class ScaleWatch {
+ public:
+  explicit ScaleWatch(bool on) : on_(on) {}
+
+  void Add(const std::vector<std::uint16_t>& codes) {
+    if (!on_) return;
+    if (used_.empty()) used_.assign(codes.size(), std::vector<bool>());
+    for (std::size_t r = 0; r < codes.size(); ++r) {
+      if (codes[r] >= used_[r].size()) used_[r].resize(codes[r] + 1u, false);
+      used_[r][codes[r]] = true;  // 0, a missing rating, is never looked at
+    }
+  }
+
+  // The warning, with the columns' fields (from 0) and names.
+  std::optional<std::string> Warning(const std::vector<std::size_t>& fields,
+                                     const std::vector<std::string>& names) const {
+    if (!on_ || used_.size() < 2) return std::nullopt;
+    std::vector<int> raters;  // [code]: the raters that used it
+    for (const auto& codes : used_) {
+      if (codes.size() > raters.size()) raters.resize(codes.size(), 0);
+      for (std::size_t c = 1; c < codes.size(); ++c) raters[c] += codes[c] ? 1 : 0;
+    }
+    for (std::size_t r = 0; r < used_.size(); ++r) {
+      bool any = false, shared = false;
+      for (std::size_t c = 1; c < used_[r].size(); ++c) {
+        any |= used_[r][c];
+        shared |= used_[r][c] && raters[c] > 1;
+      }
+      if (!any || shared) continue;
+      return "the labels of column " + std::to_string(fields[r] + 1) +
+             (r < names.size() ? " (" + QuotedText(names[r]) + ")" : std::string()) +
+             " occur in no other column: are the columns ratings on one scale? A file of one rating per line "
+             "needs --long";
+    }
+    return std::nullopt;
+  }
+
+ private:
+  bool on_;
+  std::vector<std::vector<bool>> used_;  // [rater][code]
+};
+
 }  // namespace
 
 // R is the number of rating fields of the first data line (all but the
@@ -157,6 +203,7 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
   FirstLineWatch watch(layout.csv() && !layout.header && !layout.noHeader);
   bool idColumn = layout.id;
   NamesWatch objectNames(layout.csv() && !layout.id && layout.columns.empty() && !frequencies);
+  ScaleWatch scale(layout.csv() && layout.labels && layout.classes.empty() && !frequencies);
   const std::size_t trailing = frequencies ? 1 : 0;
   const char* const columns = frequencies ? "columns before the frequency" : "columns";
   std::vector<std::string> header;
@@ -316,6 +363,7 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
     if (objects == kMaxObjects) return Refused(FaultAt(line, 0, "more than 1000000000 objects (lines)"), name);
     ++objects;
     objectNames.Add(values);
+    scale.Add(values);
     if (missing > 0) {
       data.incomplete->Add(values.data());
       data.missingRatings += missing;
@@ -342,6 +390,7 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
   if (const auto warning = objectNames.Warning(data.raterNames.empty() ? "" : data.raterNames[0])) {
     data.warnings.push_back(*warning);
   }
+  if (const auto warning = scale.Warning(raterFields, data.raterNames)) data.warnings.push_back(*warning);
   StoreObservedData(tb, std::move(data), frequencies ? EntryMode::kFrequencyFile : EntryMode::kRawFile);
   return {};
 }

@@ -695,6 +695,10 @@ TEST(BatchTest, WarningsInEveryOutput) {
        "if it names the objects, add --id"},
       {"a column named by a number", {"--header", "--raters", "2,x"}, "x,1,2\n1,1,2\n2,2,2\n1,1,1\n",
        "column 3, named \"2\", is read for --raters 2, not column 2"},
+      {"one rating per line read as a wide file", {"--header", "--id", "--labels"},
+       "item,coder,label\ni1,ann,yes\ni1,bob,no\ni2,ann,no\ni2,bob,no\n",
+       "the labels of column 2 (\"coder\") occur in no other column: are the columns ratings on one scale? A file "
+       "of one rating per line needs --long"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
