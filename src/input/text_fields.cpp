@@ -163,8 +163,12 @@ long DataLineReader::Decode() {
       if ((code & 0xFC00) == 0xD800) {
         if (raw_.size() - at < 4) break;  // its pair is still to come
         const std::uint32_t low = unit(at + 2);
-        if ((low & 0xFC00) != 0xDC00) code = 0xDC00;  // refused below
-        else code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00), used = 4;
+        if ((low & 0xFC00) == 0xDC00) {
+          code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+          used = 4;
+        } else {
+          code = 0xDC00;  // a high surrogate without its low one: refused below
+        }
       }
       if ((code & 0xFC00) == 0xDC00 && used == 2) {
         why_ = "it is UTF-16 with a broken character; save it again as UTF-8 or UTF-16";
