@@ -77,6 +77,10 @@ CASES = [
      open(os.path.join(os.path.dirname(__file__), "..", "examples", "krippendorff_units.csv"), "rb").read()),
     ("ordered_two_raters", ["--weights", "linear"], "two.txt", b"1 2\n2 2\n3 3\n1 1\n2 3\n3 3\n1 2\n"),
     ("below_minus_one", ["-m"], "below.txt", b"3 2 19\n2 5 2\n2 6 5\n3 1 5\n"),  # a consistency of -2.2
+    # A warning, in a box at the top of the page: the coders in the first column.
+    ("warning", ["--long", "--header", "--labels"], "coder_first.csv",
+     b"coder,item,label\n" + b"".join(b"c%d,i%d,%s\n" % (c, i, b"xy"[(c * i) % 2:][:1]) for c in range(1, 4)
+                                     for i in range(1, 5))),
 ]
 
 
@@ -157,7 +161,7 @@ class Scale:
 
 
 # The CSV's rows that are not coefficients of figure 1 and the table.
-NOT_COEFFICIENTS = {"objects", "complete_objects", "missing_ratings", "class_value", "chance_probability",
+NOT_COEFFICIENTS = {"warning", "objects", "complete_objects", "missing_ratings", "class_value", "chance_probability",
                     "zover_agreement", "zover_consistency"}
 
 

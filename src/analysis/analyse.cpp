@@ -138,7 +138,8 @@ Results Analyse(const Dataset& set, const Request& request) {
   double incomplete = 0;
   for (const auto& pattern : data.incomplete) incomplete += pattern.second;
   res.input = {set.name,      LayoutName(set.layout), data.raterNames,   data.Norg + incomplete, data.Norg,
-               data.missingRatings, data.classLabels, data.classValues, set.options};
+               data.missingRatings, data.classLabels, data.classValues, set.options,
+               data.rowNames,       data.warnings};
   Coefficients c;
   if (request.coefficients && set.layout != Layout::kModel) {
     res.observed = true;

@@ -50,6 +50,15 @@ const char* const kUsage =
     "      --header        the first line holds names: of the raters, or of the three\n"
     "                      columns (--long)\n"
     "      --id            the first field of every line labels the object (raw)\n"
+    "      --no-header     the first line is data, though it looks like a header\n"
+    "      --sep SEP       the separator: ',', ';', tab, or blank (runs of blanks, or\n"
+    "                      a comma or semicolon among them); without it the first\n"
+    "                      line decides\n"
+    "      --raters LIST   the raters' columns, by header name or number from 1;\n"
+    "                      the other columns are not read (raw)\n"
+    "      --long-columns OBJECT,RATER,RATING\n"
+    "                      the three columns of a long file, by header name or\n"
+    "                      number from 1; the other columns are not read\n"
     "      --missing       an empty field, NA or . is a missing rating (raw, long)\n"
     "      --labels        every rating is a label (any text), not a class number;\n"
     "                      numbers order by value, other labels by their bytes\n"
@@ -74,6 +83,10 @@ const char* const kUsage =
     "  -h, --help          show this text and exit\n"
     "      --version       show the version and exit\n"
     "\n"
+    "FILE is read as R, pandas and spreadsheets write CSV; where it could be\n"
+    "read two ways the program refuses it, naming the option that decides, or\n"
+    "warns (on standard error and in the result).\n"
+    "\n"
     "Exit status: 0 analysed and written; 1 the data were refused or could not\n"
     "be read, or the output could not be written (the reason on standard\n"
     "error); 2 the command line is not understood.\n"
@@ -84,11 +97,10 @@ const char* const kUsage =
     "  Zover_data_freq.txt  one line per response tuple: a class number per\n"
     "                       rater, then the number of objects that got it\n";
 
-// The labels of --classes: separated by commas, the blanks around each
-// dropped; a label in double quotes may hold commas ("" stands for a quote).
-// Each label once ("1" and "1.0" are one), 2 to 1000 of them. Returns what
-// is wrong, or "".
-std::string ParseClassList(const std::string& text, std::vector<std::string>& labels) {
+// A list of names (`noun`: "label", "column"): separated by commas, the
+// blanks around each dropped; a name in double quotes may hold commas (""
+// stands for a quote). Returns what is wrong, or "".
+std::string ParseList(const std::string& text, std::vector<std::string>& labels, const std::string& noun) {
   auto blank = [&text](std::size_t at) { return at < text.size() && (text[at] == ' ' || text[at] == '\t'); };
   labels.clear();
   std::size_t at = 0;
@@ -109,21 +121,29 @@ std::string ParseClassList(const std::string& text, std::vector<std::string>& la
       const std::size_t comma = std::min(text.find(',', at), text.size());
       label = text.substr(at, comma - at);
       while (!label.empty() && (label.back() == ' ' || label.back() == '\t')) label.pop_back();
-      if (label.find('"') != std::string::npos) return "a double quote inside a label that does not start with one";
+      if (label.find('"') != std::string::npos) return "a double quote inside a " + noun + " that does not start with one";
       at = comma;
     }
-    if (label.empty()) return "an empty label";
+    if (label.empty()) return "an empty " + noun;
     labels.push_back(label);
     if (at >= text.size()) break;
     ++at;  // the comma
   }
+  return "";
+}
+
+// The labels of --classes (ParseList): each once ("1" and "1.0" are one,
+// "12345678901234567" and "12345678901234568" two), 2 to 1000 of them.
+// Returns what is wrong, or "".
+std::string ParseClassList(const std::string& text, std::vector<std::string>& labels) {
+  const std::string problem = ParseList(text, labels, "label");
+  if (!problem.empty()) return problem;
   std::set<std::string> texts;
-  std::set<double> values;
   for (const std::string& label : labels) {
-    const std::optional<double> value = NumberField(label);
-    if (value ? !values.insert(*value + 0.0).second : !texts.insert(label).second) {
-      return "the label " + QuotedText(label) + " is given twice";
-    }
+    const std::optional<std::string> exact = ExactNumber(label);
+    // A number is known by its exact value, a text by its bytes; "#" keeps
+    // them apart.
+    if (!texts.insert(exact ? *exact : "#" + label).second) return "the label " + QuotedText(label) + " is given twice";
   }
   if (labels.size() < 2) return "at least 2 classes are needed";
   if (labels.size() > static_cast<std::size_t>(kMaxClasses)) return "at most 1000 classes can be analysed";
@@ -188,6 +208,11 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   auto* missingFlag = app.add_flag("--missing", options.read.missing);
   auto* labelsFlag = app.add_flag("--labels", options.read.labels);
   auto* classesOption = app.add_option("--classes", classes);
+  auto* noHeaderFlag = app.add_flag("--no-header", options.read.noHeader);
+  std::string separator, raters, longColumns;
+  auto* sepOption = app.add_option("--sep", separator);
+  auto* ratersOption = app.add_option("--raters", raters);
+  auto* longColumnsOption = app.add_option("--long-columns", longColumns);
   std::string weights = "identity", levels;
   Request& ordered = options.request;
   auto* weightsOption =
@@ -214,6 +239,10 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   missingFlag->excludes(modelFlag)->excludes(frequenciesFlag);
   labelsFlag->excludes(modelFlag);
   classesOption->excludes(modelFlag);
+  noHeaderFlag->excludes(modelFlag)->excludes(headerFlag);
+  sepOption->excludes(modelFlag);
+  ratersOption->excludes(modelFlag)->excludes(frequenciesFlag)->excludes(longFlag);
+  longColumnsOption->needs(longFlag);
   for (CLI::Option* scale : {weightsOption, levelsOption, samplesOption, seedOption, methodOption}) {
     scale->excludes(modelFlag);
   }
@@ -241,6 +270,44 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
       command.status = kExitUsage;
       return command;
     }
+  }
+  // Columns by name need the header's names; a long file's are three.
+  const std::pair<CLI::Option*, std::pair<const std::string*, std::vector<std::string>*>> lists[] = {
+      {ratersOption, {&raters, &options.read.raters}}, {longColumnsOption, {&longColumns, &options.read.longColumns}}};
+  for (const auto& [option, list] : lists) {
+    if (option->count() == 0) continue;
+    std::string problem = ParseList(*list.first, *list.second, "column");
+    if (problem.empty() && option == longColumnsOption && list.second->size() != 3) {
+      problem = "three columns are needed: the object's, the rater's and the rating's";
+    }
+    if (problem.empty() && option == ratersOption && list.second->size() < 2) problem = "at least 2 raters are needed";
+    if (problem.empty() && !options.read.header) {
+      for (const std::string& column : *list.second) {
+        if (!WholeField(column, 1000000000000000000ULL)) {
+          problem = QuotedText(column) + " is a name, and without --header the columns have no names";
+          break;
+        }
+      }
+    }
+    if (!problem.empty()) {
+      err << "zover: " << option->get_name() << ": " << problem << "; run zover --help\n";
+      command.status = kExitUsage;
+      return command;
+    }
+  }
+  if (sepOption->count() > 0) {
+    const std::pair<const char*, Separator> separators[] = {
+        {",", Separator::kComma},   {"comma", Separator::kComma}, {";", Separator::kSemicolon},
+        {"semicolon", Separator::kSemicolon}, {"tab", Separator::kTab}, {"\t", Separator::kTab},
+        {"blank", Separator::kBlank}};
+    const auto found = std::find_if(std::begin(separators), std::end(separators),
+                                    [&](const auto& known) { return separator == known.first; });
+    if (found == std::end(separators)) {
+      err << "zover: --sep: " << QuotedText(separator) << " is not ',', ';', tab or blank; run zover --help\n";
+      command.status = kExitUsage;
+      return command;
+    }
+    options.read.separator = found->second;
   }
   if (seedOption->count() > 0 && !ParseSeed(seed, ordered.seed)) {
     err << "zover: --seed: " << QuotedText(seed)
@@ -271,6 +338,7 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   ordered.weights = weights == "linear"      ? WeightScheme::kLinear
                     : weights == "quadratic" ? WeightScheme::kQuadratic
                                              : WeightScheme::kIdentity;
+  options.read.ordered = OrderedAnalysis(ordered);
   command.kind = Command::kBatch;
   if (options.output == "-") options.output.clear();
   options.read.layout = model        ? Layout::kModel

@@ -52,6 +52,8 @@ void StoreObservedData(ObservedData& tb, FileRatings&& data, EntryMode mode) {
   tb.contextra = static_cast<int>(data.rows);
   tb.missingRatings = data.missingRatings;
   tb.raterNames = std::move(data.raterNames);
+  tb.rowNames = std::move(data.rowNames);
+  tb.warnings = std::move(data.warnings);
   tb.classLabels = std::move(data.classes.labels);
   tb.classValues = std::move(data.classes.values);
   tb.frec = Recoded(data.complete->Finish(), raters, data.classOfCode);

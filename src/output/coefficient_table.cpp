@@ -42,13 +42,14 @@ class CoefficientTable {
   void Row(const ResultRow& row, bool under, const std::string& parentReason) {
     const Value low = row.ci ? Value(row.ci->low) : std::nullopt;
     const Value high = row.ci ? Value(row.ci->high) : std::nullopt;
-    std::string padded = under ? "   " + row.shortLabel : " " + row.label;
+    // A class label's control bytes are written escaped, as \x1B.
+    std::string padded = ControlEscaped(under ? "   " + row.shortLabel : " " + row.label);
     padded.resize(33, ' ');
     out_ << "\n" << padded << Cell(row.estimate) << Cell(row.se) << Cell(low) << Cell(high) << Cell(row.z)
          << PCell(row.p);
     // A reason that the row above already gave is said once.
     if (!row.reason.empty() && !(under && row.reason == parentReason)) {
-      notes_.push_back(row.label + ": " + row.reason + ".");
+      notes_.push_back(ControlEscaped(row.label) + ": " + row.reason + ".");
     }
   }
 

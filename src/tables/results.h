@@ -348,6 +348,12 @@ struct InputDescription {
   // The options that shaped the reading, as given ("--header --missing");
   // empty without any.
   std::string options;
+  // How a first column of row names that no option named was read (R's row
+  // names, pandas' index); empty otherwise.
+  std::string rowNames;
+  // What the data may not mean as read, each a sentence without its final
+  // period; every output shows them.
+  std::vector<std::string> warnings;
 };
 
 // What the coefficients of ordered classes were computed with, when any was

@@ -77,6 +77,12 @@ struct ObservedData {
   // with the number of objects that share the pattern.
   std::map<std::vector<std::pair<int, int>>, double> incomplete;
   double missingRatings = 0;
+  // What the batch command's reader says beside the data: how it read a
+  // first column of row names that no option named (R's row names, pandas'
+  // index; "" otherwise), and warnings about what the data may not mean as
+  // read, each a sentence without its final period.
+  std::string rowNames;
+  std::vector<std::string> warnings;
 
   // Modes 1 to 3: the response tuples that occur, counted by the file reader
   // as it reads (the objects themselves are not kept) or by the keyboard
