@@ -50,6 +50,9 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
   RowLines lines;
   std::vector<std::uint32_t> digits;  // the fields of a plain line
   std::vector<std::uint16_t> values;  // the line's tuple
+  // Kept objects of a raw file keep their name from the id field as written,
+  // which the fast path of digits does not keep.
+  const bool keepIds = layout.keepObjects && layout.id && !frequencies;
   while (true) {
     const LineStatus status = reader.NextLine();
     if (status == LineStatus::kEnd) break;
@@ -57,7 +60,8 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
     const long long line = reader.lineNumber();
     std::uint32_t frequency = 0;
     int missing = 0;
-    bool plain = fieldsPerLine != 0 && !classes.labels() && DigitFields(reader.line(), digits.data(), fieldsPerLine);
+    bool plain = fieldsPerLine != 0 && !classes.labels() && !keepIds &&
+                 DigitFields(reader.line(), digits.data(), fieldsPerLine);
     if (plain) {
       std::uint32_t largest = 0;
       for (std::size_t r = 0; r < raters; ++r) {
@@ -83,7 +87,7 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
         raters = found;
         digits.assign(fieldsPerLine, 0);
         values.assign(raters, 0);
-        data.Start(static_cast<int>(raters), missingRatings);
+        data.Start(static_cast<int>(raters), missingRatings, layout.keepObjects && !frequencies);
         if (layout.header) {
           for (std::size_t r = 0; r < raters; ++r) {
             if (fields[skipped + r].empty()) {
@@ -130,6 +134,7 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
     }
     if (objects == kMaxObjects) return Refused(FaultAt(line, 0, "more than 1000000000 objects (lines)"), name);
     ++objects;
+    data.KeepObject(values.data(), line, keepIds ? reader.fields()[0] : std::string_view());
     if (missing > 0) {
       data.incomplete->Add(values.data());
       data.missingRatings += missing;

@@ -36,6 +36,7 @@ struct FileLayout {
   bool labels = false;  // every rating is a label (tb.classLabels)
   std::vector<std::string> classes;  // the labels of the classes, in their order (implies labels)
   bool zeroFractions = false;  // a class or frequency may be written 2.0, 2.00
+  bool keepObjects = false;    // keep every object's name and ratings (tb.objects; raw and long files)
 };
 
 // --- Mode 1: raw responses file "Zover_data.txt" ---------------------------

@@ -64,6 +64,22 @@ struct ClassFacts {
   double gAlpha = 0;    // sum_r ln(v_r + alpha) - ln alpha, as Alpha_Neg forms it
 };
 
+// The objects of a data file one by one, in file order, kept only when a
+// reader is asked to (FileLayout::keepObjects): what an adjudication list
+// needs and the counted tuples lose.
+struct RatedObjects {
+  bool kept = false;
+  int raters = 0;
+  std::vector<std::uint16_t> ratings;  // [object * raters + rater]: class 1 .. K, 0 for a missing rating
+  std::vector<std::string> ids;        // [object]: the file's name of it; empty when the file names none
+  std::vector<long long> lines;        // [object]: its line (in a long file the line of its first rating)
+
+  std::size_t size() const { return lines.size(); }
+  const std::uint16_t* Ratings(std::size_t object) const {
+    return ratings.data() + object * static_cast<std::size_t>(raters);
+  }
+};
+
 // --- The observed data: written by the data entry ---------------------------
 struct ObservedData {
   EntryMode entrada = EntryMode::kRawFile;  // how the data were entered
@@ -83,7 +99,13 @@ struct ObservedData {
   // count of each class among their ratings (0-based classes, increasing),
   // with the number of objects that share the pattern.
   std::map<std::vector<std::pair<int, int>>, double> incomplete;
+  // The same objects with their raters: their response tuples, 0 for a
+  // missing rating and class numbers 1 .. K as in frec, in increasing tuple
+  // number (the coefficients of rater pairs need to know who rated what).
+  TupleCounts incompleteTuples;
   double missingRatings = 0;
+  // Each object's name and ratings, when a reader was asked to keep them.
+  RatedObjects objects;
 
   // Modes 1 to 3: the response tuples that occur, counted by the file reader
   // as it reads (the objects themselves are not kept) or by the keyboard
