@@ -66,14 +66,6 @@ Grid<double> Differences(AlphaLevel level, const std::vector<double>& x, const s
   return delta;
 }
 
-// The p-quantile of sorted values, interpolated between order statistics.
-double Quantile(const std::vector<double>& sorted, double p) {
-  const double h = (static_cast<double>(sorted.size()) - 1) * p;
-  const std::size_t low = static_cast<std::size_t>(std::floor(h));
-  if (low + 1 >= sorted.size()) return sorted.back();
-  return sorted[low] + (h - static_cast<double>(low)) * (sorted[low + 1] - sorted[low]);
-}
-
 // The bootstrap interval of `alpha`: `samples` resamples of the pairs of
 // values of the objects, as described at the top.
 std::pair<double, double> Bootstrap(const PatternSource& patterns, const Grid<double>& delta, double expected,
@@ -115,6 +107,13 @@ std::pair<double, double> Bootstrap(const PatternSource& patterns, const Grid<do
 }
 
 }  // namespace
+
+double detail::Quantile(const std::vector<double>& sorted, double p) {
+  const double h = (static_cast<double>(sorted.size()) - 1) * p;
+  const std::size_t low = static_cast<std::size_t>(std::floor(h));
+  if (low + 1 >= sorted.size()) return sorted.back();
+  return sorted[low] + (h - static_cast<double>(low)) * (sorted[low + 1] - sorted[low]);
+}
 
 LeveledAlpha ComputeLeveledAlpha(const PatternSource& patterns, const std::vector<double>& values, AlphaLevel level,
                                  long samples, std::uint64_t seed) {
