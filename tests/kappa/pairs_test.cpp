@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
 
 #include "input/input.h"
@@ -61,7 +63,7 @@ std::string RandomRatings(std::mt19937& random, int K, int R, int n, double miss
 // of the issue, conger.kappa.raw on cac.raw4raters (Krippendorff's 12
 // units: its README gives 0.76282 with se 0.14917), and the weighted
 // conger.kappa.raw of that data as the tests of irrCAC's Python port pin it
-// to three decimals.
+// to three decimals; irr's kappam.light on its diagnoses (0.459).
 TEST(PairsTest, PublishedValues) {
   const Grid<double> table = Table({{13, 0, 0}, {0, 20, 7}, {0, 4, 56}});
   const Grid<double> identity3 = WeightMatrix(WeightScheme::kIdentity, ClassValues({}, 3));
@@ -73,6 +75,11 @@ TEST(PairsTest, PublishedValues) {
   };
   const Inference plain = conger(WeightScheme::kIdentity), linear = conger(WeightScheme::kLinear),
                   quadratic = conger(WeightScheme::kQuadratic);
+  std::ifstream diagnoses(std::string(ZOVER_TEST_DATA_DIR) + "/../examples/fleiss_diagnoses.txt");
+  std::stringstream text;
+  text << diagnoses.rdbuf();
+  const ObservedData tb = Read(text.str());
+  const LightKappa light = ComputeLightKappa(tb, ComputePairs(tb, {}), 0, 1);
   struct Row {
     const char* name;
     std::optional<double> computed;
@@ -89,6 +96,7 @@ TEST(PairsTest, PublishedValues) {
       {"Conger linear se", linear.se, 0.145, 5e-4},
       {"Conger quadratic", quadratic.estimate, 0.858, 5e-4},
       {"Conger quadratic se", quadratic.se, 0.144, 5e-4},
+      {"Light", light.kappa.value, 0.459, 5e-4},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
