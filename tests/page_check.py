@@ -7,12 +7,13 @@
 
 `names` lists the examples that are rendered. `structure` runs every example and every case of
 CASES: the page parses as XML and refers to nothing outside itself; in
-figure 1 (in the page and alone as SVG) and figure 2 every point and every
-whisker end lies where the JSON's estimate and 95 % interval fall on the
-axis that the tick labels define, an end beyond the axis (and only such an
-end) cut there with an arrow; figure 3's cells hold the JSON's
-probabilities; the estimates in the table of coefficients are the JSON's to
-four decimals; and no element of a figure lies outside it (a text's width
+figure 1 (in the page and alone as SVG) every point and every whisker end
+lies where the CSV's estimate and 95 % interval of its row (matched by the
+key and class the page gives each row) fall on the axis that the tick labels
+define, in figure 2 the JSON's, an end beyond the axis (and only such an end)
+cut there with an arrow; figure 3's cells hold the JSON's probabilities; the
+table of coefficients has a row for each of the CSV's coefficients, its
+estimate the CSV's to four decimals; and no element of a figure lies outside it (a text's width
 taken as 0.6 em a character). `browser` renders one example's page with
 headless Chromium at 1200 x 1800 px into WORK/NAME.png and checks the exit
 status, the image's size, that it is not blank and that the browser logged
@@ -20,6 +21,8 @@ no console message; with UPDATE_SCREENSHOT=1 the README's example is copied
 to doc/zover_report.png. Without Chromium it says so and exits with 77
 (skipped).
 """
+import csv
+import io
 import json
 import os
 import re
@@ -153,54 +156,41 @@ class Scale:
         assert arrows == cut, (where, "an arrow at each end cut by the axis", arrows, cut)
 
 
-def coefficient_rows(j):
-    """What figure 1 and the table show, by label: (estimate, ci95)."""
-    rows, kappa = {}, j.get("kappa") or {}
-    if "hubert" in kappa:
-        rows[kappa["hubert"]["label"]] = kappa["hubert"]
-    if "fleiss" in kappa:
-        rows["Fleiss' kappa"] = kappa["fleiss"]
-        for c in kappa["fleiss"].get("per_class", []):
-            rows["class %d" % c["class"]] = c
-    if "h2" in kappa:
-        rows["H2 (Hubert's pairwise kappa)"] = kappa["h2"]
-    names = {"percent_agreement": "Percent agreement", "brennan_prediger": "Brennan-Prediger",
-             "gwet_ac1": "Gwet's AC1", "fleiss_general": "Fleiss' kappa (Gwet's form)",
-             "krippendorff_alpha": "Krippendorff's alpha"}
-    weights = " (%s)" % (j.get("weights") or {}).get("name")
-    names.update({"cohen_kappa_weighted": "Cohen's kappa" + weights, "gwet_ac2": "Gwet's AC2" + weights,
-                  "percent_agreement_weighted": "Percent agreement" + weights,
-                  "brennan_prediger_weighted": "Brennan-Prediger" + weights,
-                  "fleiss_general_weighted": "Fleiss, Gwet's form" + weights})
-    names.update({"krippendorff_alpha_" + level: "Krippendorff's alpha, " + level
-                  for level in ("ordinal", "interval", "ratio")})
-    for key, value in (j.get("coefficients") or {}).items():
-        rows[names[key]] = value
-    if j.get("model"):
-        rows["Zover overall agreement"] = j["model"]["final"]["overall"]
-    return {label: (v.get("estimate"), v.get("ci95")) for label, v in rows.items()}
+# The CSV's rows that are not coefficients of figure 1 and the table.
+NOT_COEFFICIENTS = {"objects", "complete_objects", "missing_ratings", "class_value", "chance_probability",
+                    "zover_agreement", "zover_consistency"}
 
 
-def row_label(text):
-    m = re.match(r"(class \d+)", text)
-    return m.group(1) if m else text
+def coefficient_rows(csv_text):
+    """Every coefficient by (key, class) from the program's CSV: (estimate, ci95)."""
+    rows = {}
+    for r in csv.DictReader(io.StringIO(csv_text)):
+        if r["measure"] in NOT_COEFFICIENTS:
+            continue
+        number = lambda cell: float(cell) if cell else None
+        ci = [number(r["ci95_low"]), number(r["ci95_high"])] if r["ci95_low"] else None
+        rows[(r["measure"], r["class"])] = (number(r["estimate"]), ci)
+    return rows
 
 
-def check_forest(svg, notes, j, where):
-    scale, expected = Scale(svg), coefficient_rows(j)
-    drawn = {}
-    for row in svg.iter("g"):
-        if row.get("class") == "row":
-            drawn[row_label(next(t.text for t in row if t.get("class") == "label"))] = row
-    want = {k for k, (e, _) in expected.items() if e is not None and (j["input"]["classes"] <= 40 or
-                                                                       not k.startswith("class "))}
+def row_key(e):
+    return (e.get("data-key"), e.get("data-class") or "")
+
+
+def check_forest(svg, notes, expected, labels, classes, where):
+    """Figure 1: a row per coefficient with an estimate (per class up to 40 classes), each where the CSV puts
+    it; a note naming each one left out (its label from the page's table)."""
+    scale = Scale(svg)
+    drawn = {row_key(row): row for row in svg.iter("g") if row.get("class") == "row"}
+    shown = {k for k in expected if k[0] != "raw_agreement" and (classes <= 40 or not k[1])}
+    want = {k for k in shown if expected[k][0] is not None}
     assert set(drawn) == want, (where, "rows", sorted(set(drawn) ^ want))
     scale.check_axis([expected[k][0] for k in want], where)
-    for label, row in drawn.items():
-        scale.check_point(list(row), *expected[label], where + ": " + label)
-    for label, (estimate, _) in expected.items():
-        if estimate is None and label in want | {label for label in expected if not label.startswith("class ")}:
-            assert "Left out: " in notes and label in notes, (where, "a note on", label, notes)
+    for key, row in drawn.items():
+        scale.check_point(list(row), *expected[key], where + ": " + str(key))
+    for key in shown - want:
+        if not key[1]:
+            assert "Left out: " in notes and labels[key] in notes, (where, "a note on", key, notes)
 
 
 def check_classes(svg, j, where):
@@ -277,19 +267,27 @@ def check_self_contained(text, where):
     return root
 
 
-def check_table(root, j, where):
-    expected = coefficient_rows(j)
+def check_table(root, expected, where):
+    """The table of coefficients: a row per coefficient, its estimate the CSV's to four decimals; returns
+    each row's label by its key."""
     table = next(t for t in root.iter("table") if t.find("caption") is not None and
                  t.find("caption").text.startswith("Estimates"))
+    labels = {}
     for tr in table.iter("tr"):
+        if tr.get("data-key") is None:
+            continue
         cells = ["".join(c.itertext()) for c in tr]
-        label = row_label(re.sub(r"^Fleiss' kappa, ", "", cells[0]))
-        if label in expected:
-            assert cells[1] == fixed4(expected[label][0]), (where, label, cells[1])
+        key = row_key(tr)
+        labels[key] = cells[0]
+        want = expected[key][0]
+        assert cells[1] == (fixed4(want) if want is not None else "\u2014"), (where, key, cells[1])
+    assert set(labels) == set(expected), (where, "table rows", sorted(set(labels) ^ set(expected)))
+    return labels
 
 
 def check_example(zover, args, cwd, where):
     j = json.loads(run(zover, args + ["--format", "json"], cwd))
+    expected = coefficient_rows(run(zover, args + ["--format", "csv"], cwd).decode("utf-8"))
     page = run(zover, args + ["--format", "html"], cwd).decode("utf-8")
     root = check_self_contained(page, where)
     title = "".join(next(root.iter("h1")).itertext())
@@ -298,8 +296,9 @@ def check_example(zover, args, cwd, where):
     # Figure 1's notes: the list after it.
     scroll = next(d for d in root.iter("div") if figures["figure-1"] in list(d))
     notes = " ".join("".join(li.itertext()) for ul in scroll.iter("ul") for li in ul)
-    check_forest(figures["figure-1"], notes, j, where + " figure 1")
-    check_table(root, j, where)
+    labels = check_table(root, expected, where)
+    classes = j["input"]["classes"]
+    check_forest(figures["figure-1"], notes, expected, labels, classes, where + " figure 1")
     if "figure-2" in figures:
         check_classes(figures["figure-2"], j, where + " figure 2")
     if "figure-3" in figures:
@@ -311,7 +310,8 @@ def check_example(zover, args, cwd, where):
     for e in svg.iter():
         e.tag = e.tag.split("}")[-1]
     assert svg.get("font-family").endswith("sans-serif"), (where, "fonts fall back to sans-serif")
-    check_forest(svg, " ".join(t.text for t in svg.iter() if t.get("class") == "note"), j, where + " svg")
+    check_forest(svg, " ".join(t.text for t in svg.iter() if t.get("class") == "note"), expected, labels, classes,
+                 where + " svg")
     for name, figure in list(figures.items()) + [("svg", svg)]:
         check_inside(figure, "%s %s" % (where, name))
     return len(page)

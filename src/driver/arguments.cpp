@@ -77,8 +77,6 @@ const char* const kUsage =
     "  Zover_data_freq.txt  one line per response tuple: a class number per\n"
     "                       rater, then the number of objects that got it\n";
 
-const char* const kVersion = "zover 1.3\n";
-
 // The labels of --classes: separated by commas, the blanks around each
 // dropped; a label in double quotes may hold commas ("" stands for a quote).
 // Each label once ("1" and "1.0" are one), 2 to 1000 of them. Returns what
@@ -170,7 +168,7 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
 
   CLI::App app("zover", "zover");
   app.set_help_flag("-h,--help");
-  app.set_version_flag("--version", "zover 1.3");
+  app.set_version_flag("--version", std::string("zover ") + Version());
   BatchOptions& options = command.batch;
   bool frequencies = false, model = false, longLayout = false;
   std::string format = "text";
@@ -178,13 +176,13 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   auto* frequenciesFlag = app.add_flag("-f,--frequencies", frequencies);
   auto* modelFlag = app.add_flag("-m,--model", model);
   auto* longFlag = app.add_flag("--long", longLayout);
-  auto* headerFlag = app.add_flag("--header", options.header);
-  auto* idFlag = app.add_flag("--id", options.id);
-  auto* missingFlag = app.add_flag("--missing", options.missing);
-  auto* labelsFlag = app.add_flag("--labels", options.labels);
+  auto* headerFlag = app.add_flag("--header", options.read.header);
+  auto* idFlag = app.add_flag("--id", options.read.id);
+  auto* missingFlag = app.add_flag("--missing", options.read.missing);
+  auto* labelsFlag = app.add_flag("--labels", options.read.labels);
   auto* classesOption = app.add_option("--classes", classes);
   std::string weights = "identity", levels;
-  OrderedRequest& ordered = options.ordered;
+  Request& ordered = options.request;
   auto* weightsOption =
       app.add_option("--weights", weights)->check(CLI::IsMember({"identity", "linear", "quadratic"}));
   auto* levelsOption = app.add_option("--alpha-level", levels);
@@ -215,7 +213,7 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
     out << kUsage;
     return command;
   } catch (const CLI::CallForVersion&) {
-    out << kVersion;
+    out << "zover " << Version() << "\n";
     return command;
   } catch (const CLI::ParseError& e) {
     err << "zover: " << e.what() << "; run zover --help\n";
@@ -223,7 +221,7 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
     return command;
   }
   if (!classes.empty() || classesOption->count() > 0) {
-    const std::string problem = ParseClassList(classes, options.classes);
+    const std::string problem = ParseClassList(classes, options.read.classes);
     if (!problem.empty()) {
       err << "zover: --classes: " << problem << "; run zover --help\n";
       command.status = kExitUsage;
@@ -251,7 +249,7 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
                                              : WeightScheme::kIdentity;
   command.kind = Command::kBatch;
   if (options.output == "-") options.output.clear();
-  options.layout = model        ? Layout::kModel
+  options.read.layout = model        ? Layout::kModel
                    : frequencies ? Layout::kFrequencies
                    : longLayout  ? Layout::kLong
                                  : Layout::kRaw;

@@ -8,44 +8,20 @@
 #include <string>
 #include <vector>
 
-#include "tables/results.h"
+#include "analysis/analysis.h"
 
 namespace zover {
 
 constexpr int kExitUsage = 2;  // the command line is not understood
 
-// What FILE holds.
-enum class Layout {
-  kRaw,          // one line per object, one class per rater
-  kFrequencies,  // one line per response tuple: the classes, then the frequency
-  kModel,        // K, R, n, then per class its agreements and disagreements
-  kLong,         // one line per rating: object, rater, rating
-};
-
 enum class OutputFormat { kText, kJson, kCsv, kHtml, kSvg };
-
-// The coefficients for ordered classes that were asked for.
-struct OrderedRequest {
-  WeightScheme weights = WeightScheme::kIdentity;  // identity: no weighted coefficients
-  // Krippendorff's alpha at these levels, each with a bootstrap interval, in
-  // the order of AlphaLevel; empty when none of --alpha-level, --bootstrap
-  // and --seed was given (the nominal alpha alone, as always).
-  std::vector<AlphaLevel> levels;
-  long samples = 1000;      // bootstrap resamples; 0: none
-  std::uint64_t seed = 1;   // of the bootstrap's random numbers
-};
 
 struct BatchOptions {
   std::string file;  // "-": standard input
-  Layout layout = Layout::kRaw;
-  bool header = false;   // the first line names the raters
-  bool id = false;       // the first field of every line labels the object
-  bool missing = false;  // an empty field, NA or . is a missing rating
-  bool labels = false;   // every rating is a label, any text
-  std::vector<std::string> classes;  // the labels of the classes, in their order (--classes)
+  ReadOptions read;  // how to read FILE
+  Request request;   // what to compute beside the model and the kappas
   OutputFormat format = OutputFormat::kText;
-  std::string output;    // "" : standard output
-  OrderedRequest ordered;
+  std::string output;  // "" : standard output
 };
 
 // What the command line asks for. kAnswered: --help, --version or a usage

@@ -8,14 +8,12 @@
 
 #include "driver/batch.h"
 
-#include <cmath>
 #include <exception>
 #include <new>
 #include <ostream>
 #include <streambuf>
 
-#include "driver/driver.h"
-#include "input/input.h"
+#include "analysis/analysis.h"
 #include "output/batch_output.h"
 
 namespace zover {
@@ -26,131 +24,9 @@ constexpr int kExitRefused = 1;
 constexpr const char* kNoMemory = "ERROR: not enough memory for these data.";
 constexpr const char* kCannotGoOn = "ERROR: the program could not go on.";
 
-// A message of the dialogue as one line: without the line ends and blanks
-// around it.
-std::string OneLine(const std::string& message) {
-  const std::size_t first = message.find_first_not_of(" \n");
-  if (first == std::string::npos) return "";
-  const std::size_t last = message.find_last_not_of(" \n");
-  return message.substr(first, last - first + 1);
-}
-
 int Refuse(BatchSystem& system, const std::string& message) {
-  system.err << "zover: " << OneLine(message) << "\n";
+  system.err << "zover: " << message << "\n";
   return kExitRefused;
-}
-
-// The refusal of a data file, with the option that reads what was refused.
-std::string FaultMessage(const BatchOptions& options, ReadFault fault) {
-  using Kind = ReadFault::Kind;
-  const bool missingFits = options.layout == Layout::kRaw || options.layout == Layout::kLong;
-  if (fault.kind == Kind::kNotClassNumber) {
-    fault.what = QuotedText(fault.text) + " is " + fault.what + "; add --labels to use text labels as classes";
-  } else if (fault.kind == Kind::kEmptyRating && missingFits) {
-    fault.what += "; add --missing to read empty fields, NA and . as missing ratings";
-  }
-  return DialogueMessage(fault, options.file);
-}
-
-const char* LayoutName(Layout layout) {
-  switch (layout) {
-    case Layout::kFrequencies: return "frequencies";
-    case Layout::kModel: return "model";
-    case Layout::kLong: return "long";
-    case Layout::kRaw: break;
-  }
-  return "raw";
-}
-
-// The options that shaped the reading, as a user would type them.
-std::string ReadingOptions(const BatchOptions& options) {
-  std::string text;
-  const std::pair<bool, const char*> flags[] = {{options.header, "--header"},
-                                                {options.id, "--id"},
-                                                {options.missing, "--missing"},
-                                                {options.labels, "--labels"}};
-  for (const auto& [set, name] : flags) {
-    if (set) text += std::string(text.empty() ? "" : " ") + name;
-  }
-  if (!options.classes.empty()) {
-    text += std::string(text.empty() ? "" : " ") + "--classes ";
-    for (std::size_t i = 0; i < options.classes.size(); ++i) {
-      std::string label = options.classes[i];
-      if (label.find_first_of(",\"") != std::string::npos) {
-        for (std::size_t at = label.find('"'); at != std::string::npos; at = label.find('"', at + 2)) {
-          label.insert(at, 1, '"');
-        }
-        label = "\"" + label + "\"";
-      }
-      text += (i == 0 ? "" : ",") + label;
-    }
-  }
-  return text;
-}
-
-// With missing ratings, the model and the kappas need two objects that
-// every rater rated; the coefficients that use every rating do not.
-constexpr double kMinCompleteObjects = 2;
-
-// Why the estimates that are not numbers are missing. Hubert's kappa and H2
-// have no number only when their chance agreement is 1, that is when every
-// rater put every object in one and the same class; the model's final table
-// only when the refit's increased data (K^R/2 pseudo-objects) pass what a
-// double holds.
-void ExplainMissingEstimates(PassResults& results) {
-  const char* kappa = results.raw == 1 ? "every rating is in one class" : "the kappa is not a number";
-  if (!std::isfinite(results.hubert.estimate)) results.hubert.reason = kappa;
-  if (results.hasH2 && !std::isfinite(results.h2)) results.h2Reason = kappa;
-  results.model.reason = results.model.pseudoObjects > 0 ? "the increased data of the refit are too large for a double"
-                                                         : "the model gives no number for these data";
-}
-
-// Reads the file and builds the tables of its layout, as the dialogue's data
-// entry of the same mode does.
-ReadOutcome EnterFile(const BatchOptions& options, DataSource& file, ObservedData& data) {
-  const FileLayout layout{options.header, options.id, options.missing, options.labels, options.classes, true};
-  switch (options.layout) {
-    case Layout::kRaw:
-    case Layout::kLong: {
-      ReadOutcome read = options.layout == Layout::kRaw ? ArchivoFrom(file, data, options.file, layout)
-                                                        : ReadLongFile(file, data, options.file, layout);
-      if (read.ok && data.Norg >= kMinCompleteObjects) BuildTupleTables(data);
-      return read;
-    }
-    case Layout::kFrequencies: {
-      ReadOutcome read = ArchivoExtraFrom(file, data, options.file, layout);
-      if (read.ok) BuildTupleTables(data);
-      return read;
-    }
-    case Layout::kModel:
-      return ReadModelFile(file, data, options.file);
-  }
-  return {};
-}
-
-// The analysis of the complete objects, when there are enough of them, and
-// the coefficients of observed data.
-PassResults AnalyseFile(const BatchOptions& options, Tables& tb) {
-  PassResults results;
-  const ObservedData& data = tb.data;
-  if (data.Norg >= kMinCompleteObjects) {
-    results = Analyse(tb);
-    ExplainMissingEstimates(results);
-  } else {
-    results.analysed = false;
-    results.notAnalysed = "fewer than 2 objects are rated by every rater";
-    results.entrada = data.entrada;
-    results.K = data.maxclase;
-    results.R = data.R;
-    results.n = data.Norg;
-  }
-  if (options.layout != Layout::kModel) AddCoefficients(tb, results);
-  double incomplete = 0;
-  for (const auto& pattern : data.incomplete) incomplete += pattern.second;
-  results.input = {options.file, LayoutName(options.layout), data.raterNames, data.Norg + incomplete, data.Norg,
-                   data.missingRatings, data.classLabels, data.classValues, ReadingOptions(options)};
-  if (options.layout != Layout::kModel) AddOrderedCoefficients(tb, options.ordered, results);
-  return results;
 }
 
 // A stream buffer that appends to a string, so that a result of many
@@ -177,7 +53,7 @@ class StringBuf : public std::streambuf {
 // The whole result as text. A stream keeps an exception of its buffer to
 // itself and only turns bad, which would leave a result cut short where
 // memory ran out: here the exception is thrown on.
-std::string Render(const BatchOptions& options, const PassResults& results) {
+std::string Render(const BatchOptions& options, const Results& results) {
   std::string rendered;
   StringBuf buffer(rendered);
   std::ostream text(&buffer);
@@ -199,16 +75,15 @@ int RunBatch(const BatchOptions& options, BatchSystem& system) {
     std::string why;
     const std::unique_ptr<DataSource> file = system.open(options.file, &why);
     if (!file) {
-      Refuse(system, "\nERROR opening file. \n\n");
+      Refuse(system, "ERROR opening file.");
       system.err << "zover: " << options.file << ": " << why << "\n";
       return kExitRefused;
     }
     std::string rendered;
     {
-      Tables tb;
-      const ReadOutcome read = EnterFile(options, *file, tb.data);
-      if (!read.ok) return Refuse(system, FaultMessage(options, read.fault));
-      rendered = Render(options, AnalyseFile(options, tb));
+      const Dataset data = ReadData(*file, options.file, options.read);
+      if (!data.ok()) return Refuse(system, data.error);
+      rendered = Render(options, Analyse(data, options.request));
     }
     if (options.output.empty()) {
       system.out << rendered;

@@ -2,6 +2,7 @@
 
 #include "driver/driver.h"
 #include "console/format.h"
+#include "tables/version.h"
 
 namespace zover {
 
@@ -14,7 +15,7 @@ void Caratula(Console& con) {
   Print(out, "\n permission is granted to copy and distribute this program, unchanged");
   Print(out, "\n or changed, provided that this notice is kept with every copy.");
 
-  Print(out, "\n\n \t\t\tABOUT  MULTI-RATER ZOVER (2021)  - Version 1.3         ");
+  Print(out, "\n\n \t\t\tABOUT  MULTI-RATER ZOVER (2021)  - Version %s         ", {Version()});
   Print(out, "\n\nThe program provides the measures of nominal (K class) degree of agreement");
   Print(out, "\namong many raters (R) based on Multi-rater Zover model (coefficients and SE).");
   Print(out, "\nAdditionally, the programme also determines the Hubert's kappa measure with its");

@@ -4,9 +4,7 @@
 // model report.
 
 #include "console/console.h"
-#include "input/input.h"
-#include "driver/arguments.h"
-#include "tables/results.h"
+#include "input/keyboard.h"
 #include "tables/tables.h"
 
 namespace zover {
@@ -29,23 +27,8 @@ void Caratula(Console& con);
 // 3) also refuse K^R above 1000.
 Dimensions Datos(Console& con, EntryMode mode);
 
-// The analysis of a pass whose data entry has filled tb.data: the model
-// with its report (FitModel, in tb.model), the raw agreement and the kappa
-// coefficients (Kappas, in tb.kappa). Prints nothing.
-PassResults Analyse(Tables& tb);
-
-// The batch outputs' coefficients of observed data (modes 1 and 2): the
-// tests of the kappas against chance and the coefficients that use every
-// rating, the objects with missing ratings included. After Analyse, or in
-// its place when res.analysed is false.
-void AddCoefficients(const Tables& tb, PassResults& res);
-
-// The batch outputs' coefficients of ordered classes that `request` asks
-// for: the weighted coefficients (Cohen's for two raters) and Krippendorff's
-// alpha at each level. After AddCoefficients and once res.input is set.
-void AddOrderedCoefficients(const Tables& tb, const OrderedRequest& request, PassResults& res);
-
-// The dialogue's analysis of a pass: Analyse, then its printed results.
+// The dialogue's analysis of a pass whose data entry has filled tb.data:
+// the engine's analysis of the data, then its printed report.
 void AnalysePass(Console& con, Tables& tb);
 
 }  // namespace zover

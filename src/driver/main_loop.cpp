@@ -5,10 +5,12 @@
 #include <new>
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include "driver/driver.h"
+#include "analysis/analysis.h"
 #include "console/format.h"
-#include "input/input.h"
+#include "input/keyboard.h"
 #include "output/report.h"
 
 namespace zover {
@@ -83,7 +85,9 @@ int EndOfDialogue(Console& con) {
 }  // namespace
 
 void AnalysePass(Console& con, Tables& tb) {
-  const PassResults results = Analyse(tb);
+  Request request;
+  request.coefficients = false;
+  const Results results = Analyse(EnteredData(std::move(tb.data)), request);
   Print(con.out, "\n\n");
   Print(con.out, "\n");
   PrintAnalysis(results, con.out);

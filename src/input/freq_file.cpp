@@ -3,17 +3,9 @@
 // objects that received exactly that tuple (the skeleton of data_file.cpp
 // reads it).
 
-#include <memory>
-
 #include "input/reader_parts.h"
 
 namespace zover {
-
-ReadOutcome ArchivoExtra(Console& con, ObservedData& tb) {
-  const std::unique_ptr<DataSource> file = con.openFile(kFreqFileName);
-  if (!file) return {false, {}, "\nERROR opening file. \n\n"};
-  return ArchivoExtraFrom(*file, tb, kFreqFileName);
-}
 
 ReadOutcome ArchivoExtraFrom(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout) {
   return ReadColumns(file, tb, name, layout, true);

@@ -1,14 +1,15 @@
 #pragma once
-// Data input: the two data-file readers, the two keyboard entries, the
-// model-data file, and the builders of the class tables and the
+// Data input: the data-file readers (the dialogue's two files, the long
+// layout and model data), and the builders of the class tables and the
 // object-by-class table. They fill the observed data of a pass
 // (ObservedData), which nothing else writes; each sets entrada to its mode.
+// The dialogue's entries that ask at the console are in keyboard.h.
 
 #include <iosfwd>
 #include <string>
 #include <vector>
 
-#include "console/console.h"
+#include "console/data_source.h"
 #include "input/text_fields.h"
 #include "tables/tables.h"
 
@@ -43,8 +44,8 @@ struct FileLayout {
 // Reads one object per line and one class per rater, counting the response
 // tuples into frec as it reads (the objects are not kept), and sets
 // maxclase, nraters, K, R and Norg. ArchivoFrom reads an open file and
-// names it `name` in its messages.
-ReadOutcome Archivo(Console& con, ObservedData& tb);
+// names it `name` in its messages (the dialogue's Archivo, in keyboard.h,
+// opens the file in the working folder).
 ReadOutcome ArchivoFrom(DataSource& file, ObservedData& tb, const std::string& name = kRawFileName,
                         const FileLayout& layout = {});
 
@@ -52,7 +53,6 @@ ReadOutcome ArchivoFrom(DataSource& file, ObservedData& tb, const std::string& n
 // Reads one response tuple and its frequency per line into the tuple counts
 // frec (a row of frequency 0 gives no tuple), and sets contextra, nraters,
 // maxclase, K, R and Norg.
-ReadOutcome ArchivoExtra(Console& con, ObservedData& tb);
 ReadOutcome ArchivoExtraFrom(DataSource& file, ObservedData& tb, const std::string& name = kFreqFileName,
                              const FileLayout& layout = {});
 
@@ -63,24 +63,6 @@ ReadOutcome ArchivoExtraFrom(DataSource& file, ObservedData& tb, const std::stri
 // line gives is a missing rating, and a pair given twice is refused with
 // both lines. layout.header skips a first line of three names.
 ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout = {});
-// The dimensions that the keyboard modes ask for first (Datos).
-struct Dimensions {
-  int K = 0;     // classes
-  int R = 0;     // raters
-  double n = 0;  // objects
-};
-
-// --- Mode 3: frequencies typed at the keyboard -----------------------------
-// Sets K, R and Norg, then asks the frequency of each of the K^R response
-// tuples, rater 0 slowest, then rater R-1, ..., rater 1 fastest, until they
-// add up to n, and counts them into frec in the order they were asked.
-void DatosEx(Console& con, const Dimensions& dims, ObservedData& tb);
-
-// --- Mode 4: agreements and disagreements typed at the keyboard ------------
-// Sets K, R and Norg, sizes the class tables and asks the agreements and
-// disagreements (successaux, failaux, Fvect) until they fit n objects.
-void Matrix(Console& con, const Dimensions& dims, ObservedData& tb);
-
 // --- Model data from a file (batch command) --------------------------------
 // K, R, n, then per class its agreements and the disagreements of every
 // rater, checked as the keyboard model entry checks them: K and R whole from

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "console/format.h"
-#include "input/input.h"
+#include "input/keyboard.h"
 #include "input/tuple_counter.h"
 #include "tables/near.h"
 

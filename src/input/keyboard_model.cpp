@@ -6,7 +6,7 @@
 #include <string>
 
 #include "console/format.h"
-#include "input/input.h"
+#include "input/keyboard.h"
 #include "tables/near.h"
 
 namespace zover {

@@ -13,30 +13,30 @@ namespace zover {
 // dialogue's bytes), then, when the classes have labels, one line
 // "Classes: 1 = maybe, 2 = no, 3 = yes", then the table of agreement
 // coefficients of observed data, then "\n".
-void PrintBatchText(const PassResults& res, std::ostream& out);
+void PrintBatchText(const Results& res, std::ostream& out);
 
 // The table of agreement coefficients: the kappas with their tests against
 // chance, Gwet's family and Krippendorff's alpha, and, when asked for, the
 // weighted form below each and the alpha of each level, then notes on the
 // class values, the weights and the bootstrap.
-void PrintCoefficientTable(const PassResults& res, std::ostream& out);
+void PrintCoefficientTable(const Results& res, std::ostream& out);
 
 // One JSON object: every number at full precision, null where a value is not
 // finite or does not exist.
-void PrintJson(const PassResults& res, std::ostream& out);
+void PrintJson(const Results& res, std::ostream& out);
 
 // One tidy table: measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,
 // class_label.
-void PrintCsv(const PassResults& res, std::ostream& out);
+void PrintCsv(const Results& res, std::ostream& out);
 
 // One self-contained HTML page (inline CSS and SVG, no script, nothing
 // fetched from elsewhere) that is also well-formed XML: the input, three
 // figures, the tables of numbers (4 decimals), the dialogue's report and
 // notes on reading them.
-void PrintHtml(const PassResults& res, std::ostream& out);
+void PrintHtml(const Results& res, std::ostream& out);
 
 // The page's forest plot of the coefficients alone, as an SVG document of a
 // fixed size.
-void PrintSvg(const PassResults& res, std::ostream& out);
+void PrintSvg(const Results& res, std::ostream& out);
 
 }  // namespace zover

@@ -18,7 +18,6 @@ namespace zover {
 namespace {
 
 using Value = std::optional<double>;
-using Interval = std::optional<std::pair<double, double>>;
 
 // A value right-aligned in 9 columns, and at least one blank before it.
 std::string Cell(const Value& x) {
@@ -38,20 +37,19 @@ class CoefficientTable {
     out_ << "\n Coefficient                      Estimate       SE   CI low  CI high        z        p";
   }
 
-  // A row; a reason goes below the table after `named` (the label by
-  // default).
-  void Row(const std::string& label, Value estimate, Value se, const Interval& interval, Value z, Value p,
-           const std::string& reason, const std::string& named = "") {
-    const Value low = interval ? Value(interval->first) : std::nullopt;
-    const Value high = interval ? Value(interval->second) : std::nullopt;
-    std::string padded = " " + label;
+  // A row, its short label indented under its parent's; its reason goes
+  // below the table after its full label.
+  void Row(const ResultRow& row, bool under, const std::string& parentReason) {
+    const Value low = row.ci ? Value(row.ci->low) : std::nullopt;
+    const Value high = row.ci ? Value(row.ci->high) : std::nullopt;
+    std::string padded = under ? "   " + row.shortLabel : " " + row.label;
     padded.resize(33, ' ');
-    out_ << "\n" << padded << Cell(estimate) << Cell(se) << Cell(low) << Cell(high) << Cell(z) << PCell(p);
-    if (!reason.empty()) notes_.push_back((named.empty() ? label : named) + ": " + reason + ".");
-  }
-
-  void Row(const std::string& label, const Inference& g, const std::string& named = "") {
-    Row(label, g.estimate, g.se, g.ci95, g.z, g.p, g.reason, named);
+    out_ << "\n" << padded << Cell(row.estimate) << Cell(row.se) << Cell(low) << Cell(high) << Cell(row.z)
+         << PCell(row.p);
+    // A reason that the row above already gave is said once.
+    if (!row.reason.empty() && !(under && row.reason == parentReason)) {
+      notes_.push_back(row.label + ": " + row.reason + ".");
+    }
   }
 
   void Note(const std::string& text) { notes_.push_back(text); }
@@ -65,7 +63,7 @@ class CoefficientTable {
   std::vector<std::string> notes_;
 };
 
-std::string ObjectsNote(const PassResults& res) {
+std::string ObjectsNote(const Results& res) {
   const InputDescription& in = res.input;
   std::string note = Format("Objects: %.0lf", {in.objects});
   if (in.completeObjects == in.objects) return note + ", all rated by every rater.";
@@ -75,8 +73,8 @@ std::string ObjectsNote(const PassResults& res) {
 
 // The notes on the coefficients of ordered classes: the class values, the
 // weights as a table, the bootstrap, and what stays nominal.
-void OrderedNotes(const PassResults& res, CoefficientTable& table) {
-  const OrderedResults& ordered = res.coefficients.ordered;
+void OrderedNotes(const Results& res, CoefficientTable& table) {
+  const OrderedSettings& ordered = res.ordered;
   table.Note("Class values: " + ClassValuesSource(res) + ".");
   if (ordered.weights != WeightScheme::kIdentity) {
     table.Note(std::string("Weighted rows: ") + WeightSchemeName(ordered.weights) + " weights of the class values:");
@@ -94,7 +92,7 @@ void OrderedNotes(const PassResults& res, CoefficientTable& table) {
       table.Note(line);
     }
   }
-  if (!ordered.alphas.empty()) {
+  if (!ordered.levels.empty()) {
     table.Note("Krippendorff's alpha: ordinal uses the classes' order, interval and ratio");
     if (ordered.bootstrapSamples > 0) {
       table.Note(Format("their values; 95 %% intervals from %d bootstrap resamples of the pairable",
@@ -110,65 +108,30 @@ void OrderedNotes(const PassResults& res, CoefficientTable& table) {
 
 }  // namespace
 
-void PrintCoefficientTable(const PassResults& res, std::ostream& out) {
-  const CoefficientResults& c = res.coefficients;
+void PrintCoefficientTable(const Results& res, std::ostream& out) {
   CoefficientTable table(out);
-  if (res.analysed) {
-    const char* hubert = res.R == 2 ? "Hubert's (Cohen's) kappa" : "Hubert's kappa (DeMoivre or HR)";
-    const Value hubertEstimate = Finite(res.hubert.estimate), hubertSe = Finite(res.hubert.se);
-    const Interval hubertInterval = Interval95(hubertEstimate, hubertSe, kKappaRange);
-    if (c.hasCohen) {
-      table.Row(hubert, hubertEstimate, hubertSe, hubertInterval, c.cohen.z, c.cohen.p, c.cohen.reason);
-    } else {
-      table.Row(hubert, hubertEstimate, hubertSe, hubertInterval, {}, {}, res.hubert.reason);
-    }
-    if (c.ordered.hasCohen) table.Row("  weighted", c.ordered.cohen.kappa, "Cohen's weighted kappa");
-    const Value fleiss = Finite(res.fleiss.estimate), fleissSe = Finite(res.fleiss.se);
-    table.Row("Fleiss' kappa", fleiss, fleissSe, Interval95(fleiss, fleissSe, kKappaRange), c.fleiss.kappa.z,
-              c.fleiss.kappa.p, c.fleiss.kappa.reason);
-    for (std::size_t k = 0; k < c.fleiss.perClass.size(); ++k) {
-      const NullTest& t = c.fleiss.perClass[k];
-      table.Row("  class " + std::to_string(k + 1), t.estimate, {}, {}, t.z, t.p, t.reason);
-    }
-    if (res.hasH2) table.Row("Hubert's kappa (pairwise or H2)", Finite(res.h2), {}, {}, {}, {}, res.h2Reason);
-  }
-  const AgreementCoefficients& all = c.all;
-  const OrderedResults& ordered = c.ordered;
-  const bool weighted = ordered.weights != WeightScheme::kIdentity;
-  const WeightedAgreement& w = ordered.gwet;
-  struct Member {
-    const char* label;
-    const Inference* plain;
-    const char* weightedLabel;
-    const char* weightedName;
-    const Inference* weighted;
+  // The coefficients (not the raw agreement, not the model's final table),
+  // each followed by the rows that belong under it.
+  const auto listed = [](const ResultRow& row) {
+    return row.group != RowGroup::kAgreement && row.group != RowGroup::kModel;
   };
-  const Member gwet[] = {
-      {"Percent agreement", &all.percentAgreement, "  weighted", "Percent agreement, weighted", &w.percentAgreement},
-      {"Brennan-Prediger", &all.brennanPrediger, "  weighted", "Brennan-Prediger, weighted", &w.brennanPrediger},
-      {"Gwet's AC1", &all.gwetAc1, "  weighted: Gwet's AC2", "Gwet's AC2", &w.gwetAc2},
-      {"Fleiss' kappa (Gwet's form)", &all.fleissGeneral, "  weighted", "Fleiss' kappa (Gwet's form), weighted",
-       &w.fleissGeneral},
+  const auto has = [&res, &listed](const std::string& key) {
+    for (const ResultRow& row : res.rows) {
+      if (listed(row) && row.key == key) return true;
+    }
+    return false;
   };
-  for (const Member& m : gwet) {
-    table.Row(m.label, *m.plain);
-    if (!weighted) continue;
-    Inference row = *m.weighted;
-    if (row.reason == m.plain->reason) row.reason.clear();  // said once, below the unweighted row
-    table.Row(m.weightedLabel, row, m.weightedName);
-  }
-  const LeveledAlpha* nominal = NominalAlpha(ordered);
-  table.Row("Krippendorff's alpha", all.krippendorffAlpha.value, {}, nominal != nullptr ? nominal->ci95 : Interval(),
-            {}, {}, all.krippendorffAlpha.reason);
-  for (const LeveledAlpha& a : ordered.alphas) {
-    if (a.level == AlphaLevel::kNominal) continue;
-    const std::string level = AlphaLevelName(a.level);
-    table.Row("  " + level, a.alpha.value, {}, a.ci95, {}, {}, a.alpha.reason, "Krippendorff's alpha, " + level);
+  for (const ResultRow& row : res.rows) {
+    if (!listed(row) || (!row.parent.empty() && has(row.parent))) continue;
+    table.Row(row, false, "");
+    for (const ResultRow& child : res.rows) {
+      if (listed(child) && child.parent == row.key) table.Row(child, true, row.reason);
+    }
   }
   table.Note("z and p: the kappas of Cohen and Fleiss (and per class) against their standard");
   table.Note("error under no agreement beyond chance; the others against their own SE.");
   table.Note(ObjectsNote(res));
-  if (weighted || !ordered.alphas.empty()) OrderedNotes(res, table);
+  if (res.ordered.asked) OrderedNotes(res, table);
 }
 
 }  // namespace zover

@@ -11,7 +11,9 @@
 // would run as a formula. The last column holds the label of the row's
 // class, when the classes have labels. The rows of ordered classes (weighted
 // coefficients, alpha by level, class values) come only when asked for,
-// after Krippendorff's alpha, so that the other rows keep their places.
+// after Krippendorff's alpha, so that the other rows keep their places. The
+// rows are the results' rows, in their order: a coefficient that the engine
+// adds is a line here without any change to this file.
 
 #include <cmath>
 #include <cstdlib>
@@ -53,20 +55,9 @@ std::string TextCell(const std::string& name) {
   return quoted + "\"";
 }
 
-using Interval = std::optional<std::pair<double, double>>;
-
-struct Row {
-  const char* measure;
-  int cls;            // the class from 1; 0 where it does not apply
-  std::string rater;
-  Value estimate, se;
-  Interval ci95;
-  Value se0, z, p;
-};
-
 class CsvTable {
  public:
-  CsvTable(const PassResults& res, std::ostream& out) : res_(res), out_(out) {
+  CsvTable(const Results& res, std::ostream& out) : res_(res), out_(out) {
     out_ << "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label\n";
   }
 
@@ -75,127 +66,62 @@ class CsvTable {
     out_ << measure << ",,," << static_cast<long long>(count) << ",,,,,,,\n";
   }
 
-  void Add(const Row& row) {
-    const Value low = row.ci95 ? Value(row.ci95->first) : std::nullopt;
-    const Value high = row.ci95 ? Value(row.ci95->second) : std::nullopt;
-    const std::string* label = ClassLabel(res_, row.cls - 1);
-    out_ << row.measure << ',' << (row.cls > 0 ? std::to_string(row.cls) : "") << ',' << row.rater << ','
-         << Cell(row.estimate) << ',' << Cell(row.se) << ',' << Cell(low) << ',' << Cell(high) << ','
-         << Cell(row.se0) << ',' << Cell(row.z) << ',' << Cell(row.p) << ','
-         << (label != nullptr ? TextCell(*label) : "") << '\n';
+  void Add(const ResultRow& row) {
+    const Value low = row.ci ? Value(row.ci->low) : std::nullopt;
+    const Value high = row.ci ? Value(row.ci->high) : std::nullopt;
+    Line(row.key, row.cls, "", row.estimate, row.se, low, high, row.se0, row.z, row.p);
+  }
+
+  // A value that is not a coefficient: a class's value, a chance
+  // probability.
+  void AddValue(const char* measure, int cls, const std::string& rater, Value value) {
+    Line(measure, cls, rater, value, {}, {}, {}, {}, {}, {});
   }
 
  private:
-  const PassResults& res_;
+  void Line(const std::string& measure, int cls, const std::string& rater, Value estimate, Value se, Value low,
+            Value high, Value se0, Value z, Value p) {
+    const std::string* label = ClassLabel(res_, cls - 1);
+    out_ << measure << ',' << (cls > 0 ? std::to_string(cls) : "") << ',' << rater << ',' << Cell(estimate) << ','
+         << Cell(se) << ',' << Cell(low) << ',' << Cell(high) << ',' << Cell(se0) << ',' << Cell(z) << ','
+         << Cell(p) << ',' << (label != nullptr ? TextCell(*label) : "") << '\n';
+  }
+
+  const Results& res_;
   std::ostream& out_;
 };
 
-std::string RaterLabel(const PassResults& res, int r) {
+std::string RaterLabel(const Results& res, int r) {
   const auto& names = res.input.raterNames;
   if (static_cast<std::size_t>(r) < names.size() && !names[r].empty()) return TextCell(names[r]);
   return std::to_string(r + 1);
 }
 
-void Kappas(const PassResults& res, CsvTable& table) {
-  const CoefficientResults& c = res.coefficients;
-  table.Add({"raw_agreement", 0, "", Finite(res.raw), {}, {}, {}, {}, {}});
-  Row hubert{"hubert_kappa", 0, "", Finite(res.hubert.estimate), {}, {}, {}, {}, {}};
-  if (res.hubert.hasSe) {
-    hubert.se = Finite(res.hubert.se);
-    hubert.ci95 = Interval95(hubert.estimate, hubert.se, kKappaRange);
-  }
-  if (c.hasCohen) {
-    hubert.se0 = c.cohen.se0;
-    hubert.z = c.cohen.z;
-    hubert.p = c.cohen.p;
-  }
-  table.Add(hubert);
-  if (res.hasFleiss) {
-    const NullTest& t = c.fleiss.kappa;
-    const Value fleiss = Finite(res.fleiss.estimate), fleissSe = Finite(res.fleiss.se);
-    table.Add({"fleiss_kappa", 0, "", fleiss, fleissSe, Interval95(fleiss, fleissSe, kKappaRange), t.se0, t.z, t.p});
-    for (std::size_t k = 0; k < c.fleiss.perClass.size(); ++k) {
-      const NullTest& pc = c.fleiss.perClass[k];
-      table.Add({"fleiss_kappa_class", static_cast<int>(k + 1), "", pc.estimate, {}, {}, pc.se0, pc.z, pc.p});
-    }
-  }
-  if (res.hasH2) table.Add({"h2", 0, "", Finite(res.h2), {}, {}, {}, {}, {}});
-}
-
-using Members = std::vector<std::pair<const char*, const Inference*>>;
-
-void AddMembers(const Members& members, CsvTable& table) {
-  for (const auto& [measure, g] : members) table.Add({measure, 0, "", g->estimate, g->se, g->ci95, {}, g->z, g->p});
-}
-
-void Coefficients(const CoefficientResults& c, CsvTable& table) {
-  const AgreementCoefficients& all = c.all;
-  const OrderedResults& ordered = c.ordered;
-  AddMembers({{"percent_agreement", &all.percentAgreement},
-              {"brennan_prediger", &all.brennanPrediger},
-              {"gwet_ac1", &all.gwetAc1},
-              {"fleiss_general", &all.fleissGeneral}},
-             table);
-  const LeveledAlpha* nominal = NominalAlpha(ordered);
-  table.Add({"krippendorff_alpha", 0, "", all.krippendorffAlpha.value, {}, nominal != nullptr ? nominal->ci95 : Interval(),
-             {}, {}, {}});
-  // The coefficients of ordered classes, after the rows that are always there.
-  if (ordered.hasCohen) {
-    const Inference& k = ordered.cohen.kappa;
-    table.Add({"cohen_kappa_weighted", 0, "", k.estimate, k.se, k.ci95, ordered.cohen.se0, k.z, k.p});
-  }
-  const bool weighted = ordered.weights != WeightScheme::kIdentity;
-  if (weighted) {
-    const WeightedAgreement& w = ordered.gwet;
-    AddMembers({{"percent_agreement_weighted", &w.percentAgreement},
-                {"brennan_prediger_weighted", &w.brennanPrediger},
-                {"gwet_ac2", &w.gwetAc2},
-                {"fleiss_general_weighted", &w.fleissGeneral}},
-               table);
-  }
-  for (const LeveledAlpha& a : ordered.alphas) {
-    if (a.level == AlphaLevel::kNominal) continue;
-    const std::string measure = std::string("krippendorff_alpha_") + AlphaLevelName(a.level);
-    table.Add({measure.c_str(), 0, "", a.alpha.value, {}, a.ci95, {}, {}, {}});
-  }
-  if (weighted || !ordered.alphas.empty()) {
-    for (std::size_t k = 0; k < ordered.classValues.size(); ++k) {
-      table.Add({"class_value", static_cast<int>(k + 1), "", ordered.classValues[k], {}, {}, {}, {}, {}});
-    }
-  }
-}
-
-// A measure of the model with its standard error and interval.
-Row ModelRow(const char* measure, int cls, double estimate, double standardError) {
-  const Value value = Finite(estimate), se = Finite(standardError);
-  return {measure, cls, "", value, se, Interval95(value, se, kModelRange), {}, {}, {}};
-}
-
-void Model(const PassResults& res, CsvTable& table) {
-  const ModelResults& model = res.model;
-  const ModelFit& m = FinalMeasures(model);
-  table.Add(ModelRow("zover_overall", 0, m.overall, model.overallSe));
-  for (int i = 0; i < res.K; ++i) {
-    table.Add(ModelRow("zover_agreement", i + 1, m.agreement[i], model.agreementSe[i]));
-    table.Add(ModelRow("zover_consistency", i + 1, m.consistency[i], model.consistencySe[i]));
-  }
-  for (int i = 0; i < res.K; ++i) {
-    for (int r = 0; r < res.R; ++r) {
-      table.Add({"chance_probability", i + 1, RaterLabel(res, r), Finite(m.pi[i][r]), {}, {}, {}, {}, {}});
-    }
-  }
-}
-
 }  // namespace
 
-void PrintCsv(const PassResults& res, std::ostream& out) {
+// Every row in the rows' order; the class values of ordered classes before
+// the model's rows, and its chance probabilities after them.
+void PrintCsv(const Results& res, std::ostream& out) {
   CsvTable table(res, out);
   table.AddCount("objects", res.input.objects);
   table.AddCount("complete_objects", res.input.completeObjects);
   table.AddCount("missing_ratings", res.input.missingRatings);
-  if (res.analysed) Kappas(res, table);
-  if (res.coefficients.present) Coefficients(res.coefficients, table);
-  if (res.analysed) Model(res, table);
+  for (const ResultRow& row : res.rows) {
+    if (row.group != RowGroup::kModel) table.Add(row);
+  }
+  if (res.ordered.asked) {
+    for (std::size_t k = 0; k < res.ordered.classValues.size(); ++k) {
+      table.AddValue("class_value", static_cast<int>(k + 1), "", res.ordered.classValues[k]);
+    }
+  }
+  for (const ResultRow& row : res.rows) {
+    if (row.group == RowGroup::kModel) table.Add(row);
+  }
+  if (!res.analysed) return;
+  const ModelFit& m = FinalMeasures(res.model);
+  for (int i = 0; i < res.K; ++i) {
+    for (int r = 0; r < res.R; ++r) table.AddValue("chance_probability", i + 1, RaterLabel(res, r), Finite(m.pi[i][r]));
+  }
 }
 
 }  // namespace zover

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "console/format.h"
-#include "output/coefficient_rows.h"
 #include "output/markup.h"
 #include "output/measures.h"
 #include "output/valid_utf8.h"
@@ -20,7 +19,8 @@ namespace zover {
 
 namespace {
 
-using Interval = std::optional<std::pair<double, double>>;
+// An interval that may be missing.
+using Span = std::optional<Interval>;
 
 // Okabe-Ito colours, told apart with every kind of colour vision.
 constexpr const char* kBlue = "#0072B2";
@@ -181,8 +181,8 @@ struct Axis {
   double X(double v) const { return kPlotLeft + (v / 2 - low / 2) / (high / 2 - low / 2) * (kPlotRight - kPlotLeft); }
   double Clamped(double v) const { return std::min(high, std::max(low, v)); }
   // Whether an interval goes on beyond an end.
-  bool Cuts(const Interval& ci) const {
-    return ci && (Clamped(ci->first) != ci->first || Clamped(ci->second) != ci->second);
+  bool Cuts(const Span& ci) const {
+    return ci && (Clamped(ci->low) != ci->low || Clamped(ci->high) != ci->high);
   }
 };
 
@@ -240,11 +240,11 @@ void DrawAxis(std::ostream& out, const Axis& axis, double top, double bottom, co
 
 // A 95 % interval as a line with caps at its ends; an end beyond the axis is
 // cut there and drawn as an arrow.
-void Whisker(std::ostream& out, const Axis& axis, const std::pair<double, double>& ci, double y, const char* colour) {
-  const double x1 = axis.X(axis.Clamped(ci.first)), x2 = axis.X(axis.Clamped(ci.second));
+void Whisker(std::ostream& out, const Axis& axis, const Interval& ci, double y, const char* colour) {
+  const double x1 = axis.X(axis.Clamped(ci.low)), x2 = axis.X(axis.Clamped(ci.high));
   Line(out, "ci", x1, y, x2, y, colour, 1.8);
-  for (const auto& [value, x, direction] : {std::tuple<double, double, double>{ci.first, x1, -1},
-                                            std::tuple<double, double, double>{ci.second, x2, 1}}) {
+  for (const auto& [value, x, direction] : {std::tuple<double, double, double>{ci.low, x1, -1},
+                                            std::tuple<double, double, double>{ci.high, x2, 1}}) {
     if (axis.Clamped(value) == value) {
       Line(out, "cap", x, y - 4, x, y + 4, colour, 1.5);
     } else {
@@ -254,14 +254,14 @@ void Whisker(std::ostream& out, const Axis& axis, const std::pair<double, double
   }
 }
 
-std::string ValueText(double estimate, const Interval& ci) {
+std::string ValueText(double estimate, const Span& ci) {
   if (!ci) return Fixed4(estimate) + " (no interval)";
-  return Fixed4(estimate) + " [" + Fixed4(ci->first) + ", " + Fixed4(ci->second) + "]";
+  return Fixed4(estimate) + " [" + Fixed4(ci->low) + ", " + Fixed4(ci->high) + "]";
 }
 
-std::string InWords(double estimate, const Interval& ci) {
+std::string InWords(double estimate, const Span& ci) {
   if (!ci) return Fixed4(estimate) + ", without an interval";
-  return Fixed4(estimate) + ", 95 % interval " + Fixed4(ci->first) + " to " + Fixed4(ci->second);
+  return Fixed4(estimate) + ", 95 % interval " + Fixed4(ci->low) + " to " + Fixed4(ci->high);
 }
 
 double TextWidth(const std::string& text, double size) {
@@ -275,7 +275,7 @@ std::string AxisInWords(const Axis& axis) {
 }
 
 // "2 maybe": a class's number and its label, if it has one.
-std::string ClassText(const PassResults& res, int i) {
+std::string ClassText(const Results& res, int i) {
   const std::string* label = ClassLabel(res, i);
   return std::to_string(i + 1) + (label != nullptr ? " " + *label : "");
 }
@@ -283,10 +283,12 @@ std::string ClassText(const PassResults& res, int i) {
 // --- Figure 1 -------------------------------------------------------------------
 
 struct ForestRow {
+  std::string key;  // the row's key and class, for whoever reads the figure
+  int cls;
   std::string label;
   bool perClass;
   double estimate;
-  Interval ci;
+  Span ci;
 };
 
 constexpr double kRowHeight = 22;
@@ -310,7 +312,8 @@ void WriteForest(const std::vector<ForestRow>& rows, Frame& frame, const Axis& a
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const ForestRow& row = rows[i];
     const double y = kForestTop + kRowHeight * static_cast<double>(i) + kRowHeight / 2;
-    out << "<g class=\"row\">\n";
+    out << "<g class=\"row\" data-key=\"" << row.key << "\""
+        << (row.cls > 0 ? " data-class=\"" + std::to_string(row.cls) + "\"" : "") << ">\n";
     Text(out, "label", row.perClass ? 20 : 10, y + 4, Shortened(ValidUtf8(row.label), kLabelCharacters), "start", 12);
     if (row.ci) Whisker(out, axis, *row.ci, y, kBlue);
     Marker(out, Shape::kCircle, axis.X(row.estimate), y, kBlue, row.ci.has_value());
@@ -322,13 +325,14 @@ void WriteForest(const std::vector<ForestRow>& rows, Frame& frame, const Axis& a
 
 }  // namespace
 
-void WriteForestPlot(const PassResults& res, SvgMode mode, std::ostream& out) {
+void WriteForestPlot(const Results& res, SvgMode mode, std::ostream& out) {
   Frame frame{"figure-1", "Figure 1: agreement coefficients with their 95 % confidence intervals", "", 0, 0, {}};
   std::vector<ForestRow> rows;
   std::vector<double> estimates;
   std::string values;
   bool withoutInterval = false, perClassDrawn = false, perClassLeftOut = false;
-  for (const CoefficientRow& c : CoefficientRows(res)) {
+  for (const ResultRow& c : res.rows) {
+    if (c.group == RowGroup::kAgreement || (c.group == RowGroup::kModel && c.cls > 0)) continue;
     if (c.cls > 0 && res.K > kMaxFigureClasses) {
       perClassLeftOut = true;
       continue;
@@ -338,13 +342,12 @@ void WriteForestPlot(const PassResults& res, SvgMode mode, std::ostream& out) {
                             (c.reason.empty() ? "not a number" : c.reason) + ".");
       continue;
     }
-    const std::string* label = ClassLabel(res, c.cls - 1);
-    const std::string perClass = "class " + std::to_string(c.cls) + (label != nullptr ? " (" + *label + ")" : "");
-    rows.push_back({c.cls > 0 ? perClass : c.label, c.cls > 0, *c.estimate, c.ci95});
+    const Span ci = c.ci;
+    rows.push_back({c.key, c.cls, c.cls > 0 ? c.shortLabel : c.label, c.cls > 0, *c.estimate, ci});
     perClassDrawn = perClassDrawn || c.cls > 0;
     estimates.push_back(*c.estimate);
-    values += " " + c.label + ": " + InWords(*c.estimate, c.ci95) + ".";
-    if (!c.ci95) {
+    values += " " + c.label + ": " + InWords(*c.estimate, ci) + ".";
+    if (!ci) {
       withoutInterval = true;
       if (!c.reason.empty()) {
         frame.notes.push_back(Shortened(ValidUtf8(c.label), 60) + " has no interval: " + c.reason + ".");
@@ -389,7 +392,7 @@ const Series kSeries[] = {
 
 struct ClassPoint {
   std::optional<double> estimate;
-  Interval ci;
+  Span ci;
 };
 
 constexpr double kSubRow = 16;
@@ -398,10 +401,11 @@ constexpr double kClassTop = 32;
 
 }  // namespace
 
-void WriteClassFigure(const PassResults& res, std::ostream& out) {
+void WriteClassFigure(const Results& res, std::ostream& out) {
   const ModelResults& model = res.model;
-  const ModelFit& m = FinalMeasures(model);
-  const bool withFleiss = res.hasFleiss && res.coefficients.present;
+  // The rows of each series, per class.
+  const char* const keys[] = {"zover_consistency", "zover_agreement", "fleiss_kappa_class"};
+  const bool withFleiss = res.Find(keys[2], 1) != nullptr;
   const std::size_t series = withFleiss ? 3 : 2;
   Frame frame{"figure-2", "Figure 2: agreement of each class", "", 0, 0, {}};
   std::vector<std::vector<ClassPoint>> points(static_cast<std::size_t>(res.K));
@@ -410,13 +414,10 @@ void WriteClassFigure(const PassResults& res, std::ostream& out) {
   std::vector<std::string> leftOut;  // values of the model
   for (int i = 0; i < res.K; ++i) {
     auto& p = points[static_cast<std::size_t>(i)];
-    const double se[] = {model.consistencySe[i], model.agreementSe[i]};
-    const double value[] = {m.consistency[i], m.agreement[i]};
-    for (int s = 0; s < 2; ++s) {
-      const std::optional<double> e = Finite(value[s]);
-      p.push_back({e, Interval95(e, Finite(se[s]), kModelRange)});
+    for (std::size_t s = 0; s < series; ++s) {
+      const ResultRow* row = res.Find(keys[s], i + 1);
+      p.push_back({row->estimate, row->ci});
     }
-    if (withFleiss) p.push_back({res.coefficients.fleiss.perClass[static_cast<std::size_t>(i)].estimate, {}});
     values += " Class " + ClassText(res, i) + ":";
     for (std::size_t s = 0; s < series; ++s) {
       if (p[s].estimate) {
@@ -425,7 +426,7 @@ void WriteClassFigure(const PassResults& res, std::ostream& out) {
       } else if (s < 2) {
         leftOut.push_back(std::string(kSeries[s].name) + " of class " + std::to_string(i + 1));
       } else {
-        const std::string& reason = res.coefficients.fleiss.perClass[static_cast<std::size_t>(i)].reason;
+        const std::string& reason = res.Find(keys[2], i + 1)->reason;
         frame.notes.push_back("Left out: Fleiss' kappa of class " + std::to_string(i + 1) + ": " +
                               (reason.empty() ? "not a number" : reason) + ".");
       }
@@ -508,7 +509,7 @@ constexpr double kCellHeight = 24;
 constexpr double kGridLeft = 160;
 constexpr double kGridTop = 30;
 
-std::string RaterText(const PassResults& res, int r) {
+std::string RaterText(const Results& res, int r) {
   const auto& names = res.input.raterNames;
   if (static_cast<std::size_t>(r) < names.size() && !names[static_cast<std::size_t>(r)].empty()) {
     return names[static_cast<std::size_t>(r)];
@@ -518,7 +519,7 @@ std::string RaterText(const PassResults& res, int r) {
 
 }  // namespace
 
-void WriteChanceGrid(const PassResults& res, std::ostream& out) {
+void WriteChanceGrid(const Results& res, std::ostream& out) {
   const ModelFit& m = FinalMeasures(res.model);
   Frame frame{"figure-3", "Figure 3: chance-response probabilities of each class and rater", "", 0, 0, {}};
   double largest = 0;

@@ -30,13 +30,13 @@ enum class SvgMode { kInline, kStandalone };
 constexpr int kMaxFigureClasses = 40;
 constexpr int kMaxGridRaters = 16;
 
-void WriteForestPlot(const PassResults& res, SvgMode mode, std::ostream& out);
+void WriteForestPlot(const Results& res, SvgMode mode, std::ostream& out);
 
 // Needs the model (res.analysed) and at most kMaxFigureClasses classes.
-void WriteClassFigure(const PassResults& res, std::ostream& out);
+void WriteClassFigure(const Results& res, std::ostream& out);
 
 // Needs the model and at most kMaxFigureClasses classes and kMaxGridRaters
 // raters.
-void WriteChanceGrid(const PassResults& res, std::ostream& out);
+void WriteChanceGrid(const Results& res, std::ostream& out);
 
 }  // namespace zover

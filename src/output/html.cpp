@@ -22,11 +22,11 @@
 
 #include "console/format.h"
 #include "output/batch_output.h"
-#include "output/coefficient_rows.h"
 #include "output/figures.h"
 #include "output/markup.h"
 #include "output/measures.h"
 #include "output/report.h"
+#include "tables/version.h"
 
 namespace zover {
 
@@ -148,15 +148,15 @@ void Fact(std::ostream& out, const char* name, const std::string& value) {
   out << "<tr><th scope=\"row\">" << name << "</th><td>" << Markup(value) << "</td></tr>\n";
 }
 
-void Head(const PassResults& res, std::ostream& out) {
+void Head(const Results& res, std::ostream& out) {
   out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n"
       << "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"/>\n"
-      << "<meta name=\"generator\" content=\"zover 1.3\"/>\n"
+      << "<meta name=\"generator\" content=\"zover " << Version() << "\"/>\n"
       << "<title>Agreement of raters: " << Markup(res.input.file) << "</title>\n"
       << "<style>" << kStyle << "</style>\n</head>\n<body>\n";
 }
 
-void Header(const PassResults& res, std::ostream& out) {
+void Header(const Results& res, std::ostream& out) {
   const InputDescription& in = res.input;
   out << "<header>\n<h1>Agreement of raters: " << Markup(in.file) << "</h1>\n";
   out << "<table class=\"facts\">\n";
@@ -184,7 +184,7 @@ void FigureOpen(const std::string& caption, std::ostream& out) {
 
 void FigureClose(std::ostream& out) { out << "</div>\n</figure>\n"; }
 
-void Figures(const PassResults& res, std::ostream& out) {
+void Figures(const Results& res, std::ostream& out) {
   out << "<section id=\"figures\">\n<h2>Figures</h2>\n";
   FigureOpen("Figure 1. Agreement coefficients with their 95 % confidence intervals", out);
   WriteForestPlot(res, SvgMode::kInline, out);
@@ -194,7 +194,7 @@ void Figures(const PassResults& res, std::ostream& out) {
                               " classes and " + std::to_string(res.R) + " raters. ";
   FigureOpen(std::string("Figure 2. Per class: the Zover consistency and agreement with their 95 % intervals "
                          "(\xC2\xB1 1.96 SE)") +
-                 (res.hasFleiss && res.coefficients.present ? ", beside Fleiss' kappa of the class" : ""),
+                 (res.hasFleiss && res.observed ? ", beside Fleiss' kappa of the class" : ""),
              out);
   if (!res.analysed) {
     Notes({noModel}, out);
@@ -229,19 +229,17 @@ void TableOpen(const char* caption, const std::vector<std::string>& columns, std
 
 void TableClose(std::ostream& out) { out << "</tbody>\n</table>\n</div>\n"; }
 
-void CoefficientTable(const PassResults& res, std::ostream& out) {
+void CoefficientTable(const Results& res, std::ostream& out) {
   out << "<h3>Coefficients</h3>\n";
   TableOpen("Estimates, standard errors, 95 % intervals and tests",
             {"Coefficient", "Estimate", "SE", "95 % CI low", "95 % CI high", "SE under chance", "z", "p"}, out);
-  if (res.analysed) {
-    out << "<tr><th scope=\"row\">Raw agreement (objects on which all raters agree)</th>" << Cell(Finite(res.raw))
-        << Cell({}) << Cell({}) << Cell({}) << Cell({}) << Cell({}) << Cell({}) << "</tr>\n";
-  }
   std::vector<std::string> reasons;
-  for (const CoefficientRow& c : CoefficientRows(res)) {
-    const Value low = c.ci95 ? Value(c.ci95->first) : std::nullopt;
-    const Value high = c.ci95 ? Value(c.ci95->second) : std::nullopt;
-    out << "<tr><th scope=\"row\">" << Markup(c.label) << "</th>" << Cell(c.estimate) << Cell(c.se) << Cell(low)
+  for (const ResultRow& c : res.rows) {
+    if (c.group == RowGroup::kModel && c.cls > 0) continue;  // in the model's table
+    const Value low = c.ci ? Value(c.ci->low) : std::nullopt;
+    const Value high = c.ci ? Value(c.ci->high) : std::nullopt;
+    out << "<tr data-key=\"" << c.key << "\"" << (c.cls > 0 ? " data-class=\"" + std::to_string(c.cls) + "\"" : "")
+        << "><th scope=\"row\">" << Markup(c.label) << "</th>" << Cell(c.estimate) << Cell(c.se) << Cell(low)
         << Cell(high) << Cell(c.se0) << Cell(c.z) << PCell(c.p) << "</tr>\n";
     if (!c.reason.empty()) reasons.push_back(c.label + ": " + c.reason + ".");
   }
@@ -250,7 +248,7 @@ void CoefficientTable(const PassResults& res, std::ostream& out) {
   Notes(reasons, out);
 }
 
-void ModelFacts(const PassResults& res, std::ostream& out) {
+void ModelFacts(const Results& res, std::ostream& out) {
   const ModelResults& model = res.model;
   out << "<h3>The Zover model</h3>\n<table class=\"facts\">\n";
   Fact(out, "Report", ReportInWords(model.report));
@@ -262,32 +260,28 @@ void ModelFacts(const PassResults& res, std::ostream& out) {
 
 // The class's number and label; class 3 of two classes is the dummy class
 // of the two-raters-two-classes fit.
-std::string ClassHeader(const PassResults& res, int i) {
+std::string ClassHeader(const Results& res, int i) {
   const std::string* label = ClassLabel(res, i);
   const std::string name = label != nullptr ? " " + Markup(*label) : i >= res.K ? " (dummy class)" : "";
   return "<th scope=\"row\">" + std::to_string(i + 1) + name + "</th>";
 }
 
-// The table printed with standard errors.
-void FinalTable(const PassResults& res, std::ostream& out) {
-  const ModelResults& model = res.model;
-  const ModelFit& m = FinalMeasures(model);
+// The table printed with standard errors, from the model's rows.
+void FinalTable(const Results& res, std::ostream& out) {
   TableOpen("Per class and overall, with standard errors and 95 % intervals",
             {"Class", "Consistency", "SE", "CI low", "CI high", "Agreement", "SE", "CI low", "CI high"}, out);
-  const auto measure = [&out](double estimate, double standardError) {
-    const Value e = Finite(estimate), se = Finite(standardError);
-    const auto ci = Interval95(e, se, kModelRange);
-    out << Cell(e) << Cell(se) << Cell(ci ? Value(ci->first) : std::nullopt)
-        << Cell(ci ? Value(ci->second) : std::nullopt);
+  const auto measure = [&out](const ResultRow* row) {
+    out << Cell(row->estimate) << Cell(row->se) << Cell(row->ci ? Value(row->ci->low) : std::nullopt)
+        << Cell(row->ci ? Value(row->ci->high) : std::nullopt);
   };
   for (int i = 0; i < res.K; ++i) {
     out << "<tr>" << ClassHeader(res, i);
-    measure(m.consistency[i], model.consistencySe[i]);
-    measure(m.agreement[i], model.agreementSe[i]);
+    measure(res.Find("zover_consistency", i + 1));
+    measure(res.Find("zover_agreement", i + 1));
     out << "</tr>\n";
   }
   out << "<tr><th scope=\"row\">Overall (Zover)</th>" << Cell({}) << Cell({}) << Cell({}) << Cell({});
-  measure(m.overall, model.overallSe);
+  measure(res.Find("zover_overall"));
   out << "</tr>\n";
   TableClose(out);
 }
@@ -295,7 +289,7 @@ void FinalTable(const PassResults& res, std::ostream& out) {
 // The table printed without standard errors, as the JSON's first_fit: the
 // three-class fit of two raters and two classes, or the first fit with the
 // indeterminate probabilities and the minus-infinity class left empty.
-void FirstFitTable(const PassResults& res, std::ostream& out) {
+void FirstFitTable(const Results& res, std::ostream& out) {
   const ModelResults& model = res.model;
   const bool twoByTwo = model.report == Report::kTwoByTwo;
   const bool minusInfinity = model.report == Report::kMinusInfinity;
@@ -326,7 +320,7 @@ void FirstFitTable(const PassResults& res, std::ostream& out) {
   }
 }
 
-std::string RaterHeader(const PassResults& res, int r) {
+std::string RaterHeader(const Results& res, int r) {
   const auto& names = res.input.raterNames;
   if (static_cast<std::size_t>(r) < names.size() && !names[static_cast<std::size_t>(r)].empty()) {
     return Markup(names[static_cast<std::size_t>(r)]);
@@ -337,7 +331,7 @@ std::string RaterHeader(const PassResults& res, int r) {
 // A class x rater table of chance probabilities; `cell` gives each value or
 // none.
 template <typename CellOf>
-void ChanceTable(const PassResults& res, const char* caption, int classes, CellOf cell, std::ostream& out) {
+void ChanceTable(const Results& res, const char* caption, int classes, CellOf cell, std::ostream& out) {
   if (static_cast<long>(classes) * res.R > kMaxTableCells) {
     Notes({std::string(caption) + ": " + std::to_string(classes) + " classes by " + std::to_string(res.R) +
            " raters are more than the " + std::to_string(kMaxTableCells) +
@@ -356,7 +350,7 @@ void ChanceTable(const PassResults& res, const char* caption, int classes, CellO
   TableClose(out);
 }
 
-void ModelTables(const PassResults& res, std::ostream& out) {
+void ModelTables(const Results& res, std::ostream& out) {
   const ModelResults& model = res.model;
   ModelFacts(res, out);
   FinalTable(res, out);
@@ -381,14 +375,14 @@ void ModelTables(const PassResults& res, std::ostream& out) {
   }
 }
 
-void NumberTables(const PassResults& res, std::ostream& out) {
+void NumberTables(const Results& res, std::ostream& out) {
   out << "<section id=\"tables\">\n<h2>Tables</h2>\n";
   CoefficientTable(res, out);
   if (res.analysed) ModelTables(res, out);
   out << "</section>\n";
 }
 
-void ReportText(const PassResults& res, std::ostream& out) {
+void ReportText(const Results& res, std::ostream& out) {
   out << "<section id=\"report\">\n<h2>The report</h2>\n";
   if (!res.analysed) {
     out << "<p>The Zover model, Hubert's kappa, H2 and Fleiss' kappa are not computed: " << Markup(res.notAnalysed)
@@ -403,7 +397,7 @@ void ReportText(const PassResults& res, std::ostream& out) {
   out << "\n</pre>\n</section>\n";
 }
 
-void Reading(const PassResults& res, std::ostream& out) {
+void Reading(const Results& res, std::ostream& out) {
   std::vector<std::string> notes;
   notes.push_back(
       "Standard errors: every SE, and every interval (the estimate -/+ 1.96 SE, cut at the values the measure can "
@@ -411,7 +405,7 @@ void Reading(const PassResults& res, std::ostream& out) {
       "agreement: the model's own for the consistencies, agreements and Zover; Fleiss' kappa's with divisor n; "
       "Gwet's, with divisor n (n - 1), for percent agreement, Brennan-Prediger, Gwet's AC1 and Fleiss' kappa in "
       "Gwet's form. The section \"Which standard errors\" of doc/statistics.md compares them with other tools.");
-  if (res.coefficients.present) {
+  if (res.observed) {
     notes.push_back(
         "Tests: the z and p of Cohen's kappa, Fleiss' kappa and each per-class Fleiss kappa divide the estimate by "
         "its standard error under chance agreement (SE under chance); those of Brennan-Prediger, Gwet's AC1 and "
@@ -439,16 +433,16 @@ void Reading(const PassResults& res, std::ostream& out) {
 
 }  // namespace
 
-void PrintHtml(const PassResults& res, std::ostream& out) {
+void PrintHtml(const Results& res, std::ostream& out) {
   Head(res, out);
   Header(res, out);
   Figures(res, out);
   NumberTables(res, out);
   ReportText(res, out);
   Reading(res, out);
-  out << "</main>\n<footer>Written by zover 1.3.</footer>\n</body>\n</html>\n";
+  out << "</main>\n<footer>Written by zover " << Version() << ".</footer>\n</body>\n</html>\n";
 }
 
-void PrintSvg(const PassResults& res, std::ostream& out) { WriteForestPlot(res, SvgMode::kStandalone, out); }
+void PrintSvg(const Results& res, std::ostream& out) { WriteForestPlot(res, SvgMode::kStandalone, out); }
 
 }  // namespace zover

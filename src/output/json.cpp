@@ -21,6 +21,7 @@
 #include "output/batch_output.h"
 #include "output/measures.h"
 #include "output/valid_utf8.h"
+#include "tables/version.h"
 
 namespace zover {
 
@@ -89,23 +90,15 @@ class JsonWriter {
 };
 
 // A 95 % interval as [lower, upper], or null.
-void Interval(JsonWriter& w, const std::optional<std::pair<double, double>>& interval) {
+void Interval95(JsonWriter& w, const std::optional<Interval>& interval) {
   if (!interval) {
     w.Field("ci95", Null());
     return;
   }
   w.Open("ci95", '[');
-  w.Value(Number(interval->first));
-  w.Value(Number(interval->second));
+  w.Value(Number(interval->low));
+  w.Value(Number(interval->high));
   w.Close(']');
-}
-
-// An estimate with its standard error and 95 % interval within `range`
-// (null where the standard error is not finite or missing).
-void WithError(JsonWriter& w, double estimate, double se, Range range, bool hasSe = true) {
-  w.Field("estimate", Number(estimate));
-  w.Field("se", hasSe ? Number(se) : Null());
-  Interval(w, hasSe ? Interval95(estimate, se, range) : std::nullopt);
 }
 
 // A reason is given where a value is null for a cause other than the data
@@ -114,25 +107,9 @@ void AddReason(JsonWriter& w, const std::string& reason) {
   if (!reason.empty()) w.Field("reason", Text(reason));
 }
 
-// A value of the model's final table, with `reason` where its estimate is
-// null.
-void ObjectWithError(JsonWriter& w, const char* key, double estimate, double se, const std::string& reason) {
-  w.Open(key, '{');
-  WithError(w, estimate, se, kModelRange);
-  if (!std::isfinite(estimate)) AddReason(w, reason);
-  w.Close('}');
-}
-
-void NullTestFields(JsonWriter& w, const NullTest& t) {
-  w.Field("se0", Optional(t.se0));
-  w.Field("z", Optional(t.z));
-  w.Field("p", Optional(t.p));
-  AddReason(w, t.reason);
-}
-
 // A per-class object's first fields: the class number and its label (null
 // without labels).
-void ClassFields(JsonWriter& w, const PassResults& res, int i) {
+void ClassFields(JsonWriter& w, const Results& res, int i) {
   w.Field("class", Whole(i + 1));
   const std::string* label = ClassLabel(res, i);
   w.Field("label", label != nullptr ? Text(*label) : Null());
@@ -155,7 +132,7 @@ void Chance(JsonWriter& w, const Grid<double>& pi, int i, int R, bool zeroIsNone
   w.Close(']');
 }
 
-void Input(JsonWriter& w, const PassResults& res) {
+void Input(JsonWriter& w, const Results& res) {
   w.Open("input", '{');
   w.Field("file", Text(res.input.file));
   w.Field("layout", Text(res.input.layout));
@@ -169,106 +146,72 @@ void Input(JsonWriter& w, const PassResults& res) {
   w.Close('}');
 }
 
-// The kappas; with observed data, Cohen's and Fleiss' kappas are tested
-// against chance (se0, and z and p from it) and Fleiss' kappa per class.
-void Kappas(JsonWriter& w, const PassResults& res) {
-  const CoefficientResults& c = res.coefficients;
-  w.Open("kappa", '{');
-  w.Open("hubert", '{');
-  w.Field("label", Text(res.R == 2 ? "Cohen's kappa" : "Hubert's kappa"));
-  WithError(w, res.hubert.estimate, res.hubert.se, kKappaRange, res.hubert.hasSe);
-  if (c.hasCohen) {
-    NullTestFields(w, c.cohen);
-  } else {
-    AddReason(w, res.hubert.reason);
-  }
-  w.Close('}');
-  if (res.hasFleiss) {
-    w.Open("fleiss", '{');
-    WithError(w, res.fleiss.estimate, res.fleiss.se, kKappaRange);
-    if (c.present) {
-      NullTestFields(w, c.fleiss.kappa);
-      w.Open("per_class", '[');
-      for (std::size_t k = 0; k < c.fleiss.perClass.size(); ++k) {
-        const NullTest& t = c.fleiss.perClass[k];
-        w.Open('{');
-        ClassFields(w, res, static_cast<int>(k));
-        w.Field("estimate", Optional(t.estimate));
-        NullTestFields(w, t);
-        w.Close('}');
-      }
-      w.Close(']');
+// The fields of a row that it gives, in one order: its label, estimate,
+// standard error and interval, null standard error, z and p, the reason.
+void RowFields(JsonWriter& w, const Results& res, const ResultRow& row) {
+  if (row.cls > 0) ClassFields(w, res, row.cls - 1);
+  if (row.has(kFieldLabel)) w.Field("label", Text(row.label));
+  w.Field("estimate", Optional(row.estimate));
+  if (row.has(kFieldSe)) w.Field("se", Optional(row.se));
+  if (row.has(kFieldCi)) Interval95(w, row.ci);
+  if (row.has(kFieldSe0)) w.Field("se0", Optional(row.se0));
+  if (row.has(kFieldZ)) w.Field("z", Optional(row.z));
+  if (row.has(kFieldP)) w.Field("p", Optional(row.p));
+  AddReason(w, row.reason);
+}
+
+// A row as an object under its key, with its rows per class as a list
+// (Fleiss' kappa per class).
+void RowObject(JsonWriter& w, const Results& res, std::size_t at) {
+  const ResultRow& row = res.rows[at];
+  w.Open(row.jsonName().c_str(), '{');
+  RowFields(w, res, row);
+  std::string list;
+  for (std::size_t k = at + 1; k < res.rows.size(); ++k) {
+    const ResultRow& child = res.rows[k];
+    if (child.cls == 0 || child.parent != row.key) continue;
+    if (child.jsonName() != list) {
+      if (!list.empty()) w.Close(']');
+      list = child.jsonName();
+      w.Open(list.c_str(), '[');
     }
+    w.Open('{');
+    RowFields(w, res, child);
     w.Close('}');
   }
-  if (res.hasH2) {
-    w.Open("h2", '{');
-    w.Field("estimate", Number(res.h2));
-    AddReason(w, res.h2Reason);
-    w.Close('}');
+  if (!list.empty()) w.Close(']');
+  w.Close('}');
+}
+
+// The kappas of the report (unweighted), each with the rows under it.
+void Kappas(JsonWriter& w, const Results& res) {
+  w.Open("kappa", '{');
+  for (std::size_t at = 0; at < res.rows.size(); ++at) {
+    const ResultRow& row = res.rows[at];
+    if (row.group == RowGroup::kKappa && row.weights == WeightScheme::kIdentity && row.cls == 0) {
+      RowObject(w, res, at);
+    }
   }
   w.Close('}');
 }
 
-void Coefficient(JsonWriter& w, const char* key, const Inference& g) {
-  w.Open(key, '{');
-  w.Field("estimate", Optional(g.estimate));
-  w.Field("se", Optional(g.se));
-  Interval(w, g.ci95);
-  w.Field("z", Optional(g.z));
-  w.Field("p", Optional(g.p));
-  AddReason(w, g.reason);
-  w.Close('}');
-}
-
-// Krippendorff's alpha: its estimate, and its bootstrap interval when one
-// was asked for.
-void Alpha(JsonWriter& w, const char* key, const Estimate& alpha, const LeveledAlpha* leveled) {
-  w.Open(key, '{');
-  w.Field("estimate", Optional(alpha.value));
-  if (leveled != nullptr) Interval(w, leveled->ci95);
-  AddReason(w, alpha.reason);
-  w.Close('}');
-}
-
-void Coefficients(JsonWriter& w, const CoefficientResults& c) {
-  const AgreementCoefficients& all = c.all;
-  const OrderedResults& ordered = c.ordered;
+// The coefficients beside the kappas: Gwet's family, Krippendorff's alpha
+// and the coefficients of ordered classes, in the rows' order.
+void Coefficients(JsonWriter& w, const Results& res) {
   w.Open("coefficients", '{');
-  Coefficient(w, "percent_agreement", all.percentAgreement);
-  Coefficient(w, "brennan_prediger", all.brennanPrediger);
-  Coefficient(w, "gwet_ac1", all.gwetAc1);
-  Coefficient(w, "fleiss_general", all.fleissGeneral);
-  Alpha(w, "krippendorff_alpha", all.krippendorffAlpha, NominalAlpha(ordered));
-  if (ordered.hasCohen) {
-    const Inference& k = ordered.cohen.kappa;
-    w.Open("cohen_kappa_weighted", '{');
-    w.Field("estimate", Optional(k.estimate));
-    w.Field("se", Optional(k.se));
-    Interval(w, k.ci95);
-    w.Field("se0", Optional(ordered.cohen.se0));
-    w.Field("z", Optional(k.z));
-    w.Field("p", Optional(k.p));
-    AddReason(w, k.reason);
-    w.Close('}');
-  }
-  if (ordered.weights != WeightScheme::kIdentity) {
-    Coefficient(w, "percent_agreement_weighted", ordered.gwet.percentAgreement);
-    Coefficient(w, "brennan_prediger_weighted", ordered.gwet.brennanPrediger);
-    Coefficient(w, "gwet_ac2", ordered.gwet.gwetAc2);
-    Coefficient(w, "fleiss_general_weighted", ordered.gwet.fleissGeneral);
-  }
-  for (const LeveledAlpha& a : ordered.alphas) {
-    if (a.level == AlphaLevel::kNominal) continue;
-    Alpha(w, ("krippendorff_alpha_" + std::string(AlphaLevelName(a.level))).c_str(), a.alpha, &a);
+  for (std::size_t at = 0; at < res.rows.size(); ++at) {
+    const ResultRow& row = res.rows[at];
+    const bool beside = row.group == RowGroup::kGwet || row.group == RowGroup::kAlpha ||
+                        (row.group == RowGroup::kKappa && row.weights != WeightScheme::kIdentity);
+    if (beside && row.cls == 0) RowObject(w, res, at);
   }
   w.Close('}');
 }
 
 // The class values of the coefficients of ordered classes, the bootstrap,
 // what stays nominal, and the weights.
-void Ordered(JsonWriter& w, const PassResults& res) {
-  const OrderedResults& ordered = res.coefficients.ordered;
+void Ordered(JsonWriter& w, const Results& res) {
+  const OrderedSettings& ordered = res.ordered;
   w.Open("ordered", '{');
   w.Open("class_values", '[');
   for (const double x : ordered.classValues) w.Value(Number(x));
@@ -303,7 +246,7 @@ void Ordered(JsonWriter& w, const PassResults& res) {
 // three-class fit of the two-raters-two-classes case; otherwise the first
 // fit, with the indeterminate probabilities and the minus-infinity class as
 // null.
-void FirstFit(JsonWriter& w, const PassResults& res) {
+void FirstFit(JsonWriter& w, const Results& res) {
   const ModelResults& model = res.model;
   w.Open("first_fit", '{');
   if (model.report == Report::kTwoByTwo) {
@@ -346,17 +289,26 @@ void FirstFit(JsonWriter& w, const PassResults& res) {
   w.Close('}');
 }
 
-void Final(JsonWriter& w, const PassResults& res) {
-  const ModelResults& model = res.model;
-  const ModelFit& m = FinalMeasures(model);
+// A value of the model's final table, from its row.
+void ModelValue(JsonWriter& w, const char* name, const ResultRow* row) {
+  w.Open(name, '{');
+  w.Field("estimate", Optional(row->estimate));
+  w.Field("se", Optional(row->se));
+  Interval95(w, row->ci);
+  if (!row->estimate) AddReason(w, row->reason);
+  w.Close('}');
+}
+
+void Final(JsonWriter& w, const Results& res) {
+  const ModelFit& m = FinalMeasures(res.model);
   w.Open("final", '{');
-  ObjectWithError(w, "overall", m.overall, model.overallSe, model.reason);
+  ModelValue(w, "overall", res.Find("zover_overall"));
   w.Open("classes", '[');
   for (int i = 0; i < res.K; ++i) {
     w.Open('{');
     ClassFields(w, res, i);
-    ObjectWithError(w, "consistency", m.consistency[i], model.consistencySe[i], model.reason);
-    ObjectWithError(w, "agreement", m.agreement[i], model.agreementSe[i], model.reason);
+    ModelValue(w, "consistency", res.Find("zover_consistency", i + 1));
+    ModelValue(w, "agreement", res.Find("zover_agreement", i + 1));
     Chance(w, m.pi, i, res.R, false);
     w.Close('}');
   }
@@ -364,7 +316,7 @@ void Final(JsonWriter& w, const PassResults& res) {
   w.Close('}');
 }
 
-void Model(JsonWriter& w, const PassResults& res) {
+void Model(JsonWriter& w, const Results& res) {
   const ModelResults& model = res.model;
   w.Open("model", '{');
   w.Field("report", Text(ReportName(model.report)));
@@ -378,15 +330,14 @@ void Model(JsonWriter& w, const PassResults& res) {
 
 }  // namespace
 
-void PrintJson(const PassResults& res, std::ostream& out) {
+void PrintJson(const Results& res, std::ostream& out) {
   JsonWriter w(out);
   w.Open('{');
-  w.Field("zover", Text("1.3"));
+  w.Field("zover", Text(Version()));
   Input(w, res);
-  const OrderedResults& ordered = res.coefficients.ordered;
-  if (ordered.weights != WeightScheme::kIdentity || !ordered.alphas.empty()) Ordered(w, res);
+  if (res.ordered.asked) Ordered(w, res);
   if (res.analysed) {
-    w.Field("raw_agreement", Number(res.raw));
+    w.Field("raw_agreement", Optional(res.Find("raw_agreement")->estimate));
     Kappas(w, res);
     Model(w, res);
   } else {
@@ -395,7 +346,7 @@ void PrintJson(const PassResults& res, std::ostream& out) {
     w.Field("model", Null());
     w.Field("not_analysed", Text(res.notAnalysed));
   }
-  if (res.coefficients.present) Coefficients(w, res.coefficients);
+  if (res.observed) Coefficients(w, res);
   w.Close('}');
   out << "\n";
 }

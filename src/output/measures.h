@@ -1,5 +1,5 @@
 #pragma once
-// Which fit each table of a model report shows, shared by every printer.
+// Names and labels that several printers share.
 
 #include <cmath>
 #include <optional>
@@ -10,13 +10,6 @@
 
 namespace zover {
 
-// The table printed with standard errors: the first fit in the regular and
-// the two-raters-two-classes reports, the latest fit (the refit on increased
-// data) in every other report.
-inline const ModelFit& FinalMeasures(const ModelResults& model) {
-  return model.report == Report::kRegular || model.report == Report::kTwoByTwo ? model.first : model.latest();
-}
-
 // The reports that print a table of the first fit without standard errors
 // before the final one.
 inline bool PrintsFirstFit(Report report) {
@@ -24,19 +17,8 @@ inline bool PrintsFirstFit(Report report) {
          report == Report::kZeroProbability;
 }
 
-// A value the outputs show as a number: finite, or none.
-inline std::optional<double> Finite(double x) { return std::isfinite(x) ? std::optional<double>(x) : std::nullopt; }
-
-// The 95 % interval of an estimate from its (non-null) standard error, when
-// both exist and are finite, within the measure's range.
-inline std::optional<std::pair<double, double>> Interval95(std::optional<double> estimate, std::optional<double> se,
-                                                           Range range) {
-  if (!estimate || !se || !std::isfinite(*estimate) || !std::isfinite(*se)) return std::nullopt;
-  return ConfidenceInterval95(*estimate, *se, range);
-}
-
 // The label of class i (0-based), when the classes have labels.
-inline const std::string* ClassLabel(const PassResults& res, int i) {
+inline const std::string* ClassLabel(const Results& res, int i) {
   const auto& labels = res.input.classLabels;
   return i >= 0 && static_cast<std::size_t>(i) < labels.size() ? &labels[static_cast<std::size_t>(i)] : nullptr;
 }
@@ -52,15 +34,6 @@ inline const char* AlphaLevelName(AlphaLevel level) {
   return "nominal";
 }
 
-// The nominal alpha with its bootstrap interval, when that level was asked
-// for; null otherwise.
-inline const LeveledAlpha* NominalAlpha(const OrderedResults& ordered) {
-  for (const LeveledAlpha& a : ordered.alphas) {
-    if (a.level == AlphaLevel::kNominal) return &a;
-  }
-  return nullptr;
-}
-
 // The name of a weight scheme in the batch outputs.
 inline const char* WeightSchemeName(WeightScheme scheme) {
   switch (scheme) {
@@ -72,7 +45,7 @@ inline const char* WeightSchemeName(WeightScheme scheme) {
 }
 
 // What the class values of the ordered coefficients are.
-inline std::string ClassValuesSource(const PassResults& res) {
+inline std::string ClassValuesSource(const Results& res) {
   if (res.input.classLabels.empty()) return "the class numbers";
   if (!res.input.classValues.empty()) return "the labels' values";
   return "the labels' order, 1 to " + std::to_string(res.input.classLabels.size());

@@ -106,14 +106,14 @@ const TableTexts kRegular = {
     "\n Overall degree of agreement: Zover = %.4lf %c %.4lf",
 };
 
-void PrintTableHead(const PassResults& res, const TableTexts& texts, std::ostream& out) {
+void PrintTableHead(const Results& res, const TableTexts& texts, std::ostream& out) {
   Print(out, texts.heading);
   Print(out, texts.subheading);
   Print(out, texts.classHeading);
   for (int r = 1; r <= res.R; ++r) Print(out, texts.raterHeading, {r});
 }
 
-void PrintProbabilities(const PassResults& res, const TableTexts& texts, const Grid<double>& pi, int i,
+void PrintProbabilities(const Results& res, const TableTexts& texts, const Grid<double>& pi, int i,
                         std::ostream& out) {
   for (int r = 0; r < res.R; ++r) {
     if (texts.zeroProbability != nullptr && pi[i][r] == 0.0) {
@@ -125,7 +125,7 @@ void PrintProbabilities(const PassResults& res, const TableTexts& texts, const G
 }
 
 // A table of the first estimate: measures without standard errors.
-void PrintFirstEstimateTable(const PassResults& res, const TableTexts& texts, std::ostream& out) {
+void PrintFirstEstimateTable(const Results& res, const TableTexts& texts, std::ostream& out) {
   const ModelFit& m = res.model.first;
   PrintTableHead(res, texts, out);
   for (int i = 0; i < res.K; ++i) {
@@ -139,7 +139,7 @@ void PrintFirstEstimateTable(const PassResults& res, const TableTexts& texts, st
 }
 
 // A table of measures with their standard errors.
-void PrintTableWithErrors(const PassResults& res, const TableTexts& texts, const ModelFit& m,
+void PrintTableWithErrors(const Results& res, const TableTexts& texts, const ModelFit& m,
                           std::ostream& out) {
   const ModelResults& model = res.model;
   PrintTableHead(res, texts, out);
@@ -155,7 +155,7 @@ void PrintTableWithErrors(const PassResults& res, const TableTexts& texts, const
   Print(out, texts.overall, {m.overall, kPlusMinus, model.overallSe});
 }
 
-void PrintTwoByTwo(const PassResults& res, std::ostream& out) {
+void PrintTwoByTwo(const Results& res, std::ostream& out) {
   const ModelResults& model = res.model;
   Print(out, "\n\nThe problem has infinite solutions since there are more unknown parameters than");
   Print(out, "\ndegrees of freedom. The results, which are shown below, are based on creating");
@@ -198,7 +198,7 @@ void PrintTwoByTwo(const PassResults& res, std::ostream& out) {
         {m.overall, kPlusMinus, model.overallSe});
 }
 
-void PrintIndeterminate(const PassResults& res, std::ostream& out) {
+void PrintIndeterminate(const Results& res, std::ostream& out) {
   PrintFirstEstimateTable(res, kIndeterminateFirst, out);
   Print(out, "\n\nThe SE values cannot be estimated since estimated probabilities pi");
   Print(out, "\nare indeterminate. The results, which are shown below, are more");
@@ -209,7 +209,7 @@ void PrintIndeterminate(const PassResults& res, std::ostream& out) {
 
 // The first table marks class t, whose agreement tends to minus infinity: it
 // has no measures, and all its chance probabilities go to that class.
-void PrintMinusInfinityFirst(const PassResults& res, std::ostream& out) {
+void PrintMinusInfinityFirst(const Results& res, std::ostream& out) {
   const ModelFit& m = res.model.first;
   Print(out, "\n\n\tDegree of\tModel parameters");
   Print(out, "\n        agreement               PROBABILITY OF RESPONSE i BY CHANCE");
@@ -231,7 +231,7 @@ void PrintMinusInfinityFirst(const PassResults& res, std::ostream& out) {
   Print(out, "\n Overall degree of agreement: Zover = -Infinity  ");
 }
 
-void PrintMinusInfinity(const PassResults& res, std::ostream& out) {
+void PrintMinusInfinity(const Results& res, std::ostream& out) {
   PrintMinusInfinityFirst(res, out);
   Print(out, "\n\nThe SE values cannot be estimated since some of estimated probabilities pi");
   Print(out, "\nare 0. In addition the overall agreement measure is not appropiate because");
@@ -243,14 +243,14 @@ void PrintMinusInfinity(const PassResults& res, std::ostream& out) {
 
 // The report tables are overwritten by the refit's measures before they are
 // printed: the table shows the latest fit.
-void PrintInfiniteSolutions(const PassResults& res, std::ostream& out) {
+void PrintInfiniteSolutions(const Results& res, std::ostream& out) {
   Print(out, "\n\nThe problem has infinite solutions. The results, which are shown below,");
   Print(out, "\nhave been obtained by increasing all of the agreements/disagreements by 0.5.");
   PrintTableWithErrors(res, kIncreasedData, res.model.latest(), out);
 }
 
 // The first estimate, then the regular report of the refit.
-void PrintZeroProbability(const PassResults& res, std::ostream& out) {
+void PrintZeroProbability(const Results& res, std::ostream& out) {
   PrintFirstEstimateTable(res, kZeroProbabilityFirst, out);
   Print(out, "\n\nThe SE values cannot be estimated since some of estimated probabilities pi are");
   Print(out, "\n0. The results, which are shown below, have been obtained by increasing all of");
@@ -260,7 +260,7 @@ void PrintZeroProbability(const PassResults& res, std::ostream& out) {
 
 }  // namespace
 
-void PrintKappaLines(const PassResults& res, std::ostream& out) {
+void PrintKappaLines(const Results& res, std::ostream& out) {
   Print(out, "\n\n Raw = %.4lf and n = %.0lf", {res.raw, res.n});
   const char* hubert = res.R == 2 ? "\n\n Hubert's (Cohen's) kappa = %.4lf" : "\n\n Hubert's kappa (DeMoivre or HR) = %.4lf";
   Print(out, hubert, {res.hubert.estimate});
@@ -269,7 +269,7 @@ void PrintKappaLines(const PassResults& res, std::ostream& out) {
   if (res.hasH2) Print(out, "\n\n Hubert's kappa (pairwise or H2) = %.4lf", {res.h2});
 }
 
-void PrintReport(const PassResults& res, std::ostream& out) {
+void PrintReport(const Results& res, std::ostream& out) {
   switch (res.model.report) {
     case Report::kTwoByTwo: PrintTwoByTwo(res, out); break;
     case Report::kIndeterminate: PrintIndeterminate(res, out); break;
@@ -280,12 +280,12 @@ void PrintReport(const PassResults& res, std::ostream& out) {
   }
 }
 
-void PrintAnalysis(const PassResults& res, std::ostream& out) {
+void PrintAnalysis(const Results& res, std::ostream& out) {
   PrintKappaLines(res, out);
   PrintReport(res, out);
 }
 
-void PrintBatchText(const PassResults& res, std::ostream& out) {
+void PrintBatchText(const Results& res, std::ostream& out) {
   if (res.analysed) {
     PrintAnalysis(res, out);
   } else {
@@ -299,7 +299,7 @@ void PrintBatchText(const PassResults& res, std::ostream& out) {
     }
     out << line;
   }
-  if (res.coefficients.present) PrintCoefficientTable(res, out);
+  if (res.observed) PrintCoefficientTable(res, out);
   out << "\n";
 }
 

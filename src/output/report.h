@@ -10,12 +10,12 @@
 namespace zover {
 
 // From the "\n\n Raw =" line to the end of the model report.
-void PrintAnalysis(const PassResults& res, std::ostream& out);
+void PrintAnalysis(const Results& res, std::ostream& out);
 
 // The raw agreement line and the kappa lines.
-void PrintKappaLines(const PassResults& res, std::ostream& out);
+void PrintKappaLines(const Results& res, std::ostream& out);
 
 // The model report in the variant the results name.
-void PrintReport(const PassResults& res, std::ostream& out);
+void PrintReport(const Results& res, std::ostream& out);
 
 }  // namespace zover

@@ -1,12 +1,17 @@
 #pragma once
-// The results of one pass: everything that any printer shows, filled by the
-// analysis and read by the dialogue's report, the batch text, JSON and CSV.
-// Nothing here is computed by a printer, so that every output of a pass
-// shows the same numbers.
+// The results of one analysis: everything that any printer shows, filled by
+// the engine (src/analysis) and read by the dialogue's report and the batch
+// command's text, JSON, CSV, page and figure. Every coefficient is one row
+// of Results::rows, with its estimate, standard errors, interval, test and
+// the reason of every missing value; nothing here is computed by a printer,
+// so that every output shows the same numbers. The kappa code returns its
+// coefficients in the shapes below (Inference, NullTest, Estimate, ...),
+// which the engine turns into rows.
 //
 // Classes are 0 .. K-1 here (1 .. K in every output), raters 0 .. R-1.
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -14,8 +19,9 @@
 #include <utility>
 #include <vector>
 
+#include "tables/entry_mode.h"
 #include "tables/grid.h"
-#include "tables/tables.h"
+#include "tables/rated_objects.h"
 
 namespace zover {
 
@@ -104,6 +110,16 @@ struct ModelResults {
   std::string reason;
 };
 
+// The table printed with standard errors: the first fit in the regular and
+// the two-raters-two-classes reports, the latest fit (the refit on increased
+// data) in every other report.
+inline const ModelFit& FinalMeasures(const ModelResults& model) {
+  return model.report == Report::kRegular || model.report == Report::kTwoByTwo ? model.first : model.latest();
+}
+
+// A value the outputs show as a number: finite, or none.
+inline std::optional<double> Finite(double x) { return std::isfinite(x) ? std::optional<double>(x) : std::nullopt; }
+
 // --- Agreement coefficients beside the kappas (batch outputs only) -----------
 
 // A coefficient with its own (non-null) standard error and what follows from
@@ -189,17 +205,6 @@ struct LeveledAlpha {
   std::optional<std::pair<double, double>> ci95;
 };
 
-struct OrderedResults {
-  WeightScheme weights = WeightScheme::kIdentity;
-  std::vector<double> classValues;  // [class]: the value each class weighs by
-  Grid<double> weightMatrix;        // [class][class]
-  bool hasCohen = false;            // two raters, and weights
-  WeightedKappa cohen;
-  WeightedAgreement gwet;           // with weights only
-  std::vector<LeveledAlpha> alphas; // the levels asked for, in the order of AlphaLevel
-  long bootstrapSamples = 0;        // 0: no bootstrap intervals
-  std::uint64_t seed = 0;
-};
 
 // --- Who disagrees, and on what: rater pairs, each rater, each object -------
 
@@ -298,16 +303,64 @@ struct DisagreementResults {
   ObjectResults objects;
 };
 
-// What the batch outputs report beside the model and the kappas: the tests
-// of the kappas against chance and the coefficients that use every rating.
-struct CoefficientResults {
-  bool present = false;        // observed ratings (model data have none)
-  bool hasCohen = false;       // two raters
-  NullTest cohen;              // Hubert's (Cohen's) kappa against chance
-  FleissNullTests fleiss;      // Fleiss' kappa, overall and per class, against chance
-  AgreementCoefficients all;   // Gwet's family and Krippendorff's alpha
-  OrderedResults ordered;      // weighted coefficients and alpha by level, when asked for
+// --- The rows: every coefficient once ----------------------------------------
+
+// A confidence interval and the share of repeated samples it is built to
+// cover.
+struct Interval {
+  double low = 0;
+  double high = 0;
+  double level = 0.95;
 };
+
+// What a row measures, which decides where the outputs put it.
+enum class RowGroup {
+  kAgreement,  // the raw agreement: the share of objects on which all raters agree
+  kKappa,      // Hubert's (Cohen's) kappa, Fleiss' kappa and per class, H2, and weighted Cohen
+  kGwet,       // percent agreement, Brennan-Prediger, Gwet's AC1, Fleiss' in Gwet's form; weighted
+  kAlpha,      // Krippendorff's alpha at each level
+  kModel,      // the Zover model's overall agreement, and per class its agreement and consistency
+};
+
+// The values a row gives, each possibly null: the JSON writes exactly
+// these fields (the estimate and the reason always).
+enum RowField : unsigned {
+  kFieldLabel = 1,  // the row's label, as a field of its own
+  kFieldSe = 2,     // its own (non-null) standard error
+  kFieldCi = 4,     // its confidence interval
+  kFieldSe0 = 8,    // the standard error under chance agreement
+  kFieldZ = 16,     // z and
+  kFieldP = 32,     // its two-sided p
+};
+
+// One coefficient. Empty optionals are values that do not exist here or are
+// not finite; `reason` says why the first of them is missing when the data
+// are the cause ("every rating is in one class").
+struct ResultRow {
+  std::string key;      // "fleiss_kappa": the CSV's measure and the JSON's key
+  std::string jsonKey;  // the JSON's key where it differs from `key` ("fleiss")
+  std::string label;    // as a reader reads it: "Fleiss' kappa, class 2 (maybe)"
+  // Under the row it belongs to: "class 2 (maybe)", "weighted (linear)".
+  std::string shortLabel;
+  RowGroup group = RowGroup::kKappa;
+  std::string parent;   // the key of the row it belongs under (its unweighted form, say)
+  WeightScheme weights = WeightScheme::kIdentity;
+  int cls = 0;          // the class, from 1; 0: all classes
+  unsigned fields = 0;  // RowField bits
+  std::optional<double> estimate;
+  std::optional<double> se;
+  std::optional<Interval> ci;
+  std::optional<double> se0;
+  std::optional<double> z;
+  std::optional<double> p;
+  std::optional<double> objectsUsed;  // the objects the estimate is computed from
+  std::string reason;
+
+  bool has(RowField field) const { return (fields & field) != 0; }
+  const std::string& jsonName() const { return jsonKey.empty() ? key : jsonKey; }
+};
+
+// --- The whole analysis -------------------------------------------------------
 
 // Where the data came from (the batch command's outputs name it).
 struct InputDescription {
@@ -326,7 +379,19 @@ struct InputDescription {
   std::string options;
 };
 
-struct PassResults {
+// What the coefficients of ordered classes were computed with, when any was
+// asked for.
+struct OrderedSettings {
+  bool asked = false;               // weights or levels of alpha were asked for
+  WeightScheme weights = WeightScheme::kIdentity;
+  std::vector<double> classValues;  // [class]: the value each class weighs by
+  Grid<double> weightMatrix;        // [class][class]; empty without weights
+  std::vector<AlphaLevel> levels;   // the levels of alpha asked for
+  long bootstrapSamples = 0;        // 0: no bootstrap intervals
+  std::uint64_t seed = 0;
+};
+
+struct Results {
   InputDescription input;
   // The model, the raw agreement and the kappas need at least two objects
   // that every rater rated; without them only the coefficients are given.
@@ -336,15 +401,33 @@ struct PassResults {
   int K = 0;        // classes as entered
   int R = 0;
   double n = 0;     // objects as entered
+  // The dialogue's report prints these as they are (a kappa that is not a
+  // number included); their rows carry the same values.
   double raw = 0;   // share of objects on which all raters agree
   KappaEstimate hubert;  // Cohen's kappa when R = 2
   bool hasFleiss = false;  // observed responses only
   KappaEstimate fleiss;
   bool hasH2 = false;      // observed responses and R > 2
   double h2 = 0;
-  std::string h2Reason;    // why H2 is not a number, for the batch outputs
   ModelResults model;
-  CoefficientResults coefficients;
+  // The coefficients of observed ratings beside the kappas were computed
+  // (model data have none).
+  bool observed = false;
+  OrderedSettings ordered;
+  // Every coefficient, in the order of the CSV output: the raw agreement,
+  // the kappas (Fleiss' per class under Fleiss'), H2, Gwet's family,
+  // Krippendorff's alpha, the weighted forms and alpha by level, the
+  // model's overall agreement, then per class its agreement and
+  // consistency.
+  std::vector<ResultRow> rows;
+
+  // The row of `key` (and class `cls`), or null.
+  const ResultRow* Find(const std::string& key, int cls = 0) const {
+    for (const ResultRow& row : rows) {
+      if (row.key == key && row.cls == cls) return &row;
+    }
+    return nullptr;
+  }
 };
 
 }  // namespace zover

@@ -23,18 +23,12 @@
 #include <utility>
 #include <vector>
 
+#include "tables/entry_mode.h"
 #include "tables/grid.h"
+#include "tables/rated_objects.h"
 #include "tables/tuple_counts.h"
 
 namespace zover {
-
-// How the observed data of a pass were entered: the data-entry mode.
-enum class EntryMode {
-  kRawFile = 1,              // "Zover_data.txt": the classes of every object
-  kFrequencyFile = 2,        // "Zover_data_freq.txt": response tuples with their frequencies
-  kKeyboardFrequencies = 3,  // the frequency of every response tuple, typed
-  kKeyboardModel = 4,        // the agreements and disagreements, typed
-};
 
 // The branch of the equation for B that a fit searches (paso): every class
 // at the smaller solution of its class equation, or class t at its larger
@@ -62,22 +56,6 @@ struct ClassFacts {
   double absLogs = 0;   // sum_r |ln v_r|
   double inverses = 0;  // sum_r 1 / v_r
   double gAlpha = 0;    // sum_r ln(v_r + alpha) - ln alpha, as Alpha_Neg forms it
-};
-
-// The objects of a data file one by one, in file order, kept only when a
-// reader is asked to (FileLayout::keepObjects): what an adjudication list
-// needs and the counted tuples lose.
-struct RatedObjects {
-  bool kept = false;
-  int raters = 0;
-  std::vector<std::uint16_t> ratings;  // [object * raters + rater]: class 1 .. K, 0 for a missing rating
-  std::vector<std::string> ids;        // [object]: the file's name of it; empty when the file names none
-  std::vector<long long> lines;        // [object]: its line (in a long file the line of its first rating)
-
-  std::size_t size() const { return lines.size(); }
-  const std::uint16_t* Ratings(std::size_t object) const {
-    return ratings.data() + object * static_cast<std::size_t>(raters);
-  }
 };
 
 // --- The observed data: written by the data entry ---------------------------

@@ -57,27 +57,27 @@ TEST(ParseArgumentsTest, DialogueBatchAnswersAndUsageErrors) {
   std::ostringstream out, err;
   const Command json = ParseArguments({"--format", "json", "-o", "r.json", "-f", "--header", "counts.txt"}, out, err);
   EXPECT_EQ(json.batch.file, "counts.txt");
-  EXPECT_EQ(json.batch.layout, Layout::kFrequencies);
+  EXPECT_EQ(json.batch.read.layout, Layout::kFrequencies);
   EXPECT_EQ(json.batch.format, OutputFormat::kJson);
   EXPECT_EQ(json.batch.output, "r.json");
-  EXPECT_TRUE(json.batch.header);
+  EXPECT_TRUE(json.batch.read.header);
   EXPECT_EQ(ParseArguments({"-o", "-", "f"}, out, err).batch.output, "");  // standard output
   EXPECT_EQ(ParseArguments({"--format", "html", "f"}, out, err).batch.format, OutputFormat::kHtml);
   EXPECT_EQ(ParseArguments({"--format", "svg", "f"}, out, err).batch.format, OutputFormat::kSvg);
   const Command labels = ParseArguments({"--long", "--classes", " no , \"may, be\" ,\"say \"\"yes\"\"\"", "f"}, out, err);
-  EXPECT_EQ(labels.batch.layout, Layout::kLong);
-  EXPECT_EQ(labels.batch.classes, (std::vector<std::string>{"no", "may, be", "say \"yes\""}));
+  EXPECT_EQ(labels.batch.read.layout, Layout::kLong);
+  EXPECT_EQ(labels.batch.read.classes, (std::vector<std::string>{"no", "may, be", "say \"yes\""}));
   // The levels in their own order; --bootstrap or --seed alone ask for the nominal one.
-  const OrderedRequest ordered =
+  const Request ordered =
       ParseArguments({"--alpha-level", "ratio,nominal", "--weights", "quadratic", "--seed", "18446744073709551615", "f"},
                      out, err)
-          .batch.ordered;
+          .batch.request;
   EXPECT_EQ(ordered.levels, (std::vector<AlphaLevel>{AlphaLevel::kNominal, AlphaLevel::kRatio}));
   EXPECT_EQ(ordered.weights, WeightScheme::kQuadratic);
   EXPECT_EQ(ordered.seed, 18446744073709551615ULL);
-  EXPECT_EQ(ParseArguments({"--bootstrap", "0", "f"}, out, err).batch.ordered.levels,
+  EXPECT_EQ(ParseArguments({"--bootstrap", "0", "f"}, out, err).batch.request.levels,
             std::vector<AlphaLevel>{AlphaLevel::kNominal});
-  EXPECT_TRUE(ParseArguments({"f"}, out, err).batch.ordered.levels.empty());
+  EXPECT_TRUE(ParseArguments({"f"}, out, err).batch.request.levels.empty());
 }
 
 // Every option has its line in the help text, which also tells how to run

@@ -93,14 +93,14 @@ std::vector<Session> FirstPassSessions() {
       const char* file = mode == "1" ? "Zover_data.txt" : "Zover_data_freq.txt";
       if (!s.files.count(file)) continue;
       s.content = s.files[file];
-      s.options.layout = mode == "1" ? Layout::kRaw : Layout::kFrequencies;
+      s.options.read.layout = mode == "1" ? Layout::kRaw : Layout::kFrequencies;
     } else if (mode == "4") {
       // K, R and n, then K (R + 1) counts, one answer per line.
       std::vector<std::string> numbers;
       for (std::string line; std::getline(lines, line);) numbers.push_back(line);
       const std::size_t needed = 3 + std::stoul(numbers.at(0)) * (std::stoul(numbers.at(1)) + 1);
       for (std::size_t k = 0; k < needed; ++k) s.content += numbers.at(k) + "\n";
-      s.options.layout = Layout::kModel;
+      s.options.read.layout = Layout::kModel;
     } else {
       continue;
     }
@@ -135,7 +135,7 @@ TEST(BatchTest, TextIsTheDialoguesAnalysis) {
     EXPECT_EQ(run.out.substr(0, analysis.size()), analysis);
     // Then, for observed data, the table of agreement coefficients.
     const std::string rest = run.out.substr(std::min(analysis.size(), run.out.size()));
-    if (s.options.layout == Layout::kModel) {
+    if (s.options.read.layout == Layout::kModel) {
       EXPECT_EQ(rest, "\n");
     } else {
       const std::string table = "\n\n Agreement coefficients";
@@ -285,7 +285,7 @@ TEST(BatchTest, FailuresGiveTheirStatusAndOneMessage) {
   unwritable.output = "/no/such/folder/r.txt";
   BatchOptions model;
   model.file = "data";
-  model.layout = Layout::kModel;
+  model.read.layout = Layout::kModel;
   BatchOptions raw;
   raw.file = "data";
   const Case cases[] = {
@@ -346,7 +346,7 @@ TEST(BatchTest, MissingRatings) {
     SCOPED_TRACE(c.name);
     BatchOptions options;
     options.file = "data";
-    options.missing = true;
+    options.read.missing = true;
     options.format = OutputFormat::kJson;
     const BatchRun run = Batch(options, {{"data", c.file}});
     ASSERT_EQ(run.status, 0) << run.err;

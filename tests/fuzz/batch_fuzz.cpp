@@ -31,31 +31,31 @@ using zover::fuzz::Check;
 zover::BatchOptions OptionsOf(std::uint8_t bits, std::uint8_t ordered, std::uint8_t reading) {
   zover::BatchOptions options;
   options.file = "data";
-  options.layout = bits % 3 == 0 ? zover::Layout::kRaw : bits % 3 == 1 ? zover::Layout::kFrequencies : zover::Layout::kModel;
+  options.read.layout = bits % 3 == 0 ? zover::Layout::kRaw : bits % 3 == 1 ? zover::Layout::kFrequencies : zover::Layout::kModel;
   const zover::OutputFormat formats[] = {zover::OutputFormat::kText, zover::OutputFormat::kJson,
                                          zover::OutputFormat::kCsv, zover::OutputFormat::kHtml,
                                          zover::OutputFormat::kSvg};
   options.format = formats[bits / 3 % 5];
-  options.header = (bits & 0x10) != 0 && options.layout != zover::Layout::kModel;
-  options.id = (bits & 0x20) != 0 && options.layout == zover::Layout::kRaw;
-  options.missing = (bits & 0x40) != 0 && options.layout == zover::Layout::kRaw;  // the long layout too, below
+  options.read.header = (bits & 0x10) != 0 && options.read.layout != zover::Layout::kModel;
+  options.read.id = (bits & 0x20) != 0 && options.read.layout == zover::Layout::kRaw;
+  options.read.missing = (bits & 0x40) != 0 && options.read.layout == zover::Layout::kRaw;  // the long layout too, below
   if ((bits & 0x80) != 0) options.output = "result";
   const zover::WeightScheme schemes[] = {zover::WeightScheme::kIdentity, zover::WeightScheme::kLinear,
                                          zover::WeightScheme::kQuadratic};
-  options.ordered.weights = schemes[ordered % 3];
+  options.request.weights = schemes[ordered % 3];
   for (int level = 0; level < 4; ++level) {
-    if ((ordered & (0x04 << level)) != 0) options.ordered.levels.push_back(static_cast<zover::AlphaLevel>(level));
+    if ((ordered & (0x04 << level)) != 0) options.request.levels.push_back(static_cast<zover::AlphaLevel>(level));
   }
-  options.ordered.samples = (ordered & 0x40) != 0 ? 50 : 0;
-  options.labels = (ordered & 0x80) != 0 && options.layout != zover::Layout::kModel;
-  if (options.layout == zover::Layout::kRaw && (reading & 1) != 0) {
-    options.layout = zover::Layout::kLong;
-    options.id = false;
+  options.request.samples = (ordered & 0x40) != 0 ? 50 : 0;
+  options.read.labels = (ordered & 0x80) != 0 && options.read.layout != zover::Layout::kModel;
+  if (options.read.layout == zover::Layout::kRaw && (reading & 1) != 0) {
+    options.read.layout = zover::Layout::kLong;
+    options.read.id = false;
   }
-  if ((reading & 2) != 0 && options.layout != zover::Layout::kModel) {
-    options.classes = (reading & 4) != 0 ? std::vector<std::string>{"no", "yes"} : std::vector<std::string>{"1", "2", "3"};
+  if ((reading & 2) != 0 && options.read.layout != zover::Layout::kModel) {
+    options.read.classes = (reading & 4) != 0 ? std::vector<std::string>{"no", "yes"} : std::vector<std::string>{"1", "2", "3"};
   }
-  if (options.layout == zover::Layout::kModel) options.ordered = {};
+  if (options.read.layout == zover::Layout::kModel) options.request = {};
   return options;
 }
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "input/input.h"
+#include "input/keyboard.h"
 
 namespace zover::testing {
 

@@ -1,0 +1,150 @@
+// The analysis of a data set: the fit of the Zover model with its special
+// cases and standard errors, the raw agreement, the kappa coefficients and
+// the choice of the model report; then, for observed ratings, the
+// coefficients beside the kappas and those of ordered classes. Nothing here
+// prints.
+
+#include <cmath>
+#include <optional>
+#include <vector>
+
+#include "analysis/analysis.h"
+#include "analysis/rows.h"
+#include "kappa/coefficients.h"
+#include "kappa/kappa.h"
+#include "kappa/ordered.h"
+#include "model/model.h"
+
+namespace zover {
+
+namespace {
+
+constexpr double kMinCompleteObjects = 2;
+
+// The proportion of the entered objects on which all raters agree. The count
+// is truncated after every addition, so fractional agreements typed in mode
+// 4 count only in whole objects (2.5 and 3.5 give 5).
+double RawAgreement(const ObservedData& data) {
+  double count = 0;
+  for (int i = 0; i < data.K; ++i) count = std::trunc(count + data.successaux[i]);
+  return count / data.Norg;
+}
+
+// The model, the raw agreement and the kappas of the objects that every
+// rater rated.
+void FitAndKappas(const ObservedData& data, KappaTables& kappaTables, Results& res) {
+  ModelTables modelTables;
+  res.model = FitModel(data, modelTables);
+  res.raw = RawAgreement(data);
+  const KappaResults kappas = Kappas(data, kappaTables);
+  res.hubert = kappas.hubert;
+  res.hasFleiss = kappas.hasFleiss;
+  res.fleiss = kappas.fleiss;
+  res.hasH2 = kappas.hasH2;
+  res.h2 = kappas.h2;
+  // Hubert's kappa has no number only when its chance agreement is 1, that
+  // is when every rater put every object in one and the same class; the
+  // model's final table only when the refit's increased data (K^R/2
+  // pseudo-objects) pass what a double holds.
+  if (!std::isfinite(res.hubert.estimate)) {
+    res.hubert.reason = res.raw == 1 ? "every rating is in one class" : "the kappa is not a number";
+  }
+  res.model.reason = res.model.pseudoObjects > 0 ? "the increased data of the refit are too large for a double"
+                                                 : "the model gives no number for these data";
+}
+
+// The tests of the kappas against chance and the coefficients that use
+// every rating, the objects with missing ratings included.
+void AddCoefficients(const ObservedData& data, const KappaTables& kappaTables, const Results& res,
+                     Coefficients& c) {
+  const PatternSource patterns = RatingPatterns(data);
+  c.all = ComputeAgreementCoefficients(patterns, res.K);
+  // z and p test the Fleiss' kappa that the report prints.
+  c.fleiss = ComputeFleissNullTests(patterns, res.K, res.R,
+                                    res.analysed ? std::optional<double>(res.fleiss.estimate) : std::nullopt);
+  if (res.R == 2 && res.analysed) {
+    const Grid<double>& t_indice = kappaTables.t_indice;
+    std::vector<double> first(static_cast<std::size_t>(res.K)), second(first.size());
+    for (int i = 0; i < res.K; ++i) {
+      first[i] = t_indice[i][0];
+      second[i] = t_indice[i][1];
+    }
+    c.hasCohen = true;
+    c.cohen = CohenNullTest(first, second, data.Norg, res.hubert.estimate);
+  }
+}
+
+// The coefficients of ordered classes that `request` asks for: the weighted
+// coefficients with the weights of the class values (Cohen's for two
+// raters), and Krippendorff's alpha at each level. The Zover model and the
+// kappas treat the classes as nominal whatever is asked here.
+void AddOrderedCoefficients(const ObservedData& data, const Request& request, Results& res,
+                            OrderedCoefficients& ordered) {
+  if (request.weights == WeightScheme::kIdentity && request.levels.empty()) return;
+  OrderedSettings& settings = res.ordered;
+  settings.asked = true;
+  settings.weights = request.weights;
+  settings.classValues = ClassValues(res.input.classValues, res.K);
+  settings.levels = request.levels;
+  settings.bootstrapSamples = request.levels.empty() ? 0 : request.samples;
+  settings.seed = request.seed;
+  const PatternSource patterns = RatingPatterns(data);
+  if (request.weights != WeightScheme::kIdentity) {
+    settings.weightMatrix = WeightMatrix(request.weights, settings.classValues);
+    ordered.weighted = true;
+    ordered.gwet = ComputeWeightedCoefficients(patterns, settings.weightMatrix);
+    ordered.hasCohen = res.R == 2;
+    if (ordered.hasCohen && res.analysed) {
+      ordered.cohen = WeightedCohenKappa(CrossTable(data.frec, res.K), settings.weightMatrix);
+    } else if (ordered.hasCohen) {
+      ordered.cohen.kappa.reason = res.notAnalysed;
+    }
+  }
+  for (const AlphaLevel level : request.levels) {
+    ordered.alphas.push_back(
+        ComputeLeveledAlpha(patterns, settings.classValues, level, settings.bootstrapSamples, request.seed));
+  }
+}
+
+const char* LayoutName(Layout layout) {
+  switch (layout) {
+    case Layout::kFrequencies: return "frequencies";
+    case Layout::kModel: return "model";
+    case Layout::kLong: return "long";
+    case Layout::kRaw: break;
+  }
+  return "raw";
+}
+
+}  // namespace
+
+Results Analyse(const Dataset& set, const Request& request) {
+  const ObservedData& data = set.data;
+  Results res;
+  res.entrada = data.entrada;
+  res.R = data.R;
+  res.n = data.Norg;
+  KappaTables kappaTables;
+  if (data.Norg >= kMinCompleteObjects) {
+    res.K = data.K;
+    FitAndKappas(data, kappaTables, res);
+  } else {
+    res.analysed = false;
+    res.notAnalysed = "fewer than 2 objects are rated by every rater";
+    res.K = data.maxclase;
+  }
+  double incomplete = 0;
+  for (const auto& pattern : data.incomplete) incomplete += pattern.second;
+  res.input = {set.name,      LayoutName(set.layout), data.raterNames,   data.Norg + incomplete, data.Norg,
+               data.missingRatings, data.classLabels, data.classValues, set.options};
+  Coefficients c;
+  if (request.coefficients && set.layout != Layout::kModel) {
+    res.observed = true;
+    AddCoefficients(data, kappaTables, res, c);
+    AddOrderedCoefficients(data, request, res, c.ordered);
+  }
+  BuildRows(c, res);
+  return res;
+}
+
+}  // namespace zover

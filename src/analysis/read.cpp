@@ -1,0 +1,115 @@
+// Reading a data set: the file in its layout, the tables of its layout
+// built as the dialogue's data entry of the same mode builds them, and a
+// refusal as one line that names the option which reads what was refused.
+
+#include <string>
+#include <utility>
+
+#include "analysis/analysis.h"
+#include "input/input.h"
+
+namespace zover {
+
+namespace {
+
+// With missing ratings, the model and the kappas need two objects that
+// every rater rated; the coefficients that use every rating do not.
+constexpr double kMinCompleteObjects = 2;
+
+// A message of the dialogue as one line: without the line ends and blanks
+// around it.
+std::string OneLine(const std::string& message) {
+  const std::size_t first = message.find_first_not_of(" \n");
+  if (first == std::string::npos) return "";
+  const std::size_t last = message.find_last_not_of(" \n");
+  return message.substr(first, last - first + 1);
+}
+
+// The refusal of a data file, with the option that reads what was refused.
+std::string FaultMessage(const ReadOptions& options, const std::string& name, ReadFault fault) {
+  using Kind = ReadFault::Kind;
+  const bool missingFits = options.layout == Layout::kRaw || options.layout == Layout::kLong;
+  if (fault.kind == Kind::kNotClassNumber) {
+    fault.what = QuotedText(fault.text) + " is " + fault.what + "; add --labels to use text labels as classes";
+  } else if (fault.kind == Kind::kEmptyRating && missingFits) {
+    fault.what += "; add --missing to read empty fields, NA and . as missing ratings";
+  }
+  return OneLine(DialogueMessage(fault, name));
+}
+
+// The options that shaped the reading, as a user would type them.
+std::string ReadingOptions(const ReadOptions& options) {
+  std::string text;
+  const std::pair<bool, const char*> flags[] = {{options.header, "--header"},
+                                                {options.id, "--id"},
+                                                {options.missing, "--missing"},
+                                                {options.labels, "--labels"}};
+  for (const auto& [set, name] : flags) {
+    if (set) text += std::string(text.empty() ? "" : " ") + name;
+  }
+  if (!options.classes.empty()) {
+    text += std::string(text.empty() ? "" : " ") + "--classes ";
+    for (std::size_t i = 0; i < options.classes.size(); ++i) {
+      std::string label = options.classes[i];
+      if (label.find_first_of(",\"") != std::string::npos) {
+        for (std::size_t at = label.find('"'); at != std::string::npos; at = label.find('"', at + 2)) {
+          label.insert(at, 1, '"');
+        }
+        label = "\"" + label + "\"";
+      }
+      text += (i == 0 ? "" : ",") + label;
+    }
+  }
+  return text;
+}
+
+// Reads the file and builds the tables of its layout.
+ReadOutcome Enter(const ReadOptions& options, DataSource& file, const std::string& name, ObservedData& data) {
+  const FileLayout layout{options.header, options.id, options.missing, options.labels, options.classes, true};
+  switch (options.layout) {
+    case Layout::kRaw:
+    case Layout::kLong: {
+      ReadOutcome read = options.layout == Layout::kRaw ? ArchivoFrom(file, data, name, layout)
+                                                        : ReadLongFile(file, data, name, layout);
+      if (read.ok && data.Norg >= kMinCompleteObjects) BuildTupleTables(data);
+      return read;
+    }
+    case Layout::kFrequencies: {
+      ReadOutcome read = ArchivoExtraFrom(file, data, name, layout);
+      if (read.ok) BuildTupleTables(data);
+      return read;
+    }
+    case Layout::kModel:
+      return ReadModelFile(file, data, name);
+  }
+  return {};
+}
+
+}  // namespace
+
+Dataset ReadData(DataSource& source, const std::string& name, const ReadOptions& options) {
+  Dataset set;
+  set.name = name;
+  set.layout = options.layout;
+  set.options = ReadingOptions(options);
+  const ReadOutcome read = Enter(options, source, name, set.data);
+  if (!read.ok) {
+    set.error = FaultMessage(options, name, read.fault);
+    set.data = ObservedData{};
+  }
+  return set;
+}
+
+Dataset EnteredData(ObservedData&& data) {
+  Dataset set;
+  switch (data.entrada) {
+    case EntryMode::kRawFile: set.layout = Layout::kRaw; break;
+    case EntryMode::kFrequencyFile:
+    case EntryMode::kKeyboardFrequencies: set.layout = Layout::kFrequencies; break;
+    case EntryMode::kKeyboardModel: set.layout = Layout::kModel; break;
+  }
+  set.data = std::move(data);
+  return set;
+}
+
+}  // namespace zover

@@ -1,0 +1,230 @@
+// Every coefficient of an analysis as one row, in one list: its key (the
+// CSV's measure, the JSON's key), its label, where it belongs, its values
+// and its interval. A new coefficient is one more row here; every output
+// shows it.
+
+#include <cmath>
+#include <string>
+#include <utility>
+
+#include "analysis/rows.h"
+#include "output/measures.h"
+
+namespace zover {
+
+namespace {
+
+using Value = std::optional<double>;
+
+// The interval estimate -/+ kNormal975 se within the measure's range, when
+// both exist.
+std::optional<Interval> IntervalOf(Value estimate, Value se, Range range) {
+  if (!estimate || !se) return std::nullopt;
+  const auto [low, high] = ConfidenceInterval95(*estimate, *se, range);
+  return Interval{low, high, 0.95};
+}
+
+std::optional<Interval> IntervalOf(const std::optional<std::pair<double, double>>& ci) {
+  if (!ci) return std::nullopt;
+  return Interval{ci->first, ci->second, 0.95};
+}
+
+std::string ClassName(const Results& res, int cls) {
+  const std::string* label = ClassLabel(res, cls - 1);
+  return "class " + std::to_string(cls) + (label != nullptr ? " (" + *label + ")" : "");
+}
+
+// Appends rows and fills in what they have in common.
+class RowList {
+ public:
+  explicit RowList(Results& res) : res_(res) {}
+
+  ResultRow& Add(const char* key, RowGroup group, std::string label, unsigned fields) {
+    ResultRow& row = res_.rows.emplace_back();
+    row.key = key;
+    row.group = group;
+    row.label = std::move(label);
+    row.fields = fields;
+    return row;
+  }
+
+  // A coefficient with Gwet's standard error: estimate, SE, interval, z, p.
+  ResultRow& Add(const char* key, RowGroup group, std::string label, const Inference& g) {
+    ResultRow& row = Add(key, group, std::move(label), kFieldSe | kFieldCi | kFieldZ | kFieldP);
+    row.estimate = g.estimate;
+    row.se = g.se;
+    row.ci = IntervalOf(g.ci95);
+    row.z = g.z;
+    row.p = g.p;
+    row.reason = g.reason;
+    return row;
+  }
+
+  // A weighted form under its unweighted row.
+  ResultRow& Weighted(const char* key, const char* parent, RowGroup group, std::string name, const Inference& g,
+                      WeightScheme weights, const char* under = nullptr) {
+    ResultRow& row = Add(key, group, name + " (" + WeightSchemeName(weights) + ")", g);
+    row.parent = parent;
+    row.weights = weights;
+    row.shortLabel = under != nullptr ? std::string("weighted: ") + under : "weighted";
+    return row;
+  }
+
+ private:
+  Results& res_;
+};
+
+// Why Hubert's kappa or H2 is not a number: their chance agreement is 1 only
+// when every rater put every object in one and the same class.
+std::string KappaReason(const Results& res) {
+  return res.raw == 1 ? "every rating is in one class" : "the kappa is not a number";
+}
+
+void TestedAgainstChance(ResultRow& row, const NullTest& t) {
+  row.fields |= kFieldSe0 | kFieldZ | kFieldP;
+  row.se0 = t.se0;
+  row.z = t.z;
+  row.p = t.p;
+}
+
+// The kappas of the dialogue's report, with their tests against chance when
+// the ratings are observed.
+void KappaRows(const Coefficients& c, Results& res, RowList& list) {
+  ResultRow& raw = list.Add("raw_agreement", RowGroup::kAgreement, "Raw agreement (objects on which all raters agree)", 0);
+  raw.estimate = Finite(res.raw);
+
+  const KappaEstimate& h = res.hubert;
+  ResultRow& hubert = list.Add("hubert_kappa", RowGroup::kKappa, res.R == 2 ? "Cohen's kappa" : "Hubert's kappa",
+                               kFieldLabel | kFieldSe | kFieldCi);
+  hubert.jsonKey = "hubert";
+  hubert.estimate = Finite(h.estimate);
+  if (h.hasSe) hubert.se = Finite(h.se);
+  hubert.ci = IntervalOf(hubert.estimate, hubert.se, kKappaRange);
+  if (!hubert.estimate) hubert.reason = KappaReason(res);
+  if (c.hasCohen) {
+    TestedAgainstChance(hubert, c.cohen);
+    hubert.reason = c.cohen.reason;
+  }
+
+  if (res.hasFleiss) {
+    ResultRow& fleiss = list.Add("fleiss_kappa", RowGroup::kKappa, "Fleiss' kappa", kFieldSe | kFieldCi);
+    fleiss.jsonKey = "fleiss";
+    fleiss.estimate = Finite(res.fleiss.estimate);
+    fleiss.se = Finite(res.fleiss.se);
+    fleiss.ci = IntervalOf(fleiss.estimate, fleiss.se, kKappaRange);
+    if (res.observed) {
+      TestedAgainstChance(fleiss, c.fleiss.kappa);
+      fleiss.reason = c.fleiss.kappa.reason;
+      for (std::size_t k = 0; k < c.fleiss.perClass.size(); ++k) {
+        const NullTest& t = c.fleiss.perClass[k];
+        const int cls = static_cast<int>(k + 1);
+        ResultRow& row = list.Add("fleiss_kappa_class", RowGroup::kKappa, "Fleiss' kappa, " + ClassName(res, cls), 0);
+        row.jsonKey = "per_class";
+        row.parent = "fleiss_kappa";
+        row.shortLabel = ClassName(res, cls);
+        row.cls = cls;
+        row.estimate = t.estimate;
+        TestedAgainstChance(row, t);
+        row.reason = t.reason;
+      }
+    }
+  }
+  if (res.hasH2) {
+    ResultRow& h2 = list.Add("h2", RowGroup::kKappa, "H2 (Hubert's pairwise kappa)", 0);
+    h2.estimate = Finite(res.h2);
+    if (!h2.estimate) h2.reason = KappaReason(res);
+  }
+}
+
+// Gwet's family and Krippendorff's alpha, then the coefficients of ordered
+// classes that were asked for.
+void CoefficientRows(const Coefficients& c, Results& res, RowList& list) {
+  const AgreementCoefficients& all = c.all;
+  list.Add("percent_agreement", RowGroup::kGwet, "Percent agreement", all.percentAgreement);
+  list.Add("brennan_prediger", RowGroup::kGwet, "Brennan-Prediger", all.brennanPrediger);
+  list.Add("gwet_ac1", RowGroup::kGwet, "Gwet's AC1", all.gwetAc1);
+  list.Add("fleiss_general", RowGroup::kGwet, "Fleiss' kappa (Gwet's form)", all.fleissGeneral);
+
+  const OrderedCoefficients& ordered = c.ordered;
+  const LeveledAlpha* nominal = nullptr;
+  for (const LeveledAlpha& a : ordered.alphas) {
+    if (a.level == AlphaLevel::kNominal) nominal = &a;
+  }
+  ResultRow& alpha = list.Add("krippendorff_alpha", RowGroup::kAlpha, "Krippendorff's alpha", nominal ? kFieldCi : 0);
+  alpha.estimate = all.krippendorffAlpha.value;
+  alpha.reason = all.krippendorffAlpha.reason;
+  if (nominal != nullptr) alpha.ci = IntervalOf(nominal->ci95);
+
+  const WeightScheme w = res.ordered.weights;
+  if (ordered.hasCohen) {
+    ResultRow& row = list.Weighted("cohen_kappa_weighted", "hubert_kappa", RowGroup::kKappa, "Cohen's kappa",
+                                   ordered.cohen.kappa, w);
+    row.fields |= kFieldSe0;
+    row.se0 = ordered.cohen.se0;
+  }
+  if (ordered.weighted) {
+    const WeightedAgreement& g = ordered.gwet;
+    list.Weighted("percent_agreement_weighted", "percent_agreement", RowGroup::kGwet, "Percent agreement",
+                  g.percentAgreement, w);
+    list.Weighted("brennan_prediger_weighted", "brennan_prediger", RowGroup::kGwet, "Brennan-Prediger",
+                  g.brennanPrediger, w);
+    list.Weighted("gwet_ac2", "gwet_ac1", RowGroup::kGwet, "Gwet's AC2", g.gwetAc2, w, "Gwet's AC2");
+    list.Weighted("fleiss_general_weighted", "fleiss_general", RowGroup::kGwet, "Fleiss, Gwet's form",
+                  g.fleissGeneral, w);
+  }
+  for (const LeveledAlpha& a : ordered.alphas) {
+    if (a.level == AlphaLevel::kNominal) continue;
+    const std::string level = AlphaLevelName(a.level);
+    const std::string key = "krippendorff_alpha_" + level;
+    ResultRow& row = list.Add(key.c_str(), RowGroup::kAlpha, "Krippendorff's alpha, " + level, kFieldCi);
+    row.parent = "krippendorff_alpha";
+    row.shortLabel = level;
+    row.estimate = a.alpha.value;
+    row.ci = IntervalOf(a.ci95);
+    row.reason = a.alpha.reason;
+  }
+}
+
+// The model's final table: the overall agreement, then per class its
+// agreement and consistency, each with its standard error.
+void ModelRows(Results& res, RowList& list) {
+  const ModelResults& model = res.model;
+  const ModelFit& m = FinalMeasures(model);
+  const auto measure = [&](const char* key, std::string label, int cls, double estimate, double se) {
+    ResultRow& row = list.Add(key, RowGroup::kModel, std::move(label), kFieldSe | kFieldCi);
+    row.cls = cls;
+    row.estimate = Finite(estimate);
+    row.se = Finite(se);
+    row.ci = IntervalOf(row.estimate, row.se, kModelRange);
+    if (!row.estimate || !row.se) row.reason = model.reason;
+    return &row;
+  };
+  measure("zover_overall", "Zover overall agreement", 0, m.overall, model.overallSe);
+  for (int i = 0; i < res.K; ++i) {
+    const int cls = i + 1;
+    measure("zover_agreement", "Zover agreement, " + ClassName(res, cls), cls, m.agreement[i], model.agreementSe[i])
+        ->shortLabel = ClassName(res, cls);
+    measure("zover_consistency", "Zover consistency, " + ClassName(res, cls), cls, m.consistency[i],
+            model.consistencySe[i])
+        ->shortLabel = ClassName(res, cls);
+  }
+}
+
+}  // namespace
+
+void BuildRows(const Coefficients& c, Results& res) {
+  res.rows.clear();
+  res.rows.reserve(static_cast<std::size_t>(16 + 3 * res.K));
+  RowList list(res);
+  if (res.analysed) KappaRows(c, res, list);
+  if (res.observed) CoefficientRows(c, res, list);
+  if (res.analysed) ModelRows(res, list);
+  for (ResultRow& row : res.rows) {
+    if (row.group == RowGroup::kModel || row.group == RowGroup::kAgreement ||
+        (row.group == RowGroup::kKappa && row.weights == WeightScheme::kIdentity)) {
+      row.objectsUsed = res.n;
+    }
+  }
+}
+
+}  // namespace zover

@@ -1,0 +1,34 @@
+#pragma once
+// The coefficients of one analysis as the kappa code returns them, and the
+// one list that turns them into rows. Inside the engine only.
+
+#include <optional>
+#include <vector>
+
+#include "tables/results.h"
+
+namespace zover {
+
+// The coefficients of ordered classes that were asked for.
+struct OrderedCoefficients {
+  bool hasCohen = false;  // two raters, and weights: Cohen's weighted kappa
+  WeightedKappa cohen;
+  bool weighted = false;  // weights: Gwet's family with them
+  WeightedAgreement gwet;
+  std::vector<LeveledAlpha> alphas;  // the levels asked for, in the order of AlphaLevel
+};
+
+// The coefficients of observed ratings beside the kappas.
+struct Coefficients {
+  bool hasCohen = false;      // two raters, analysed
+  NullTest cohen;             // Cohen's kappa against chance
+  FleissNullTests fleiss;     // Fleiss' kappa, overall and per class, against chance
+  AgreementCoefficients all;  // Gwet's family and Krippendorff's alpha
+  OrderedCoefficients ordered;
+};
+
+// Fills res.rows from what res holds (the model, the raw agreement and the
+// kappas when res.analysed) and, when res.observed, from `c`.
+void BuildRows(const Coefficients& c, Results& res);
+
+}  // namespace zover
