@@ -218,6 +218,8 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
   RowLines lines;
   std::vector<std::uint32_t> digits;  // the fields of a plain line
   std::vector<std::uint16_t> values;  // the line's tuple
+  // Kept objects of a raw file keep their name from the id field as written
+  // (keepIds below), which the fast path of digits does not keep.
   while (true) {
     const LineStatus status = reader.NextLine();
     if (status == LineStatus::kEnd) break;
@@ -232,7 +234,8 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
     ++dataLines;
     std::uint32_t frequency = 0;
     int missing = 0;
-    bool plain = fieldsPerLine != 0 && !classes.labels() &&
+    const bool keepIds = layout.keepObjects && idColumn && !frequencies;
+    bool plain = fieldsPerLine != 0 && !classes.labels() && !keepIds &&
                  DigitFields(reader.line(), digits.data(), fieldsPerLine, reader.separator());
     if (plain) {
       std::uint32_t largest = 0;
@@ -295,7 +298,7 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
         raters = found;
         digits.assign(fieldsPerLine, 0);
         values.assign(raters, 0);
-        data.Start(static_cast<int>(raters), missingRatings);
+        data.Start(static_cast<int>(raters), missingRatings, layout.keepObjects && !frequencies);
         if (headerLine != 0) {
           const std::size_t shift = count - header.size();  // 1 when the header has no name for the row names
           for (const std::size_t f : raterFields) {
@@ -364,6 +367,7 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
     ++objects;
     objectNames.Add(values);
     scale.Add(values);
+    data.KeepObject(values.data(), line, keepIds ? reader.fields()[0] : std::string_view());
     if (missing > 0) {
       data.incomplete->Add(values.data());
       data.missingRatings += missing;

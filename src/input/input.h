@@ -57,6 +57,8 @@ struct FileLayout {
   std::vector<std::string> columns;
   bool ordered = false;  // the classes are ordered: text labels need their order in `classes`
 
+  bool keepObjects = false;  // keep every object's name and ratings (tb.objects; raw and long files)
+
   bool csv() const { return separator != Separator::kDialogue; }
 };
 

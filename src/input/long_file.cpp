@@ -54,9 +54,12 @@ struct Repeat {
 };
 
 // Puts every object's ratings together, in file order, and counts each
-// object's tuple (0 for a rater who gave it no rating) into `data`; returns
-// the earliest repeated pair, if any. An object costs O(its ratings).
-Repeat CountObjects(const RatingList& ratings, std::size_t objects, FileRatings& data) {
+// object's tuple (0 for a rater who gave it no rating) into `data`, which
+// also keeps the object when it keeps objects (named `names`, at the line of
+// its first rating); returns the earliest repeated pair, if any. An object
+// costs O(its ratings).
+Repeat CountObjects(const RatingList& ratings, std::size_t objects, FileRatings& data, const NameIndex& names,
+                    const RowLines& lines) {
   constexpr std::uint32_t kAhead = 8;
   std::vector<std::uint32_t> start(objects + 1, 0);  // [object]: its first place in `order`
   for (std::uint32_t i = 0; i < ratings.size(); ++i) ++start[ratings[i].object + 1];
@@ -87,6 +90,9 @@ Repeat CountObjects(const RatingList& ratings, std::size_t objects, FileRatings&
       where[rating.rater] = order[at];
       tuple[rating.rater] = rating.value;
       if (rating.value != 0) --missing;
+    }
+    if (data.objects.kept) {
+      data.KeepObject(tuple.data(), lines.LineOf(order[start[o]]), names[static_cast<std::uint32_t>(o)]);
     }
     if (missing == 0) {
       data.complete->AddObject(tuple.data());
@@ -309,8 +315,8 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
   }
   if (raters.size() < 2) return Refused("at least 2 raters are needed", name);
   FileRatings data;
-  data.Start(static_cast<int>(raters.size()), true);
-  const Repeat repeat = CountObjects(ratings, objects.size(), data);
+  data.Start(static_cast<int>(raters.size()), true, layout.keepObjects);
+  const Repeat repeat = CountObjects(ratings, objects.size(), data, objects, lines);
   if (repeat.again != UINT32_MAX) {
     const Rating& again = ratings[repeat.again];
     return Refused(FaultAt(lines.LineOf(repeat.again), 0,

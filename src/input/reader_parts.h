@@ -237,18 +237,30 @@ struct FileRatings {
   std::vector<std::string> warnings;
   ClassSet classes;
   std::vector<std::uint16_t> classOfCode;    // from ClassReader::Finish
+  RatedObjects objects;                      // every object, when kept (codes, not yet classes)
 
-  void Start(int raterCount, bool withMissing) {
+  void Start(int raterCount, bool withMissing, bool keepObjects = false) {
     raters = raterCount;
     complete = std::make_unique<TupleCounter>(raterCount);
     if (withMissing) incomplete = std::make_unique<TupleCounter>(raterCount);
+    objects.kept = keepObjects;
+    objects.raters = raterCount;
+  }
+  // Keeps one object, when objects are kept: its R values, its line and its
+  // name (empty in a file that names no object; a file that does names
+  // every one).
+  void KeepObject(const std::uint16_t* values, long long line, std::string_view id) {
+    if (!objects.kept) return;
+    objects.ratings.insert(objects.ratings.end(), values, values + raters);
+    objects.lines.push_back(line);
+    if (!id.empty()) objects.ids.emplace_back(id);
   }
 };
 
 // The one place where what a data file held goes into the observed data:
-// the entry mode, frec and the incomplete patterns (in class numbers),
-// maxclase, nraters, K, R, Norg, contextra, the missing ratings, the rater
-// names and the class labels.
+// the entry mode, frec, the incomplete tuples and patterns and the kept
+// objects (in class numbers), maxclase, nraters, K, R, Norg, contextra, the
+// missing ratings, the rater names and the class labels.
 void StoreObservedData(ObservedData& tb, FileRatings&& data, EntryMode mode);
 
 // The raw and frequencies layouts, one skeleton: a line per object (raw) or

@@ -72,6 +72,13 @@ namespace zover {
 
 using namespace detail;
 
+double detail::Quantile(const std::vector<double>& sorted, double p) {
+  const double h = (static_cast<double>(sorted.size()) - 1) * p;
+  const std::size_t low = static_cast<std::size_t>(std::floor(h));
+  if (low + 1 >= sorted.size()) return sorted.back();
+  return sorted[low] + (h - static_cast<double>(low)) * (sorted[low + 1] - sorted[low]);
+}
+
 namespace {
 
 constexpr int kLevels = 4;
@@ -200,14 +207,6 @@ double HalfExpected(AlphaLevel level, const std::vector<double>& margins, double
     case AlphaLevel::kRatio: return ratio->HalfExpected(margins);
   }
   return 0;
-}
-
-// The p-quantile of sorted values, interpolated between order statistics.
-double Quantile(const std::vector<double>& sorted, double p) {
-  const double h = (static_cast<double>(sorted.size()) - 1) * p;
-  const std::size_t low = static_cast<std::size_t>(std::floor(h));
-  if (low + 1 >= sorted.size()) return sorted.back();
-  return sorted[low] + (h - static_cast<double>(low)) * (sorted[low + 1] - sorted[low]);
 }
 
 // The percentile interval of the resampled alphas at `confidence`, within

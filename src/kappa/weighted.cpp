@@ -27,17 +27,10 @@ namespace zover {
 
 using namespace detail;
 
-namespace {
-
-// A variance computed as the difference of two sums, `terms` - `less`: 0 when
-// the difference is within rounding of the terms (1e-12 of them) or below 0,
-// where an exact zero comes out of the arithmetic as noise.
-double DifferenceOrZero(double terms, double less) {
+double detail::DifferenceOrZero(double terms, double less) {
   const double difference = terms - less;
   return difference > 1e-12 * std::fabs(terms) ? difference : 0.0;
 }
-
-}  // namespace
 
 std::vector<double> ClassValues(const std::vector<double>& labelValues, int K) {
   if (labelValues.size() == static_cast<std::size_t>(K)) return labelValues;

@@ -21,6 +21,7 @@
 
 #include "tables/entry_mode.h"
 #include "tables/grid.h"
+#include "tables/rated_objects.h"
 
 namespace zover {
 
@@ -273,6 +274,103 @@ struct LeveledAlpha {
   std::string ciReason;  // why there is no interval when one was asked for
 };
 
+
+// --- Who disagrees, and on what: rater pairs, each rater, each object -------
+
+// One pair of raters, rater < rater2, on the objects that both rated.
+struct PairResult {
+  int rater = 0;
+  int rater2 = 0;
+  double objects = 0;                // rated by both
+  std::optional<double> agreement;   // the share of them that both put in one class; none without objects
+  WeightedKappa cohen;               // Cohen's kappa, unweighted, with se, interval and z, p from se0
+};
+
+// Every pair of raters, (0, 1), (0, 2), ..., (R-2, R-1): pair (a, b) is
+// number a (2R - a - 1) / 2 + b - a - 1. Left out (computed false, with the
+// reason) when there are more pairs than asked for, or their tables would
+// not fit in memory.
+struct PairwiseResults {
+  bool computed = false;
+  std::string reason;
+  int R = 0;
+  int K = 0;
+  std::vector<PairResult> pairs;
+  // [pair]: Cohen's weighted kappa of the pair, when weights were given;
+  // empty without weights.
+  std::vector<WeightedKappa> weighted;
+  // The pairs' K x K tables one after another: objects that the first rater
+  // put in class k and the second in class l at [pair * K * K + k * K + l].
+  std::vector<std::uint32_t> tables;
+
+  const std::uint32_t* Table(std::size_t pair) const {
+    return tables.data() + pair * static_cast<std::size_t>(K) * static_cast<std::size_t>(K);
+  }
+};
+
+// Light's kappa: the mean of the pairs' unweighted Cohen's kappas (pairs
+// without a kappa left out and counted), with the 95 % percentile interval
+// of resamplings of the objects.
+struct LightKappa {
+  Estimate kappa;
+  long pairs = 0;        // pairs whose kappa the mean takes
+  long pairsLeftOut = 0; // pairs without a kappa
+  std::optional<std::pair<double, double>> ci95;
+  std::string ciReason;  // why there is no interval
+  long samples = 0;      // resamples asked for
+  long samplesLeftOut = 0;  // resamples in which no pair had a kappa
+  std::uint64_t seed = 0;
+};
+
+// One rater: what it chose, how it agrees with what most of the others
+// chose, and how well the others agree without it.
+struct RaterSummary {
+  int rater = 0;
+  double objects = 0;           // the objects it rated
+  std::vector<double> counts;   // [class]: those it put in the class
+  std::vector<double> shares;   // [class]: counts / objects; empty when it rated none
+  // The objects it rated on which one class leads among the other raters'
+  // ratings (a unique most frequent class), its agreement with that class
+  // there, and Cohen's kappa (unweighted) of it against that class.
+  double majorityObjects = 0;
+  std::optional<double> majorityAgreement;
+  WeightedKappa majorityKappa;
+  // Fleiss' kappa in Gwet's general form (every rating used, Gwet's
+  // standard error) of the other raters, this one left out.
+  Inference fleissWithout;
+};
+
+// One object of the adjudication list.
+struct ObjectSummary {
+  std::size_t object = 0;     // its place in file order (ObjectResults::objects)
+  int ratings = 0;            // the raters who rated it
+  std::optional<double> agreeingPairs;  // the share of its pairs of ratings in one class; none below two ratings
+  std::optional<int> mode;    // the class that most of its ratings chose, when one class leads
+  double modeShare = 0;       // the share of its ratings in the most chosen class (0 without ratings)
+  bool unanimous = false;     // two ratings or more, all in one class
+};
+
+// The objects, most disputed first: the lowest share of agreeing pairs,
+// then the lowest share of the most chosen class, then file order; objects
+// with fewer than two ratings come last, in file order.
+struct ObjectResults {
+  bool kept = false;       // the objects were kept (asked for, and a raw or long file)
+  std::string reason;      // why not
+  RatedObjects objects;    // names, lines and ratings, in file order
+  std::vector<ObjectSummary> disputed;
+};
+
+// Everything above for one pass.
+struct DisagreementResults {
+  PairwiseResults pairs;
+  std::vector<int> raterOrder;  // raters with similar ones side by side; empty beyond 100 raters
+  LightKappa light;
+  Inference conger;           // Conger's kappa (weighted with weights) with Gwet's standard error
+  bool hasScott = false;      // two raters
+  Inference scott;            // Scott's pi (weighted with weights) with Gwet's standard error
+  std::vector<RaterSummary> raters;
+  ObjectResults objects;
+};
 
 // --- The rows: every coefficient once ----------------------------------------
 

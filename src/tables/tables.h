@@ -25,6 +25,7 @@
 
 #include "tables/entry_mode.h"
 #include "tables/grid.h"
+#include "tables/rated_objects.h"
 #include "tables/tuple_counts.h"
 
 namespace zover {
@@ -76,6 +77,10 @@ struct ObservedData {
   // count of each class among their ratings (0-based classes, increasing),
   // with the number of objects that share the pattern.
   std::map<std::vector<std::pair<int, int>>, double> incomplete;
+  // The same objects with their raters: their response tuples, 0 for a
+  // missing rating and class numbers 1 .. K as in frec, in increasing tuple
+  // number (the coefficients of rater pairs need to know who rated what).
+  TupleCounts incompleteTuples;
   double missingRatings = 0;
   // What the batch command's reader says beside the data: how it read a
   // first column of row names that no option named (R's row names, pandas'
@@ -83,6 +88,8 @@ struct ObservedData {
   // read, each a sentence without its final period.
   std::string rowNames;
   std::vector<std::string> warnings;
+  // Each object's name and ratings, when a reader was asked to keep them.
+  RatedObjects objects;
 
   // Modes 1 to 3: the response tuples that occur, counted by the file reader
   // as it reads (the objects themselves are not kept) or by the keyboard
