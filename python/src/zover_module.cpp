@@ -68,19 +68,21 @@ std::shared_ptr<Analysis> AnalyseFile(const std::string& path, const std::string
 }
 
 // Columns as the package hands them over: (name, values), the values a
-// one-dimensional contiguous array of float64 or int64, or (codes, texts,
-// base) with int32 codes.
+// one-dimensional array of float64 or int64, or (codes, texts, base) with
+// int32 codes.
 std::shared_ptr<Analysis> AnalyseTable(const py::list& table, std::size_t rows, bool header, const std::string& name,
                                        const ReadOptions& read, const Request& request) {
   std::vector<Column> columns;
   std::vector<py::array> arrays;  // the values, held while the lock is released
-  auto values = [&](const py::object& object, auto* type) -> const auto* {
+  // A column's values, read in place (a column of a 2-D array has a stride).
+  auto values = [&](const py::object& object, Column& column, auto* type) -> const auto* {
     using T = std::remove_pointer_t<decltype(type)>;
     if (!py::isinstance<py::array_t<T>>(object)) return static_cast<const T*>(nullptr);
     const auto array = py::reinterpret_borrow<py::array_t<T>>(object);
-    if (array.ndim() != 1 || static_cast<std::size_t>(array.size()) != rows || !(array.flags() & py::array::c_style)) {
-      throw std::invalid_argument("a column is not a contiguous array of the table's rows");
+    if (array.ndim() != 1 || static_cast<std::size_t>(array.shape(0)) != rows || array.strides(0) % sizeof(T) != 0) {
+      throw std::invalid_argument("a column is not an array of the table's rows");
     }
+    column.stride = array.strides(0) / static_cast<py::ssize_t>(sizeof(T));
     arrays.push_back(array);
     return array.data();
   };
@@ -91,12 +93,12 @@ std::shared_ptr<Analysis> AnalyseTable(const py::list& table, std::size_t rows, 
     const py::object data = entry[1];
     if (py::isinstance<py::tuple>(data)) {
       const auto coded = data.cast<py::tuple>();
-      column.codes = values(coded[0], static_cast<std::int32_t*>(nullptr));
+      column.codes = values(coded[0], column, static_cast<std::int32_t*>(nullptr));
       column.texts = coded[1].cast<std::vector<std::string>>();
       column.codeBase = coded[2].cast<std::int32_t>();
     } else {
-      column.numbers = values(data, static_cast<double*>(nullptr));
-      if (column.numbers == nullptr) column.integers = values(data, static_cast<std::int64_t*>(nullptr));
+      column.numbers = values(data, column, static_cast<double*>(nullptr));
+      if (column.numbers == nullptr) column.integers = values(data, column, static_cast<std::int64_t*>(nullptr));
     }
     if (column.numbers == nullptr && column.integers == nullptr && column.codes == nullptr) {
       throw std::invalid_argument("a column is neither float64, int64 nor coded");

@@ -179,8 +179,9 @@ class _Column(NamedTuple):
 
 
 def _column(values):
-    """One column for the engine: numbers as float64 or int64 arrays (the
-    fast path), anything else as codes into its distinct values' texts."""
+    """One column for the engine: numbers as float64 or int64 arrays, read
+    in place (the fast path), anything else as codes into its distinct
+    values' texts."""
     import numpy as np
     dtype = getattr(values, "dtype", None)
     if dtype is not None and type(dtype).__name__ == "CategoricalDtype":
@@ -190,9 +191,9 @@ def _column(values):
     array = np.asarray(values)
     kind, size = array.dtype.kind, array.dtype.itemsize
     if kind == "f" and size == 8:
-        return _Column(np.ascontiguousarray(array), False, None)
+        return _Column(array.astype(np.float64, copy=False), False, None)  # in place, native byte order
     if kind == "i" or (kind == "u" and size < 8):
-        return _Column(np.ascontiguousarray(array, dtype=np.int64), False, None)
+        return _Column(array.astype(np.int64, copy=False), False, None)
     if kind == "O":
         # Numbers with None or NaN among them (a list of rows, an object
         # column) are numbers, as long as a double holds them exactly.

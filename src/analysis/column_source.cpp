@@ -90,14 +90,15 @@ void ColumnSource::AppendValue(std::size_t c, std::size_t row) {
   const Column& column = columns_[c];
   char text[400];  // the longest fixed form of a double is 327 characters
   std::to_chars_result written{text, {}};
+  const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(row) * column.stride;
   if (column.numbers != nullptr) {
-    const double x = column.numbers[row];
+    const double x = column.numbers[at];
     if (std::isnan(x)) return;
     written = std::to_chars(text, text + sizeof text, x, std::chars_format::fixed);
   } else if (column.integers != nullptr) {
-    written = std::to_chars(text, text + sizeof text, column.integers[row]);
+    written = std::to_chars(text, text + sizeof text, column.integers[at]);
   } else if (column.codes != nullptr) {
-    const std::int64_t index = static_cast<std::int64_t>(column.codes[row]) - column.codeBase;
+    const std::int64_t index = static_cast<std::int64_t>(column.codes[at]) - column.codeBase;
     const std::vector<std::string>& fields = fields_[c];
     if (index >= 0 && static_cast<std::size_t>(index) < fields.size()) line_ += fields[static_cast<std::size_t>(index)];
     return;

@@ -28,6 +28,9 @@ struct Column {
   const std::int32_t* codes = nullptr;       // texts[code - codeBase]; any other code: missing
   std::int32_t codeBase = 0;                 // 1 for R's factors
   std::vector<std::string> texts;
+  // From one row's value to the next, in values: a column of a table stored
+  // row by row (a 2-D array, a DataFrame made of one) is read in place.
+  std::ptrdiff_t stride = 1;
 };
 
 // What keeps `columns` from being written as lines of a file, or "": a

@@ -24,13 +24,15 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 TEST(ColumnSourceTest, WritesTheFileThatTheColumnsStandFor) {
   const double numbers[] = {2.0, 0.1, kNaN, 1e20, 1e-7, -0.5};
-  const std::int64_t integers[] = {1, -3, 9007199254740993, 0, 7, 12};
+  // Every second value: a column read in place from a table stored row by row.
+  const std::int64_t integers[] = {1, 0, -3, 0, 9007199254740993, 0, 0, 0, 7, 0, 12, 0};
   const std::int32_t codes[] = {1, 2, 3, 0, 4, 5};  // from 1, as R's factors; 0 is missing
   std::vector<Column> columns(3);
   columns[0].name = "num";
   columns[0].numbers = numbers;
   columns[1].name = "a b";
   columns[1].integers = integers;
+  columns[1].stride = 2;
   columns[2].name = "\xEF\xBB\xBF" "c";
   columns[2].codes = codes;
   columns[2].codeBase = 1;
