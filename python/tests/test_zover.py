@@ -179,3 +179,25 @@ def test_refusals():
         with pytest.raises(kind) as raised:
             call()
         assert message in str(raised.value)
+
+
+def test_the_guides_examples(tmp_path, monkeypatch):
+    """doc/python.md's code blocks run in order, as one session, in a folder
+    with examples/; each output is the text block below its code."""
+    import contextlib
+    import re
+    with open(os.path.join(EXAMPLES, "..", "doc", "python.md")) as f:
+        blocks = re.findall(r"```(python|text)\n(.*?)```", f.read(), re.S)
+    os.symlink(EXAMPLES, tmp_path / "examples")
+    monkeypatch.chdir(tmp_path)
+    session, ran = {}, 0
+    for i, (kind, code) in enumerate(blocks):
+        if kind != "python":
+            continue
+        out = io.StringIO()
+        with contextlib.redirect_stdout(out):
+            exec(compile(code, "doc/python.md", "exec"), session)
+        ran += 1
+        if i + 1 < len(blocks) and blocks[i + 1][0] == "text":
+            assert out.getvalue() == blocks[i + 1][1], code
+    assert ran >= 3

@@ -132,3 +132,27 @@ test_that("a matrix and a refusal", {
                "ERROR in data, row 2, column \"b\": \"x\" is not a class number", fixed = TRUE)
   expect_error(agreement(ordinal, seed = 3), "add alpha_levels = \"nominal\"", fixed = TRUE)
 })
+
+test_that("the guide's examples print what it shows", {
+  # doc/r.md's code blocks run in order, as one session, in a folder with
+  # examples/; each output is the text block below its code.
+  guide <- paste(readLines(file.path(examples, "..", "doc", "r.md")), collapse = "\n")
+  blocks <- regmatches(guide, gregexpr("```(r|text)\n.*?```", guide))[[1]]
+  folder <- tempfile()
+  dir.create(folder)
+  file.symlink(normalizePath(examples), file.path(folder, "examples"))
+  old <- setwd(folder)
+  on.exit(setwd(old))
+  session <- new.env()
+  ran <- 0
+  for (i in seq_along(blocks)) {
+    if (!startsWith(blocks[i], "```r\n")) next
+    code <- sub("^```r\n(.*)```$", "\\1", blocks[i])
+    out <- capture.output(source(textConnection(code), local = session, print.eval = TRUE, echo = FALSE))
+    ran <- ran + 1
+    if (i < length(blocks) && startsWith(blocks[i + 1], "```text\n")) {
+      expect_identical(paste0(paste(out, collapse = "\n"), "\n"), sub("^```text\n(.*)```$", "\\1", blocks[i + 1]))
+    }
+  }
+  expect_gte(ran, 4)
+})
