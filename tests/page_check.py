@@ -2,10 +2,13 @@
 """Checks the batch command's HTML page and SVG figure.
 
     page_check.py names
+    page_check.py examples
     page_check.py structure ZOVER EXAMPLES WORK
     page_check.py browser ZOVER EXAMPLES WORK NAME
 
-`names` lists the examples that are rendered. `structure` runs every example and every case of
+`names` lists the examples that are rendered; `examples` every example,
+one a line: its name and the program's arguments, separated by tabs (the
+bindings' tests take them from here). `structure` runs every example and every case of
 CASES: the page parses as XML and refers to nothing outside itself; in
 figure 1 (in the page and alone as SVG) every point and every whisker end
 lies where the CSV's estimate and 95 % interval of its row (matched by the
@@ -444,6 +447,10 @@ def main():
     mode = sys.argv[1]
     if mode == "names":
         print(";".join(RENDERED))
+        return 0
+    if mode == "examples":
+        for name, args in EXAMPLES.items():
+            print("\t".join([name] + args))
         return 0
     zover, examples, work = map(os.path.abspath, sys.argv[2:5])
     os.makedirs(work, exist_ok=True)
