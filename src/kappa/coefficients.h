@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "kappa/estimates.h"
 #include "tables/results.h"
 #include "tables/tables.h"
 

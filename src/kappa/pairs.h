@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tables/grid.h"
+#include "kappa/estimates.h"
 #include "tables/results.h"
 #include "tables/tables.h"
 
