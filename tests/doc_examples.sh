@@ -4,7 +4,8 @@
 #   doc_examples.sh SOURCE_DIR PROGRAM WORK_DIR
 # An example is a code line (indented by four blanks, or inside a fence) that
 # starts with build/zover or zover, or with "cd DIR && " and then the program
-# (as ../build/zover, say). It runs under sh from a copy of the repository's
+# (as ../build/zover, say), or a table cell that holds a command starting with
+# build/zover in backquotes (`build/zover --header f.csv`). It runs under sh from a copy of the repository's
 # examples/ and doc/ in WORK_DIR, where build/zover stands for PROGRAM and
 # PROGRAM's folder comes first on PATH, so that zover is the program just
 # built; standard input is empty. It must exit with status 0, or with N when
@@ -31,8 +32,9 @@ for page in "$source_dir/README.md" "$source_dir"/doc/*.md; do
       echo "FAILED (exit $got, not $want) in ${page#"$source_dir"/}: $line"
       sed 's/^/    /' "$work/out" | head -n 20
     fi
-  done < <(awk '/^ *```/ { fenced = !fenced; next }
-                fenced || /^    / { sub(/^    /, ""); print }' "$page" |
+  done < <({ awk '/^ *```/ { fenced = !fenced; next }
+                  fenced || /^    / { sub(/^    /, ""); print }' "$page"
+             grep -E '^\|' "$page" | grep -oE '`build/zover [^`]*`' | tr -d '`'; } |
            grep -E '^(cd [^ ]+ && )?((\.\./)*build/)?zover( |$)')
 done
 echo "$examples examples, $failed failed"

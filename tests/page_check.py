@@ -2,10 +2,13 @@
 """Checks the batch command's HTML page and SVG figure.
 
     page_check.py names
+    page_check.py examples
     page_check.py structure ZOVER EXAMPLES WORK
     page_check.py browser ZOVER EXAMPLES WORK NAME
 
-`names` lists the examples that are rendered. `structure` runs every example and every case of
+`names` lists the examples that are rendered; `examples` every example,
+one a line: its name and the program's arguments, separated by tabs (the
+bindings' tests take them from here). `structure` runs every example and every case of
 CASES: the page parses as XML and refers to nothing outside itself; in
 figure 1 (in the page and alone as SVG) every point and every whisker end
 lies where the CSV's estimate and 95 % interval of its row (matched by the
@@ -77,6 +80,10 @@ CASES = [
      open(os.path.join(os.path.dirname(__file__), "..", "examples", "krippendorff_units.csv"), "rb").read()),
     ("ordered_two_raters", ["--weights", "linear"], "two.txt", b"1 2\n2 2\n3 3\n1 1\n2 3\n3 3\n1 2\n"),
     ("below_minus_one", ["-m"], "below.txt", b"3 2 19\n2 5 2\n2 6 5\n3 1 5\n"),  # a consistency of -2.2
+    # A warning, in a box at the top of the page: the coders in the first column.
+    ("warning", ["--long", "--header", "--labels"], "coder_first.csv",
+     b"coder,item,label\n" + b"".join(b"c%d,i%d,%s\n" % (c, i, b"xy"[(c * i) % 2:][:1]) for c in range(1, 4)
+                                     for i in range(1, 5))),
 ]
 
 
@@ -157,7 +164,7 @@ class Scale:
 
 
 # The CSV's rows that are not coefficients of figure 1 and the table.
-NOT_COEFFICIENTS = {"objects", "complete_objects", "missing_ratings", "class_value", "chance_probability",
+NOT_COEFFICIENTS = {"warning", "objects", "complete_objects", "missing_ratings", "class_value", "chance_probability",
                     "zover_agreement", "zover_consistency"}
 
 
@@ -440,6 +447,10 @@ def main():
     mode = sys.argv[1]
     if mode == "names":
         print(";".join(RENDERED))
+        return 0
+    if mode == "examples":
+        for name, args in EXAMPLES.items():
+            print("\t".join([name] + args))
         return 0
     zover, examples, work = map(os.path.abspath, sys.argv[2:5])
     os.makedirs(work, exist_ok=True)

@@ -55,8 +55,28 @@ CASES = [
      {"layout": "long", "header": True, "labels": True, "classes": "positive,neutral,negative"},
      ["--long", "--header", "--labels", "--classes", "positive,neutral,negative"]),
     ("frequencies", "paste", "Zover_data_freq.txt", {"layout": "frequencies"}, ["-f"]),
+    ("raters by name", "choose", "exports/wide_more_columns.csv",
+     {"header": True, "id": True, "missing": True, "raters": "A,B,C,D", "level": "0.9"},
+     ["--header", "--id", "--missing", "--raters", "A,B,C,D", "--level", "0.9"]),
+    ("separator", "paste", "blanks.csv", {"header": True, "sep": "blank"}, ["--header", "--sep", "blank"]),
+    ("long columns by name", "drop", "exports/annotations.csv",
+     {"layout": "long", "header": True, "labels": True, "long-columns": "item,annotator,label",
+      "bootstrap-method": "pairs", "bootstrap": "200"},
+     ["--long", "--header", "--labels", "--long-columns", "item,annotator,label", "--bootstrap-method", "pairs",
+      "--bootstrap", "200"]),
+    ("a first line of data", "choose", "first_line.csv", {"labels": True, "no-header": True},
+     ["--labels", "--no-header"]),
+    ("warned", "choose", "swapped.csv", {"layout": "long"}, ["--long"]),
 ]
-GENERATED = {"gaps.csv": b"1,2,1\n2,,2\n1,1,1\n"}
+# Files made for the cases: a refused one, one that only --sep blank splits
+# into three raters, one whose first line looks like names, and one rating a
+# line with the object's and the rater's columns swapped (more raters than
+# objects: a warning).
+GENERATED = {"gaps.csv": b"1,2,1\n2,,2\n1,1,1\n",
+             "blanks.csv": b"A B,C\n1 2,1\n2 2,2\n1 1,2\n",
+             "first_line.csv": b"x,y,z\na,a,b\nb,b,a\na,b,b\nb,b,b\n",
+             "swapped.csv": "".join("%s,o%d,%d\n" % (r, o, (o + (r == "b")) % 2 + 1)
+                                    for o in range(4) for r in "ab").encode()}
 
 
 class Browser:
@@ -395,7 +415,12 @@ def check(build_web, out, zover, examples, work):
             assert state == "done", (name, state, browser.evaluate("document.getElementById('message').textContent"))
             j = json.loads(program(zover, args + [file_name], folder, "json"))
             rows = check_tables(report_root(browser), native, j, name)
-            print("%s (%s): %d coefficients and the model as the program's" % (name, how, rows))
+            # The program's warnings on standard error, counted in the page's status line.
+            warnings = err.count("zover: warning: ")
+            status_line = browser.evaluate("document.getElementById('status').textContent")
+            assert ("with %d warning" % warnings in status_line) == (warnings > 0), (name, err, status_line)
+            print("%s (%s): %d coefficients and the model as the program's%s" %
+                  (name, how, rows, ", %d warning" % warnings if warnings else ""))
         browser.call("Runtime.evaluate", browser.page, expression="0")
         assert not browser.log, "console messages:\n" + "\n".join(browser.log)
         print("no console message")

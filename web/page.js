@@ -9,27 +9,40 @@
 // The options, one line each: the command line's name (also the key that
 // web/zover_web.cpp's kSettings maps onto the engine's reading and analysis
 // options; the label is --name unless given), the control (check: a check
-// box; text: a field, with an example; choices: a list, the first the
-// default; set: check boxes whose ticked names are joined by commas), the
-// layouts it fits (all when not given) and its line of help. A new option is
-// one line here and one there.
+// box; text: a field, with an example; choices: a list whose first entry,
+// the default, is not sent; set: check boxes whose ticked names are joined
+// by commas), the layouts it fits (all when not given), the option a tick
+// unticks, and its line of help. A new option is one line here and one
+// there.
 const OBSERVED = ['raw', 'frequencies', 'long'];
 const OPTIONS = [
   {name: 'layout', label: 'layout', choices: ['raw', 'frequencies', 'long', 'model'],
     help: 'a line holds: raw, an object\'s class (1 to K) from each rater; frequencies (-f), a class per rater ' +
           'and then how many objects got them; long (--long), one rating: object, rater, rating; model (-m), the ' +
           'model data of the dialogue\'s mode 4'},
-  {name: 'header', check: true, layouts: OBSERVED, help: 'the first line names the raters (long: the three columns)'},
+  {name: 'header', check: true, layouts: OBSERVED, excludes: 'no-header',
+    help: 'the first line names the raters (long: the three columns)'},
+  {name: 'no-header', check: true, layouts: OBSERVED, excludes: 'header',
+    help: 'the first line is data, though it looks like names'},
+  {name: 'sep', choices: ['as the first line says', 'comma', 'semicolon', 'tab', 'blank'], layouts: OBSERVED,
+    help: 'the separator of the fields (blank: runs of blanks)'},
   {name: 'id', check: true, layouts: ['raw'], help: 'the first field of every line names the object'},
+  {name: 'raters', text: 'A,B,C', layouts: ['raw'],
+    help: 'the raters\' columns, by header name or number from 1; other columns are not read'},
+  {name: 'long-columns', text: 'item,coder,label', layouts: ['long'],
+    help: 'the object\'s, the rater\'s and the rating\'s columns, by header name or number from 1'},
   {name: 'missing', check: true, layouts: ['raw', 'long'], help: 'an empty field, NA or . is a missing rating'},
   {name: 'labels', check: true, layouts: OBSERVED, help: 'every rating is a label, any text, not a class number'},
   {name: 'classes', text: 'no,maybe,yes', layouts: OBSERVED, help: 'the classes\' labels in their order, comma-separated'},
   {name: 'weights', choices: ['identity', 'linear', 'quadratic'], layouts: OBSERVED,
     help: 'ordered classes: adds weighted kappa, Gwet\'s AC2 and the weighted coefficients'},
   {name: 'alpha-level', set: ['nominal', 'ordinal', 'interval', 'ratio'], layouts: OBSERVED,
-    help: 'Krippendorff\'s alpha at these levels, each with a bootstrap 95 % interval'},
+    help: 'Krippendorff\'s alpha at these levels, each with a bootstrap interval'},
   {name: 'bootstrap', text: '1000', layouts: OBSERVED, help: 'bootstrap resamples of each alpha (0: no intervals)'},
+  {name: 'bootstrap-method', choices: ['objects', 'pairs'], layouts: OBSERVED,
+    help: 'a resample draws whole objects, or pairs of ratings (too narrow with more than two ratings an object)'},
   {name: 'seed', text: '1', layouts: OBSERVED, help: 'the bootstrap\'s seed, a whole number'},
+  {name: 'level', text: '0.95', help: 'the level of every confidence interval, between 0 and 1'},
 ];
 
 const $ = (id) => document.getElementById(id);
@@ -70,7 +83,7 @@ function buildOptions() {
 }
 
 // The options that fit the layout, as the engine takes them: a ticked box
-// as "1", a text or a set only when given, a list always.
+// as "1", a text or a set only when given, a list unless at its default.
 function settings() {
   const layout = $('option-layout').value;
   const given = {};
@@ -86,7 +99,7 @@ function settings() {
     } else if (option.set) {
       const ticked = [...element.querySelectorAll('input:checked')].map((input) => input.value);
       if (ticked.length) given[option.name] = ticked.join(',');
-    } else if (element.value.trim() !== '' || option.choices) {
+    } else if (option.choices ? element.selectedIndex > 0 : element.value.trim() !== '') {
       given[option.name] = element.value.trim();
     }
   }
@@ -172,7 +185,9 @@ function analyse() {
     finish();
     if (message.type === 'done' && message.status === 0) {
       showReport(message.outputs);
-      showState('done', `${job.name}: analysed in ${seconds} s.`);
+      const warnings = message.outputs.warnings.split('\n').length - 1;
+      const warned = warnings ? `, with ${warnings} warning${warnings > 1 ? 's' : ''} at the top of the report` : '';
+      showState('done', `${job.name}: analysed in ${seconds} s${warned}.`);
     } else if (message.type === 'done') {
       hideReport();
       showMessage(message.outputs.message);
@@ -228,7 +243,9 @@ function save(kind) {
 
 buildOptions();
 settings();
-$('option-list').addEventListener('change', () => {
+$('option-list').addEventListener('change', (event) => {
+  const option = OPTIONS.find((o) => 'option-' + o.name === event.target.id);
+  if (option && option.excludes && event.target.checked) $('option-' + option.excludes).checked = false;
   settings();
   clearTimeout(again);
   if (job.data) again = setTimeout(analyse, 250);

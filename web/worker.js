@@ -11,7 +11,7 @@
 
 const CHUNK = 1 << 23;  // bytes read from the file at a time (a read has a cost of its own)
 const EVERY = 100;      // milliseconds between two reports of the progress
-const OUTPUTS = ['message', 'html', 'json', 'csv', 'svg', 'text'];  // as zover_output numbers them
+const OUTPUTS = ['message', 'html', 'json', 'csv', 'svg', 'text', 'warnings'];  // as zover_output numbers them
 
 async function analyse({module, file, name, settings}) {
   let at = 0;                       // bytes read from the file

@@ -4,8 +4,8 @@
 // them and renders every output at once: the page, JSON, CSV, the figure and
 // the text, or the message of a refusal.
 //
-//   int status = zover_analyse(name, settings);   // 0, kRefused or kNoMemory
-//   zover_output(kHtml), zover_output_size(kHtml)  // the page's bytes
+//   int status = zover_analyse(name, settings);     // 0, kRefused or kNoMemory
+//   zover_output(kHtml), zover_output_size(kHtml);  // the page's bytes
 //
 // The settings are one JSON object of strings, named as the command line
 // names its options ("header", "classes", "alpha-level", ...): an option that
@@ -32,12 +32,14 @@
 
 namespace {
 
-using zover::AlphaLevel;
+using zover::BootstrapMethod;
 using zover::Layout;
 using zover::WeightScheme;
 
 // The outputs of the last analysis, as zover_output numbers them.
-enum Output { kMessage, kHtml, kJson, kCsv, kSvg, kText, kOutputs };
+// kWarnings: the reading's warnings, one a line, as the command line gives
+// them on standard error (the outputs hold them too).
+enum Output { kMessage, kHtml, kJson, kCsv, kSvg, kText, kWarnings, kOutputs };
 std::string outputs[kOutputs];
 
 constexpr int kAnalysed = 0;
@@ -48,7 +50,7 @@ constexpr int kNoMemory = 2;  // the browser gave the engine no more memory
 struct Settings {
   zover::ReadOptions read;
   zover::Request request;
-  bool bootstrapOrSeed = false;  // --bootstrap or --seed was given
+  bool bootstrapGiven = false;  // --bootstrap, --seed or --bootstrap-method
 };
 
 std::string Flag(const std::string& value, bool& flag) {
@@ -69,44 +71,53 @@ std::string Choice(const std::string& value, const std::pair<const char*, T> (&c
   return zover::QuotedText(value) + " is not one of " + names;
 }
 
-// --bootstrap and --seed: as on the command line, either without
-// --alpha-level asks for the nominal alpha with its interval.
-std::string Samples(const std::string& value, Settings& settings) {
-  settings.bootstrapOrSeed = true;
+std::string Samples(const std::string& value, long& samples) {
   if (value.empty() || value.size() > 7 || value.find_first_not_of("0123456789") != std::string::npos ||
       std::stol(value) > 1000000) {
     return zover::QuotedText(value) + " is not a whole number from 0 to 1000000";
   }
-  settings.request.samples = std::stol(value);
+  samples = std::stol(value);
   return "";
 }
 
-std::string Seed(const std::string& value, Settings& settings) {
-  settings.bootstrapOrSeed = true;
-  if (zover::ParseSeed(value, settings.request.seed)) return "";
-  return zover::QuotedText(value) + " is not a whole number from 0 to 18446744073709551615";
+// The bootstrap's options, which without --alpha-level ask for the nominal
+// alpha with its interval.
+std::string Bootstrap(Settings& settings, const std::string& problem) {
+  settings.bootstrapGiven = true;
+  return problem;
 }
 
 const std::pair<const char*, Layout> kLayouts[] = {
     {"raw", Layout::kRaw}, {"frequencies", Layout::kFrequencies}, {"long", Layout::kLong}, {"model", Layout::kModel}};
 const std::pair<const char*, WeightScheme> kWeights[] = {
     {"identity", WeightScheme::kIdentity}, {"linear", WeightScheme::kLinear}, {"quadratic", WeightScheme::kQuadratic}};
+const std::pair<const char*, BootstrapMethod> kMethods[] = {{"objects", BootstrapMethod::kObjects},
+                                                            {"pairs", BootstrapMethod::kPairs}};
 
-// The page's options, one line each: the name that web/page.js gives its
+// The page's options, one line each, in the order they are read (--header
+// before the columns it names): the name that web/page.js gives its
 // control, and what its value sets. A value is refused with the command
 // line's words for the option of the same name.
+using S = Settings;
+using V = const std::string;
 using Setter = std::string (*)(Settings&, const std::string&);
 const std::pair<const char*, Setter> kSettings[] = {
-    {"layout", [](Settings& s, const std::string& v) { return Choice(v, kLayouts, s.read.layout); }},
-    {"header", [](Settings& s, const std::string& v) { return Flag(v, s.read.header); }},
-    {"id", [](Settings& s, const std::string& v) { return Flag(v, s.read.id); }},
-    {"missing", [](Settings& s, const std::string& v) { return Flag(v, s.read.missing); }},
-    {"labels", [](Settings& s, const std::string& v) { return Flag(v, s.read.labels); }},
-    {"classes", [](Settings& s, const std::string& v) { return zover::ParseClassList(v, s.read.classes); }},
-    {"weights", [](Settings& s, const std::string& v) { return Choice(v, kWeights, s.request.weights); }},
-    {"alpha-level", [](Settings& s, const std::string& v) { return zover::ParseLevels(v, s.request.levels); }},
-    {"bootstrap", [](Settings& s, const std::string& v) { return Samples(v, s); }},
-    {"seed", [](Settings& s, const std::string& v) { return Seed(v, s); }},
+    {"layout", [](S& s, V& v) { return Choice(v, kLayouts, s.read.layout); }},
+    {"header", [](S& s, V& v) { return Flag(v, s.read.header); }},
+    {"no-header", [](S& s, V& v) { return Flag(v, s.read.noHeader); }},
+    {"sep", [](S& s, V& v) { return zover::ParseSeparator(v, s.read.separator); }},
+    {"id", [](S& s, V& v) { return Flag(v, s.read.id); }},
+    {"raters", [](S& s, V& v) { return zover::ParseColumns(v, false, s.read.header, s.read.raters); }},
+    {"long-columns", [](S& s, V& v) { return zover::ParseColumns(v, true, s.read.header, s.read.longColumns); }},
+    {"missing", [](S& s, V& v) { return Flag(v, s.read.missing); }},
+    {"labels", [](S& s, V& v) { return Flag(v, s.read.labels); }},
+    {"classes", [](S& s, V& v) { return zover::ParseClassList(v, s.read.classes); }},
+    {"weights", [](S& s, V& v) { return Choice(v, kWeights, s.request.weights); }},
+    {"alpha-level", [](S& s, V& v) { return zover::ParseLevels(v, s.request.levels); }},
+    {"bootstrap", [](S& s, V& v) { return Bootstrap(s, Samples(v, s.request.samples)); }},
+    {"bootstrap-method", [](S& s, V& v) { return Bootstrap(s, Choice(v, kMethods, s.request.method)); }},
+    {"seed", [](S& s, V& v) { return Bootstrap(s, zover::ParseSeed(v, s.request.seed)); }},
+    {"level", [](S& s, V& v) { return zover::ParseLevel(v, s.request.level); }},
 };
 
 // The settings' JSON as options; returns what is wrong, or "".
@@ -114,14 +125,18 @@ std::string ReadSettings(const char* text, Settings& settings) {
   const nlohmann::json given = nlohmann::json::parse(text, nullptr, false);
   if (!given.is_object()) return "the page's options are not a JSON object";
   for (const auto& [name, value] : given.items()) {
-    if (!value.is_string()) return "--" + name + ": not a text";
-    const auto* setting = std::find_if(std::begin(kSettings), std::end(kSettings),
-                                       [&name = name](const auto& s) { return name == s.first; });
-    if (setting == std::end(kSettings)) return "--" + name + " is not an option of this page";
-    const std::string problem = setting->second(settings, value.get<std::string>());
-    if (!problem.empty()) return "--" + name + ": " + problem;
+    const bool known = std::any_of(std::begin(kSettings), std::end(kSettings),
+                                   [&name = name](const auto& setting) { return name == setting.first; });
+    if (!known || !value.is_string()) return "--" + name + " is not an option of this page";
   }
-  if (settings.request.levels.empty() && settings.bootstrapOrSeed) settings.request.levels = {AlphaLevel::kNominal};
+  for (const auto& [name, set] : kSettings) {
+    const auto value = given.find(name);
+    if (value == given.end()) continue;
+    const std::string problem = set(settings, value->get<std::string>());
+    if (!problem.empty()) return std::string("--") + name + ": " + problem;
+  }
+  if (settings.read.header && settings.read.noHeader) return "--no-header excludes --header";
+  zover::SettleOptions(settings.bootstrapGiven, settings.read, settings.request);
   return "";
 }
 
@@ -160,6 +175,7 @@ int Analyse(const char* name, const char* settingsText) {
       message = data.error;
       return kRefused;
     }
+    for (const std::string& warning : data.data.warnings) outputs[kWarnings] += warning + "\n";
     results = zover::Analyse(data, settings.request);
   }
   using Printer = void (*)(const zover::Results&, std::ostream&);

@@ -58,7 +58,7 @@ void FitAndKappas(const ObservedData& data, KappaTables& kappaTables, Results& r
 void AddCoefficients(const ObservedData& data, const KappaTables& kappaTables, const Results& res,
                      Coefficients& c) {
   const PatternSource patterns = RatingPatterns(data);
-  c.all = ComputeAgreementCoefficients(patterns, res.K);
+  c.all = ComputeAgreementCoefficients(patterns, res.K, res.level);
   // z and p test the Fleiss' kappa that the report prints.
   c.fleiss = ComputeFleissNullTests(patterns, res.K, res.R,
                                     res.analysed ? std::optional<double>(res.fleiss.estimate) : std::nullopt);
@@ -88,21 +88,22 @@ void AddOrderedCoefficients(const ObservedData& data, const Request& request, Re
   settings.levels = request.levels;
   settings.bootstrapSamples = request.levels.empty() ? 0 : request.samples;
   settings.seed = request.seed;
+  settings.bootstrapMethod = request.method;
   const PatternSource patterns = RatingPatterns(data);
   if (request.weights != WeightScheme::kIdentity) {
     settings.weightMatrix = WeightMatrix(request.weights, settings.classValues);
     ordered.weighted = true;
-    ordered.gwet = ComputeWeightedCoefficients(patterns, settings.weightMatrix);
+    ordered.gwet = ComputeWeightedCoefficients(patterns, settings.weightMatrix, res.level);
     ordered.hasCohen = res.R == 2;
     if (ordered.hasCohen && res.analysed) {
-      ordered.cohen = WeightedCohenKappa(CrossTable(data.frec, res.K), settings.weightMatrix);
+      ordered.cohen = WeightedCohenKappa(CrossTable(data.frec, res.K), settings.weightMatrix, res.level);
     } else if (ordered.hasCohen) {
       ordered.cohen.kappa.reason = res.notAnalysed;
     }
   }
-  for (const AlphaLevel level : request.levels) {
-    ordered.alphas.push_back(
-        ComputeLeveledAlpha(patterns, settings.classValues, level, settings.bootstrapSamples, request.seed));
+  if (!request.levels.empty()) {
+    ordered.alphas = ComputeLeveledAlphas(patterns, settings.classValues, request.levels,
+                                          {settings.bootstrapSamples, request.seed, request.method, res.level});
   }
 }
 
@@ -124,6 +125,7 @@ Results Analyse(const Dataset& set, const Request& request) {
   res.entrada = data.entrada;
   res.R = data.R;
   res.n = data.Norg;
+  res.level = request.level;
   KappaTables kappaTables;
   if (data.Norg >= kMinCompleteObjects) {
     res.K = data.K;
@@ -136,7 +138,8 @@ Results Analyse(const Dataset& set, const Request& request) {
   double incomplete = 0;
   for (const auto& pattern : data.incomplete) incomplete += pattern.second;
   res.input = {set.name,      LayoutName(set.layout), data.raterNames,   data.Norg + incomplete, data.Norg,
-               data.missingRatings, data.classLabels, data.classValues, set.options};
+               data.missingRatings, data.classLabels, data.classValues, set.options,
+               data.rowNames,       data.warnings};
   Coefficients c;
   if (request.coefficients && set.layout != Layout::kModel) {
     res.observed = true;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "console/data_source.h"
+#include "input/text_fields.h"
 #include "tables/results.h"
 #include "tables/tables.h"
 #include "tables/version.h"
@@ -40,6 +41,17 @@ struct ReadOptions {
   bool missing = false;  // an empty field, NA or . is a missing rating
   bool labels = false;   // every rating is a label, any text
   std::vector<std::string> classes;  // the labels of the classes, in their order
+  Separator separator = Separator::kDetect;  // by default the first line decides
+  bool noHeader = false;  // the first line is data, whatever it looks like
+  // The raters' columns of a raw file, or the object's, the rater's and the
+  // rating's columns of a long file, each by its header name or its number
+  // from 1; empty: every column (raw) or the three there are (long).
+  std::vector<std::string> raters;
+  std::vector<std::string> longColumns;
+  // The analysis treats the classes as ordered (weights, or alpha above the
+  // nominal level): text labels then need their order in `classes`.
+  // OrderedAnalysis(request) gives it.
+  bool ordered = false;
 };
 
 // What to compute beside the model and the kappas.
@@ -54,7 +66,13 @@ struct Request {
   std::vector<AlphaLevel> levels;
   long samples = 1000;     // bootstrap resamples; 0: none
   std::uint64_t seed = 1;  // of the bootstrap's random numbers
+  BootstrapMethod method = BootstrapMethod::kObjects;  // what a resample draws
+  double level = kDefaultLevel;  // of every confidence interval, normal or bootstrap
 };
+
+// Whether `request` treats the classes as ordered: weights, or
+// Krippendorff's alpha at a level above nominal.
+bool OrderedAnalysis(const Request& request);
 
 // A data set as read: the observed data (or model data) with what describes
 // the reading, or why the file was refused.

@@ -2,6 +2,7 @@
 // built as the dialogue's data entry of the same mode builds them, and a
 // refusal as one line that names the option which reads what was refused.
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -29,10 +30,28 @@ std::string OneLine(const std::string& message) {
 std::string FaultMessage(const ReadOptions& options, const std::string& name, ReadFault fault) {
   using Kind = ReadFault::Kind;
   const bool missingFits = options.layout == Layout::kRaw || options.layout == Layout::kLong;
-  if (fault.kind == Kind::kNotClassNumber) {
-    fault.what = QuotedText(fault.text) + " is " + fault.what + "; add --labels to use text labels as classes";
-  } else if (fault.kind == Kind::kEmptyRating && missingFits) {
-    fault.what += "; add --missing to read empty fields, NA and . as missing ratings";
+  const char* const missingHint = "; add --missing to read empty fields, NA and . as missing ratings";
+  switch (fault.kind) {
+    case Kind::kNotClassNumber:
+      fault.what = QuotedText(fault.text) + " is " + fault.what +
+                   (fault.field == 1 && options.layout == Layout::kRaw && !options.id
+                        ? "; add --id if the first column names the objects, or --labels to use text labels as classes"
+                        : "; add --labels to use text labels as classes");
+      break;
+    case Kind::kEmptyRating:
+    case Kind::kMissingMark:
+      if (missingFits) fault.what += missingHint;
+      break;
+    case Kind::kSeparators: fault.what += "; choose the separator with --sep ',', ';', tab or blank"; break;
+    case Kind::kLooksLikeHeader:
+      fault.what += "; add --header to read it as names, or --no-header to read it as data";
+      break;
+    case Kind::kLongColumns:
+      fault.what +=
+          "; name the object's, the rater's and the rating's columns with --long-columns OBJECT,RATER,RATING, "
+          "by the header's names (with --header) or by their numbers from 1";
+      break;
+    case Kind::kOther: break;
   }
   return OneLine(DialogueMessage(fault, name));
 }
@@ -40,12 +59,23 @@ std::string FaultMessage(const ReadOptions& options, const std::string& name, Re
 // The options that shaped the reading, as a user would type them.
 std::string ReadingOptions(const ReadOptions& options) {
   std::string text;
-  const std::pair<bool, const char*> flags[] = {{options.header, "--header"},
-                                                {options.id, "--id"},
-                                                {options.missing, "--missing"},
-                                                {options.labels, "--labels"}};
+  const char* const separators[] = {"", "", "blank", "','", "';'", "tab"};
+  const std::pair<bool, std::string> flags[] = {
+      {options.header, "--header"},
+      {options.noHeader, "--no-header"},
+      {options.separator != Separator::kDetect, std::string("--sep ") + separators[static_cast<int>(options.separator)]},
+      {options.id, "--id"},
+      {options.missing, "--missing"},
+      {options.labels, "--labels"}};
   for (const auto& [set, name] : flags) {
-    if (set) text += std::string(text.empty() ? "" : " ") + name;
+    if (set) text += (text.empty() ? "" : " ") + name;
+  }
+  const std::pair<const char*, const std::vector<std::string>*> lists[] = {{"--raters", &options.raters},
+                                                                          {"--long-columns", &options.longColumns}};
+  for (const auto& [name, list] : lists) {
+    if (list->empty()) continue;
+    text += std::string(text.empty() ? "" : " ") + name + " ";
+    for (std::size_t i = 0; i < list->size(); ++i) text += (i == 0 ? "" : ",") + (*list)[i];
   }
   if (!options.classes.empty()) {
     text += std::string(text.empty() ? "" : " ") + "--classes ";
@@ -65,7 +95,17 @@ std::string ReadingOptions(const ReadOptions& options) {
 
 // Reads the file and builds the tables of its layout.
 ReadOutcome Enter(const ReadOptions& options, DataSource& file, const std::string& name, ObservedData& data) {
-  const FileLayout layout{options.header, options.id, options.missing, options.labels, options.classes, true};
+  FileLayout layout;
+  layout.header = options.header;
+  layout.id = options.id;
+  layout.missing = options.missing;
+  layout.labels = options.labels;
+  layout.classes = options.classes;
+  layout.zeroFractions = true;
+  layout.separator = options.separator;
+  layout.noHeader = options.noHeader;
+  layout.columns = options.layout == Layout::kLong ? options.longColumns : options.raters;
+  layout.ordered = options.ordered;
   switch (options.layout) {
     case Layout::kRaw:
     case Layout::kLong: {
@@ -98,6 +138,12 @@ Dataset ReadData(DataSource& source, const std::string& name, const ReadOptions&
     set.data = ObservedData{};
   }
   return set;
+}
+
+bool OrderedAnalysis(const Request& request) {
+  return request.weights != WeightScheme::kIdentity ||
+         std::any_of(request.levels.begin(), request.levels.end(),
+                     [](AlphaLevel level) { return level != AlphaLevel::kNominal; });
 }
 
 Dataset EnteredData(ObservedData&& data) {

@@ -16,17 +16,18 @@ namespace {
 
 using Value = std::optional<double>;
 
-// The interval estimate -/+ kNormal975 se within the measure's range, when
-// both exist.
-std::optional<Interval> IntervalOf(Value estimate, Value se, Range range) {
+// The normal-theory interval at `level`, estimate -/+ z se within the
+// measure's range, when both exist.
+std::optional<Interval> IntervalOf(Value estimate, Value se, Range range, double level) {
   if (!estimate || !se) return std::nullopt;
-  const auto [low, high] = ConfidenceInterval95(*estimate, *se, range);
-  return Interval{low, high, 0.95};
+  const auto [low, high] = ConfidenceInterval(*estimate, *se, range, level);
+  return Interval{low, high, level};
 }
 
-std::optional<Interval> IntervalOf(const std::optional<std::pair<double, double>>& ci) {
+// An interval the kappa code computed at `level`.
+std::optional<Interval> IntervalOf(const std::optional<std::pair<double, double>>& ci, double level) {
   if (!ci) return std::nullopt;
-  return Interval{ci->first, ci->second, 0.95};
+  return Interval{ci->first, ci->second, level};
 }
 
 std::string ClassName(const Results& res, int cls) {
@@ -53,10 +54,11 @@ class RowList {
     ResultRow& row = Add(key, group, std::move(label), kFieldSe | kFieldCi | kFieldZ | kFieldP);
     row.estimate = g.estimate;
     row.se = g.se;
-    row.ci = IntervalOf(g.ci95);
+    row.ci = IntervalOf(g.ci, res_.level);
     row.z = g.z;
     row.p = g.p;
     row.reason = g.reason;
+    row.objectsUsed = g.objectsUsed;
     return row;
   }
 
@@ -92,6 +94,7 @@ void TestedAgainstChance(ResultRow& row, const NullTest& t) {
 void KappaRows(const Coefficients& c, Results& res, RowList& list) {
   ResultRow& raw = list.Add("raw_agreement", RowGroup::kAgreement, "Raw agreement (objects on which all raters agree)", 0);
   raw.estimate = Finite(res.raw);
+  raw.objectsUsed = res.n;
 
   const KappaEstimate& h = res.hubert;
   ResultRow& hubert = list.Add("hubert_kappa", RowGroup::kKappa, res.R == 2 ? "Cohen's kappa" : "Hubert's kappa",
@@ -99,7 +102,8 @@ void KappaRows(const Coefficients& c, Results& res, RowList& list) {
   hubert.jsonKey = "hubert";
   hubert.estimate = Finite(h.estimate);
   if (h.hasSe) hubert.se = Finite(h.se);
-  hubert.ci = IntervalOf(hubert.estimate, hubert.se, kKappaRange);
+  hubert.ci = IntervalOf(hubert.estimate, hubert.se, h.range, res.level);
+  hubert.objectsUsed = h.objectsUsed;
   if (!hubert.estimate) hubert.reason = KappaReason(res);
   if (c.hasCohen) {
     TestedAgainstChance(hubert, c.cohen);
@@ -111,7 +115,8 @@ void KappaRows(const Coefficients& c, Results& res, RowList& list) {
     fleiss.jsonKey = "fleiss";
     fleiss.estimate = Finite(res.fleiss.estimate);
     fleiss.se = Finite(res.fleiss.se);
-    fleiss.ci = IntervalOf(fleiss.estimate, fleiss.se, kKappaRange);
+    fleiss.ci = IntervalOf(fleiss.estimate, fleiss.se, res.fleiss.range, res.level);
+    fleiss.objectsUsed = res.fleiss.objectsUsed;
     if (res.observed) {
       TestedAgainstChance(fleiss, c.fleiss.kappa);
       fleiss.reason = c.fleiss.kappa.reason;
@@ -124,6 +129,7 @@ void KappaRows(const Coefficients& c, Results& res, RowList& list) {
         row.shortLabel = ClassName(res, cls);
         row.cls = cls;
         row.estimate = t.estimate;
+        row.objectsUsed = t.objectsUsed;
         TestedAgainstChance(row, t);
         row.reason = t.reason;
       }
@@ -132,6 +138,7 @@ void KappaRows(const Coefficients& c, Results& res, RowList& list) {
   if (res.hasH2) {
     ResultRow& h2 = list.Add("h2", RowGroup::kKappa, "H2 (Hubert's pairwise kappa)", 0);
     h2.estimate = Finite(res.h2);
+    h2.objectsUsed = res.n;
     if (!h2.estimate) h2.reason = KappaReason(res);
   }
 }
@@ -150,10 +157,11 @@ void CoefficientRows(const Coefficients& c, Results& res, RowList& list) {
   for (const LeveledAlpha& a : ordered.alphas) {
     if (a.level == AlphaLevel::kNominal) nominal = &a;
   }
-  ResultRow& alpha = list.Add("krippendorff_alpha", RowGroup::kAlpha, "Krippendorff's alpha", nominal ? kFieldCi : 0);
+  ResultRow& alpha = list.Add("krippendorff_alpha", RowGroup::kAlpha, "Krippendorff's alpha", nominal != nullptr ? unsigned{kFieldCi} : 0u);
   alpha.estimate = all.krippendorffAlpha.value;
   alpha.reason = all.krippendorffAlpha.reason;
-  if (nominal != nullptr) alpha.ci = IntervalOf(nominal->ci95);
+  alpha.objectsUsed = all.krippendorffAlpha.objectsUsed;
+  if (nominal != nullptr) alpha.ci = IntervalOf(nominal->ci, res.level);
 
   const WeightScheme w = res.ordered.weights;
   if (ordered.hasCohen) {
@@ -180,8 +188,9 @@ void CoefficientRows(const Coefficients& c, Results& res, RowList& list) {
     row.parent = "krippendorff_alpha";
     row.shortLabel = level;
     row.estimate = a.alpha.value;
-    row.ci = IntervalOf(a.ci95);
+    row.ci = IntervalOf(a.ci, res.level);
     row.reason = a.alpha.reason;
+    row.objectsUsed = a.alpha.objectsUsed;
   }
 }
 
@@ -195,7 +204,8 @@ void ModelRows(Results& res, RowList& list) {
     row.cls = cls;
     row.estimate = Finite(estimate);
     row.se = Finite(se);
-    row.ci = IntervalOf(row.estimate, row.se, kModelRange);
+    row.ci = IntervalOf(row.estimate, row.se, kModelRange, res.level);
+    row.objectsUsed = model.objectsUsed;
     if (!row.estimate || !row.se) row.reason = model.reason;
     return &row;
   };
@@ -219,12 +229,6 @@ void BuildRows(const Coefficients& c, Results& res) {
   if (res.analysed) KappaRows(c, res, list);
   if (res.observed) CoefficientRows(c, res, list);
   if (res.analysed) ModelRows(res, list);
-  for (ResultRow& row : res.rows) {
-    if (row.group == RowGroup::kModel || row.group == RowGroup::kAgreement ||
-        (row.group == RowGroup::kKappa && row.weights == WeightScheme::kIdentity)) {
-      row.objectsUsed = res.n;
-    }
-  }
 }
 
 }  // namespace zover

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "kappa/estimates.h"
 #include "tables/results.h"
 
 namespace zover {

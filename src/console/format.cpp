@@ -40,6 +40,23 @@ std::string Fixed4(double x) {
 #endif
 }
 
+std::string ControlEscaped(std::string_view text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      escaped += "\\x";
+      escaped += kHex[byte >> 4];
+      escaped += kHex[byte & 15];
+    } else {
+      escaped += c;
+    }
+  }
+  return escaped;
+}
+
 std::string ConsoleChar(int code) {
   if (code == kPlusMinus) return "\xC2\xB1";
   return std::string(1, static_cast<char>(code));

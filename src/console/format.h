@@ -12,6 +12,7 @@
 #include <initializer_list>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 namespace zover {
 
@@ -23,6 +24,11 @@ constexpr int kMinus = 45;       // a minus sign
 // A "%.4lf" cell: four decimals, or "NaN", "Inf", "-Inf" for a value that is
 // not finite (a NaN never prints as "-nan").
 std::string Fixed4(double x);
+
+// `text` with each control byte (below 0x20, and 0x7F) written as \xNN, so
+// that a text from a file (a class label) cannot move the cursor, clear the
+// screen or set a terminal's title when it is printed.
+std::string ControlEscaped(std::string_view text);
 
 // The text of character code `code` of code page 437: "±" for 241, the ASCII
 // character otherwise.

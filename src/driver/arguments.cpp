@@ -45,6 +45,15 @@ const char* const kUsage =
     "      --header        the first line holds names: of the raters, or of the three\n"
     "                      columns (--long)\n"
     "      --id            the first field of every line labels the object (raw)\n"
+    "      --no-header     the first line is data, though it looks like a header\n"
+    "      --sep SEP       the separator: ',', ';', tab, or blank (runs of blanks, or\n"
+    "                      a comma or semicolon among them); without it the first\n"
+    "                      line decides\n"
+    "      --raters LIST   the raters' columns, by header name or number from 1;\n"
+    "                      the other columns are not read (raw)\n"
+    "      --long-columns OBJECT,RATER,RATING\n"
+    "                      the three columns of a long file, by header name or\n"
+    "                      number from 1; the other columns are not read\n"
     "      --missing       an empty field, NA or . is a missing rating (raw, long)\n"
     "      --labels        every rating is a label (any text), not a class number;\n"
     "                      numbers order by value, other labels by their bytes\n"
@@ -53,14 +62,25 @@ const char* const kUsage =
     "                      weighted coefficients of ordered classes\n"
     "      --alpha-level L Krippendorff's alpha for nominal, ordinal, interval or\n"
     "                      ratio data (comma-separated), each with a bootstrap\n"
-    "                      95 % interval\n"
+    "                      interval\n"
     "      --bootstrap N   bootstrap resamples of each alpha (default 1000, 0: none)\n"
+    "      --bootstrap-method M\n"
+    "                      objects (the default) resamples whole objects with all\n"
+    "                      their ratings; pairs resamples the pairs of ratings of\n"
+    "                      an object as if independent, which gives too narrow an\n"
+    "                      interval when objects have more than two ratings\n"
     "      --seed S        seed of the bootstrap (default 1)\n"
+    "      --level P       the level of every confidence interval, 0 < P < 1\n"
+    "                      (default 0.95)\n"
     "      --format FORMAT text (the default), json, csv, html (a page with figures\n"
     "                      and tables) or svg (the figure of the coefficients)\n"
     "  -o, --output PATH   write the result to PATH (-: standard output, the default)\n"
     "  -h, --help          show this text and exit\n"
     "      --version       show the version and exit\n"
+    "\n"
+    "FILE is read as R, pandas and spreadsheets write CSV; where it could be\n"
+    "read two ways the program refuses it, naming the option that decides, or\n"
+    "warns (on standard error and in the result).\n"
     "\n"
     "Exit status: 0 analysed and written; 1 the data were refused or could not\n"
     "be read, or the output could not be written (the reason on standard\n"
@@ -93,6 +113,11 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   auto* missingFlag = app.add_flag("--missing", options.read.missing);
   auto* labelsFlag = app.add_flag("--labels", options.read.labels);
   auto* classesOption = app.add_option("--classes", classes);
+  auto* noHeaderFlag = app.add_flag("--no-header", options.read.noHeader);
+  std::string separator, raters, longColumns;
+  auto* sepOption = app.add_option("--sep", separator);
+  auto* ratersOption = app.add_option("--raters", raters);
+  auto* longColumnsOption = app.add_option("--long-columns", longColumns);
   std::string weights = "identity", levels;
   Request& ordered = options.request;
   auto* weightsOption =
@@ -101,6 +126,11 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   auto* samplesOption = app.add_option("--bootstrap", ordered.samples)->check(CLI::Range(0L, 1000000L));
   std::string seed;
   auto* seedOption = app.add_option("--seed", seed);
+  std::string method = "objects";
+  auto* methodOption =
+      app.add_option("--bootstrap-method", method)->check(CLI::IsMember({"objects", "pairs"}));
+  std::string level;
+  auto* levelOption = app.add_option("--level", level);
   app.add_option("--format", format)->check(CLI::IsMember({"text", "json", "csv", "html", "svg"}));
   // "-" is standard output; an empty name is no file at all.
   app.add_option("-o,--output", options.output)
@@ -114,7 +144,13 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   missingFlag->excludes(modelFlag)->excludes(frequenciesFlag);
   labelsFlag->excludes(modelFlag);
   classesOption->excludes(modelFlag);
-  for (CLI::Option* scale : {weightsOption, levelsOption, samplesOption, seedOption}) scale->excludes(modelFlag);
+  noHeaderFlag->excludes(modelFlag)->excludes(headerFlag);
+  sepOption->excludes(modelFlag);
+  ratersOption->excludes(modelFlag)->excludes(frequenciesFlag)->excludes(longFlag);
+  longColumnsOption->needs(longFlag);
+  for (CLI::Option* scale : {weightsOption, levelsOption, samplesOption, seedOption, methodOption}) {
+    scale->excludes(modelFlag);
+  }
 
   // CLI11 takes the arguments last to first.
   std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -140,25 +176,38 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
       return command;
     }
   }
-  if (seedOption->count() > 0 && !ParseSeed(seed, ordered.seed)) {
-    err << "zover: --seed: " << QuotedText(seed)
-        << " is not a whole number from 0 to 18446744073709551615; run zover --help\n";
-    command.status = kExitUsage;
-    return command;
-  }
-  if (levelsOption->count() > 0) {
-    const std::string problem = ParseLevels(levels, ordered.levels);
+  // Columns by name need the header's names; a long file's are three.
+  const std::pair<CLI::Option*, std::pair<const std::string*, std::vector<std::string>*>> lists[] = {
+      {ratersOption, {&raters, &options.read.raters}}, {longColumnsOption, {&longColumns, &options.read.longColumns}}};
+  for (const auto& [option, list] : lists) {
+    if (option->count() == 0) continue;
+    const std::string problem =
+        ParseColumns(*list.first, option == longColumnsOption, options.read.header, *list.second);
     if (!problem.empty()) {
-      err << "zover: --alpha-level: " << problem << "; run zover --help\n";
+      err << "zover: " << option->get_name() << ": " << problem << "; run zover --help\n";
       command.status = kExitUsage;
       return command;
     }
-  } else if (samplesOption->count() > 0 || seedOption->count() > 0) {
-    ordered.levels = {AlphaLevel::kNominal};
   }
+  // The values read as the page in a browser reads them.
+  const std::pair<CLI::Option*, std::string> values[] = {
+      {sepOption, sepOption->count() > 0 ? ParseSeparator(separator, options.read.separator) : ""},
+      {seedOption, seedOption->count() > 0 ? ParseSeed(seed, ordered.seed) : ""},
+      {levelOption, levelOption->count() > 0 ? ParseLevel(level, ordered.level) : ""},
+      {levelsOption, levelsOption->count() > 0 ? ParseLevels(levels, ordered.levels) : ""}};
+  for (const auto& [option, problem] : values) {
+    if (!problem.empty()) {
+      err << "zover: " << option->get_name() << ": " << problem << "; run zover --help\n";
+      command.status = kExitUsage;
+      return command;
+    }
+  }
+  ordered.method = method == "pairs" ? BootstrapMethod::kPairs : BootstrapMethod::kObjects;
   ordered.weights = weights == "linear"      ? WeightScheme::kLinear
                     : weights == "quadratic" ? WeightScheme::kQuadratic
                                              : WeightScheme::kIdentity;
+  SettleOptions(samplesOption->count() > 0 || seedOption->count() > 0 || methodOption->count() > 0, options.read,
+                ordered);
   command.kind = Command::kBatch;
   if (options.output == "-") options.output.clear();
   options.read.layout = model        ? Layout::kModel

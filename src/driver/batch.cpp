@@ -83,6 +83,7 @@ int RunBatch(const BatchOptions& options, BatchSystem& system) {
     {
       const Dataset data = ReadData(*file, options.file, options.read);
       if (!data.ok()) return Refuse(system, data.error);
+      for (const std::string& warning : data.data.warnings) system.err << "zover: warning: " << warning << ".\n";
       rendered = Render(options, Analyse(data, options.request));
     }
     if (options.output.empty()) {

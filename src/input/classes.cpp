@@ -8,6 +8,7 @@
 #include <new>
 #include <numeric>
 
+#include "console/format.h"
 #include "input/reader_parts.h"
 #include "tables/limits.h"
 
@@ -16,6 +17,115 @@ namespace zover {
 ReadOutcome Refused(ReadFault fault, const std::string& name) {
   std::string message = DialogueMessage(fault, name);
   return {false, std::move(fault), std::move(message)};
+}
+
+ReadFault CountFault(const FileLayout& layout, const DataLineReader& reader, std::string what, std::size_t count) {
+  const char separator = reader.separator();
+  if (layout.separator == Separator::kDetect && separator != 0) {
+    std::vector<std::string_view> fields;
+    std::string scratch;
+    if (SplitFields(reader.line(), fields, scratch).field == 0 && fields.size() == count) {
+      const char* const name = separator == ',' ? "comma" : separator == ';' ? "semicolon" : "tab";
+      return FaultOf(ReadFault::Kind::kSeparators, reader.lineNumber(), 0,
+                     what + ", as the first line makes the " + name +
+                         " the separator, while blanks separate this line's fields");
+    }
+  }
+  return FaultAt(reader.lineNumber(), 0, std::move(what));
+}
+
+bool NumberOrMark(std::string_view field) {
+  return field.empty() || field == "NA" || field == "." || NumberField(field).has_value();
+}
+
+bool AlignHeader(const std::vector<std::string>& header, std::size_t count, std::vector<std::string>& names,
+                 bool& rowNames) {
+  rowNames = false;
+  names.clear();
+  if (count == header.size() + 1) {
+    rowNames = true;
+    names.emplace_back();
+  } else if (count == header.size()) {
+    rowNames = count > 0 && header[0].empty();
+  } else {
+    return false;
+  }
+  names.insert(names.end(), header.begin(), header.end());
+  return true;
+}
+
+std::string QuotedList(const std::vector<std::string>& texts, std::size_t shown) {
+  std::string list;
+  for (std::size_t i = 0; i < texts.size() && i < shown; ++i) list += (i == 0 ? "" : ", ") + QuotedText(texts[i]);
+  return texts.size() > shown ? list + ", ..." : list;
+}
+
+std::string ChooseColumns(const std::vector<std::string>& wanted, const std::vector<std::string>& names,
+                          std::size_t count, const char* option, std::vector<std::size_t>& fields,
+                          std::vector<std::string>& warnings) {
+  fields.clear();
+  const std::string prefix = std::string(option) + ": ";
+  for (const std::string& entry : wanted) {
+    std::vector<std::size_t> named;
+    for (std::size_t f = 0; f < names.size(); ++f) {
+      if (names[f] == entry) named.push_back(f);
+    }
+    const std::optional<std::uint64_t> number = WholeField(entry, 1000000000000000000ULL);
+    std::size_t field = 0;
+    if (named.size() > 1) {
+      return prefix + QuotedText(entry) + " names columns " + std::to_string(named[0] + 1) + " and " +
+             std::to_string(named[1] + 1) + "; give the column's number";
+    } else if (named.size() == 1) {
+      field = named[0];
+      if (number && *number >= 1 && *number <= count && *number - 1 != field) {
+        warnings.push_back("column " + std::to_string(field + 1) + ", named " + QuotedText(entry) + ", is read for " +
+                           option + " " + entry + ", not column " + entry);
+      }
+    } else if (number && *number >= 1 && *number <= count) {
+      field = static_cast<std::size_t>(*number - 1);
+    } else if (number) {
+      return prefix + "there is no column " + entry + ": the lines have " + std::to_string(count) + " fields";
+    } else if (names.empty()) {
+      return prefix + QuotedText(entry) + " is not a column's number, and without --header the columns have no names";
+    } else {
+      std::vector<std::string> present;
+      for (const std::string& n : names) {
+        if (!n.empty()) present.push_back(n);
+      }
+      return prefix + "no column is named " + QuotedText(entry) + "; the header holds " + QuotedList(present);
+    }
+    if (std::find(fields.begin(), fields.end(), field) != fields.end()) {
+      return prefix + "column " + std::to_string(field + 1) + " is given twice";
+    }
+    fields.push_back(field);
+  }
+  return "";
+}
+
+ReadFault OrderUnknown(const std::vector<std::string>& labelsInFileOrder) {
+  constexpr std::size_t kShown = 50;
+  std::string list;
+  for (std::size_t i = 0; i < labelsInFileOrder.size() && i < kShown; ++i) {
+    std::string label = ControlEscaped(labelsInFileOrder[i]);
+    if (label.find_first_of(",\"") != std::string::npos) {
+      for (std::size_t at = label.find('"'); at != std::string::npos; at = label.find('"', at + 2)) label.insert(at, 1, '"');
+      label = "\"" + label + "\"";
+    }
+    list += (i == 0 ? "" : ",") + label;
+  }
+  if (labelsInFileOrder.size() > kShown) list += ",...";
+  // Quoted for the shell where it holds anything but letters, digits and - _ . , + :
+  if (list.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_.,+:") !=
+      std::string::npos) {
+    for (std::size_t at = list.find('\''); at != std::string::npos; at = list.find('\'', at + 4)) {
+      list.replace(at, 1, "'\\''");
+    }
+    list = "'" + list + "'";
+  }
+  return FaultAt(0, 0,
+                 "the classes are text labels, whose order ordered classes (--weights, --alpha-level) need: give "
+                 "it with --classes, as --classes " +
+                     list + " in the order of the scale (here the labels as the file first holds them)");
 }
 
 // --- NameIndex ----------------------------------------------------------------
@@ -75,7 +185,8 @@ ClassReader::ClassReader(const FileLayout& layout, bool missing)
     : labels_(layout.labels || !layout.classes.empty()),
       fixed_(!layout.classes.empty()),
       missing_(missing),
-      zeroFractions_(layout.zeroFractions) {
+      zeroFractions_(layout.zeroFractions),
+      marks_(layout.csv() && !missing) {
   for (const std::string& label : layout.classes) CodeOf(label, true);
 }
 
@@ -83,28 +194,32 @@ std::uint16_t ClassReader::CodeOf(std::string_view field, bool add) {
   const auto next = static_cast<std::uint16_t>(spelled_.size() + 1);
   const bool room = add && spelled_.size() < static_cast<std::size_t>(kMaxClasses);
   double value = std::nan("");
-  if (const std::optional<double> x = NumberField(field)) {
-    value = *x + 0.0;  // -0 and 0 are one value
-    const auto found = numbers_.find(value);
+  std::optional<std::string> exact = ExactNumber(field);
+  if (exact) {
+    const auto found = numbers_.find(*exact);
     if (found != numbers_.end()) return found->second;
     if (!room) return 0;
-    numbers_.emplace(value, next);
+    value = *NumberField(*exact) + 0.0;  // -0 and 0 are one value
+    numbers_.emplace(*exact, next);
   } else {
     if (const std::optional<std::uint32_t> index = texts_.Find(field)) return textCodes_[*index];
     if (!room) return 0;
     texts_.Add(field);
     textCodes_.push_back(next);
+    numbersOnly_ = false;
   }
   spelled_.emplace_back(field);
+  exact_.push_back(exact ? std::move(*exact) : std::string());
   values_.push_back(value);
   return next;
 }
 
-ClassReader::Status ClassReader::Read(std::string_view field, std::uint16_t& value) {
+ClassReader::Status ClassReader::Read(std::string_view field, std::uint16_t& value, bool quoted) {
   if (missing_ && (field.empty() || field == "NA" || field == ".")) {
     value = 0;
     return Status::kMissing;
   }
+  if (marks_ && !quoted && (field == "NA" || field == ".")) return Status::kMissingMark;
   if (field.empty()) return Status::kEmpty;
   if (labels_) {
     value = CodeOf(field, !fixed_);
@@ -133,6 +248,10 @@ ReadFault ClassReader::Fault(Status status, std::string_view field, long long li
       fault.text = std::string(field);
       break;
     case Status::kNotListed: fault.what = QuotedText(field) + " is not one of the classes given by --classes"; break;
+    case Status::kMissingMark:
+      fault.kind = ReadFault::Kind::kMissingMark;
+      fault.what = QuotedText(field) + " marks a missing rating";
+      break;
     default: fault.what = "more than 1000 different labels: at most 1000 classes can be analysed"; break;
   }
   return fault;
@@ -147,12 +266,12 @@ ClassSet ClassReader::Finish(std::vector<std::uint16_t>& classOfCode) const {
   }
   const std::size_t count = spelled_.size();
   set.K = static_cast<int>(count);
-  const bool numbers = std::none_of(values_.begin(), values_.end(), [](double v) { return std::isnan(v); });
+  const bool numbers = numbersOnly_;
   std::vector<std::size_t> order(count);  // codes - 1 in class order
   std::iota(order.begin(), order.end(), 0);
   if (!fixed_) {
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-      return numbers ? values_[a] < values_[b] : spelled_[a] < spelled_[b];
+      return numbers ? ExactLess(exact_[a], exact_[b]) : spelled_[a] < spelled_[b];
     });
   }
   classOfCode.assign(count + 1, 0);

@@ -11,18 +11,178 @@
 
 namespace zover {
 
-// R is the field count of the first data line (less the object's label and
-// the frequency); every rating is a class number 1 .. 1000, or a label. The
-// first fault in file order is reported, within a line the field count
-// before the fields, left to right; the checks of the whole file come last.
-// A raw file of more than 10^9 objects is refused at its first object beyond
-// them, as the keyboard refuses such an n.
+namespace {
+
+// A first line read as data may be a header that no option named. By the
+// rules of CSV it is refused as one (ReadFault::Kind::kLooksLikeHeader)
+// when:
+//   - a rating of it is refused, it holds text (a field that is no number
+//     and no mark of a missing rating), and the next line holds numbers in
+//     every field but its first (which may name the object), or
+//   - the next line has one field more (R's header above row names), or
+//   - with labels, none of its ratings occurs again in its column.
+class FirstLineWatch {
+ public:
+  explicit FirstLineWatch(bool on) : on_(on) {}
+  bool on() const { return on_; }
+
+  // The line whose rating was refused, given the rest of the file: the
+  // refusal that says it looks like a header, or `fault`.
+  ReadFault Refused(ReadFault fault, DataLineReader& reader) const {
+    const long long first = reader.lineNumber();
+    const std::vector<std::string> fields(reader.fields().begin(), reader.fields().end());
+    const auto text = std::find_if(fields.begin(), fields.end(), [](const std::string& f) { return !NumberOrMark(f); });
+    if (text == fields.end() || reader.Next() != LineStatus::kLine) return fault;
+    const auto& next = reader.fields();
+    if (next.size() != fields.size() && next.size() != fields.size() + 1) return fault;
+    if (!std::all_of(next.begin() + 1, next.end(), NumberOrMark)) return fault;
+    return FaultOf(ReadFault::Kind::kLooksLikeHeader, first, 0,
+                   "it looks like a header: " + QuotedText(*text) + " is not a number, and line " +
+                       std::to_string(reader.lineNumber()) + " holds numbers");
+  }
+
+  // Labels: line 1's codes, then each line's, to see whether they occur again.
+  void First(long long line, const std::vector<std::uint16_t>& values) {
+    line_ = line;
+    values_ = values;
+    again_.assign(values.size(), 0);
+  }
+  void Next(const std::vector<std::uint16_t>& values) {
+    for (std::size_t r = 0; r < values.size(); ++r) again_[r] |= values[r] == values_[r];
+  }
+  // The refusal when none of line 1's labels occurs again in its column.
+  std::optional<ReadFault> LabelsFault() const {
+    bool any = false;
+    for (std::size_t r = 0; r < values_.size(); ++r) {
+      if (values_[r] == 0) continue;  // a missing rating says nothing
+      if (again_[r]) return std::nullopt;
+      any = true;
+    }
+    if (!any) return std::nullopt;
+    return FaultOf(ReadFault::Kind::kLooksLikeHeader, line_, 0,
+                   "it looks like a header: none of its labels occurs again in its column");
+  }
+
+ private:
+  bool on_;
+  long long line_ = 0;
+  std::vector<std::uint16_t> values_;
+  std::vector<char> again_;
+};
+
+// A first column of ratings that holds a different value on every line, while
+// every other column repeats one, looks like the objects' names read as a
+// rater (a forgotten --id): a warning says so. A column holds at most 1000
+// different classes, so only the first 1001 lines can tell, and the watch
+// ends there, or as soon as the first column repeats a value.
+class NamesWatch {
+ public:
+  explicit NamesWatch(bool on) : on_(on) {}
+
+  void Add(const std::vector<std::uint16_t>& values) {
+    if (!on_) return;
+    if (seen_.empty()) {
+      seen_.assign(values.size() * kValues, 0);
+      repeats_.assign(values.size(), 0);
+    }
+    if (++lines_ > kValues) {
+      on_ = false;
+      return;
+    }
+    for (std::size_t r = 0; r < values.size(); ++r) {
+      if (values[r] == 0) continue;  // missing
+      char& seen = seen_[r * kValues + values[r]];
+      repeats_[r] |= seen;
+      seen = 1;
+      if (r == 0) ++rated_;
+    }
+    if (repeats_[0]) on_ = false;
+  }
+
+  // The warning, with the first column's name (empty without a header).
+  std::optional<std::string> Warning(const std::string& name) const {
+    if (!on_ || rated_ < 10 || repeats_.size() < 2) return std::nullopt;
+    if (!std::all_of(repeats_.begin() + 1, repeats_.end(), [](char repeats) { return repeats != 0; })) return std::nullopt;
+    return "the first column" + (name.empty() ? std::string() : " (" + QuotedText(name) + ")") +
+           " holds a different value on each of its " + std::to_string(rated_) +
+           " lines, as the objects' names would: if it names the objects, add --id";
+  }
+
+ private:
+  static constexpr std::size_t kValues = 1001;  // 0 (missing) and the classes or codes 1 .. 1000
+  bool on_;
+  std::size_t lines_ = 0;
+  std::size_t rated_ = 0;  // lines that rate in the first column
+  std::vector<char> seen_;  // [rater][value]
+  std::vector<char> repeats_;  // [rater]: a value came twice
+};
+
+// With labels, a column whose labels no other column holds is no rater on
+// the others' scale: a file of one rating per line read as a wide one (its
+// coders' names as a rater), or columns that are not ratings. A warning says
+// so.
+class ScaleWatch {
+ public:
+  explicit ScaleWatch(bool on) : on_(on) {}
+
+  void Add(const std::vector<std::uint16_t>& codes) {
+    if (!on_) return;
+    if (used_.empty()) used_.assign(codes.size(), std::vector<bool>());
+    for (std::size_t r = 0; r < codes.size(); ++r) {
+      if (codes[r] >= used_[r].size()) used_[r].resize(codes[r] + 1u, false);
+      used_[r][codes[r]] = true;  // 0, a missing rating, is never looked at
+    }
+  }
+
+  // The warning, with the columns' fields (from 0) and names.
+  std::optional<std::string> Warning(const std::vector<std::size_t>& fields,
+                                     const std::vector<std::string>& names) const {
+    if (!on_ || used_.size() < 2) return std::nullopt;
+    std::vector<int> raters;  // [code]: the raters that used it
+    for (const auto& codes : used_) {
+      if (codes.size() > raters.size()) raters.resize(codes.size(), 0);
+      for (std::size_t c = 1; c < codes.size(); ++c) raters[c] += codes[c] ? 1 : 0;
+    }
+    for (std::size_t r = 0; r < used_.size(); ++r) {
+      bool any = false, shared = false;
+      for (std::size_t c = 1; c < used_[r].size(); ++c) {
+        any |= used_[r][c];
+        shared |= used_[r][c] && raters[c] > 1;
+      }
+      if (!any || shared) continue;
+      return "the labels of column " + std::to_string(fields[r] + 1) +
+             (r < names.size() ? " (" + QuotedText(names[r]) + ")" : std::string()) +
+             " occur in no other column: are the columns ratings on one scale? A file of one rating per line "
+             "needs --long";
+    }
+    return std::nullopt;
+  }
+
+ private:
+  bool on_;
+  std::vector<std::vector<bool>> used_;  // [rater][code]
+};
+
+}  // namespace
+
+// R is the number of rating fields of the first data line (all but the
+// object's label and the frequency, or those that layout.columns names);
+// every rating is a class number 1 .. 1000, or a label. The first fault in
+// file order is reported, within a line the field count before the fields,
+// left to right; the checks of the whole file come last. A raw file of more
+// than 10^9 objects is refused at its first object beyond them, as the
+// keyboard refuses such an n.
 //
 // The objects are not kept: each line goes straight into the counts of the
 // response tuples. A line of plain digit fields is read in one pass; any
 // other line is split into fields and checked field by field, which gives
 // every message its field number. Field numbers count every field of the
 // line.
+//
+// A header (layout.header) is kept until the first data line: it names the
+// fields of that line's count, or, one field shorter or with an empty
+// first cell (by the rules of CSV), the fields after a first column of row
+// names, which then label the objects as layout.id does.
 //
 // Raw layout: with layout.missing an empty field, NA or . is a missing
 // rating; the objects that every rater rated are counted in frec (n of
@@ -36,86 +196,161 @@ namespace zover {
 // which the message finds the row's line.
 ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout,
                         bool frequencies) {
-  DataLineReader reader(file);
+  DataLineReader reader(file, layout.separator);
   const bool missingRatings = layout.missing && !frequencies;
   ClassReader classes(layout, missingRatings);
   FileRatings data;
-  const std::size_t skipped = layout.id ? 1 : 0;
+  FirstLineWatch watch(layout.csv() && !layout.header && !layout.noHeader);
+  bool idColumn = layout.id;
+  NamesWatch objectNames(layout.csv() && !layout.id && layout.columns.empty() && !frequencies);
+  ScaleWatch scale(layout.csv() && layout.labels && layout.classes.empty() && !frequencies);
   const std::size_t trailing = frequencies ? 1 : 0;
   const char* const columns = frequencies ? "columns before the frequency" : "columns";
+  std::vector<std::string> header;
+  long long headerLine = 0;       // 0: no header (yet)
   std::size_t fieldsPerLine = 0;  // every line's field count, once known
+  long long firstDataLine = 0;
+  std::vector<std::size_t> raterFields;  // [rater]: its field
   std::size_t raters = 0;
+  std::uint64_t dataLines = 0;
   std::uint64_t objects = 0;  // raw: every object, rated by every rater or not
   std::uint64_t total = 0;    // frequencies: stops growing once it is past kMaxObjects
   RowLines lines;
   std::vector<std::uint32_t> digits;  // the fields of a plain line
   std::vector<std::uint16_t> values;  // the line's tuple
+  // Kept objects of a raw file keep their name from the id field as written
+  // (keepIds below), which the fast path of digits does not keep.
   while (true) {
     const LineStatus status = reader.NextLine();
     if (status == LineStatus::kEnd) break;
     if (status != LineStatus::kLine) return Refused(reader.Fault(status), name);
     const long long line = reader.lineNumber();
+    if (layout.header && headerLine == 0) {
+      if (reader.Split() != LineStatus::kLine) return Refused(reader.Fault(LineStatus::kFieldFault), name);
+      header.assign(reader.fields().begin(), reader.fields().end());
+      headerLine = line;
+      continue;
+    }
+    ++dataLines;
     std::uint32_t frequency = 0;
     int missing = 0;
-    bool plain = fieldsPerLine != 0 && !classes.labels() && DigitFields(reader.line(), digits.data(), fieldsPerLine);
+    const bool keepIds = layout.keepObjects && idColumn && !frequencies;
+    bool plain = fieldsPerLine != 0 && !classes.labels() && !keepIds &&
+                 DigitFields(reader.line(), digits.data(), fieldsPerLine, reader.separator());
     if (plain) {
       std::uint32_t largest = 0;
       for (std::size_t r = 0; r < raters; ++r) {
-        const std::uint32_t value = digits[skipped + r];
+        const std::uint32_t value = digits[raterFields[r]];
         if (value < 1 || value > static_cast<std::uint32_t>(kMaxClasses)) plain = false;
         values[r] = static_cast<std::uint16_t>(value);
         largest = std::max(largest, value);
       }
       if (plain) classes.Note(largest);
-      if (frequencies) frequency = digits[skipped + raters];  // nine digits at most: below 10^9
+      if (frequencies) frequency = digits[fieldsPerLine - 1];  // nine digits at most: below 10^9
     }
     if (!plain) {
       if (reader.Split() != LineStatus::kLine) return Refused(reader.Fault(LineStatus::kFieldFault), name);
       const auto& fields = reader.fields();
       const std::size_t count = fields.size();
       if (fieldsPerLine == 0) {
-        const std::size_t found = count > skipped + trailing ? count - skipped - trailing : 0;
+        std::vector<std::string> names;
+        if (headerLine != 0) {
+          bool rowNames = false;
+          if (!AlignHeader(header, count, names, rowNames) || (count != header.size() && !layout.csv())) {
+            return Refused(CountFault(layout, reader,
+                                      Format("%d fields where the first line has %d",
+                                             {static_cast<long long>(count), static_cast<long long>(header.size())}),
+                                      header.size()),
+                           name);
+          }
+          if (rowNames && !idColumn && layout.csv()) {
+            idColumn = true;
+            objectNames = NamesWatch(false);
+            data.rowNames = count > header.size()
+                                ? "the first column names the objects: the header has no name for it, as R's "
+                                  "write.table writes row names"
+                                : "the first column names the objects: its header cell is empty, as R's write.csv "
+                                  "and pandas' to_csv write row names";
+          }
+        }
+        const std::size_t from = idColumn ? 1 : 0;
+        if (!layout.columns.empty()) {
+          const std::string why = ChooseColumns(layout.columns, names, count, "--raters", raterFields, data.warnings);
+          if (!why.empty()) return Refused(FaultAt(0, 0, why), name);
+          for (const std::size_t f : raterFields) {
+            if (f < from || f + trailing >= count) {
+              return Refused(FaultAt(0, 0, "--raters: column " + std::to_string(f + 1) +
+                                               (f < from ? " names the objects" : " holds the frequencies")),
+                             name);
+            }
+          }
+        } else {
+          raterFields.clear();
+          for (std::size_t f = from; f + trailing < count; ++f) raterFields.push_back(f);
+        }
+        const std::size_t found = raterFields.size();
         if (found < 2) return Refused(Format("at least 2 raters (%s) are needed", {columns}), name);
         if (found > static_cast<std::size_t>(kMaxRaters)) {
           return Refused(Format("at most 1000 raters (%s) can be analysed", {columns}), name);
         }
         fieldsPerLine = count;
+        firstDataLine = line;
         raters = found;
         digits.assign(fieldsPerLine, 0);
         values.assign(raters, 0);
-        data.Start(static_cast<int>(raters), missingRatings);
-        if (layout.header) {
-          for (std::size_t r = 0; r < raters; ++r) {
-            if (fields[skipped + r].empty()) {
-              return Refused(FaultAt(line, static_cast<int>(skipped + r + 1), "the field is empty"), name);
-            }
+        data.Start(static_cast<int>(raters), missingRatings, layout.keepObjects && !frequencies);
+        if (headerLine != 0) {
+          const std::size_t shift = count - header.size();  // 1 when the header has no name for the row names
+          for (const std::size_t f : raterFields) {
+            if (names[f].empty()) return Refused(FaultAt(headerLine, static_cast<int>(f - shift + 1), "the field is empty"), name);
+            data.raterNames.push_back(names[f]);
           }
-          data.raterNames.assign(fields.begin() + static_cast<long>(skipped),
-                                 fields.begin() + static_cast<long>(skipped + raters));
-          continue;
         }
       } else if (count != fieldsPerLine) {
-        return Refused(FaultAt(line, 0, Format("%d fields where the first line has %d",
-                                               {static_cast<long long>(count), static_cast<long long>(fieldsPerLine)})),
+        if (watch.on() && dataLines == 2 && count == fieldsPerLine + 1) {
+          return Refused(FaultOf(ReadFault::Kind::kLooksLikeHeader, 1, 0,
+                                 "it looks like a header: it has one field fewer than the line below it, as R writes "
+                                 "a header above row names"),
+                         name);
+        }
+        // Lines below a header that has no name for the row names are
+        // compared with the first line of data.
+        const std::string where = headerLine != 0 && header.size() != fieldsPerLine
+                                      ? Format("line %d", {firstDataLine})
+                                      : std::string("the first line");
+        return Refused(CountFault(layout, reader, Format("%d fields where %s has %d", {static_cast<long long>(count), where,
+                                                                                        static_cast<long long>(fieldsPerLine)}),
+                                  fieldsPerLine),
                        name);
       }
-      if (skipped > 0 && fields[0].empty()) return Refused(FaultAt(line, 1, "the field is empty"), name);
+      if (idColumn && fields[0].empty()) {
+        const ReadFault fault = FaultAt(line, 1, "the field is empty");
+        return Refused(watch.on() && dataLines == 1 ? watch.Refused(fault, reader) : fault, name);
+      }
       for (std::size_t r = 0; r < raters; ++r) {
-        const std::string_view field = fields[skipped + r];
-        const ClassReader::Status read = classes.Read(field, values[r]);
+        const std::size_t f = raterFields[r];
+        const ClassReader::Status read = classes.Read(fields[f], values[r], reader.quoted(f));
         if (read == ClassReader::Status::kMissing) {
           ++missing;
         } else if (read != ClassReader::Status::kClass) {
-          return Refused(classes.Fault(read, field, line, static_cast<int>(skipped + r + 1)), name);
+          const ReadFault fault = classes.Fault(read, fields[f], line, static_cast<int>(f + 1));
+          return Refused(watch.on() && dataLines == 1 ? watch.Refused(fault, reader) : fault, name);
         }
       }
       if (frequencies) {
-        const std::string_view field = fields[skipped + raters];
-        const int number = static_cast<int>(skipped + raters + 1);
+        const std::string_view field = fields[count - 1];
+        const int number = static_cast<int>(count);
         if (field.empty()) return Refused(FaultAt(line, number, "the field is empty"), name);
         const auto value = WholeField(field, kMaxObjects, layout.zeroFractions);
         if (!value) return Refused(FaultAt(line, number, "not a frequency (a whole number from 0 to 1000000000)"), name);
         frequency = static_cast<std::uint32_t>(*value);
+      }
+      if (watch.on() && classes.labels()) {
+        if (dataLines == 1) {
+          watch.First(line, values);
+        } else {
+          watch.Next(values);
+        }
       }
     }
     if (frequencies) {
@@ -130,6 +365,9 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
     }
     if (objects == kMaxObjects) return Refused(FaultAt(line, 0, "more than 1000000000 objects (lines)"), name);
     ++objects;
+    objectNames.Add(values);
+    scale.Add(values);
+    data.KeepObject(values.data(), line, keepIds ? reader.fields()[0] : std::string_view());
     if (missing > 0) {
       data.incomplete->Add(values.data());
       data.missingRatings += missing;
@@ -137,6 +375,9 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
       data.complete->AddObject(values.data());
       ++data.completeObjects;
     }
+  }
+  if (watch.on() && classes.labels()) {
+    if (const std::optional<ReadFault> fault = watch.LabelsFault()) return Refused(*fault, name);
   }
   data.classes = classes.Finish(data.classOfCode);
   if (frequencies) {
@@ -147,6 +388,13 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
     return Refused("at least 2 objects (lines) are needed", name);
   }
   if (data.classes.K < 2) return Refused("at least 2 classes are needed", name);
+  if (layout.ordered && layout.classes.empty() && classes.labels() && !classes.numbersOnly()) {
+    return Refused(OrderUnknown(classes.labelsInFileOrder()), name);
+  }
+  if (const auto warning = objectNames.Warning(data.raterNames.empty() ? "" : data.raterNames[0])) {
+    data.warnings.push_back(*warning);
+  }
+  if (const auto warning = scale.Warning(raterFields, data.raterNames)) data.warnings.push_back(*warning);
   StoreObservedData(tb, std::move(data), frequencies ? EntryMode::kFrequencyFile : EntryMode::kRawFile);
   return {};
 }

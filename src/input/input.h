@@ -30,6 +30,17 @@ inline const std::string kFreqFileName = "Zover_data_freq.txt";
 
 // How the lines of a data file are laid out beyond the ratings, and what a
 // rating is (the batch command's options; the dialogue's files have none).
+//
+// With any separator but kDialogue the file is read by the rules of CSV (see
+// text_fields.h), and the slips that would give a wrong analysis are caught:
+// a first line that looks like a header while none is named (refused, unless
+// noHeader), an unquoted NA or . while missing ratings are not read
+// (refused), text labels of ordered classes without their order (refused),
+// a long file with more raters than objects and a first column of ratings
+// with a different value on every line (warnings). With a header
+// whose first cell is empty, or that is one field shorter than the lines
+// below it, the first column names the objects, as R and pandas write their
+// row names.
 struct FileLayout {
   bool header = false;  // the first line names the raters (tb.raterNames)
   bool id = false;      // the first field of every line labels the object (raw file)
@@ -37,6 +48,18 @@ struct FileLayout {
   bool labels = false;  // every rating is a label (tb.classLabels)
   std::vector<std::string> classes;  // the labels of the classes, in their order (implies labels)
   bool zeroFractions = false;  // a class or frequency may be written 2.0, 2.00
+  Separator separator = Separator::kDialogue;
+  bool noHeader = false;  // the first line is data, whatever it looks like
+  // The columns to read, each by its name in the header or its number from
+  // 1: the raters' columns of a raw file, or the object's, the rater's and
+  // the rating's of a long file; empty: every column (raw) or the three
+  // there are (long).
+  std::vector<std::string> columns;
+  bool ordered = false;  // the classes are ordered: text labels need their order in `classes`
+
+  bool keepObjects = false;  // keep every object's name and ratings (tb.objects; raw and long files)
+
+  bool csv() const { return separator != Separator::kDialogue; }
 };
 
 // --- Mode 1: raw responses file "Zover_data.txt" ---------------------------

@@ -1,6 +1,7 @@
 // The long layout, as annotation tools export ratings: one line per rating,
 // holding the object, the rater and the rating, the lines in any order.
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <new>
@@ -53,9 +54,12 @@ struct Repeat {
 };
 
 // Puts every object's ratings together, in file order, and counts each
-// object's tuple (0 for a rater who gave it no rating) into `data`; returns
-// the earliest repeated pair, if any. An object costs O(its ratings).
-Repeat CountObjects(const RatingList& ratings, std::size_t objects, FileRatings& data) {
+// object's tuple (0 for a rater who gave it no rating) into `data`, which
+// also keeps the object when it keeps objects (named `names`, at the line of
+// its first rating); returns the earliest repeated pair, if any. An object
+// costs O(its ratings).
+Repeat CountObjects(const RatingList& ratings, std::size_t objects, FileRatings& data, const NameIndex& names,
+                    const RowLines& lines) {
   constexpr std::uint32_t kAhead = 8;
   std::vector<std::uint32_t> start(objects + 1, 0);  // [object]: its first place in `order`
   for (std::uint32_t i = 0; i < ratings.size(); ++i) ++start[ratings[i].object + 1];
@@ -86,6 +90,9 @@ Repeat CountObjects(const RatingList& ratings, std::size_t objects, FileRatings&
       where[rating.rater] = order[at];
       tuple[rating.rater] = rating.value;
       if (rating.value != 0) --missing;
+    }
+    if (data.objects.kept) {
+      data.KeepObject(tuple.data(), lines.LineOf(order[start[o]]), names[static_cast<std::uint32_t>(o)]);
     }
     if (missing == 0) {
       data.complete->AddObject(tuple.data());
@@ -136,18 +143,29 @@ class WaitingLines {
 
 }  // namespace
 
-// Every line holds three fields. The first fault of a line in file order is
-// reported, within a line left to right. Then, once the whole file is read:
-// fewer than 2 raters; a pair given twice (the earliest repeat); fewer than
-// 2 objects or classes.
+// Every line holds three fields, or, with layout.columns or a first column
+// of row names under a header, as many as the first line of data. The
+// first fault of a line in file order is reported, within a line left to
+// right. Then, once the whole file is read: fewer than 2 raters; a pair
+// given twice (the earliest repeat); fewer than 2 objects or classes.
 ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout) {
-  DataLineReader reader(file);
+  DataLineReader reader(file, layout.separator);
   ClassReader classes(layout, layout.missing);
   NameIndex objects, raters;
   RatingList ratings;
   RowLines lines;
   WaitingLines waiting;
-  bool header = layout.header;
+  std::vector<std::string> header;
+  long long headerLine = 0;  // 0: no header (yet)
+  std::vector<std::string> warnings;
+  std::string rowNames;
+  std::size_t fieldsPerLine = 0;
+  std::size_t columns[3] = {0, 1, 2};  // the fields of the object, the rater, the rating
+  bool three = false;  // every line has the three fields alone
+  long long firstLine = 0;  // the first line of data
+  // A first line that may be a header no option named (see data_file.cpp).
+  const bool watch = layout.csv() && !layout.header && !layout.noHeader;
+  std::uint16_t firstValue = 0;
   std::string previous;  // the last line's object
   std::uint32_t object = 0;
   long long tooMany = 0;  // the line of the object beyond kMaxObjects
@@ -171,39 +189,108 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
     if (tooMany != 0) return Refused(FaultAt(tooMany, 1, "more than 1000000000 objects"), name);
     return Refused(std::move(fault), name);
   };
+  // A rating of the first line of data refused: it may be a header that no
+  // option named, when it holds text and the next line a number there.
+  auto refuseFirst = [&](ReadFault fault) {
+    if (!watch || ratings.size() > 0 || !waiting.empty()) return refuse(std::move(fault));
+    const long long first = reader.lineNumber();
+    const std::string rating(reader.fields()[columns[2]]);
+    if (NumberOrMark(rating) || reader.Next() != LineStatus::kLine || reader.fields().size() != fieldsPerLine ||
+        !NumberOrMark(reader.fields()[columns[2]])) {
+      return refuse(std::move(fault));
+    }
+    return refuse(FaultOf(ReadFault::Kind::kLooksLikeHeader, first, 0,
+                          "it looks like a header: " + QuotedText(rating) + " is not a number, and line " +
+                              std::to_string(reader.lineNumber()) + " holds one"));
+  };
   while (true) {
     const LineStatus status = reader.Next();
     if (status == LineStatus::kEnd) break;
     if (status != LineStatus::kLine) return refuse(reader.Fault(status));
     const long long line = reader.lineNumber();
     const auto& fields = reader.fields();
-    if (fields.size() != 3) {
-      return refuse(FaultAt(line, 0, Format("%d fields where the long layout has 3 (object, rater, rating)",
-                                            {static_cast<long long>(fields.size())})));
-    }
-    if (header) {
-      header = false;
+    if (layout.header && headerLine == 0) {
+      header.assign(fields.begin(), fields.end());
+      headerLine = line;
+      if (!layout.csv() && fields.size() != 3) {
+        return refuse(FaultAt(line, 0, Format("%d fields where the long layout has 3 (object, rater, rating)",
+                                              {static_cast<long long>(fields.size())})));
+      }
       continue;
     }
-    for (int f = 0; f < 2; ++f) {
-      if (fields[f].empty()) return refuse(FaultAt(line, f + 1, "the field is empty"));
+    if (fieldsPerLine == 0) {
+      // The first line of data: which of its fields are read.
+      const std::size_t count = fields.size();
+      std::vector<std::string> names;
+      bool skipFirst = false;
+      if (headerLine != 0) {
+        if (!AlignHeader(header, count, names, skipFirst)) {
+          return refuse(FaultAt(line, 0, Format("%d fields where the first line has %d",
+                                                {static_cast<long long>(count), static_cast<long long>(header.size())})));
+        }
+        if (skipFirst) {
+          rowNames = count > header.size() ? "the first column, row names that the header does not name, is not read"
+                                           : "the first column, row names under an empty header cell, is not read";
+        }
+      }
+      if (!layout.columns.empty()) {
+        std::vector<std::size_t> chosen;
+        const std::string why = ChooseColumns(layout.columns, names, count, "--long-columns", chosen, warnings);
+        if (!why.empty()) return refuse(FaultAt(0, 0, why));
+        std::copy(chosen.begin(), chosen.end(), columns);
+      } else {
+        const std::size_t from = skipFirst ? 1 : 0;
+        if (count - from > 3 && layout.csv()) {
+          const std::vector<std::string>& shown =
+              headerLine != 0 ? header : std::vector<std::string>(fields.begin(), fields.end());
+          return refuse(FaultOf(ReadFault::Kind::kLongColumns, headerLine != 0 ? headerLine : line, 0,
+                                Format("%d fields where the long layout has 3 (object, rater, rating): ",
+                                       {static_cast<long long>(count - from)}) +
+                                    (headerLine != 0 ? "the header holds " : "it holds ") + QuotedList(shown)));
+        }
+        if (count - from != 3) {
+          return refuse(FaultAt(line, 0, Format("%d fields where the long layout has 3 (object, rater, rating)",
+                                                {static_cast<long long>(count)})));
+        }
+        for (std::size_t c = 0; c < 3; ++c) columns[c] = from + c;
+        three = from == 0;
+      }
+      fieldsPerLine = count;
+      firstLine = line;
+    } else if (fields.size() != fieldsPerLine) {
+      if (three) {
+        return refuse(FaultAt(line, 0, Format("%d fields where the long layout has 3 (object, rater, rating)",
+                                              {static_cast<long long>(fields.size())})));
+      }
+      return refuse(FaultAt(line, 0, Format("%d fields where line %d has %d",
+                                            {static_cast<long long>(fields.size()), firstLine,
+                                             static_cast<long long>(fieldsPerLine)})));
     }
+    for (int c = 0; c < 2; ++c) {
+      if (fields[columns[c]].empty()) {
+        return refuseFirst(FaultAt(line, static_cast<int>(columns[c] + 1), "the field is empty"));
+      }
+    }
+    const std::string_view objectName = fields[columns[0]], raterName = fields[columns[1]];
     Rating rating{};
-    const ClassReader::Status read = classes.Read(fields[2], rating.value);
+    const std::size_t ratingField = columns[2];
+    const ClassReader::Status read = classes.Read(fields[ratingField], rating.value, reader.quoted(ratingField));
     if (read != ClassReader::Status::kClass && read != ClassReader::Status::kMissing) {
-      return refuse(classes.Fault(read, fields[2], line, 3));
+      return refuseFirst(classes.Fault(read, fields[ratingField], line, static_cast<int>(ratingField + 1)));
     }
-    const auto [rater, added] = raters.Add(fields[1]);
+    const auto [rater, added] = raters.Add(raterName);
     if (added && raters.size() > static_cast<std::size_t>(kMaxRaters)) {
-      return refuse(FaultAt(line, 2, "more than 1000 raters: at most 1000 raters can be analysed"));
+      return refuse(FaultAt(line, static_cast<int>(columns[1] + 1),
+                            "more than 1000 raters: at most 1000 raters can be analysed"));
     }
     rating.rater = static_cast<std::uint16_t>(rater);
+    if (ratings.size() == 0 && waiting.empty()) firstValue = rating.value;
     if (waiting.full() && !settle()) return refuse({});
     WaitingLines::Line& next = waiting.Push();
-    next.same = !previous.empty() && previous == fields[0];  // no name is empty
+    next.same = !previous.empty() && previous == objectName;  // no name is empty
     if (!next.same) {
-      previous.assign(fields[0]);
-      next.object.assign(fields[0]);
+      previous.assign(objectName);
+      next.object.assign(objectName);
       next.hash = objects.Prefetch(next.object);
     }
     next.rating = rating;
@@ -212,11 +299,24 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
   while (!waiting.empty()) {
     if (!settle()) return refuse({});
   }
-
+  if (watch && classes.labels() && ratings.size() > 1) {
+    // With labels, a first line whose object, rater and label occur on no
+    // other line looks like a header.
+    bool again = false;
+    for (std::uint32_t i = 1; i < ratings.size() && !again; ++i) {
+      const Rating& r = ratings[i];
+      again = r.object == 0 || r.rater == 0 || (firstValue != 0 && r.value == firstValue);
+    }
+    if (!again) {
+      return Refused(FaultOf(ReadFault::Kind::kLooksLikeHeader, lines.LineOf(0), 0,
+                             "it looks like a header: its object, rater and label occur on no other line"),
+                     name);
+    }
+  }
   if (raters.size() < 2) return Refused("at least 2 raters are needed", name);
   FileRatings data;
-  data.Start(static_cast<int>(raters.size()), true);
-  const Repeat repeat = CountObjects(ratings, objects.size(), data);
+  data.Start(static_cast<int>(raters.size()), true, layout.keepObjects);
+  const Repeat repeat = CountObjects(ratings, objects.size(), data, objects, lines);
   if (repeat.again != UINT32_MAX) {
     const Rating& again = ratings[repeat.again];
     return Refused(FaultAt(lines.LineOf(repeat.again), 0,
@@ -228,7 +328,17 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
   if (objects.size() < 2) return Refused("at least 2 objects are needed", name);
   data.classes = classes.Finish(data.classOfCode);
   if (data.classes.K < 2) return Refused("at least 2 classes are needed", name);
+  if (layout.ordered && layout.classes.empty() && classes.labels() && !classes.numbersOnly()) {
+    return Refused(OrderUnknown(classes.labelsInFileOrder()), name);
+  }
+  if (layout.csv() && layout.columns.empty() && raters.size() > objects.size()) {
+    warnings.push_back(Format("more raters (%d) than objects (%d): are the columns object, rater, rating? See "
+                              "--long-columns",
+                              {static_cast<long long>(raters.size()), static_cast<long long>(objects.size())}));
+  }
   for (std::uint32_t r = 0; r < raters.size(); ++r) data.raterNames.emplace_back(raters[r]);
+  data.rowNames = std::move(rowNames);
+  data.warnings = std::move(warnings);
   StoreObservedData(tb, std::move(data), EntryMode::kRawFile);
   return {};
 }

@@ -52,10 +52,19 @@ void StoreObservedData(ObservedData& tb, FileRatings&& data, EntryMode mode) {
   tb.contextra = static_cast<int>(data.rows);
   tb.missingRatings = data.missingRatings;
   tb.raterNames = std::move(data.raterNames);
+  tb.rowNames = std::move(data.rowNames);
+  tb.warnings = std::move(data.warnings);
   tb.classLabels = std::move(data.classes.labels);
   tb.classValues = std::move(data.classes.values);
   tb.frec = Recoded(data.complete->Finish(), raters, data.classOfCode);
-  if (data.incomplete) KeepIncomplete(tb, Recoded(data.incomplete->Finish(), raters, data.classOfCode), raters);
+  if (data.incomplete) {
+    tb.incompleteTuples = Recoded(data.incomplete->Finish(), raters, data.classOfCode);
+    KeepIncomplete(tb, tb.incompleteTuples, raters);
+  }
+  tb.objects = std::move(data.objects);
+  if (!data.classOfCode.empty()) {
+    for (std::uint16_t& value : tb.objects.ratings) value = data.classOfCode[value];
+  }
 }
 
 }  // namespace zover

@@ -29,6 +29,50 @@ inline ReadFault FaultAt(long long line, int field, std::string what) {
   return fault;
 }
 
+// A fault of the given kind.
+inline ReadFault FaultOf(ReadFault::Kind kind, long long line, int field, std::string what) {
+  ReadFault fault = FaultAt(line, field, std::move(what));
+  fault.kind = kind;
+  return fault;
+}
+
+// The refusal of the current line of `reader` for its field count (`what`),
+// where `count` fields were expected. When the first line chose the
+// separator and the dialogue's rule of blanks would give the line `count`
+// fields, it says so (ReadFault::Kind::kSeparators).
+ReadFault CountFault(const FileLayout& layout, const DataLineReader& reader, std::string what, std::size_t count);
+
+// Whether a field is a number (NumberField) or a mark of a missing rating
+// (empty, NA or .), as every field below a header of a numeric file is.
+bool NumberOrMark(std::string_view field);
+
+// The header's names of the fields of a data line of `count` fields: the
+// header's own when it has `count` fields, shifted by one when it is one
+// shorter (R's header above row names). `rowNames` is set when the first
+// column then holds row names: a header one field shorter, or one whose
+// first cell is empty. False when the header fits neither.
+bool AlignHeader(const std::vector<std::string>& header, std::size_t count, std::vector<std::string>& names,
+                 bool& rowNames);
+
+// The fields that `wanted` names, each by its name in the header (`names`,
+// empty without a header) or by its number from 1 among `count` fields,
+// into `fields`. A name is looked up first; a number that is also the name
+// of another column reads the named one, and a warning says so. Returns what is
+// wrong ("" when nothing): a name that no column or several columns have, a
+// number beyond the line, a column given twice. `option` names the option
+// in the texts.
+std::string ChooseColumns(const std::vector<std::string>& wanted, const std::vector<std::string>& names,
+                          std::size_t count, const char* option, std::vector<std::size_t>& fields,
+                          std::vector<std::string>& warnings);
+
+// Texts for a message: each in double quotes (QuotedText), separated by
+// ", ", at most `shown` of them and then "...".
+std::string QuotedList(const std::vector<std::string>& texts, std::size_t shown = 20);
+
+// The refusal of ordered classes given as text labels without their order:
+// the labels in the order the file first holds them, as --classes takes them.
+ReadFault OrderUnknown(const std::vector<std::string>& labelsInFileOrder);
+
 // A refusal of the file `name`, with the dialogue's text of it.
 ReadOutcome Refused(ReadFault fault, const std::string& name);
 inline ReadOutcome Refused(const std::string& what, const std::string& name) { return Refused(FaultAt(0, 0, what), name); }
@@ -93,18 +137,22 @@ struct ClassSet {
 // Reads the ratings of a data file as classes. Without labels a rating is a
 // class number from 1 to 1000 and K is the largest one read. With labels
 // (layout.labels) every rating is a label, any text; a label that is a
-// number (NumberField) is its value, so that "1" and "1.0" are one class,
-// shown as it was first written. The classes are the distinct labels,
-// ordered by value when every label is a number and by their bytes
-// otherwise. With a list of classes (layout.classes) the labels, their
-// order and K are the list's, and a rating not in it is refused.
+// number (NumberField) is its exact value (ExactNumber: its digits, not the
+// nearest double), so that "1" and "1.0" are one class, shown as it was
+// first written, and "12345678901234567" and "12345678901234568" are two.
+// The classes are the distinct labels, ordered by value when every label is
+// a number and by their bytes otherwise. With a list of classes
+// (layout.classes) the labels, their order and K are the list's, and a
+// rating not in it is refused. By the rules of CSV (layout.csv()) an
+// unquoted NA or . is refused where missing ratings are not read: it is
+// R's, SAS's or Stata's mark of a missing rating, not a class.
 //
 // While the file is read a label is known by its code, 1 ... in the order
 // of first appearance (the position in a list); Finish() gives the class of
 // every code.
 class ClassReader {
  public:
-  enum class Status { kClass, kMissing, kEmpty, kNotClassNumber, kNotListed, kTooManyLabels };
+  enum class Status { kClass, kMissing, kEmpty, kNotClassNumber, kNotListed, kTooManyLabels, kMissingMark };
 
   // `missing`: an empty field, NA or . is a missing rating.
   ClassReader(const FileLayout& layout, bool missing);
@@ -112,8 +160,8 @@ class ClassReader {
   bool labels() const { return labels_; }
 
   // The value of one rating: a class number, or a label's code; 0 for a
-  // missing rating.
-  Status Read(std::string_view field, std::uint16_t& value);
+  // missing rating. `quoted`: the field was in double quotes.
+  Status Read(std::string_view field, std::uint16_t& value, bool quoted = false);
 
   // Notes a class number read elsewhere (a reader's fast path of digits).
   void Note(std::uint32_t classNumber) {
@@ -127,6 +175,11 @@ class ClassReader {
   // every code (empty when the codes are the classes already).
   ClassSet Finish(std::vector<std::uint16_t>& classOfCode) const;
 
+  // The labels read so far in the order they first appear (code 1 first),
+  // and whether every one is a number.
+  const std::vector<std::string>& labelsInFileOrder() const { return spelled_; }
+  bool numbersOnly() const { return numbersOnly_; }
+
  private:
   // The code of a label, given it when it is new and `add` allows and
   // there is room; 0 for a new label that gets no code.
@@ -136,11 +189,14 @@ class ClassReader {
   bool fixed_;
   bool missing_;
   bool zeroFractions_;
+  bool marks_;  // an unquoted NA or . is refused (the rules of CSV without --missing)
+  bool numbersOnly_ = true;
   std::uint32_t largest_ = 0;  // the largest class number read
   NameIndex texts_;                                 // labels that are no number
   std::vector<std::uint16_t> textCodes_;            // [text index]: its code
-  std::unordered_map<double, std::uint16_t> numbers_;  // labels that are numbers, by value
+  std::unordered_map<std::string, std::uint16_t> numbers_;  // labels that are numbers, by ExactNumber
   std::vector<std::string> spelled_;                // [code - 1]: the label as first written
+  std::vector<std::string> exact_;                  // [code - 1]: its ExactNumber, "" for text
   std::vector<double> values_;                      // [code - 1]: its value, NaN for text
 };
 
@@ -177,20 +233,34 @@ struct FileRatings {
   double missingRatings = 0;
   std::uint32_t rows = 0;                    // the rows of a frequencies file
   std::vector<std::string> raterNames;       // empty without names
+  std::string rowNames;                      // how row names were read, when no option named them
+  std::vector<std::string> warnings;
   ClassSet classes;
   std::vector<std::uint16_t> classOfCode;    // from ClassReader::Finish
+  RatedObjects objects;                      // every object, when kept (codes, not yet classes)
 
-  void Start(int raterCount, bool withMissing) {
+  void Start(int raterCount, bool withMissing, bool keepObjects = false) {
     raters = raterCount;
     complete = std::make_unique<TupleCounter>(raterCount);
     if (withMissing) incomplete = std::make_unique<TupleCounter>(raterCount);
+    objects.kept = keepObjects;
+    objects.raters = raterCount;
+  }
+  // Keeps one object, when objects are kept: its R values, its line and its
+  // name (empty in a file that names no object; a file that does names
+  // every one).
+  void KeepObject(const std::uint16_t* values, long long line, std::string_view id) {
+    if (!objects.kept) return;
+    objects.ratings.insert(objects.ratings.end(), values, values + raters);
+    objects.lines.push_back(line);
+    if (!id.empty()) objects.ids.emplace_back(id);
   }
 };
 
 // The one place where what a data file held goes into the observed data:
-// the entry mode, frec and the incomplete patterns (in class numbers),
-// maxclase, nraters, K, R, Norg, contextra, the missing ratings, the rater
-// names and the class labels.
+// the entry mode, frec, the incomplete tuples and patterns and the kept
+// objects (in class numbers), maxclase, nraters, K, R, Norg, contextra, the
+// missing ratings, the rater names and the class labels.
 void StoreObservedData(ObservedData& tb, FileRatings&& data, EntryMode mode);
 
 // The raw and frequencies layouts, one skeleton: a line per object (raw) or

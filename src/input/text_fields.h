@@ -23,6 +23,22 @@
 //     closed on its line is refused;
 //   - a failed read ends the file with kReadError; only the real end of the
 //     file ends it normally.
+// These are the rules of the dialogue's files (Separator::kDialogue). The
+// files of the batch command, which statistics packages, spreadsheets and
+// annotation tools write, are read by the rules of CSV (every other
+// Separator):
+//   - the separator is one character, a comma, a semicolon or a tab, and
+//     each one separates, so that empty fields stay (two tabs in a row leave
+//     an empty field); blanks inside a field are kept, blanks around it
+//     dropped. Without one (Separator::kDetect) the first line decides: the
+//     one of the three that it holds outside double quotes, or, when it holds
+//     none, the dialogue's rule above (kBlank); a first line with two of them
+//     is refused;
+//   - a quoted field may hold line breaks: the line goes on over the next
+//     lines until its quote is closed (the line's number is that of its
+//     first line, and the limit of kMaxLineBytes holds for all of it);
+//   - a file that starts with the byte-order mark of UTF-16 (little or big
+//     endian) is read as UTF-16 and turned into UTF-8 as it is read.
 //
 // A refusal is a value, ReadFault: where the fault is and what it is. The
 // dialogue and the batch command each frame it into their own text.
@@ -46,6 +62,10 @@ struct ReadFault {
     kOther,
     kEmptyRating,     // a rating field is empty (read as missing with --missing)
     kNotClassNumber,  // a rating is not a class number (read as a label with --labels)
+    kMissingMark,     // an unquoted NA or . where missing ratings are not read (--missing)
+    kSeparators,      // the first line holds more than one kind of separator (--sep)
+    kLooksLikeHeader, // the first line, read as data, looks like a header (--header, --no-header)
+    kLongColumns,     // a long file with more than three columns (--long-columns)
   };
   Kind kind = Kind::kOther;
   long long line = 0;  // 0: the file as a whole
@@ -64,12 +84,28 @@ std::string DialogueMessage(const ReadFault& fault, const std::string& name);
 // with "..." after it.
 std::string QuotedText(std::string_view text);
 
+// How the fields of a line are separated (see the rules at the top).
+enum class Separator {
+  kDialogue,   // the dialogue's rules: blanks, commas, semicolons; a line on its own; bytes as they are
+  kDetect,     // the rules of CSV, the separator as the first line says
+  kBlank,      // the rules of CSV, fields separated as the dialogue separates them
+  kComma,      // the rules of CSV, each with its one separator
+  kSemicolon,
+  kTab,
+};
+
+// The separator's character: ',', ';' or '\t', or 0 for the dialogue's rule
+// of blanks, commas and semicolons (kDialogue, kBlank, and kDetect until the
+// first line has decided).
+char SeparatorChar(Separator separator);
+
 enum class LineStatus {
   kLine,        // a line with fields
   kEnd,         // the end of the file
   kTooLong,     // lineNumber() is longer than kMaxLineBytes
   kReadError,   // the file could not be read while reading lineNumber()
   kFieldFault,  // a field of lineNumber() breaks the quoting rules
+  kLineFault,   // lineNumber() is refused as a whole (two kinds of separator on the first line)
 };
 
 // A field that breaks the quoting rules: its number from 1 and what is wrong.
@@ -79,15 +115,18 @@ struct SplitFault {
 };
 
 // Splits a line into its fields by the separator and quoting rules above
-// (blanks at the ends already dropped or not). A quoted field with a
-// doubled quote is unquoted into `scratch`, which the fields may then point
-// into: they are valid until the next call with the same scratch. Stops at
-// the first field that breaks the quoting rules.
-SplitFault SplitFields(std::string_view line, std::vector<std::string_view>& fields, std::string& scratch);
+// (blanks at the ends already dropped or not): `separator` is ',', ';' or
+// '\t', or 0 for the dialogue's rule. A quoted field with a doubled quote is
+// unquoted into `scratch`, which the fields may then point into: they are
+// valid until the next call with the same scratch. `quoted`, when given,
+// gets 1 for each field that was quoted and 0 for the others. Stops at the
+// first field that breaks the quoting rules.
+SplitFault SplitFields(std::string_view line, std::vector<std::string_view>& fields, std::string& scratch,
+                       char separator = 0, std::vector<char>* quoted = nullptr);
 
 class DataLineReader {
  public:
-  explicit DataLineReader(DataSource& in);
+  explicit DataLineReader(DataSource& in, Separator separator = Separator::kDialogue);
 
   // Moves to the next line that holds anything but blanks and splits it into
   // fields.
@@ -101,21 +140,44 @@ class DataLineReader {
   std::string_view line() const { return line_; }
   LineStatus Split();
 
-  // Physical number of the current line, from 1: the line read, or the one
-  // being read when Next() failed.
+  // Physical number of the current line, from 1: the line read (the first
+  // of a line that goes on over several), or the one being read when Next()
+  // failed.
   long long lineNumber() const { return lineNumber_; }
 
   // Fields of the current line; they point into the reader's buffers, so they
   // are valid until the next call of Next().
   const std::vector<std::string_view>& fields() const { return fields_; }
+  // Whether field `i` (from 0) of the current line was in double quotes.
+  bool quoted(std::size_t i) const { return quoted_[i] != 0; }
+
+  // The separator's character once the first line has been read (see
+  // SeparatorChar).
+  char separator() const { return separator_; }
 
   // The refusal of a status other than kLine and kEnd, at lineNumber().
   ReadFault Fault(LineStatus status) const;
 
  private:
   LineStatus ReadLine(std::string_view& line);
+  // Reads the next bytes of the file into buffer_, as UTF-8: their number,
+  // 0 at the end, -1 on a failure (why_ says why).
+  long Fill();
+  long Decode();  // Fill for a UTF-16 file
 
   DataSource& in_;
+  const bool csv_;   // the rules of CSV, not the dialogue's
+  bool detect_;      // the first line still has to decide the separator
+  char separator_;
+  bool started_ = false;  // the first bytes have been read
+  int utf16_ = 0;         // 0: UTF-8; 1: UTF-16 little endian; 2: big endian
+  std::string raw_;       // UTF-16 bytes read and not decoded yet
+  std::string why_;       // why the file could not be read, when not the source's failure
+  std::string record_;    // a line that goes on over several
+  std::vector<char> quoted_;
+  ReadFault::Kind lineFaultKind_ = ReadFault::Kind::kOther;
+  std::string lineFaultWhat_;  // why the line is refused (kLineFault)
+  long long physical_ = 0;     // physical lines read
   std::vector<char> buffer_;
   std::size_t begin_ = 0;  // unread bytes of buffer_: [begin_, end_)
   std::size_t end_ = 0;
@@ -129,12 +191,13 @@ class DataLineReader {
 };
 
 // The fast way through a data line: when `line` is exactly `count` fields of
-// one to nine decimal digits each, separated by the separator rule (blanks at
-// the two ends allowed), their values in `values` and true. False for any
-// other line: the caller then splits it and checks its fields one by one, so
-// that a line this refuses gets the same message as ever. A line it accepts
-// splits into `count` fields that WholeField reads as the same values.
-bool DigitFields(std::string_view line, std::uint32_t* values, std::size_t count);
+// one to nine decimal digits each, separated by the separator rule
+// (`separator` as in SplitFields; blanks at the two ends allowed), their
+// values in `values` and true. False for any other line: the caller then
+// splits it and checks its fields one by one, so that a line this refuses
+// gets the same message as ever. A line it accepts splits into `count`
+// fields that WholeField reads as the same values.
+bool DigitFields(std::string_view line, std::uint32_t* values, std::size_t count, char separator = 0);
 
 // The one number grammar of the data files: an optional sign, then decimal
 // digits with at most one decimal point among or after them, at least one
@@ -143,6 +206,18 @@ bool DigitFields(std::string_view line, std::uint32_t* values, std::size_t count
 // byte. The value is the nearest double; a number beyond the largest
 // double is none.
 std::optional<double> NumberField(std::string_view field);
+
+// The exact value of a number field (NumberField's grammar, and a value
+// that a double holds) as a canonical text: no sign for 0 or a positive
+// value, no leading zero but one before the point, no trailing zero after it
+// and no point without a fraction ("+02.50" is "2.5", "-0.0" is "0", ".5" is
+// "0.5"). Two fields have the same value exactly when their texts are equal,
+// however many digits they have: "12345678901234567" and
+// "12345678901234568" differ, though they are one double.
+std::optional<std::string> ExactNumber(std::string_view field);
+
+// Orders two texts of ExactNumber by the values they stand for.
+bool ExactLess(std::string_view a, std::string_view b);
 
 // The value of a whole-number field, when it is at most `maximum` (itself
 // at most 10^18): decimal digits only, or, with `zeroFraction`, decimal

@@ -68,6 +68,8 @@ Members EstimateMembers(double pa, const std::array<double, kMembers>& pe, int K
     m[c].valid = true;
     m[c].gamma = (pa - m[c].pe) / (1 - m[c].pe);
     out[c]->estimate = m[c].gamma;
+    // 0 - x, so that percent agreement (pe = 0) has the floor +0, not -0.
+    out[c]->range = {0 - m[c].pe / (1 - m[c].pe), 1};
   }
   return m;
 }
@@ -98,13 +100,13 @@ namespace {
 constexpr const char* kNotTested = "no test against 0: raters agree by chance too";
 
 // Sets the standard error of `result` from its variance, and the interval
-// within `range`, and, when the coefficient is `tested`, z and p that follow
-// from it.
-void SetStandardError(Inference& result, double variance, Range range, bool tested) {
+// at `level` within its range, and, when the coefficient is `tested`, z and
+// p that follow from it.
+void SetStandardError(Inference& result, double variance, double level, bool tested) {
   const double estimate = *result.estimate;
   const double se = std::sqrt(variance);
   result.se = se;
-  result.ci95 = ConfidenceInterval95(estimate, se, range);
+  result.ci = ConfidenceInterval(estimate, se, result.range, level);
   if (!tested) {
     result.reason = kNotTested;
   } else if (se > 0) {
@@ -117,12 +119,16 @@ void SetStandardError(Inference& result, double variance, Range range, bool test
 
 }  // namespace
 
-void SetStandardErrors(const Members& m, double n, const MemberResults& out) {
+void SetStandardErrors(const Members& m, double n, double level, const MemberResults& out) {
   for (int c = 0; c < kMembers; ++c) {
     if (!m[c].valid) continue;
     const double variance = m[c].varies ? m[c].squares / (n * (n - 1)) : 0.0;
-    SetStandardError(*out[c], variance, c == kPercent ? kShareRange : kKappaRange, c != kPercent);
+    SetStandardError(*out[c], variance, level, c != kPercent);
   }
+}
+
+void SetObjectsUsed(double n, const MemberResults& out) {
+  for (Inference* member : out) member->objectsUsed = n;
 }
 
 void MarkFewRated(const Members& m, const MemberResults& out) {
@@ -205,7 +211,7 @@ PatternSource PatternsOf(const std::vector<RatingPattern>& patterns) {
 
 double TwoSidedP(double z) { return std::erfc(std::fabs(z) / std::sqrt(2.0)); }
 
-AgreementCoefficients ComputeAgreementCoefficients(const PatternSource& patterns, int K) {
+AgreementCoefficients ComputeAgreementCoefficients(const PatternSource& patterns, int K, double level) {
   AgreementCoefficients result;
   const MemberResults out = {&result.percentAgreement, &result.brennanPrediger, &result.gwetAc1,
                              &result.fleissGeneral};
@@ -217,7 +223,9 @@ AgreementCoefficients ComputeAgreementCoefficients(const PatternSource& patterns
   if (K < 1) return failAll(kMalformed);
   const PatternTotals t = SumPatterns(patterns, K);
   if (t.malformed) return failAll(kMalformed);
+  SetObjectsUsed(t.objects, out);
   result.krippendorffAlpha = KrippendorffAlpha(t);
+  result.krippendorffAlpha.objectsUsed = t.rated;
   if (t.rated == 0) return failAll(kNoPairs);
 
   const double n = t.objects;
@@ -263,7 +271,7 @@ AgreementCoefficients ComputeAgreementCoefficients(const PatternSource& patterns
     const double pai = r >= 2 ? agreeing / (static_cast<double>(r) * (r - 1)) : 0.0;
     AddVarianceTerm(m, pattern.weight, r, pai, pei, n, t.rated);
   });
-  SetStandardErrors(m, n, out);
+  SetStandardErrors(m, n, level, out);
   return result;
 }
 
@@ -306,6 +314,8 @@ FleissNullTests ComputeFleissNullTests(const PatternSource& patterns, int K, int
   });
   if (malformed) return failAll(kMalformed);
   result.completeObjects = n;
+  result.kappa.objectsUsed = n;
+  for (NullTest& k : result.perClass) k.objectsUsed = n;
   if (n == 0) return failAll("no object was rated by every rater");
 
   const double pairs = n * R * (R - 1);  // ordered pairs of ratings of one object
@@ -363,6 +373,7 @@ NullTest CohenNullTest(const std::vector<double>& rowShares, const std::vector<d
     result.reason = "there are no objects";
     return result;
   }
+  result.objectsUsed = n;
   double pe = 0;
   double cross = 0;  // sum_k a_k b_k (a_k + b_k)
   for (std::size_t k = 0; k < rowShares.size(); ++k) {

@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "kappa/estimates.h"
 #include "tables/results.h"
 #include "tables/tables.h"
 
@@ -57,8 +58,9 @@ double TwoSidedP(double z);
 // the coefficient against 0 with that same, non-null standard error.
 // Objects with a single rating count among the n objects and in the class
 // shares but carry no agreement; objects that nobody rated are left out.
-// Two passes over the patterns.
-AgreementCoefficients ComputeAgreementCoefficients(const PatternSource& patterns, int K);
+// The intervals are at `level`. Two passes over the patterns.
+AgreementCoefficients ComputeAgreementCoefficients(const PatternSource& patterns, int K,
+                                                   double level = kDefaultLevel);
 
 // Fleiss' kappa and the per-class kappas of the patterns with exactly R
 // ratings (the others are left out), each with its standard error under the

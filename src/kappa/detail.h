@@ -3,7 +3,10 @@
 // check of a rating pattern, the reasons of empty fields, each member's
 // estimate from pa and pe, and Gwet's variance summed object by object.
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
+#include <vector>
 
 #include "kappa/coefficients.h"
 
@@ -38,7 +41,8 @@ using Members = std::array<MemberState, kMembers>;
 using MemberResults = std::array<Inference*, kMembers>;
 
 // Sets each member's estimate gamma = (pa - pe) / (1 - pe) from its chance
-// agreement pe, or the reason it has none (a single class, or pe = 1).
+// agreement pe, with its range [-pe / (1 - pe), 1], or the reason it has none
+// (a single class, or pe = 1).
 Members EstimateMembers(double pa, const std::array<double, kMembers>& pe, int K, const MemberResults& out);
 
 // Adds the term of `weight` objects with r ratings, observed agreement pai
@@ -54,12 +58,66 @@ void AddVarianceTerm(Members& m, double weight, int r, double pai, const std::ar
                      double n2);
 
 // Sets the standard error sqrt(sum / (n (n - 1))) of each member with an
-// estimate (0 when no term varies), its 95 % interval, and z and p from it
-// (not for percent agreement, which is not corrected for chance).
-void SetStandardErrors(const Members& m, double n, const MemberResults& out);
+// estimate (0 when no term varies), its interval at `level` within its
+// range, and z and p from it (not for percent agreement, which is not
+// corrected for chance).
+void SetStandardErrors(const Members& m, double n, double level, const MemberResults& out);
+
+// Sets the objects used, n, of every member.
+void SetObjectsUsed(double n, const MemberResults& out);
 
 // With fewer than two objects that have two ratings there is no variance:
 // each member with an estimate says so.
 void MarkFewRated(const Members& m, const MemberResults& out);
+
+// A variance computed as the difference of two sums, `terms` - `less`: 0 when
+// the difference is within rounding of the terms (1e-12 of them) or below 0,
+// where an exact zero comes out of the arithmetic as noise.
+double DifferenceOrZero(double terms, double less);
+
+// The p-quantile of sorted values, interpolated between order statistics
+// (R's quantile type 7).
+double Quantile(const std::vector<double>& sorted, double p);
+
+// How many raters of one tuple chose each class, missing ratings (0) left
+// out, with the classes that some rater chose in increasing order.
+class RatingTally {
+ public:
+  explicit RatingTally(int K) : raters_(static_cast<std::size_t>(K > 0 ? K : 0), 0) {}
+
+  // Tallies R values, class numbers 1 .. K or 0 (the previous tally is
+  // cleared first).
+  void Tally(const std::uint16_t* values, int R) {
+    for (const int k : used_) raters_[static_cast<std::size_t>(k)] = 0;
+    used_.clear();
+    rated_ = 0;
+    for (int g = 0; g < R; ++g) {
+      if (values[g] == 0) continue;
+      const int k = values[g] - 1;
+      if (raters_[static_cast<std::size_t>(k)]++ == 0) used_.push_back(k);
+      ++rated_;
+    }
+    std::sort(used_.begin(), used_.end());
+  }
+  const std::vector<int>& used() const { return used_; }
+  int raters(int k) const { return raters_[static_cast<std::size_t>(k)]; }
+  int rated() const { return rated_; }  // r_i, the ratings of the tuple
+
+ private:
+  std::vector<int> raters_;  // [class]: zero outside used_
+  std::vector<int> used_;
+  int rated_ = 0;
+};
+
+// Visits every response tuple of the observed data, those of frec and then
+// those with missing ratings, as visit(values, count): R values, class
+// numbers 1 .. K or 0 for a missing rating, and the objects that gave it.
+template <typename Visit>
+void ForEachTuple(const ObservedData& tb, Visit&& visit) {
+  std::vector<std::uint16_t> scratch(static_cast<std::size_t>(tb.R > 0 ? tb.R : 0));
+  for (const TupleCounts* tuples : {&tb.frec, &tb.incompleteTuples}) {
+    for (std::size_t u = 0; u < tuples->size(); ++u) visit(tuples->Values(u, scratch.data()), tuples->count(u));
+  }
+}
 
 }  // namespace zover::detail

@@ -20,11 +20,13 @@ KappaResults Kappas(const ObservedData& data, KappaTables& tables) {
   tables.t_indice = MarginalProportions(data);
   HubertKappa hubert = coefficientKappa(data, tables.t_indice);
   kappas.hubert = hubert.kappa;
+  kappas.hubert.objectsUsed = data.Norg;
   tables.factorE = std::move(hubert.factorE);
   if (data.entrada == EntryMode::kKeyboardModel) return kappas;  // no observed responses
   FleissKappa fleiss = coefficientFleiss(data);
   kappas.hasFleiss = true;
   kappas.fleiss = fleiss.kappa;
+  kappas.fleiss.objectsUsed = data.Norg;
   tables.sumadoble = std::move(fleiss.sumadoble);
   tables.sumaA = fleiss.sumaA;
   if (data.R > 2) {

@@ -32,8 +32,10 @@ Grid<double> WeightMatrix(WeightScheme scheme, const std::vector<double>& values
 // Weighted percent agreement, Gwet's AC2, and weighted Brennan-Prediger and
 // Fleiss' kappa (Gwet's form) of the patterns over the K = weights.rows()
 // classes, each with Gwet's standard error; z and p as for the unweighted
-// coefficients. With the identity each equals its unweighted form.
-WeightedAgreement ComputeWeightedCoefficients(const PatternSource& patterns, const Grid<double>& weights);
+// coefficients, the intervals at `level`. With the identity each equals its
+// unweighted form.
+WeightedAgreement ComputeWeightedCoefficients(const PatternSource& patterns, const Grid<double>& weights,
+                                              double level = kDefaultLevel);
 
 // The K x K table of two raters: [k][l] the objects that the first put in
 // class k and the second in class l, from the counted tuples of complete
@@ -42,15 +44,36 @@ Grid<double> CrossTable(const TupleCounts& tuples, int K);
 
 // Cohen's weighted kappa of a two raters' table of counts, with its standard
 // errors under the alternative and under no agreement beyond chance (Fleiss,
-// Cohen and Everitt 1969); z and p from the latter.
-WeightedKappa WeightedCohenKappa(const Grid<double>& table, const Grid<double>& weights);
+// Cohen and Everitt 1969); the interval at `level` from the former, z and p
+// from the latter.
+WeightedKappa WeightedCohenKappa(const Grid<double>& table, const Grid<double>& weights,
+                                 double level = kDefaultLevel);
 
-// Krippendorff's alpha of the patterns at `level` (ordinal uses the classes'
-// order, interval and ratio their values), with, when `samples` > 0, the 95 %
-// percentile interval of `samples` bootstrap resamplings of the pairable
-// values, the same for the same `seed`. Two passes over the patterns, three
-// with the bootstrap; memory O(K^2).
+// The bootstrap interval asked for Krippendorff's alpha.
+struct AlphaBootstrap {
+  long samples = 0;  // resamples; 0: no interval
+  std::uint64_t seed = 1;
+  BootstrapMethod method = BootstrapMethod::kObjects;
+  double confidence = kDefaultLevel;  // the interval's level P
+};
+
+// Krippendorff's alpha of the patterns at each of `levels` (ordinal uses the
+// order of the class values, interval and ratio the values), with, when
+// `bootstrap.samples` > 0, the percentile interval at the level P of that
+// many bootstrap resamples, the same for the same seed: by default of the
+// objects with two ratings or more, each with all its ratings (one stream of
+// resamples serves every level, so that a level's interval does not depend on
+// the others asked for); with BootstrapMethod::kPairs of the pairable values.
+// Memory O(K + patterns) for the estimates and the objects bootstrap, whose
+// resample takes O(K + the classes of the patterns drawn) at each level but
+// the ratio level (O(K^2), its expected disagreement having no shorter form);
+// O(K^2) for the pairs bootstrap.
+std::vector<LeveledAlpha> ComputeLeveledAlphas(const PatternSource& patterns, const std::vector<double>& values,
+                                               const std::vector<AlphaLevel>& levels,
+                                               const AlphaBootstrap& bootstrap = {});
+
+// The same at one level.
 LeveledAlpha ComputeLeveledAlpha(const PatternSource& patterns, const std::vector<double>& values, AlphaLevel level,
-                                 long samples, std::uint64_t seed);
+                                 const AlphaBootstrap& bootstrap = {});
 
 }  // namespace zover

@@ -27,17 +27,10 @@ namespace zover {
 
 using namespace detail;
 
-namespace {
-
-// A variance computed as the difference of two sums, `terms` - `less`: 0 when
-// the difference is within rounding of the terms (1e-12 of them) or below 0,
-// where an exact zero comes out of the arithmetic as noise.
-double DifferenceOrZero(double terms, double less) {
+double detail::DifferenceOrZero(double terms, double less) {
   const double difference = terms - less;
   return difference > 1e-12 * std::fabs(terms) ? difference : 0.0;
 }
-
-}  // namespace
 
 std::vector<double> ClassValues(const std::vector<double>& labelValues, int K) {
   if (labelValues.size() == static_cast<std::size_t>(K)) return labelValues;
@@ -68,7 +61,8 @@ Grid<double> WeightMatrix(WeightScheme scheme, const std::vector<double>& values
   return w;
 }
 
-WeightedAgreement ComputeWeightedCoefficients(const PatternSource& patterns, const Grid<double>& weights) {
+WeightedAgreement ComputeWeightedCoefficients(const PatternSource& patterns, const Grid<double>& weights,
+                                              double level) {
   WeightedAgreement result;
   const MemberResults out = {&result.percentAgreement, &result.brennanPrediger, &result.gwetAc2,
                              &result.fleissGeneral};
@@ -106,6 +100,7 @@ WeightedAgreement ComputeWeightedCoefficients(const PatternSource& patterns, con
     agreement += w * agreementOf(pattern, r);
   });
   if (malformed) return failAll(kMalformed);
+  SetObjectsUsed(n, out);
   if (n2 == 0) return failAll(kNoPairs);
 
   const double q = K;
@@ -149,7 +144,7 @@ WeightedAgreement ComputeWeightedCoefficients(const PatternSource& patterns, con
     pei[kGwet] *= gwetScale;
     AddVarianceTerm(m, pattern.weight, r, r >= 2 ? agreementOf(pattern, r) : 0.0, pei, n, n2);
   });
-  SetStandardErrors(m, n, out);
+  SetStandardErrors(m, n, level, out);
   return result;
 }
 
@@ -165,7 +160,7 @@ Grid<double> CrossTable(const TupleCounts& tuples, int K) {
   return table;
 }
 
-WeightedKappa WeightedCohenKappa(const Grid<double>& table, const Grid<double>& weights) {
+WeightedKappa WeightedCohenKappa(const Grid<double>& table, const Grid<double>& weights, double level) {
   WeightedKappa result;
   Inference& kappa = result.kappa;
   const std::size_t K = weights.rows();
@@ -181,6 +176,7 @@ WeightedKappa WeightedCohenKappa(const Grid<double>& table, const Grid<double>& 
     kappa.reason = "there are no objects";
     return result;
   }
+  kappa.objectsUsed = n;
   std::vector<double> a(K, 0.0), b(K, 0.0);
   for (std::size_t k = 0; k < K; ++k) {
     for (std::size_t l = 0; l < K; ++l) {
@@ -218,7 +214,7 @@ WeightedKappa WeightedCohenKappa(const Grid<double>& table, const Grid<double>& 
   const double se0 = std::sqrt(DifferenceOrZero(spread0, pe * pe) / scale);
   kappa.estimate = estimate;
   kappa.se = se;
-  kappa.ci95 = ConfidenceInterval95(estimate, se, kKappaRange);
+  kappa.ci = ConfidenceInterval(estimate, se, kappa.range, level);
   result.se0 = se0;
   if (se0 > 0) {
     kappa.z = estimate / se0;

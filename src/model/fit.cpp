@@ -2,6 +2,7 @@
 // classes, the fit, the measures kept for the report, the standard errors
 // with their refit, and the choice of the report.
 
+#include <algorithm>
 #include <cmath>
 
 #include "model/model.h"
@@ -25,8 +26,23 @@ void CopyCounts(const ObservedData& data, ModelTables& tb) {
   }
 }
 
-ModelFit FitOf(const ModelTables& tb) {
-  return {tb.B0, tb.t, tb.alp_neg, tb.consist, tb.acuerd, tb.prop, tb.acglobal};
+// A fit is stable when this many times its input-rounding spread is within
+// the printed 4th decimal (see ModelFit).
+constexpr double kSpreadMargin = 16;
+constexpr double kPrintedDecimal = 5e-5;
+
+ModelFit FitOf(const ModelTables& tb, int caso) {
+  ModelFit fit{tb.B0, tb.t, tb.alp_neg, tb.consist, tb.acuerd, tb.prop, tb.acglobal};
+  fit.overallSum = fit.overall;
+  const bool special = tb.B0 == 0 || tb.B0 == -1.0 || tb.B0 == -2.0;
+  if (caso != 2 && !special) {
+    double sum = 0.0;
+    for (int i = 0; i < tb.K; ++i) sum += tb.acuerd[i];
+    fit.overallSum = sum;
+  }
+  fit.spread = tb.spread;
+  fit.stable = !(kSpreadMargin * tb.spread > kPrintedDecimal);
+  return fit;
 }
 
 // How many chance probabilities of the fit are exactly 0 (a value that is
@@ -80,10 +96,13 @@ ModelResults FitModel(const ObservedData& data, ModelTables& tb) {
     res.overallesp = tb.acglobal;
   }
   parametros(tb, caso);
-  res.first = FitOf(tb);
+  res.first = FitOf(tb, caso);
   const int zeroProbabilities = ZeroProbabilities(tb);
 
-  if (desviaciones(tb, caso, res.first.overall)) res.refit = FitOf(tb);
+  if (desviaciones(tb, caso, res.first.overall)) res.refit = FitOf(tb, caso);
+  res.stable = res.first.stable && (!res.refit || res.refit->stable);
+  res.spread = std::max(res.first.spread, res.refit ? res.refit->spread : 0.0);
+  res.objectsUsed = data.Norg;
   res.consistencySe = SquareRoots(tb.var_cons);
   res.agreementSe = SquareRoots(tb.var_alp);
   res.overallSe = std::sqrt(tb.var_suc);

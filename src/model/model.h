@@ -195,11 +195,15 @@ void Search2(ModelTables& tb, double Bv);
 ///            within 1e-12 of Bt, or of Bt + 1e-12, takes the classes at
 ///            their double root from the B equation. The search also stops
 ///            once a trial leaves the interval unchanged, with the result
-///            that the remaining trials would repeat. A fit of B > 1 on the
-///            branch kLargerForT whose B equation is flat (slope below 1e-4
-///            w, probed at B (1 + 1e-3)) lies far below chance: the search
-///            runs again with tb.farBelow set, class t solved for B -
-///            alpha_t, and ends once its interval is below 1e-13 B.
+///            that the remaining trials would repeat. A fit on the branch
+///            kLargerForT whose B equation is flat (slope below 1e-4 w,
+///            probed at B (1 + 1e-3)) lies far below chance (or, with B
+///            below 1, as badly conditioned): the search runs again with
+///            tb.farBelow set, class t solved for B - alpha_t, and ends once
+///            its interval is below 1e-13 B. A flat fit leaves in tb.spread
+///            how far B may lie from the root: its input-rounding spread
+///            (the far form), or what the tolerances allow (kSmaller); 0
+///            for every other fit.
 double Search3(ModelTables& tb, int cl);
 
 // --- Measures (measures.cpp) -----------------------------------------------

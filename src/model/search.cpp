@@ -258,18 +258,22 @@ void BisectB(ModelTables& tb, double lo, double hi, double ref) {
 // worse, alpha_t - B formed from alpha_t ~ B carries a rounding of eps B,
 // which beyond B ~ 5e4 is larger than the tolerance itself.
 //
-// A fit of B > 1 (overall agreement below 0) on that branch is therefore
-// probed: the B equation is evaluated again at B (1 + 1e-3) and the slope
-// taken from the difference. Where it is below 1e-4 (scaled by w as f is),
-// the tolerance on f leaves B uncertain by more than 1e-8, and the search
-// is run again from its first interval in the far form: class t's solution
-// is solved as its distance u from B (LargerRootGap), the B equation is
-// (D + sum_{i != t} alpha_i) - u, which keeps the digits of u, and the
-// search ends on B itself, once its interval is narrower than 1e-13 B (or
-// stops moving). What double precision cannot give then is only what the
-// data's own rounding leaves undetermined: a fit whose B moves by more
-// than the printed 4th decimal when every proportion moves by one rounding
-// is unstable, and prints the digits double gives.
+// Every searched fit is therefore probed: the B equation is evaluated again
+// at B (1 + 1e-3) and the slope taken from the difference. Where it is
+// below 1e-4 (scaled by w as f is), the tolerance on f leaves B uncertain by
+// more than 1e-8; on the branch kLargerForT the search is then run again
+// from its first interval in the far form, whatever B (a flat equation with
+// B below 1 loses its digits the same way, to the tolerance of the class
+// roots): class t's solution is solved as its distance u from B
+// (LargerRootGap, or the usual bisection where that has no root), every
+// class root to its last digit, the B equation is (D + sum_{i != t}
+// alpha_i) - u, which keeps the digits of u, and the search ends on B
+// itself, once its interval is narrower than 1e-13 B (or stops moving).
+// What double precision cannot give then is only what the data's own
+// rounding leaves undetermined, the fit's input-rounding spread (the
+// results record says how the model judges it stable). On the branch
+// kSmaller a flat fit is left as the search ends; its spread is the
+// distance from the root that the tolerances allow.
 constexpr double kFarProbeStep = 1e-3;
 constexpr double kFlatSlope = 1e-4;
 constexpr double kFarWidth = 1e-13;
@@ -310,13 +314,43 @@ void BisectFarB(ModelTables& tb, double lo, double hi, double ref) {
   }
 }
 
-// BisectB, and for a fit far below chance (see above) BisectFarB.
+// The input-rounding spread of a fit far below chance: how far B moves when
+// every proportion moves by one rounding, the B equation (of the size of D +
+// u) moved by 2^-53 of it over its slope at B, from a second trial at
+// B (1 + kFarProbeStep); the tables of B are restored.
+double InputRoundingSpread(ModelTables& tb) {
+  const std::vector<double> alpNeg(tb.alp_neg.begin(), tb.alp_neg.begin() + tb.K);
+  const double alpPos = tb.alp_pos, gapPos = tb.gap_pos, B = tb.B;
+  const double at = FarBEquation(tb);
+  const double probe = B * (1 + kFarProbeStep);
+  Search2(tb, probe);
+  const double above = FarBEquation(tb);
+  std::copy(alpNeg.begin(), alpNeg.end(), tb.alp_neg.begin());
+  tb.alp_pos = alpPos;
+  tb.gap_pos = gapPos;
+  return (tb.D + gapPos) * 0x1.0p-53 / (std::fabs(above - at) / (probe - B));
+}
+
+// BisectB, and where the B equation is flat (scaled slope below kFlatSlope,
+// probed at B (1 + 1e-3)) the fit's spread: for a fit of B > 1 on the branch
+// kLargerForT, far below chance (see above), BisectFarB and its
+// input-rounding spread; for any other, which the search leaves where |f| <
+// 1e-12 w and the class roots within their tolerance, how far B may lie
+// from the root for that, (1e-12 w + 4 eps B (|ln B| + 1)) / slope, as the
+// cross-check against the 50-digit solution bounds it.
 void SearchB(ModelTables& tb, double lo, double hi, double ref) {
   BisectB(tb, lo, hi, ref);
-  if (tb.paso != RootBranch::kLargerForT || !(tb.B > 1)) return;
   const double w = 100 * tb.D < 1 ? 100 * tb.D : 1;
   const double f = FuncionB(tb, tb.B, tb.alp_neg.data(), tb.paso) / w;
-  if (ProbeSlope(tb, f, w) < kFlatSlope) BisectFarB(tb, lo, hi, ref);
+  const double slope = ProbeSlope(tb, f, w);
+  if (!(slope < kFlatSlope)) return;
+  if (tb.paso == RootBranch::kLargerForT) {
+    BisectFarB(tb, lo, hi, ref);
+    tb.spread = InputRoundingSpread(tb);
+  } else {
+    constexpr double kEps = 0x1.0p-52;
+    tb.spread = (1e-12 * w + 4 * kEps * tb.B * (std::fabs(std::log(tb.B)) + 1)) / (slope * w);
+  }
 }
 
 // The double root. Within 1e-12 of Bt, Search2 gives class t its minimiser
@@ -381,6 +415,7 @@ double CheckedUpperEnd(ModelTables& tb, const BStart& s) {
 }  // namespace
 
 double Search3(ModelTables& tb, int cl) {
+  tb.spread = 0;
   const BStart s = ChooseStart(tb, cl);
   double outcome = 0;
   if (s.Special(outcome)) {

@@ -42,13 +42,14 @@ class CoefficientTable {
   void Row(const ResultRow& row, bool under, const std::string& parentReason) {
     const Value low = row.ci ? Value(row.ci->low) : std::nullopt;
     const Value high = row.ci ? Value(row.ci->high) : std::nullopt;
-    std::string padded = under ? "   " + row.shortLabel : " " + row.label;
+    // A class label's control bytes are written escaped, as \x1B.
+    std::string padded = ControlEscaped(under ? "   " + row.shortLabel : " " + row.label);
     padded.resize(33, ' ');
     out_ << "\n" << padded << Cell(row.estimate) << Cell(row.se) << Cell(low) << Cell(high) << Cell(row.z)
          << PCell(row.p);
     // A reason that the row above already gave is said once.
     if (!row.reason.empty() && !(under && row.reason == parentReason)) {
-      notes_.push_back(row.label + ": " + row.reason + ".");
+      notes_.push_back(ControlEscaped(row.label) + ": " + row.reason + ".");
     }
   }
 
@@ -93,13 +94,20 @@ void OrderedNotes(const Results& res, CoefficientTable& table) {
     }
   }
   if (!ordered.levels.empty()) {
-    table.Note("Krippendorff's alpha: ordinal uses the classes' order, interval and ratio");
+    table.Note("Krippendorff's alpha: ordinal uses the order of the class values, interval");
     if (ordered.bootstrapSamples > 0) {
-      table.Note(Format("their values; 95 %% intervals from %d bootstrap resamples of the pairable",
-                        {static_cast<long long>(ordered.bootstrapSamples)}));
-      table.Note("values (seed " + std::to_string(ordered.seed) + ").");
+      const std::string samples = std::to_string(ordered.bootstrapSamples);
+      const std::string seed = " (seed " + std::to_string(ordered.seed) + ")";
+      table.Note("and ratio the values; " + LevelPercent(res.level) + " % intervals from " + samples +
+                 " bootstrap resamples");
+      if (ordered.bootstrapMethod == BootstrapMethod::kPairs) {
+        table.Note("of the pairable values as if independent" + seed + ": too narrow with more");
+        table.Note("than two ratings an object.");
+      } else {
+        table.Note("of whole objects" + seed + ".");
+      }
     } else {
-      table.Note("their values; no bootstrap intervals (--bootstrap 0).");
+      table.Note("and ratio the values; no bootstrap intervals (--bootstrap 0).");
     }
   }
   table.Note("The Zover model, the kappas, H2 and the unweighted rows treat the classes as");

@@ -61,6 +61,9 @@ class CsvTable {
     out_ << "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label\n";
   }
 
+  // A warning about the data as read: its text in the last column.
+  void AddWarning(const std::string& text) { out_ << "warning,,,,,,,,,," << TextCell(text) << '\n'; }
+
   // A count of objects or ratings, as a whole number.
   void AddCount(const char* measure, double count) {
     out_ << measure << ",,," << static_cast<long long>(count) << ",,,,,,,\n";
@@ -103,6 +106,7 @@ std::string RaterLabel(const Results& res, int r) {
 // the model's rows, and its chance probabilities after them.
 void PrintCsv(const Results& res, std::ostream& out) {
   CsvTable table(res, out);
+  for (const std::string& warning : res.input.warnings) table.AddWarning(warning);
   table.AddCount("objects", res.input.objects);
   table.AddCount("complete_objects", res.input.completeObjects);
   table.AddCount("missing_ratings", res.input.missingRatings);

@@ -168,7 +168,20 @@ void Header(const Results& res, std::ostream& out) {
   Fact(out, "Classes", std::to_string(res.K) + (in.classLabels.empty() ? "" : ": " + Listed(in.classLabels, true)));
   Fact(out, "Objects rated by every rater", Whole(in.completeObjects));
   Fact(out, "Missing ratings", Whole(in.missingRatings));
+  if (!in.rowNames.empty()) Fact(out, "Row names", in.rowNames);
   out << "</table>\n</header>\n<main>\n";
+}
+
+// What the data may not mean as read, in a box at the top of the page; no
+// box (and not a byte more) without warnings.
+void WarningBox(const Results& res, std::ostream& out) {
+  if (res.input.warnings.empty()) return;
+  out << "<aside class=\"warnings\" role=\"note\" style=\"border:2px solid #d55e00;background:#fff4ec;"
+         "padding:.5rem 1rem;margin:1rem 0\">\n<p><strong>"
+      << (res.input.warnings.size() > 1 ? "Warnings: read these" : "Warning: read this")
+      << " before the results.</strong></p>\n<ul>\n";
+  for (const std::string& warning : res.input.warnings) out << "<li>" << Markup(warning) << ".</li>\n";
+  out << "</ul>\n</aside>\n";
 }
 
 void Notes(const std::vector<std::string>& notes, std::ostream& out) {
@@ -435,6 +448,7 @@ void Reading(const Results& res, std::ostream& out) {
 
 void PrintHtml(const Results& res, std::ostream& out) {
   Head(res, out);
+  WarningBox(res, out);
   Header(res, out);
   Figures(res, out);
   NumberTables(res, out);

@@ -143,7 +143,14 @@ void Input(JsonWriter& w, const Results& res) {
   Texts(w, "rater_names", res.input.raterNames);
   w.Field("complete_objects", Whole(static_cast<long long>(res.input.completeObjects)));
   w.Field("missing_ratings", Whole(static_cast<long long>(res.input.missingRatings)));
+  if (!res.input.rowNames.empty()) w.Field("row_names", Text(res.input.rowNames));
   w.Close('}');
+}
+
+// What the data may not mean as read: present only when there is something
+// to say.
+void Warnings(JsonWriter& w, const Results& res) {
+  if (!res.input.warnings.empty()) Texts(w, "warnings", res.input.warnings);
 }
 
 // The fields of a row that it gives, in one order: its label, estimate,
@@ -335,6 +342,7 @@ void PrintJson(const Results& res, std::ostream& out) {
   w.Open('{');
   w.Field("zover", Text(Version()));
   Input(w, res);
+  Warnings(w, res);
   if (res.ordered.asked) Ordered(w, res);
   if (res.analysed) {
     w.Field("raw_agreement", Optional(res.Find("raw_agreement")->estimate));

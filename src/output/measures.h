@@ -2,7 +2,9 @@
 // Names and labels that several printers share.
 
 #include <cmath>
+#include <iomanip>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
 
@@ -15,6 +17,14 @@ namespace zover {
 inline bool PrintsFirstFit(Report report) {
   return report == Report::kTwoByTwo || report == Report::kIndeterminate || report == Report::kMinusInfinity ||
          report == Report::kZeroProbability;
+}
+
+// A confidence level as a percentage, as few digits as it needs: "95",
+// "99.5".
+inline std::string LevelPercent(double level) {
+  std::ostringstream text;
+  text << std::setprecision(10) << level * 100;
+  return text.str();
 }
 
 // The label of class i (0-based), when the classes have labels.

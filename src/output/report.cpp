@@ -295,7 +295,7 @@ void PrintBatchText(const Results& res, std::ostream& out) {
   if (!res.input.classLabels.empty()) {
     std::string line = "\n\n Classes:";
     for (std::size_t i = 0; i < res.input.classLabels.size(); ++i) {
-      line += (i == 0 ? " " : ", ") + std::to_string(i + 1) + " = " + res.input.classLabels[i];
+      line += (i == 0 ? " " : ", ") + std::to_string(i + 1) + " = " + ControlEscaped(res.input.classLabels[i]);
     }
     out << line;
   }

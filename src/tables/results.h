@@ -5,8 +5,8 @@
 // of Results::rows, with its estimate, standard errors, interval, test and
 // the reason of every missing value; nothing here is computed by a printer,
 // so that every output shows the same numbers. The kappa code returns its
-// coefficients in the shapes below (Inference, NullTest, Estimate, ...),
-// which the engine turns into rows.
+// coefficients in shapes of its own (kappa/estimates.h), which the engine
+// turns into rows.
 //
 // Classes are 0 .. K-1 here (1 .. K in every output), raters 0 .. R-1.
 
@@ -24,15 +24,27 @@
 
 namespace zover {
 
-// 1.959963984540054: the two-sided 95 % point of the standard normal.
+// The level of every confidence interval unless --level asks for another.
+constexpr double kDefaultLevel = 0.95;
+
+// 1.959963984540054: the two-sided 95 % point of the standard normal, as the
+// program has always printed its intervals with (the nearest double to the
+// exact 1.95996398454005423552 is one unit in the last place above it).
 constexpr double kNormal975 = 1.959963984540054;
 
-// The values a measure can take; its 95 % interval stops at them.
+// The two-sided point z of the standard normal for a confidence level P
+// (0 < P < 1): P(|Z| <= z) = P, the upper (1 + P)/2 quantile. From Wichura's
+// algorithm AS 241 (1988, PPND16, relative error about 1e-16) on the upper
+// tail (1 - P)/2, except that P = 0.95 gives kNormal975, so that the 95 %
+// intervals keep their bytes. Not a number outside (0, 1).
+double TwoSidedNormalPoint(double level);
+
+// The values a measure can take; its interval stops at them.
 struct Range {
   double low;
   double high;
 };
-// The kappas and the coefficients corrected for chance.
+// The kappas (Hubert's, Cohen's, Fleiss', Cohen's weighted).
 constexpr Range kKappaRange{-1, 1};
 // Percent agreement, a share of agreeing pairs.
 constexpr Range kShareRange{0, 1};
@@ -40,13 +52,23 @@ constexpr Range kShareRange{0, 1};
 // not bounded below (a degenerate fit can give any negative value).
 constexpr Range kModelRange{-std::numeric_limits<double>::infinity(), 1};
 
-// The 95 % confidence interval estimate -/+ kNormal975 se, as (lower,
-// upper), clamped to the measure's range (as irrCAC clamps the upper end of
-// its intervals at 1); an estimate outside the range, which only a
-// degenerate fit gives, stays inside its interval.
-inline std::pair<double, double> ConfidenceInterval95(double estimate, double se, Range range) {
-  return {std::max(std::min(range.low, estimate), estimate - kNormal975 * se),
-          std::min(std::max(range.high, estimate), estimate + kNormal975 * se)};
+// The range of a coefficient gamma = (pa - pe) / (1 - pe) with an observed
+// agreement pa between 0 and 1 (Gwet's family, weighted or not): from
+// -pe / (1 - pe), where nobody agrees, to 1. Below -1 when pe > 1/2, as the
+// weighted Brennan-Prediger and Fleiss' kappa in Gwet's form can be; percent
+// agreement (pe = 0) gets [0, 1].
+inline Range ChanceCorrectedRange(double pe) { return {-pe / (1 - pe), 1}; }
+
+// The confidence interval estimate -/+ z se at `level` (z =
+// TwoSidedNormalPoint(level)), as (lower, upper), clamped to the measure's
+// range (as irrCAC clamps the upper end of its intervals at 1); an estimate
+// outside the range, which only a degenerate fit gives, stays inside its
+// interval, so that a clamp never crosses the estimate.
+inline std::pair<double, double> ConfidenceInterval(double estimate, double se, Range range,
+                                                    double level = kDefaultLevel) {
+  const double z = TwoSidedNormalPoint(level);
+  return {std::max(std::min(range.low, estimate), estimate - z * se),
+          std::min(std::max(range.high, estimate), estimate + z * se)};
 }
 
 // Which model report a pass prints, chosen from the first fit.
@@ -66,6 +88,8 @@ struct KappaEstimate {
   double se = 0;
   bool hasSe = false;
   std::string reason;  // why the estimate is not a number, for the batch outputs
+  Range range = kKappaRange;  // the values the kappa can take, where its interval stops
+  double objectsUsed = 0;     // the objects it is computed from: those every rater rated
 };
 
 // One fit of the model: its estimate of B, class t, the class parameters
@@ -78,7 +102,23 @@ struct ModelFit {
   std::vector<double> consistency;  // [class]
   std::vector<double> agreement;    // [class]
   Grid<double> pi;                  // [class][rater]: chance probabilities
-  double overall = 0;
+  double overall = 0;               // 1 - B, as the reports have always printed it
+  // The overall degree as the sum of the class agreements, sum_i A_i (the
+  // two real classes' of two raters and two classes; `overall` itself for
+  // the degenerate outcomes). Equal to 1 - B in exact arithmetic, but where
+  // the pseudo-objects of a refit swamp the data, B lies within rounding of
+  // 1 and 1 - B is noise of about 1e-13 whose sign means nothing, while each
+  // A_i = s_i / n - alpha_i keeps the digits, and the sign, that the data
+  // give: the batch outputs' value of a refit.
+  double overallSum = 0;
+  // A fit far below chance (see doc/statistics.md, "How the model is
+  // solved") is fixed only as well as the data's own rounding allows:
+  // `spread` is how far B, and with it the overall degree, moves when every
+  // proportion moves by one rounding (0 for every other fit); the fit is
+  // `stable` when 16 times that is within the printed 4th decimal (5e-5), so
+  // that every value it prints has its true 4 decimals.
+  double spread = 0;
+  bool stable = true;
 };
 
 // The model of a pass, as FitModel returns it. The per-class tables of a fit
@@ -107,6 +147,11 @@ struct ModelResults {
   // Why a value of the printed final table is not a number, for the batch
   // outputs.
   std::string reason;
+  // Whether every fit printed (the first and the refit) is stable, and the
+  // larger of their spreads (ModelFit).
+  bool stable = true;
+  double spread = 0;
+  double objectsUsed = 0;  // the real objects fitted, n (every rater rated them)
 };
 
 // The table printed with standard errors: the first fit in the regular and
@@ -119,58 +164,7 @@ inline const ModelFit& FinalMeasures(const ModelResults& model) {
 // A value the outputs show as a number: finite, or none.
 inline std::optional<double> Finite(double x) { return std::isfinite(x) ? std::optional<double>(x) : std::nullopt; }
 
-// --- Agreement coefficients beside the kappas (batch outputs only) -----------
-
-// A coefficient with its own (non-null) standard error and what follows from
-// it: ci95 = estimate -/+ 1.959963984540054 se within the coefficient's
-// range, z = estimate / se, and p the two-sided normal p-value of z (none
-// for percent agreement, which is not corrected for chance). A field that cannot be computed is empty,
-// and so is every later field that needs it (the interval needs estimate and
-// se; z needs se > 0; p needs z); `reason` says why the first empty field is
-// empty, e.g. "every rating is in one class". All fields set: reason empty.
-struct Inference {
-  std::optional<double> estimate;
-  std::optional<double> se;
-  std::optional<std::pair<double, double>> ci95;  // (lower, upper)
-  std::optional<double> z;
-  std::optional<double> p;
-  std::string reason;
-};
-
-// A kappa tested against chance agreement with its null standard error:
-// z = estimate / se0 and p its two-sided normal p-value. Empty fields and
-// `reason` as in Inference.
-struct NullTest {
-  std::optional<double> estimate;
-  std::optional<double> se0;
-  std::optional<double> z;
-  std::optional<double> p;
-  std::string reason;
-};
-
-// An estimate without a standard error, or the reason there is none.
-struct Estimate {
-  std::optional<double> value;
-  std::string reason;
-};
-
-// The coefficients that use every rating.
-struct AgreementCoefficients {
-  Inference percentAgreement;
-  Inference brennanPrediger;
-  Inference gwetAc1;
-  Inference fleissGeneral;  // Fleiss' kappa in Gwet's general form
-  Estimate krippendorffAlpha;
-};
-
-// Fleiss' kappa of the objects with all R ratings, tested against chance.
-struct FleissNullTests {
-  double completeObjects = 0;     // the objects used
-  NullTest kappa;                 // se0 of Fleiss, Nee and Landis
-  std::vector<NullTest> perClass; // [class], K entries (Fleiss 1971)
-};
-
-// --- Ordered classes (batch --weights, --alpha-level) -------------------------
+// --- What the ordered coefficients were asked with ---------------------------
 
 // The weights that credit a partial agreement between two classes: identity
 // (none: the unweighted coefficients), linear or quadratic in the distance of
@@ -180,30 +174,11 @@ enum class WeightScheme { kIdentity, kLinear, kQuadratic };
 // The level of measurement Krippendorff's alpha assumes.
 enum class AlphaLevel { kNominal, kOrdinal, kInterval, kRatio };
 
-// Gwet's family with weights: weighted percent agreement, Brennan-Prediger and
-// Fleiss' kappa (Gwet's form), and Gwet's AC2.
-struct WeightedAgreement {
-  Inference percentAgreement;
-  Inference brennanPrediger;
-  Inference gwetAc2;
-  Inference fleissGeneral;
-};
-
-// Cohen's weighted kappa: estimate, its own standard error and interval in
-// `kappa`, whose z and p come from the null standard error se0.
-struct WeightedKappa {
-  Inference kappa;
-  std::optional<double> se0;
-};
-
-// Krippendorff's alpha at one level, with its bootstrap 95 % interval when
-// one was asked for and the alpha exists.
-struct LeveledAlpha {
-  AlphaLevel level = AlphaLevel::kNominal;
-  Estimate alpha;
-  std::optional<std::pair<double, double>> ci95;
-};
-
+// How the bootstrap of Krippendorff's alpha resamples: whole objects with
+// every rating of each (the default), or the pairs of values within objects
+// as if they were independent (Hayes and Krippendorff 2007), which makes the
+// interval too narrow when objects have more than two ratings.
+enum class BootstrapMethod { kObjects, kPairs };
 
 // --- The rows: every coefficient once ----------------------------------------
 
@@ -279,6 +254,12 @@ struct InputDescription {
   // The options that shaped the reading, as given ("--header --missing");
   // empty without any.
   std::string options;
+  // How a first column of row names that no option named was read (R's row
+  // names, pandas' index); empty otherwise.
+  std::string rowNames;
+  // What the data may not mean as read, each a sentence without its final
+  // period; every output shows them.
+  std::vector<std::string> warnings;
 };
 
 // What the coefficients of ordered classes were computed with, when any was
@@ -291,6 +272,7 @@ struct OrderedSettings {
   std::vector<AlphaLevel> levels;   // the levels of alpha asked for
   long bootstrapSamples = 0;        // 0: no bootstrap intervals
   std::uint64_t seed = 0;
+  BootstrapMethod bootstrapMethod = BootstrapMethod::kObjects;
 };
 
 struct Results {
@@ -302,7 +284,10 @@ struct Results {
   EntryMode entrada = EntryMode::kRawFile;  // data-entry mode
   int K = 0;        // classes as entered
   int R = 0;
-  double n = 0;     // objects as entered
+  double n = 0;     // objects as entered: those the model, the raw agreement,
+                    // Hubert's and Fleiss' kappas and H2 use (every rater rated them)
+  // The level P of every confidence interval (--level), normal or bootstrap.
+  double level = kDefaultLevel;
   // The dialogue's report prints these as they are (a kappa that is not a
   // number included); their rows carry the same values.
   double raw = 0;   // share of objects on which all raters agree

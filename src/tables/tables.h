@@ -25,6 +25,7 @@
 
 #include "tables/entry_mode.h"
 #include "tables/grid.h"
+#include "tables/rated_objects.h"
 #include "tables/tuple_counts.h"
 
 namespace zover {
@@ -76,7 +77,19 @@ struct ObservedData {
   // count of each class among their ratings (0-based classes, increasing),
   // with the number of objects that share the pattern.
   std::map<std::vector<std::pair<int, int>>, double> incomplete;
+  // The same objects with their raters: their response tuples, 0 for a
+  // missing rating and class numbers 1 .. K as in frec, in increasing tuple
+  // number (the coefficients of rater pairs need to know who rated what).
+  TupleCounts incompleteTuples;
   double missingRatings = 0;
+  // What the batch command's reader says beside the data: how it read a
+  // first column of row names that no option named (R's row names, pandas'
+  // index; "" otherwise), and warnings about what the data may not mean as
+  // read, each a sentence without its final period.
+  std::string rowNames;
+  std::vector<std::string> warnings;
+  // Each object's name and ratings, when a reader was asked to keep them.
+  RatedObjects objects;
 
   // Modes 1 to 3: the response tuples that occur, counted by the file reader
   // as it reads (the objects themselves are not kept) or by the keyboard
@@ -126,6 +139,7 @@ struct ModelTables {
   std::vector<ClassFacts> facts;  // [class], for the minimisers in alp
   double gap_pos = 0;             // Bv - alp_pos, solved for directly when farBelow
   bool farBelow = false;          // the fit lies far below chance (flat B equation)
+  double spread = 0;              // of a fit far below chance: B's input-rounding spread (Search3)
   double B = 0;                   // current trial value of B
   double B0 = 0;                  // final B; exactly 0, -1 or -2 mark special outcomes
   RootBranch paso = RootBranch::kNone;  // the branch of the equation for B

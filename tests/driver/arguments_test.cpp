@@ -44,6 +44,20 @@ TEST(ParseArgumentsTest, DialogueBatchAnswersAndUsageErrors) {
       {{"--bootstrap", "-1", "f"}, answered, 2, "", "zover: --bootstrap: Value -1 not in range 0 to 1000000; run zover --help\n"},
       {{"--seed", "18446744073709551616", "f"}, answered, 2, "", "zover: --seed: \"18446744073709551616\" is not a whole number from 0 to 18446744073709551615; run zover --help\n"},
       {{"--seed", "1", "-m", "f"}, answered, 2, "", "zover: --model excludes --seed; run zover --help\n"},
+      {{"--bootstrap-method", "rows", "f"}, answered, 2, "", "zover: --bootstrap-method: rows not in {objects,pairs}; run zover --help\n"},
+      {{"--level", "95", "f"}, answered, 2, "", "zover: --level: \"95\" is not a number between 0 and 1, such as 0.9; run zover --help\n"},
+      {{"--level", "0", "f"}, answered, 2, "", "zover: --level: \"0\" is not a number between 0 and 1, such as 0.9; run zover --help\n"},
+      {{"--sep", "|", "f"}, answered, 2, "", "zover: --sep: \"|\" is not ',', ';', tab or blank; run zover --help\n"},
+      {{"--no-header", "--header", "f"}, answered, 2, "", "zover: --header excludes --no-header; run zover --help\n"},
+      {{"--raters", "1,B", "f"}, answered, 2, "",
+       "zover: --raters: \"B\" is a name, and without --header the columns have no names; run zover --help\n"},
+      {{"--raters", "2", "f"}, answered, 2, "", "zover: --raters: at least 2 raters are needed; run zover --help\n"},
+      {{"--raters", "1,2", "--long", "f"}, answered, 2, "", "zover: --long excludes --raters; run zover --help\n"},
+      {{"--long-columns", "1,2,3", "f"}, answered, 2, "", "zover: --long-columns requires --long; run zover --help\n"},
+      {{"--long", "--long-columns", "a,,c", "--header", "f"}, answered, 2, "",
+       "zover: --long-columns: an empty column; run zover --help\n"},
+      {{"--long", "--long-columns", "1,2", "f"}, answered, 2, "",
+       "zover: --long-columns: three columns are needed: the object's, the rater's and the rating's; run zover --help\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.empty() ? "(none)" : c.args.front());
@@ -78,6 +92,24 @@ TEST(ParseArgumentsTest, DialogueBatchAnswersAndUsageErrors) {
   EXPECT_EQ(ParseArguments({"--bootstrap", "0", "f"}, out, err).batch.request.levels,
             std::vector<AlphaLevel>{AlphaLevel::kNominal});
   EXPECT_TRUE(ParseArguments({"f"}, out, err).batch.request.levels.empty());
+  // The objects bootstrap and the 95 % level unless asked; --bootstrap-method
+  // alone asks for the nominal alpha too; --level fits model data.
+  EXPECT_EQ(ordered.method, BootstrapMethod::kObjects);
+  EXPECT_EQ(ParseArguments({"f"}, out, err).batch.request.level, 0.95);
+  const Request pairs = ParseArguments({"--bootstrap-method", "pairs", "--level", "0.9", "f"}, out, err).batch.request;
+  EXPECT_EQ(pairs.method, BootstrapMethod::kPairs);
+  EXPECT_EQ(pairs.levels, std::vector<AlphaLevel>{AlphaLevel::kNominal});
+  EXPECT_EQ(pairs.level, 0.9);
+  EXPECT_EQ(ParseArguments({"-m", "--level", "0.99", "f"}, out, err).batch.request.level, 0.99);
+  // The reading: the separator as the first line says unless --sep names it; columns by name or number.
+  EXPECT_EQ(ParseArguments({"f"}, out, err).batch.read.separator, Separator::kDetect);
+  EXPECT_EQ(ParseArguments({"--sep", ";", "f"}, out, err).batch.read.separator, Separator::kSemicolon);
+  EXPECT_EQ(ParseArguments({"--sep", "tab", "f"}, out, err).batch.read.separator, Separator::kTab);
+  EXPECT_EQ(ParseArguments({"--sep", "blank", "f"}, out, err).batch.read.separator, Separator::kBlank);
+  const Command columns =
+      ParseArguments({"--long", "--header", "--long-columns", "item, \"rater, first\",3", "f"}, out, err);
+  EXPECT_EQ(columns.batch.read.longColumns, (std::vector<std::string>{"item", "rater, first", "3"}));
+  EXPECT_EQ(ParseArguments({"--raters", "2,4", "f"}, out, err).batch.read.raters, (std::vector<std::string>{"2", "4"}));
 }
 
 // Every option has its line in the help text, which also tells how to run
@@ -87,8 +119,9 @@ TEST(ParseArgumentsTest, HelpListsEveryOption) {
   ParseArguments({"--help"}, out, err);
   const std::string help = out.str();
   for (const char* text : {"-f, --frequencies", "-m, --model", "--long", "--header", "--id", "--missing", "--labels",
-                           "--classes", "--weights", "--alpha-level", "--bootstrap", "--seed", "--format",
-                           "-o, --output", "-h, --help", "--version", "Zover_data.txt",
+                           "--classes", "--weights", "--alpha-level", "--bootstrap", "--bootstrap-method", "--seed",
+                           "--level", "--format", "-o, --output", "-h, --help", "--version", "--sep", "--no-header",
+                           "--raters", "--long-columns", "Zover_data.txt",
                            "Run zover without arguments for the interactive program"}) {
     EXPECT_NE(help.find(text), std::string::npos) << text;
   }

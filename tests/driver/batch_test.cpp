@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <nlohmann/json.hpp>
 #include <cctype>
 #include <set>
@@ -338,7 +339,7 @@ TEST(BatchTest, MissingRatings) {
        "1 1 . 1\n2 2 3 2\n3 3 3 3\n3 3 3 3\n2 2 2 2\n1 2 3 4\n4 4 4 4\n1 1 2 1\n2 2 2 2\n. 5 5 5\n. . 1 1\n. . 3 .\n", 12,
        8, 7, 0.743},
       // Coincidences o_11 = 4, o_22 = 2, o_12 = o_21 = 1: alpha = 1 - 2 / (30 / 7).
-      {"each object lacks another rater", "1,1,\n2,,2\n,1,1\n1 . 2\n", 4, 0, 4, 8.0 / 15},
+      {"each object lacks another rater", "1,1,\n2,,2\n,1,1\n1,.,2\n", 4, 0, 4, 8.0 / 15},
       {"one complete object", "1 1 1\n2 . 2\n1 NA 1\n", 3, 1, 2, 1},
       {"a line of missing ratings only", "1 1 2\n2 2 2\nNA NA NA\n1 2 1\n", 4, 3, 3, none},
   };
@@ -398,7 +399,8 @@ Json Numbers(const std::vector<std::string>& args, const std::string& file) {
   const BatchRun run = Batch(options, {{"data", file}});
   EXPECT_EQ(run.status, 0) << run.err;
   Json j = Json::parse(run.out);
-  for (const char* key : {"file", "layout", "rater_names", "class_labels"}) j["input"].erase(key);
+  EXPECT_EQ(run.err, "");  // no warning
+  for (const char* key : {"file", "layout", "rater_names", "class_labels", "row_names"}) j["input"].erase(key);
   std::function<void(Json&)> dropLabels = [&](Json& node) {
     if (node.is_object()) node.erase("label");
     if (!node.is_structured()) return;
@@ -408,8 +410,9 @@ Json Numbers(const std::vector<std::string>& args, const std::string& file) {
   return j;
 }
 
-// Krippendorff's (2011) data as a researcher's tools export them: each file
-// gives the numbers of the plain numeric file.
+// Krippendorff's (2011) data as a researcher's tools export them (R, pandas,
+// spreadsheets, annotation tools), each read with the options doc/batch.md
+// gives it: each file gives the numbers of the plain numeric file.
 TEST(BatchTest, ExportedFilesGiveThePlainNumbers) {
   const std::vector<std::vector<std::string>> units = {
       {"1", "1", ".", "1"}, {"2", "2", "3", "2"}, {"3", "3", "3", "3"}, {"3", "3", "3", "3"},
@@ -427,7 +430,71 @@ TEST(BatchTest, ExportedFilesGiveThePlainNumbers) {
     return text;
   };
   const auto none = [](std::size_t) { return std::string(); };
-  const std::string plain = write("", [](std::size_t, const std::string& x) { return x; }, none);
+  const auto same = [](std::size_t, const std::string& x) { return x; };
+  const auto na = [](std::size_t, const std::string& x) { return x == "." ? "NA" : x; };
+  const auto empty = [](std::size_t, const std::string& x) { return x == "." ? "" : x; };
+  const auto decimal = [](std::size_t, const std::string& x) { return x == "." ? "" : x + ".0"; };
+  const auto number = [](std::size_t u) { return std::to_string(u + 1); };
+  const auto quotedNumber = [](std::size_t u) { return "\"" + std::to_string(u + 1) + "\""; };
+  // The same text with another separator, line end, byte-order mark, UTF-16.
+  const auto swap = [](std::string text, char separator) {
+    std::replace(text.begin(), text.end(), ',', separator);
+    return text;
+  };
+  const auto crlf = [](const std::string& text) {
+    std::string out;
+    for (const char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return out;
+  };
+  const auto utf16 = [](const std::string& text) {
+    std::string out = "\xFF\xFE";
+    for (const char c : text) out += std::string{c, '\0'};
+    return out;
+  };
+  const std::string plain = write("", same, none);
+  const std::string rCsv = write("\"\",\"A\",\"B\",\"C\",\"D\"\n", na, quotedNumber);
+  const std::string pandas = write(",A,B,C,D\n", decimal, [](std::size_t u) { return std::to_string(u); });
+  const std::string sheet = write("Unit no,Coder A,Coder B,Coder C,Coder D\n", empty,
+                                  [](std::size_t u) { return "Unit " + std::to_string(u + 1); });
+  std::string extra = "unit,A,B,when,C,D,note\n";
+  for (std::size_t u = 0; u < units.size(); ++u) {
+    const auto& x = units[u];
+    extra += std::to_string(u + 1) + "," + x[0] + "," + x[1] + ",2024-01-0" + std::to_string(u % 9 + 1) + "," + x[2] +
+             "," + x[3] + ",\"seen, " + std::to_string(u) + "\"\n";
+  }
+  // Long files coder by coder, so that the coders come in their order.
+  auto coderByCoder = [&](const std::string& head, const std::function<std::string(std::size_t, std::size_t)>& line) {
+    std::string text = head;
+    for (std::size_t r = 0; r < 4; ++r) {
+      for (std::size_t u = 0; u < units.size(); ++u) text += line(u, r);
+    }
+    return text;
+  };
+  auto melted = [&](std::size_t u, std::size_t r) {
+    return std::to_string(u + 1) + "," + "ABCD"[r] + "," + decimal(r, units[u][r]) + "\n";
+  };
+  const std::string melt = coderByCoder("unit,coder,value\n", melted);
+  std::size_t row = 0;
+  const std::string meltIndex =
+      coderByCoder(",unit,coder,value\n", [&](std::size_t u, std::size_t r) { return std::to_string(row++) + "," + melted(u, r); });
+  const std::string tool = coderByCoder("item,coder,label,created,comment\n", [&](std::size_t u, std::size_t r) {
+    if (units[u][r] == ".") return std::string();
+    const std::string comment = u % 3 == 0 ? "\"line one,\r\nline \"\"two\"\"\"" : "ok";
+    return "item " + std::to_string(u + 1) + ",coder " + "ABCD"[r] + "," + letters[std::stoi(units[u][r])] +
+           ",2024-05-01T10:00:00Z," + comment + "\n";
+  });
+  const std::string coderFirst = coderByCoder("coder,item,label\n", [&](std::size_t u, std::size_t r) {
+    return units[u][r] == "." ? std::string()
+                              : std::string("c") + "ABCD"[r] + ",i" + std::to_string(u + 1) + "," + units[u][r] + "\n";
+  });
+  std::string rLong = "\"\",\"unit\",\"coder\",\"code\"\n";
+  for (std::size_t u : {1, 0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}) {
+    for (std::size_t r = 0; r < 4; ++r) {
+      if (units[u][r] == ".") continue;
+      rLong += "\"" + std::to_string(++row) + "\",\"u" + std::to_string(u + 1) + "\",\"" + "ABCD"[r] + "\"," +
+               units[u][r] + "\n";
+    }
+  }
   std::string longFile = "unit,coder,value\n";
   for (std::size_t u : {1, 0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}) {  // unit 2 first: the coders in order
     for (std::size_t r = 0; r < 4; ++r) {
@@ -446,13 +513,34 @@ TEST(BatchTest, ExportedFilesGiveThePlainNumbers) {
        write("", [](std::size_t r, const std::string& x) { return r == 0 && x != "." ? x + ".0" : x; }, none)},
       {"a list of classes", {"--missing", "--classes", "1,2,3,4,5"}, plain},
       {"quoted", {"--missing"}, write("", [](std::size_t, const std::string& x) { return "\"" + x + "\""; }, none)},
-      {"R's write.csv", {"--header", "--id", "--missing"},
-       write("\"\",\"A\",\"B\",\"C\",\"D\"\n", [](std::size_t, const std::string& x) { return x == "." ? "NA" : x; },
-             [](std::size_t u) { return "\"" + std::to_string(u + 1) + "\""; })},
-      {"pandas' to_csv", {"--header", "--id", "--missing"},
-       write(",A,B,C,D\n", [](std::size_t, const std::string& x) { return x == "." ? "" : x + ".0"; },
-             [](std::size_t u) { return std::to_string(u); })},
+      {"R's write.csv", {"--header", "--id", "--missing"}, rCsv},
+      {"R's write.csv: row names under an empty header cell", {"--header", "--missing"}, rCsv},
+      {"R's write.csv(row.names = FALSE)", {"--header", "--missing"}, write("\"A\",\"B\",\"C\",\"D\"\n", na, none)},
+      {"R's write.table: blanks, no header cell for the row names", {"--header", "--missing"},
+       swap(write("\"A\",\"B\",\"C\",\"D\"\n", na, quotedNumber), ' ')},
+      {"R's write.table(sep = \"\\t\", quote = FALSE)", {"--header", "--missing"}, swap(write("A,B,C,D\n", na, number), '\t')},
+      {"R's write.csv2", {"--header", "--missing"}, swap(rCsv, ';')},
+      {"R's factors: quoted labels", {"--header", "--missing", "--labels"},
+       write("\"\",\"A\",\"B\",\"C\",\"D\"\n", [](std::size_t, const std::string& x) { return x == "." ? "NA" : "\"" + x + "\""; },
+             quotedNumber)},
+      {"pandas' to_csv", {"--header", "--id", "--missing"}, pandas},
+      {"pandas' to_csv: the index under an empty header cell", {"--header", "--missing"}, pandas},
+      {"pandas' to_csv(sep=\"\\t\"): empty cells between tabs", {"--header", "--missing"}, swap(pandas, '\t')},
+      {"pandas' to_csv(index=False)", {"--header", "--missing"}, write("A,B,C,D\n", decimal, none)},
+      {"a spreadsheet: mark, CRLF, semicolons, blanks in names", {"--header", "--id", "--missing"},
+       "\xEF\xBB\xBF" + crlf(swap(sheet, ';'))},
+      {"a spreadsheet's Unicode text: UTF-16, tabs", {"--header", "--id", "--missing"}, utf16(crlf(swap(sheet, '\t')))},
+      {"Stata: . for missing", {"--header", "--id", "--missing"}, write("unit,A,B,C,D\n", same, number)},
+      {"more columns than raters", {"--header", "--id", "--missing", "--raters", "A,B,C,D"}, extra},
+      {"the raters by number", {"--header", "--id", "--missing", "--raters", "2,3,5,6"}, extra},
       {"long, text labels", {"--long", "--header", "--labels"}, longFile},
+      {"pandas' melt", {"--long", "--header", "--missing"}, melt},
+      {"pandas' melt with its index", {"--long", "--header", "--missing"}, meltIndex},
+      {"an annotation tool: more columns, line breaks in quotes", {"--long", "--header", "--labels", "--long-columns",
+                                                                   "item,coder,label"}, tool},
+      {"the coder first", {"--long", "--header", "--long-columns", "item,coder,label"}, coderFirst},
+      {"the coder first, by numbers", {"--long", "--long-columns", "2,1,3"}, coderFirst.substr(coderFirst.find('\n') + 1)},
+      {"R's write.csv of a long data frame", {"--long", "--header"}, rLong},
   };
   const Json expected = Numbers({"--missing"}, plain);
   EXPECT_NEAR(expected["coefficients"]["krippendorff_alpha"]["estimate"].get<double>(), 0.743, 5e-4);
@@ -487,10 +575,51 @@ TEST(BatchTest, RefusalsNameTheOptionThatReadsTheField) {
       {"quote inside a field", {}, "1,2\n1,2\"\n", ", line 2, field 2: a double quote inside a field that does not "
                                                  "start with one."},
       {"text after a quote", {}, "1,\"2\"3\n", ", line 1, field 2: text after the closing double quote."},
-      {"quote not closed", {"--header"}, "\"a,b\n", ", line 1, field 1: the double quote that opens the field is not "
-                                                   "closed on its line."},
+      {"quote not closed", {"--header"}, "\"a,b\n", ", line 1, field 1: the double quote that opens the field is "
+                                                   "never closed."},
       {"empty rater name", {"--header"}, "A,,C\n1,2,3\n", ", line 1, field 2: the field is empty."},
       {"empty object label", {"--id", "--missing"}, "a,1,2\n,2,2\n", ", line 2, field 1: the field is empty."},
+      // Slips that would give a wrong analysis: each refusal names the option that reads the file right.
+      {"R's write.csv without --header", {}, "\"\",\"A\",\"B\"\n\"1\",1,NA\n\"2\",2,2\n",
+       ", line 1: it looks like a header: \"A\" is not a number, and line 2 holds numbers; add --header to read it "
+       "as names, or --no-header to read it as data."},
+      {"a header of labels", {"--labels"}, "A,B\nx,y\ny,y\nx,x\n",
+       ", line 1: it looks like a header: none of its labels occurs again in its column; add --header to read it as "
+       "names, or --no-header to read it as data."},
+      {"R's write.table without --header", {"--labels", "--missing"}, "\"A\" \"B\"\n\"1\" \"x\" NA\n",
+       ", line 1: it looks like a header: it has one field fewer than the line below it, as R writes a header above "
+       "row names; add --header to read it as names, or --no-header to read it as data."},
+      {"a long header without --header", {"--long"}, "item,coder,score\na,x,1\n",
+       ", line 1: it looks like a header: \"score\" is not a number, and line 2 holds one; add --header to read it as "
+       "names, or --no-header to read it as data."},
+      {"a long header of labels", {"--long", "--labels"}, "item,coder,label\na,x,p\na,y,q\nb,x,p\nb,y,p\n",
+       ", line 1: it looks like a header: its object, rater and label occur on no other line; add --header to read "
+       "it as names, or --no-header to read it as data."},
+      {"R's NA", {"--header", "--id"}, "\"\",\"A\",\"B\"\n\"1\",1,NA\n", ", line 2, field 3: \"NA\" marks a missing "
+       "rating; add --missing to read empty fields, NA and . as missing ratings."},
+      {"R's NA among labels", {"--labels", "--long"}, "a,x,\"NA\"\na,y,NA\n", ", line 2, field 3: \"NA\" marks a "
+       "missing rating; add --missing to read empty fields, NA and . as missing ratings."},
+      {"ordered text labels", {"--labels", "--weights", "linear"}, "low,very high\nmedium,low\nlow,low\n",
+       ": the classes are text labels, whose order ordered classes (--weights, --alpha-level) need: give it with "
+       "--classes, as --classes 'low,very high,medium' in the order of the scale (here the labels as the file first "
+       "holds them)."},
+      {"two separators", {}, "a,b;c\n", ", line 1: it holds more than one separator outside double quotes (commas "
+       "and semicolons); choose the separator with --sep ',', ';', tab or blank."},
+      {"blanks below a line of commas", {"--header"}, "A,B\n1 2\n", ", line 2: 1 fields where the first line has 2, "
+       "as the first line makes the comma the separator, while blanks separate this line's fields; choose the "
+       "separator with --sep ',', ';', tab or blank."},
+      {"text in the first column", {"--header"}, "id,A,B\np1,1,2\n", ", line 2, field 1: \"p1\" is not a class "
+       "number from 1 to 1000; add --id if the first column names the objects, or --labels to use text labels as "
+       "classes."},
+      {"a long file of more columns", {"--long", "--header"}, "item,coder,label,time\na,x,1,t\n",
+       ", line 1: 4 fields where the long layout has 3 (object, rater, rating): the header holds \"item\", "
+       "\"coder\", \"label\", \"time\"; name the object's, the rater's and the rating's columns with "
+       "--long-columns OBJECT,RATER,RATING, by the header's names (with --header) or by their numbers from 1."},
+      {"a column no header names", {"--long", "--header", "--long-columns", "item,rater,label"},
+       "item,coder,label,time\na,x,1,t\n", ": --long-columns: no column is named \"rater\"; the header holds "
+       "\"item\", \"coder\", \"label\", \"time\"."},
+      {"two labels of one coder", {"--long", "--header", "--labels"}, "item,coder,label\nt1,x,pos\nt1,y,neg\n"
+       "t2,x,pos\nt1,x,neu\n", ", line 5: object \"t1\" was already rated by \"x\" on line 2."},
       {"model data: NUL", {"-m"}, std::string("2 2 10 3 2 1 4 1 2\0garbage", 26),
        ", line 1, field 9: the disagreements of class 2, rater 2 must be a number not below 0."},
       {"model data: hexadecimal", {"-m"}, "0x2 2 10 3 2 1 4 1 2\n",
@@ -531,6 +660,71 @@ TEST(BatchTest, LabelsInEveryOutput) {
   EXPECT_EQ(four["input"]["classes"], 4);
   const double pa = four["coefficients"]["percent_agreement"]["estimate"];
   EXPECT_DOUBLE_EQ(four["coefficients"]["brennan_prediger"]["estimate"].get<double>(), (4 * pa - 1) / 3);
+  // Numbers by their exact value; a label's control bytes escaped in the text.
+  BatchOptions digits = Options({"--labels", "--no-header"});
+  digits.format = OutputFormat::kJson;
+  const Json exact = Json::parse(
+      Batch(digits, {{"data", "12345678901234567,12345678901234568\n1,1.0000000000000000001\n2,2.0\n"}}).out);
+  EXPECT_EQ(exact["input"]["class_labels"],
+            Json({"1", "1.0000000000000000001", "2", "12345678901234567", "12345678901234568"}));
+  EXPECT_EQ(exact["raw_agreement"], 1.0 / 3);
+  const std::string escaped = Batch(Options({"--labels"}), {{"data", "\"\x1B[2J\",b\nb,b\n\"\x1B[2J\",\"\x1B[2J\"\n"}}).out;
+  EXPECT_NE(escaped.find("Classes: 1 = \\x1B[2J, 2 = b\n"), std::string::npos);
+  EXPECT_EQ(escaped.find('\x1B'), std::string::npos);
+}
+
+// What the data may not mean as read: on standard error, and in every output
+// that a script or a reader sees; nothing of it without a warning.
+TEST(BatchTest, WarningsInEveryOutput) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    std::string file;
+    std::string warning;
+  };
+  std::string coderFirst = "coder,item,label\n", ids = "subject,A,B\n";
+  for (int c = 1; c <= 3; ++c) {
+    for (int i = 1; i <= 4; ++i) coderFirst += "c" + std::to_string(c) + ",i" + std::to_string(i) + "," + "xy"[(c + i) % 2] + "\n";
+  }
+  for (int i = 1; i <= 12; ++i) ids += std::to_string(i) + "," + std::to_string(i % 3 + 1) + "," + std::to_string(i % 2 + 1) + "\n";
+  const Case cases[] = {
+      {"the coder first", {"--long", "--header", "--labels"}, coderFirst,
+       "more raters (4) than objects (3): are the columns object, rater, rating? See --long-columns"},
+      {"the objects' numbers as a rater", {"--header"}, ids,
+       "the first column (\"subject\") holds a different value on each of its 12 lines, as the objects' names would: "
+       "if it names the objects, add --id"},
+      {"a column named by a number", {"--header", "--raters", "2,x"}, "x,1,2\n1,1,2\n2,2,2\n1,1,1\n",
+       "column 3, named \"2\", is read for --raters 2, not column 2"},
+      {"one rating per line read as a wide file", {"--header", "--id", "--labels"},
+       "item,coder,label\ni1,ann,yes\ni1,bob,no\ni2,ann,no\ni2,bob,no\n",
+       "the labels of column 2 (\"coder\") occur in no other column: are the columns ratings on one scale? A file "
+       "of one rating per line needs --long"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BatchOptions options = Options(c.args);
+    const BatchRun text = Batch(options, {{"data", c.file}});
+    EXPECT_EQ(text.status, 0);
+    EXPECT_EQ(text.err, "zover: warning: " + c.warning + ".\n");
+    options.format = OutputFormat::kJson;
+    const nlohmann::ordered_json j = nlohmann::ordered_json::parse(Batch(options, {{"data", c.file}}).out);
+    EXPECT_EQ(j["warnings"], nlohmann::ordered_json({c.warning}));
+    EXPECT_EQ(std::next(j.items().begin(), 2).key(), "warnings");  // right after "input"
+    options.format = OutputFormat::kCsv;
+    const std::string csv = Batch(options, {{"data", c.file}}).out;
+    EXPECT_EQ(csv.substr(csv.find('\n') + 1, csv.find("\nobjects,") - csv.find('\n')),
+              "warning,,,,,,,,,," + (c.warning.find('"') != std::string::npos || c.warning.find(',') != std::string::npos
+                                         ? "\"" + std::regex_replace(c.warning, std::regex("\""), "\"\"") + "\""
+                                         : c.warning) + "\n");
+    options.format = OutputFormat::kHtml;
+    const std::string page = Batch(options, {{"data", c.file}}).out;
+    EXPECT_LT(page.find("<aside class=\"warnings\""), page.find("<header>"));
+  }
+  BatchOptions options = Options({});
+  options.format = OutputFormat::kJson;
+  const BatchRun quiet = Batch(options, {{"data", "1 2\n2 2\n1 1\n"}});
+  EXPECT_EQ(quiet.err, "");
+  EXPECT_FALSE(Json::parse(quiet.out).contains("warnings"));
 }
 
 }  // namespace

@@ -10,8 +10,9 @@
 // estimate, CSV of the header and eleven cells a row, an HTML page or SVG
 // figure that is well-formed XML in valid UTF-8 and refers to nothing outside
 // itself, or text that spells values that are not finite as NaN, Inf or -Inf
-// (the line of the labels aside: a label is any text). With 1, nothing is
-// written and standard error holds the message.
+// (the line of the labels aside: a label is any text); standard error holds
+// nothing but warnings, which the JSON lists too. With 1, nothing is written
+// and standard error holds the message.
 
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +21,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "driver/batch.h"
 #include "fuzz_checks.h"
@@ -110,7 +112,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     Check(err.str().rfind("zover: ", 0) == 0 && err.str().back() == '\n', "a message on standard error", err.str());
     return 0;
   }
-  Check(err.str().empty(), "nothing on standard error", err.str());
+  // Standard error holds only warnings, one a line, and the JSON the same ones.
+  std::vector<std::string> warnings;
+  std::istringstream lines(err.str());
+  for (std::string line; std::getline(lines, line);) {
+    Check(line.rfind("zover: warning: ", 0) == 0 && line.back() == '.', "only warnings on standard error", err.str());
+    warnings.push_back(zover::ValidUtf8(line.substr(16, line.size() - 17)));  // as JSON writes a text
+  }
   Check(options.output.empty() ? written.empty() : out.str().empty() && written.size() == 1,
         "the result on standard output or in the -o file alone");
   const std::string result = options.output.empty() ? out.str() : written.begin()->second;
@@ -118,6 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     case zover::OutputFormat::kJson: {
       const nlohmann::json j = nlohmann::json::parse(result, nullptr, false);
       Check(!j.is_discarded(), "one JSON document", result.substr(0, 400));
+      Check(warnings.empty() ? !j.contains("warnings") : j["warnings"] == nlohmann::json(warnings),
+            "the warnings of standard error in the JSON", err.str());
       CheckReasons(j, "");
       break;
     }

@@ -1,7 +1,9 @@
 // Fuzz target: arbitrary bytes as a file of the long layout (object, rater,
 // rating), read with the options that the first byte picks (--header,
-// --missing, --labels). The reader must refuse the file with one of its
-// messages, or yield tables that describe the objects rated by every rater.
+// --missing, --labels, and the rules of CSV with the first line's separator
+// and their checks of slips, or the first two columns chosen by number). The
+// reader must refuse the file with one of its messages, or yield tables that
+// describe the objects rated by every rater.
 
 #include <cstddef>
 #include <cstdint>
@@ -28,6 +30,17 @@ const std::vector<const char*> kRefusals = {
     "\nERROR in file \"l.csv\": at least 2 raters are needed.\n",
     "\nERROR in file \"l.csv\": at least 2 objects are needed.\n",
     "\nERROR in file \"l.csv\": at least 2 classes are needed.\n",
+    // The rules of CSV.
+    "\nERROR in file \"l.csv\", line #: # fields where the long layout has 3 (object, rater, rating): *",
+    "\nERROR in file \"l.csv\", line #: # fields where the first line has #*.\n",
+    "\nERROR in file \"l.csv\", line #: # fields where line # has #.\n",
+    "\nERROR in file \"l.csv\", line #, field #: \"*\" marks a missing rating.\n",
+    "\nERROR in file \"l.csv\", line #: it looks like a header: *.\n",
+    "\nERROR in file \"l.csv\", line #: it holds more than one separator outside double quotes (*).\n",
+    "\nERROR in file \"l.csv\", line #: it holds NUL bytes, *.\n",
+    "\nERROR in file \"l.csv\", line #, field #: the double quote that opens the field is never closed.\n",
+    "\nERROR in file \"l.csv\", line #: the file could not be read (it is UTF-16 *).\n",
+    "\nERROR in file \"l.csv\": --long-columns: *.\n",
 };
 
 }  // namespace
@@ -39,6 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   layout.missing = (bytes[0] & 2) != 0;
   layout.labels = (bytes[0] & 4) != 0;
   layout.zeroFractions = true;
+  if ((bytes[0] & 8) != 0) layout.separator = zover::Separator::kDetect;
+  if ((bytes[0] & 16) != 0) layout.columns = {"3", "1", "2"};
   zover::StringSource file(std::string(reinterpret_cast<const char*>(bytes) + 1, size - 1));
   zover::ObservedData tb;
   const zover::ReadOutcome read = zover::ReadLongFile(file, tb, "l.csv", layout);

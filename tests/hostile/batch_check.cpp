@@ -238,7 +238,7 @@ int main(int argc, char** argv) {
        "printf 'A\\377B,C\\n1,2\\n2,2\\n1,1\\n' > \"$(printf 'd\\351.txt')\"",
        "$Z --header --format json -o r.json d*.txt; s=$?; grep -F -e '\"file\"' -e \"$(printf 'A\\357\\277\\275B')\" r.json; exit $s", 0,
        "    \"file\": \"d\xEF\xBF\xBD.txt\",\n      \"A\xEF\xBF\xBD" "B\",\n", "", "d\351.txt:-644 r.json:-644"},
-      {"--header names that would be formulas in CSV", "printf '=1+1,+A,-2,@B\\n1 2 1 2\\n2 2 1 1\\n1 1 2 2\\n' > d.txt",
+      {"--header names that would be formulas in CSV", "printf '=1+1,+A,-2,@B\\n1,2,1,2\\n2,2,1,1\\n1,1,2,2\\n' > d.txt",
        "$Z --header --format csv -o r.csv d.txt; s=$?; grep '^chance_probability,1,' r.csv | cut -d, -f3; exit $s", 0,
        "'=1+1\n'+A\n-2\n'@B\n", "", "d.txt:-644 r.csv:-644"},
       {"2 2 2 on every line, JSON", "printf '2 2 2\\n2 2 2\\n2 2 2\\n' > d.txt",

@@ -150,5 +150,63 @@ TEST(ArchivoTest, HeaderAndObjectLabels) {
   }
 }
 
+// What the coefficients of rater pairs and the adjudication list need: the
+// tuples of the objects with missing ratings in class numbers, and, only when
+// asked, every object with its name and line, in raw and long files.
+TEST(ArchivoTest, KeepsIncompleteTuplesAndObjects) {
+  struct Case {
+    const char* name;
+    bool longLayout, id, labels;
+    std::string text;
+    testing::Rows incomplete;  // values (0: missing) and count of each incomplete tuple
+    std::vector<std::string> ids;
+    std::vector<long long> lines;
+    testing::Rows ratings;
+  };
+  const Case cases[] = {
+      {"raw digits", false, false, false, "1 2 3\n\n2 . 2\n3 3 3\n2 NA 2\n", {{2, 0, 2, 2}}, {}, {1, 3, 4, 5},
+       {{1, 2, 3}, {2, 0, 2}, {3, 3, 3}, {2, 0, 2}}},
+      {"raw names and labels", false, true, true, "x b a\ny a NA\nz b b\n", {{1, 0, 1}}, {"x", "y", "z"}, {1, 2, 3},
+       {{2, 1}, {1, 0}, {2, 2}}},
+      {"long", true, false, false, "p,ann,1\nq,bob,2\np,bob,2\nq,ann,2\nr,bob,1\n", {{0, 1, 1}}, {"p", "q", "r"},
+       {1, 2, 5}, {{1, 2}, {2, 2}, {0, 1}}},
+  };
+  for (const Case& c : cases) {
+    for (const bool keep : {true, false}) {
+      SCOPED_TRACE(std::string(c.name) + (keep ? ", kept" : ", not kept"));
+      ObservedData tb;
+      StringSource file(c.text);
+      FileLayout layout;
+      layout.id = c.id;
+      layout.labels = c.labels;
+      layout.missing = true;
+      layout.keepObjects = keep;
+      const ReadOutcome read =
+          c.longLayout ? ReadLongFile(file, tb, "f.csv", layout) : ArchivoFrom(file, tb, "f.csv", layout);
+      ASSERT_TRUE(read.ok) << read.message;
+      testing::Rows incomplete;
+      std::vector<std::uint16_t> scratch(static_cast<std::size_t>(tb.R));
+      for (std::size_t u = 0; u < tb.incompleteTuples.size(); ++u) {
+        const std::uint16_t* values = tb.incompleteTuples.Values(u, scratch.data());
+        incomplete.emplace_back(values, values + tb.R);
+        incomplete.back().push_back(static_cast<int>(tb.incompleteTuples.count(u)));
+      }
+      EXPECT_EQ(incomplete, c.incomplete);
+      EXPECT_EQ(tb.objects.kept, keep);
+      if (!keep) {
+        EXPECT_EQ(tb.objects.size(), 0u);
+        continue;
+      }
+      EXPECT_EQ(tb.objects.ids, c.ids);
+      EXPECT_EQ(tb.objects.lines, c.lines);
+      testing::Rows ratings;
+      for (std::size_t o = 0; o < tb.objects.size(); ++o) {
+        ratings.emplace_back(tb.objects.Ratings(o), tb.objects.Ratings(o) + tb.R);
+      }
+      EXPECT_EQ(ratings, c.ratings);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zover

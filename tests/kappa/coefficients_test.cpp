@@ -175,13 +175,13 @@ TEST(AgreementCoefficientsTest, IntervalsStayInTheirRange) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const auto interval = ConfidenceInterval95(c.estimate, c.se, c.range);
+    const auto interval = ConfidenceInterval(c.estimate, c.se, c.range);
     EXPECT_DOUBLE_EQ(interval.first, c.low);
     EXPECT_DOUBLE_EQ(interval.second, c.high);
   }
   // pa = 3/4 with SE 1/4: 0.75 + 1.96 / 4 is cut at 1.
   const AgreementCoefficients all = ComputeAgreementCoefficients(PatternsOf(Patterns("1 1\n1 1\n2 2\n2 1\n")), 2);
-  EXPECT_EQ(all.percentAgreement.ci95->second, 1.0);
+  EXPECT_EQ(all.percentAgreement.ci->second, 1.0);
   EXPECT_FALSE(all.percentAgreement.z.has_value());
   EXPECT_FALSE(all.percentAgreement.p.has_value());
 }

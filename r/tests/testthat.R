@@ -1,0 +1,3 @@
+library(testthat)
+library(zover)
+test_check("zover")
