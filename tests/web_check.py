@@ -289,8 +289,9 @@ def check_tables(root, csv_text, j, where):
     rows = {}
     for r in csv.DictReader(io.StringIO(csv_text)):
         value = lambda key: float(r[key]) if r[key] else None
-        rows[(r["measure"], r["class"])] = [value(k) for k in ("estimate", "se", "ci95_low", "ci95_high", "se0",
-                                                                  "z", "p")]
+        # The interval's columns are ci95_* at 95 % and ci_* at other levels.
+        low, high = ("ci95_low", "ci95_high") if "ci95_low" in r else ("ci_low", "ci_high")
+        rows[(r["measure"], r["class"])] = [value(k) for k in ("estimate", "se", low, high, "se0", "z", "p")]
     tables = {("".join(t.find("caption").itertext())): t for t in root.iter("table") if t.find("caption") is not None}
     coefficients = next(t for caption, t in tables.items() if caption.startswith("Estimates"))
     seen = 0
@@ -311,7 +312,7 @@ def check_tables(root, csv_text, j, where):
             want = []
             for measure in ("consistency", "agreement"):
                 m = c[measure]
-                want += [shown(m["estimate"]), shown(m["se"])] + [shown(x) for x in (m["ci95"] or [None, None])]
+                want += [shown(m["estimate"]), shown(m["se"])] + [shown(x) for x in (m.get("ci95", m.get("ci")) or [None, None])]
             assert got[1:] == want, (where, "class", c["class"], got, want)
         chance = next(t for caption, t in tables.items() if caption.startswith("Chance"))
         body = [cells(tr)[1:] for tr in chance.iter("tr") if tr.find("td") is not None]
