@@ -56,6 +56,10 @@ struct ReadOptions {
   // layouts), by its header name or its number from 1: ReadGroups reads one
   // data set per group; ReadData the data set of all groups together.
   std::string by;
+  // A frequencies file that is one shard of a table (AddShards): a file
+  // without data lines holds nothing, and the checks of the whole (2
+  // objects, 2 classes) wait for the sum.
+  bool shard = false;
 };
 
 // What to compute beside the model and the kappas.

@@ -111,10 +111,40 @@ GroupedDataset GroupFiles(std::vector<Dataset>&& files, const ReadOptions& optio
   return set;
 }
 
-Dataset AddShards(std::vector<Dataset>&& shards, const ReadOptions& options) {
-  Dataset set = Added(DataOf(shards), NamesOf(shards), options, true);
-  set.options = shards[0].options;
+namespace {
+
+// The sum of shards: those without lines add nothing; the sum must hold
+// what one file must (2 objects, 2 classes). `what` names a group.
+Dataset SumOfShards(const std::vector<const Dataset*>& shards, const ReadOptions& options, const std::string& what) {
+  std::vector<const ObservedData*> parts;
+  std::vector<std::string> names;
+  for (const Dataset* shard : shards) {
+    if (shard->data.R == 0) continue;
+    parts.push_back(&shard->data);
+    names.push_back(shard->name);
+  }
+  Dataset set;
+  if (parts.empty()) {
+    set.error = "ERROR: the files" + what + " hold no response tuples.";
+    return set;
+  }
+  set = Added(parts, names, options, true);
+  if (!set.ok()) return set;
+  if (set.data.Norg < 2) {
+    set.error = "ERROR: the files" + what + " together: the frequencies must add up to at least 2 objects.";
+  } else if (set.data.K < 2) {
+    set.error = "ERROR: the files" + what + " together: at least 2 classes are needed.";
+  }
+  set.options = shards[0]->options;
   return set;
+}
+
+}  // namespace
+
+Dataset AddShards(std::vector<Dataset>&& shards, const ReadOptions& options) {
+  std::vector<const Dataset*> all;
+  for (const Dataset& shard : shards) all.push_back(&shard);
+  return SumOfShards(all, options, "");
 }
 
 GroupedDataset AddGroupedShards(std::vector<GroupedDataset>&& shards, const ReadOptions& options) {
@@ -130,7 +160,7 @@ GroupedDataset AddGroupedShards(std::vector<GroupedDataset>&& shards, const Read
   // Each group's rows of every shard that has it, in the order the groups
   // first appear.
   std::map<std::string, std::size_t> index;
-  std::vector<std::vector<Dataset*>> parts;
+  std::vector<std::vector<const Dataset*>> parts;
   for (GroupedDataset& shard : shards) {
     for (std::size_t g = 0; g < shard.names.size(); ++g) {
       const auto [at, added] = index.emplace(shard.names[g], set.names.size());
@@ -146,13 +176,8 @@ GroupedDataset AddGroupedShards(std::vector<GroupedDataset>&& shards, const Read
     return set;
   }
   for (std::size_t g = 0; g < parts.size(); ++g) {
-    std::vector<const ObservedData*> data;
-    std::vector<std::string> names;
-    for (const Dataset* part : parts[g]) {
-      data.push_back(&part->data);
-      names.push_back(part->name);
-    }
-    const Dataset sum = Added(data, names, options, true);
+    std::vector<const Dataset*> shardsOfGroup(parts[g].begin(), parts[g].end());
+    const Dataset sum = SumOfShards(shardsOfGroup, options, " of group " + QuotedText(set.names[g]) + " (--by)");
     if (!sum.ok()) {
       set.error = sum.error;
       return set;

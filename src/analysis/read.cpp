@@ -109,8 +109,10 @@ ReadOutcome Enter(const ReadOptions& options, DataSource& file, const std::strin
   layout.columns = options.layout == Layout::kLong ? options.longColumns : options.raters;
   layout.ordered = options.ordered;
   if (groups != nullptr) layout.group = options.by;
+  layout.part = options.shard && options.layout == Layout::kFrequencies;
   // The tables of a data set whose tuples are counted.
-  const auto build = [&options](ObservedData& tb) {
+  const auto build = [&layout, &options](ObservedData& tb) {
+    if (layout.part) return;  // the sum's tables are built
     if (options.layout == Layout::kFrequencies || tb.Norg >= kMinCompleteObjects) BuildTupleTables(tb);
   };
   switch (options.layout) {

@@ -106,13 +106,15 @@ void Warn(BatchSystem& system, const std::vector<std::string>& warnings) {
 int RenderGrouped(const BatchOptions& options, const std::vector<std::string>& files, BatchSystem& system,
                   std::string& rendered) {
   const bool shards = files.size() > 1 && options.read.layout == Layout::kFrequencies;
+  ReadOptions reading = options.read;
+  reading.shard = shards;
   GroupedDataset data;
   if (files.size() == 1 || shards) {
     std::vector<GroupedDataset> read;
     for (const std::string& path : files) {
       const std::unique_ptr<DataSource> file = Open(system, path);
       if (!file) return kExitRefused;
-      read.push_back(ReadGroups(*file, path, options.read));
+      read.push_back(ReadGroups(*file, path, reading));
       if (!read.back().ok()) return Refuse(system, read.back().error);
     }
     data = shards ? AddGroupedShards(std::move(read), options.read) : std::move(read[0]);
@@ -137,11 +139,13 @@ int RenderGrouped(const BatchOptions& options, const std::vector<std::string>& f
 // The frequencies files of one table's shards, added into one analysis.
 int RenderShards(const BatchOptions& options, const std::vector<std::string>& files, BatchSystem& system,
                  std::string& rendered) {
+  ReadOptions reading = options.read;
+  reading.shard = true;
   std::vector<Dataset> read;
   for (const std::string& path : files) {
     const std::unique_ptr<DataSource> file = Open(system, path);
     if (!file) return kExitRefused;
-    read.push_back(ReadData(*file, path, options.read));
+    read.push_back(ReadData(*file, path, reading));
     if (!read.back().ok()) return Refuse(system, read.back().error);
   }
   const Dataset data = AddShards(std::move(read), options.read);

@@ -429,14 +429,22 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
     if (const std::optional<ReadFault> fault = watch.LabelsFault()) return Refused(*fault, name);
   }
   data.classes = classes.Finish(data.classOfCode);
+  // A shard of a larger file that holds no line adds nothing; the checks of
+  // the whole (2 objects, 2 classes) wait for the sum.
+  if (layout.part && fieldsPerLine == 0) {
+    tb = ObservedData{};
+    tb.entrada = EntryMode::kFrequencyFile;
+    return {};
+  }
+  const bool whole = !layout.part;
   if (frequencies) {
-    if (total < 2) return Refused("the frequencies must add up to at least 2 objects", name);
+    if (total < 2 && whole) return Refused("the frequencies must add up to at least 2 objects", name);
     if (total > kMaxObjects) return Refused("the frequencies add up to more than 1000000000 objects", name);
     data.completeObjects = total;
   } else if (objects < 2) {
     return Refused("at least 2 objects (lines) are needed", name);
   }
-  if (data.classes.K < 2) return Refused("at least 2 classes are needed", name);
+  if (data.classes.K < 2 && whole) return Refused("at least 2 classes are needed", name);
   if (layout.ordered && layout.classes.empty() && classes.labels() && !classes.numbersOnly()) {
     return Refused(OrderUnknown(classes.labelsInFileOrder()), name);
   }
@@ -450,7 +458,7 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
     groups->names = groupNames.all();
     groups->data.assign(groupData.size(), ObservedData{});
     for (std::size_t g = 0; g < groupData.size(); ++g) {
-      if (groupObjects[g] < 2) {
+      if (groupObjects[g] < 2 && whole) {
         return Refused(InGroup(groups->names[g], frequencies ? "the frequencies must add up to at least 2 objects"
                                                              : "at least 2 objects (lines) are needed"),
                        name);

@@ -62,6 +62,10 @@ struct FileLayout {
   // its number from 1 (raw, frequencies and long files, given a FileGroups
   // to fill); empty: no groups.
   std::string group;
+  // A shard of a larger frequencies file: a file without data lines holds
+  // nothing, and the checks of the whole (at least 2 objects, a group's 2
+  // objects, 2 classes) wait for the sum.
+  bool part = false;
 
   bool csv() const { return separator != Separator::kDialogue; }
 };

@@ -383,8 +383,9 @@ void WriteGroupForest(const GroupedResults& res, SvgMode mode, std::ostream& out
   const std::string key = res.compare.empty() ? "" : res.compare[0];
   const ResultRow* first = res.all.Find(key);
   const std::string name = first != nullptr ? first->label : key;
-  Frame frame{"figure-groups", name + " of each group and of all groups, with 95 % confidence intervals", "", 0, 0,
-              {}};
+  const std::string level = LevelPercent(res.level);
+  Frame frame{"figure-groups", name + " of each group and of all groups, with " + level + " % confidence intervals",
+              "", 0, 0, {}};
   frame.heading = "Group";
   std::vector<ForestRow> rows;
   std::vector<double> estimates;
@@ -413,14 +414,14 @@ void WriteGroupForest(const GroupedResults& res, SvgMode mode, std::ostream& out
     frame.notes.push_back("The first " + std::to_string(drawn) + " of the " + std::to_string(res.groups.size()) +
                           " groups are drawn; every group is in the JSON and CSV outputs.");
   }
-  if (withoutInterval) frame.notes.push_back("A hollow dot is an estimate without a 95 % interval.");
+  if (withoutInterval) frame.notes.push_back("A hollow dot is an estimate without a " + level + " % interval.");
   const Axis axis = AxisFor(estimates);
   if (std::any_of(rows.begin(), rows.end(), [&axis](const ForestRow& row) { return axis.Cuts(row.ci); })) {
     frame.notes.push_back(kArrowNote);
   }
   frame.desc = "Forest plot of " + name + " across " + std::to_string(res.groups.size()) +
                " groups, one row each after a first row of all groups together: a filled dot at the estimate "
-               "with a horizontal line for its 95 % confidence interval, or a hollow dot where it has none. A "
+               "with a horizontal line for its " + level + " % confidence interval, or a hollow dot where it has none. A "
                "vertical line marks 0. " +
                AxisInWords(axis) + values;
   WriteForest(rows, frame, axis, mode, out);

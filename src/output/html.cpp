@@ -486,7 +486,7 @@ void ComparisonTable(const GroupedResults& res, std::ostream& out) {
     const Value high = c.ci ? Value(c.ci->high) : std::nullopt;
     out << "<tr data-key=\"" << row.key << "\"" << (row.cls > 0 ? " data-class=\"" + std::to_string(row.cls) + "\"" : "")
         << " data-group=\"" << Markup(res.names[c.group]) << "\"><th scope=\"row\">" << Markup(row.label)
-        << "</th><td>" << Markup(PairName(res, c)) << "</td>" << Cell(c.estimate) << Cell(c.other)
+        << "</th><td style=\"white-space:nowrap\">" << Markup(PairName(res, c)) << "</td>" << Cell(c.estimate) << Cell(c.other)
         << Cell(c.difference) << Cell(c.se) << Cell(low) << Cell(high) << Cell(c.z) << PCell(c.p) << "</tr>\n";
     if (!c.reason.empty()) notes.push_back(row.label + ", " + PairName(res, c) + ": " + c.reason + ".");
   }
@@ -523,7 +523,7 @@ void PrintGroupedHtml(const GroupedResults& res, std::ostream& out) {
       << "</p>\n";
   const ResultRow* drawn = res.compare.empty() ? nullptr : all.Find(res.compare[0]);
   FigureOpen("Figure G. " + Markup(drawn != nullptr ? drawn->label : "The coefficient") +
-                 " of each group and of all groups, with 95 % confidence intervals",
+                 " of each group and of all groups, with " + LevelPercent(res.level) + " % confidence intervals",
              out);
   WriteGroupForest(res, SvgMode::kInline, out);
   FigureClose(out);
