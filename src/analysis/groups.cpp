@@ -252,16 +252,14 @@ GroupedResults AnalyseGroups(const GroupedDataset& data, const Request& request)
   }
   res.compare = request.compare;
   if (res.compare.empty()) {
-    // Fleiss' kappa, or else the first coefficient with a standard error.
-    const auto first = std::find_if(rows.begin(), rows.end(), [](const ResultRow& row) {
-      return row.key == "fleiss_kappa";
-    });
-    const auto withSe = std::find_if(rows.begin(), rows.end(), [](const ResultRow& row) { return row.has(kFieldSe); });
-    if (first != rows.end()) {
-      res.compare.push_back(first->key);
-    } else if (withSe != rows.end()) {
-      res.compare.push_back(withSe->key);
+    // Every coefficient with a standard error (not per class), Fleiss' kappa
+    // first when it is there: the first is the one drawn.
+    for (const ResultRow& row : rows) {
+      const bool listed = std::find(res.compare.begin(), res.compare.end(), row.key) != res.compare.end();
+      if (row.cls == 0 && row.has(kFieldSe) && !listed) res.compare.push_back(row.key);
     }
+    const auto fleiss = std::find(res.compare.begin(), res.compare.end(), "fleiss_kappa");
+    if (fleiss != res.compare.end()) std::rotate(res.compare.begin(), fleiss, fleiss + 1);
   }
 
   std::vector<std::size_t> pair;
