@@ -1,6 +1,8 @@
 // The batch command's CSV: one tidy table of every value, one row each,
 // under the header
-// measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label.
+// measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label,
+// objects_used,rater2,class2,count (ci_low and ci_high, with a `level` row,
+// when the intervals are not at 95 %).
 // Numbers as in the JSON (the shortest text that reads back to the same
 // double); an empty cell where a value does not apply, does not exist or is
 // not finite. se is a coefficient's own (non-null) standard error and the
@@ -9,7 +11,8 @@
 // otherwise. The model's values are those of its final table. A rater's
 // name is written as valid UTF-8, and never as a cell that a spreadsheet
 // would run as a formula. The last column holds the label of the row's
-// class, when the classes have labels. The rows of ordered classes (weighted
+// class, when the classes have labels; objects_used, the objects a
+// coefficient is computed from. The rows of ordered classes (weighted
 // coefficients, alpha by level, class values) come only when asked for,
 // after Krippendorff's alpha, so that the other rows keep their places. The
 // rows are the results' rows, in their order: a coefficient that the engine
@@ -34,6 +37,9 @@ namespace {
 
 using Value = std::optional<double>;
 
+// A count, as a whole number.
+std::string Whole(const Value& x) { return x && std::isfinite(*x) ? std::to_string(static_cast<long long>(*x)) : ""; }
+
 std::string Cell(const Value& x) { return x && std::isfinite(*x) ? nlohmann::json(*x).dump() : ""; }
 
 // Whether `text` is a decimal number such as -1, +2.5 or -3e-4.
@@ -56,7 +62,12 @@ std::string TextCell(const std::string& name) {
   return quoted + "\"";
 }
 
-constexpr const char* kHeader = "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label\n";
+// The header: the interval's columns say their level where it is 95 %.
+std::string Header(double level) {
+  const char* ci = level == kDefaultLevel ? "ci95" : "ci";
+  return std::string("measure,class,rater,estimate,se,") + ci + "_low," + ci +
+         "_high,se0,z,p,class_label,objects_used,rater2,class2,count\n";
+}
 
 // The rows of one analysis; with groups each row starts with its group's
 // cell (`group`: the cell and its comma).
@@ -66,39 +77,39 @@ class CsvTable {
       : res_(res), out_(out), group_(std::move(group)) {}
 
   // A warning about the data as read: its text in the last column.
-  void AddWarning(const std::string& text) { out_ << group_ << "warning,,,,,,,,,," << TextCell(text) << '\n'; }
+  void AddWarning(const std::string& text) { out_ << group_ << "warning,,,,,,,,,," << TextCell(text) << ",,,,\n"; }
 
   // A count of objects or ratings, as a whole number.
   void AddCount(const char* measure, double count) {
-    out_ << group_ << measure << ",,," << static_cast<long long>(count) << ",,,,,,,\n";
+    out_ << group_ << measure << ",,," << static_cast<long long>(count) << ",,,,,,,,,,,\n";
   }
 
   void Add(const ResultRow& row) {
     const Value low = row.ci ? Value(row.ci->low) : std::nullopt;
     const Value high = row.ci ? Value(row.ci->high) : std::nullopt;
-    Line(row.key, row.cls, "", row.estimate, row.se, low, high, row.se0, row.z, row.p);
+    Line(row.key, row.cls, "", row.estimate, row.se, low, high, row.se0, row.z, row.p, row.objectsUsed);
   }
 
   // A difference between groups, as a row of its own.
   void AddDifference(const std::string& measure, int cls, const GroupComparison& c) {
     const Value low = c.ci ? Value(c.ci->low) : std::nullopt;
     const Value high = c.ci ? Value(c.ci->high) : std::nullopt;
-    Line(measure, cls, "", c.difference, c.se, low, high, {}, c.z, c.p);
+    Line(measure, cls, "", c.difference, c.se, low, high, {}, c.z, c.p, {});
   }
 
   // A value that is not a coefficient: a class's value, a chance
   // probability.
   void AddValue(const char* measure, int cls, const std::string& rater, Value value) {
-    Line(measure, cls, rater, value, {}, {}, {}, {}, {}, {});
+    Line(measure, cls, rater, value, {}, {}, {}, {}, {}, {}, {});
   }
 
  private:
   void Line(const std::string& measure, int cls, const std::string& rater, Value estimate, Value se, Value low,
-            Value high, Value se0, Value z, Value p) {
+            Value high, Value se0, Value z, Value p, Value objectsUsed) {
     const std::string* label = ClassLabel(res_, cls - 1);
     out_ << group_ << measure << ',' << (cls > 0 ? std::to_string(cls) : "") << ',' << rater << ',' << Cell(estimate) << ','
          << Cell(se) << ',' << Cell(low) << ',' << Cell(high) << ',' << Cell(se0) << ',' << Cell(z) << ','
-         << Cell(p) << ',' << (label != nullptr ? TextCell(*label) : "") << '\n';
+         << Cell(p) << ',' << (label != nullptr ? TextCell(*label) : "") << ',' << Whole(objectsUsed) << ",,,\n";
   }
 
   const Results& res_;
@@ -112,6 +123,7 @@ std::string RaterLabel(const Results& res, int r) {
   return std::to_string(r + 1);
 }
 
+
 // Every row in the rows' order; the class values of ordered classes before
 // the model's rows, and its chance probabilities after them.
 void Rows(CsvTable& table, const Results& res) {
@@ -119,6 +131,7 @@ void Rows(CsvTable& table, const Results& res) {
   table.AddCount("objects", res.input.objects);
   table.AddCount("complete_objects", res.input.completeObjects);
   table.AddCount("missing_ratings", res.input.missingRatings);
+  if (res.level != kDefaultLevel) table.AddValue("level", 0, "", res.level);
   for (const ResultRow& row : res.rows) {
     if (row.group != RowGroup::kModel) table.Add(row);
   }
@@ -140,7 +153,7 @@ void Rows(CsvTable& table, const Results& res) {
 }  // namespace
 
 void PrintCsv(const Results& res, std::ostream& out) {
-  out << kHeader;
+  out << Header(res.level);
   CsvTable table(res, out);
   Rows(table, res);
 }
@@ -151,7 +164,7 @@ void PrintCsv(const Results& res, std::ostream& out) {
 // groups together have an empty cell, and a difference between groups the
 // cell "A - others" or "A - B".
 void PrintGroupedCsv(const GroupedResults& res, std::ostream& out) {
-  out << "group," << kHeader;
+  out << "group," << Header(res.level);
   CsvTable all(res.all, out, ",");
   Rows(all, res.all);
   for (std::size_t g = 0; g < res.groups.size(); ++g) {
