@@ -24,6 +24,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "output/batch_output.h"
@@ -61,26 +62,39 @@ std::string TextCell(const std::string& name) {
   return quoted + "\"";
 }
 
+// The header: the interval's columns say their level where it is 95 %.
+std::string Header(double level) {
+  const char* ci = level == kDefaultLevel ? "ci95" : "ci";
+  return std::string("measure,class,rater,estimate,se,") + ci + "_low," + ci +
+         "_high,se0,z,p,class_label,objects_used,rater2,class2,count\n";
+}
+
+// The rows of one analysis; with groups each row starts with its group's
+// cell (`group`: the cell and its comma).
 class CsvTable {
  public:
-  CsvTable(const Results& res, std::ostream& out) : res_(res), out_(out) {
-    const char* ci = res.level == kDefaultLevel ? "ci95" : "ci";
-    out_ << "measure,class,rater,estimate,se," << ci << "_low," << ci << "_high,se0,z,p,class_label,objects_used,rater2,"
-         << "class2,count\n";
-  }
+  CsvTable(const Results& res, std::ostream& out, std::string group = "")
+      : res_(res), out_(out), group_(std::move(group)) {}
 
   // A warning about the data as read: its text in the last column.
-  void AddWarning(const std::string& text) { out_ << "warning,,,,,,,,,," << TextCell(text) << ",,,,\n"; }
+  void AddWarning(const std::string& text) { out_ << group_ << "warning,,,,,,,,,," << TextCell(text) << ",,,,\n"; }
 
   // A count of objects or ratings, as a whole number.
   void AddCount(const char* measure, double count) {
-    out_ << measure << ",,," << static_cast<long long>(count) << ",,,,,,,,,,,\n";
+    out_ << group_ << measure << ",,," << static_cast<long long>(count) << ",,,,,,,,,,,\n";
   }
 
   void Add(const ResultRow& row) {
     const Value low = row.ci ? Value(row.ci->low) : std::nullopt;
     const Value high = row.ci ? Value(row.ci->high) : std::nullopt;
     Line(row.key, row.cls, "", row.estimate, row.se, low, high, row.se0, row.z, row.p, row.objectsUsed);
+  }
+
+  // A difference between groups, as a row of its own.
+  void AddDifference(const std::string& measure, int cls, const GroupComparison& c) {
+    const Value low = c.ci ? Value(c.ci->low) : std::nullopt;
+    const Value high = c.ci ? Value(c.ci->high) : std::nullopt;
+    Line(measure, cls, "", c.difference, c.se, low, high, {}, c.z, c.p, {});
   }
 
   // A value that is not a coefficient: a class's value, a chance
@@ -93,13 +107,14 @@ class CsvTable {
   void Line(const std::string& measure, int cls, const std::string& rater, Value estimate, Value se, Value low,
             Value high, Value se0, Value z, Value p, Value objectsUsed) {
     const std::string* label = ClassLabel(res_, cls - 1);
-    out_ << measure << ',' << (cls > 0 ? std::to_string(cls) : "") << ',' << rater << ',' << Cell(estimate) << ','
+    out_ << group_ << measure << ',' << (cls > 0 ? std::to_string(cls) : "") << ',' << rater << ',' << Cell(estimate) << ','
          << Cell(se) << ',' << Cell(low) << ',' << Cell(high) << ',' << Cell(se0) << ',' << Cell(z) << ','
          << Cell(p) << ',' << (label != nullptr ? TextCell(*label) : "") << ',' << Whole(objectsUsed) << ",,,\n";
   }
 
   const Results& res_;
   std::ostream& out_;
+  std::string group_;
 };
 
 std::string RaterLabel(const Results& res, int r) {
@@ -108,12 +123,10 @@ std::string RaterLabel(const Results& res, int r) {
   return std::to_string(r + 1);
 }
 
-}  // namespace
 
 // Every row in the rows' order; the class values of ordered classes before
 // the model's rows, and its chance probabilities after them.
-void PrintCsv(const Results& res, std::ostream& out) {
-  CsvTable table(res, out);
+void Rows(CsvTable& table, const Results& res) {
   for (const std::string& warning : res.input.warnings) table.AddWarning(warning);
   table.AddCount("objects", res.input.objects);
   table.AddCount("complete_objects", res.input.completeObjects);
@@ -134,6 +147,35 @@ void PrintCsv(const Results& res, std::ostream& out) {
   const ModelFit& m = FinalMeasures(res.model);
   for (int i = 0; i < res.K; ++i) {
     for (int r = 0; r < res.R; ++r) table.AddValue("chance_probability", i + 1, RaterLabel(res, r), Finite(m.pi[i][r]));
+  }
+}
+
+}  // namespace
+
+void PrintCsv(const Results& res, std::ostream& out) {
+  out << Header(res.level);
+  CsvTable table(res, out);
+  Rows(table, res);
+}
+
+// The group's cell comes first, so that every row of one analysis reads as
+// the single file's row behind one more key, as a data frame of several
+// analyses stacked (R's rbind, pandas' concat) puts its key first; all
+// groups together have an empty cell, and a difference between groups the
+// cell "A - others" or "A - B".
+void PrintGroupedCsv(const GroupedResults& res, std::ostream& out) {
+  out << "group," << Header(res.level);
+  CsvTable all(res.all, out, ",");
+  Rows(all, res.all);
+  for (std::size_t g = 0; g < res.groups.size(); ++g) {
+    CsvTable table(res.groups[g], out, TextCell(res.names[g]) + ",");
+    Rows(table, res.groups[g]);
+  }
+  for (const GroupComparison& c : res.comparisons) {
+    const ResultRow& row = res.all.rows[c.row];
+    const std::string pair = res.names[c.group] + " - " + (c.versus ? res.names[*c.versus] : std::string("others"));
+    CsvTable table(res.all, out, TextCell(pair) + ",");
+    table.AddDifference(row.key + "_difference", row.cls, c);
   }
 }
 

@@ -12,7 +12,9 @@
 // that no figure needs colour vision. A value that is not finite is left out
 // of its figure, and a note under the figure says which and why.
 
+#include <cstddef>
 #include <iosfwd>
+#include <string>
 
 #include "tables/results.h"
 
@@ -30,13 +32,24 @@ enum class SvgMode { kInline, kStandalone };
 constexpr int kMaxFigureClasses = 40;
 constexpr int kMaxGridRaters = 16;
 
-void WriteForestPlot(const Results& res, SvgMode mode, std::ostream& out);
+// A page of several analyses gives each one's figures ids of their own
+// (`idPrefix` + "figure-1").
+void WriteForestPlot(const Results& res, SvgMode mode, std::ostream& out, const std::string& idPrefix = "");
 
 // Needs the model (res.analysed) and at most kMaxFigureClasses classes.
-void WriteClassFigure(const Results& res, std::ostream& out);
+void WriteClassFigure(const Results& res, std::ostream& out, const std::string& idPrefix = "");
 
 // Needs the model and at most kMaxFigureClasses classes and kMaxGridRaters
 // raters.
-void WriteChanceGrid(const Results& res, std::ostream& out);
+void WriteChanceGrid(const Results& res, std::ostream& out, const std::string& idPrefix = "");
+
+// The most groups that the forest plot across groups draws, and whose
+// figures the page folds in: beyond them the page says so and points to the
+// JSON and CSV.
+constexpr std::size_t kMaxFigureGroups = 100;
+
+// A forest plot of one coefficient (res.compare's first) across the groups:
+// a row for all groups together, then one per group, each with its interval.
+void WriteGroupForest(const GroupedResults& res, SvgMode mode, std::ostream& out);
 
 }  // namespace zover
