@@ -112,7 +112,11 @@ def num(text):
 
 
 def fixed4(x):
-    return "%.4f" % x if x is not None else "\u2014"
+    """Four decimals as the page's tables print them: a value within rounding of zero is 0.0000."""
+    if x is None:
+        return "\u2014"
+    text = "%.4f" % x
+    return "0.0000" if text == "-0.0000" else text
 
 
 class Scale:
@@ -164,7 +168,7 @@ class Scale:
 
 
 # The CSV's rows that are not coefficients of figure 1 and the table.
-NOT_COEFFICIENTS = {"warning", "objects", "complete_objects", "missing_ratings", "class_value", "chance_probability",
+NOT_COEFFICIENTS = {"warning", "level", "objects", "complete_objects", "missing_ratings", "class_value", "chance_probability",
                     "zover_agreement", "zover_consistency"}
 
 

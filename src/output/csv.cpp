@@ -1,6 +1,8 @@
 // The batch command's CSV: one tidy table of every value, one row each,
 // under the header
-// measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label.
+// measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label,
+// objects_used,rater2,class2,count (ci_low and ci_high, with a `level` row,
+// when the intervals are not at 95 %).
 // Numbers as in the JSON (the shortest text that reads back to the same
 // double); an empty cell where a value does not apply, does not exist or is
 // not finite. se is a coefficient's own (non-null) standard error and the
@@ -9,7 +11,8 @@
 // otherwise. The model's values are those of its final table. A rater's
 // name is written as valid UTF-8, and never as a cell that a spreadsheet
 // would run as a formula. The last column holds the label of the row's
-// class, when the classes have labels. The rows of ordered classes (weighted
+// class, when the classes have labels; objects_used, the objects a
+// coefficient is computed from. The rows of ordered classes (weighted
 // coefficients, alpha by level, class values) come only when asked for,
 // after Krippendorff's alpha, so that the other rows keep their places. The
 // rows are the results' rows, in their order: a coefficient that the engine
@@ -32,6 +35,9 @@ namespace zover {
 namespace {
 
 using Value = std::optional<double>;
+
+// A count, as a whole number.
+std::string Whole(const Value& x) { return x && std::isfinite(*x) ? std::to_string(static_cast<long long>(*x)) : ""; }
 
 std::string Cell(const Value& x) { return x && std::isfinite(*x) ? nlohmann::json(*x).dump() : ""; }
 
@@ -58,36 +64,38 @@ std::string TextCell(const std::string& name) {
 class CsvTable {
  public:
   CsvTable(const Results& res, std::ostream& out) : res_(res), out_(out) {
-    out_ << "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label\n";
+    const char* ci = res.level == kDefaultLevel ? "ci95" : "ci";
+    out_ << "measure,class,rater,estimate,se," << ci << "_low," << ci << "_high,se0,z,p,class_label,objects_used,rater2,"
+         << "class2,count\n";
   }
 
   // A warning about the data as read: its text in the last column.
-  void AddWarning(const std::string& text) { out_ << "warning,,,,,,,,,," << TextCell(text) << '\n'; }
+  void AddWarning(const std::string& text) { out_ << "warning,,,,,,,,,," << TextCell(text) << ",,,,\n"; }
 
   // A count of objects or ratings, as a whole number.
   void AddCount(const char* measure, double count) {
-    out_ << measure << ",,," << static_cast<long long>(count) << ",,,,,,,\n";
+    out_ << measure << ",,," << static_cast<long long>(count) << ",,,,,,,,,,,\n";
   }
 
   void Add(const ResultRow& row) {
     const Value low = row.ci ? Value(row.ci->low) : std::nullopt;
     const Value high = row.ci ? Value(row.ci->high) : std::nullopt;
-    Line(row.key, row.cls, "", row.estimate, row.se, low, high, row.se0, row.z, row.p);
+    Line(row.key, row.cls, "", row.estimate, row.se, low, high, row.se0, row.z, row.p, row.objectsUsed);
   }
 
   // A value that is not a coefficient: a class's value, a chance
   // probability.
   void AddValue(const char* measure, int cls, const std::string& rater, Value value) {
-    Line(measure, cls, rater, value, {}, {}, {}, {}, {}, {});
+    Line(measure, cls, rater, value, {}, {}, {}, {}, {}, {}, {});
   }
 
  private:
   void Line(const std::string& measure, int cls, const std::string& rater, Value estimate, Value se, Value low,
-            Value high, Value se0, Value z, Value p) {
+            Value high, Value se0, Value z, Value p, Value objectsUsed) {
     const std::string* label = ClassLabel(res_, cls - 1);
     out_ << measure << ',' << (cls > 0 ? std::to_string(cls) : "") << ',' << rater << ',' << Cell(estimate) << ','
          << Cell(se) << ',' << Cell(low) << ',' << Cell(high) << ',' << Cell(se0) << ',' << Cell(z) << ','
-         << Cell(p) << ',' << (label != nullptr ? TextCell(*label) : "") << '\n';
+         << Cell(p) << ',' << (label != nullptr ? TextCell(*label) : "") << ',' << Whole(objectsUsed) << ",,,\n";
   }
 
   const Results& res_;
@@ -110,6 +118,7 @@ void PrintCsv(const Results& res, std::ostream& out) {
   table.AddCount("objects", res.input.objects);
   table.AddCount("complete_objects", res.input.completeObjects);
   table.AddCount("missing_ratings", res.input.missingRatings);
+  if (res.level != kDefaultLevel) table.AddValue("level", 0, "", res.level);
   for (const ResultRow& row : res.rows) {
     if (row.group != RowGroup::kModel) table.Add(row);
   }

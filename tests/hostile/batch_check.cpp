@@ -175,7 +175,7 @@ const std::string kModel =
     "awk 'BEGIN{K=300; R=300; print K, R, 100; for(i=1;i<=K;i++){l=(i==1?10:0); "
     "for(r=1;r<=R;r++) l=l\" \"((r-1)%K+1==i?90:0); print l}}' > m.txt";
 
-const std::string kCsvHeader = "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label\n";
+const std::string kCsvHeader = "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label,objects_used,rater2,class2,count\n";
 const std::string kMemory = "zover: ERROR: not enough memory for these data.\n";
 const std::string kTooLarge = "zover: cannot write the output: File too large\n";
 
@@ -244,8 +244,9 @@ int main(int argc, char** argv) {
       {"2 2 2 on every line, JSON", "printf '2 2 2\\n2 2 2\\n2 2 2\\n' > d.txt",
        "$Z --format json -o r.json d.txt; s=$?; sed -n '/\"hubert\"/,/}/p;/\"h2\"/,/}/p' r.json; exit $s", 0,
        "    \"hubert\": {\n      \"label\": \"Hubert's kappa\",\n      \"estimate\": null,\n      \"se\": null,\n"
-       "      \"ci95\": null,\n      \"reason\": \"every rating is in one class\"\n    },\n"
-       "    \"h2\": {\n      \"estimate\": null,\n      \"reason\": \"every rating is in one class\"\n    }\n",
+       "      \"ci95\": null,\n      \"objects_used\": 3,\n      \"reason\": \"every rating is in one class\"\n    },\n"
+       "    \"h2\": {\n      \"estimate\": null,\n      \"objects_used\": 3,\n      \"reason\": \"every rating is in one class\"\n"
+       "    }\n",
        "", "d.txt:-644 r.json:-644"},
   };
   const Sweep sweeps[] = {
