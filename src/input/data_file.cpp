@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 
 #include "console/format.h"
 #include "input/reader_parts.h"
@@ -163,6 +164,85 @@ class ScaleWatch {
   std::vector<std::vector<bool>> used_;  // [rater][code]
 };
 
+// The fast way through the lines of a file that hold nothing but plain
+// fields, parsed straight from the reader's buffer. A plain line has the
+// first line's number of fields, each ended by the separator alone (one
+// byte: the separator of CSV, or under the rule of blanks one blank, tab,
+// comma or semicolon) and the last by the line end (a line feed, or a
+// carriage return and a line feed); a rater's field is a class number of
+// one to four digits, from 1 to 1000, or, where missing ratings are read,
+// NA, . or (by the rules of CSV) nothing; a frequency has one to nine
+// digits; any other field is at least one byte, none of them a blank, a
+// separator, a double quote or a line end. Split into fields, such a line
+// gives these fields, and each is read as Parse reads it; any other line,
+// a blank one included, is left to the field-by-field reading, which
+// refuses what it must with its message.
+class PlainLines {
+ public:
+  PlainLines(char separator, bool missing, std::size_t fields, const std::vector<std::size_t>& raterFields,
+             bool frequencies)
+      : separator_(separator), missing_(missing), role_(fields, kOther) {
+    for (std::size_t r = 0; r < raterFields.size(); ++r) role_[raterFields[r]] = static_cast<int>(r);
+    if (frequencies) role_.back() = kFrequency;
+  }
+
+  // The line at `at`, which a line feed ends: its tuple in values[0 ..
+  // R-1], the number of its missing ratings added to `missing`, its
+  // frequency, and the largest class number in `largest`; returns the
+  // start of the next line, or nullptr when the line is not plain.
+  const char* Parse(const char* at, std::uint16_t* values, int& missing, std::uint32_t& frequency,
+                    std::uint32_t& largest) const {
+    const std::size_t count = role_.size();
+    for (std::size_t f = 0;; ++f) {
+      const int role = role_[f];
+      const char* const start = at;
+      std::uint32_t value = 0;
+      for (unsigned digit; (digit = static_cast<unsigned char>(*at) - 48u) <= 9; ++at) value = value * 10 + digit;
+      const auto digits = static_cast<std::size_t>(at - start);
+      if (role >= 0) {
+        if (digits - 1 < 4) {  // one to four digits
+          if (value - 1 >= static_cast<std::uint32_t>(kMaxClasses)) return nullptr;
+          largest = std::max(largest, value);
+        } else if (digits != 0 || !missing_) {
+          return nullptr;
+        } else if (at[0] == 'N' && at[1] == 'A') {  // a line feed ends the line, so at[1] is in it
+          at += 2;
+        } else if (at[0] == '.') {
+          ++at;
+        } else if (separator_ == 0) {
+          return nullptr;  // no empty field between blanks
+        }
+        values[role] = static_cast<std::uint16_t>(value);
+        missing += digits == 0 ? 1 : 0;
+      } else if (role == kFrequency) {
+        if (digits - 1 >= 9) return nullptr;
+        frequency = value;
+      } else {
+        for (; !Ends(*at); ++at) {}
+        if (at == start) return nullptr;
+      }
+      char c = *at++;
+      if (f + 1 == count) {
+        if (c == '\r') c = *at++;
+        return c == '\n' ? at : nullptr;
+      }
+      if (separator_ != 0 ? c != separator_ : !(c == ' ' || c == '\t' || c == ',' || c == ';')) return nullptr;
+    }
+  }
+
+ private:
+  enum : int { kOther = -1, kFrequency = -2 };
+  // A byte that ends a field of any other kind (or makes the line not plain).
+  bool Ends(char c) const {
+    return c == separator_ || c == ' ' || c == '\t' || c == '"' || c == '\r' || c == '\n' ||
+           (separator_ == 0 && (c == ',' || c == ';'));
+  }
+
+  char separator_;
+  bool missing_;
+  std::vector<int> role_;  // [field]: its rater, or kOther, or kFrequency
+};
+
 }  // namespace
 
 // R is the number of rating fields of the first data line (all but the
@@ -226,9 +306,84 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
   GroupNames groupNames;
   std::vector<FileRatings> groupData;
   std::vector<std::uint64_t> groupObjects;
+  std::optional<PlainLines> plainLines;  // once the first line of data is known
+  ReadOutcome refusal;
+  // Counts the tuple of a data line (`values`, with `missing` missing
+  // ratings, and the row's `frequency` in a frequencies file); false, with
+  // `refusal`, when the line is refused. `id` names a kept object.
+  // `lineGroup` is the line's group where the file has a group column.
+  auto countLine = [&](long long line, std::uint32_t frequency, int missing, std::string_view id,
+                       std::size_t lineGroup) {
+    if (frequencies) {
+      if (data.rows == UINT32_MAX) throw std::bad_alloc();  // more rows than any memory holds
+      // With groups a tuple comes once in each group, and the whole file
+      // adds the groups' rows of it.
+      TupleCounter& counter = grouped ? *groupData[lineGroup].complete : *data.complete;
+      if (const auto earlier = counter.Add(values.data(), frequency, data.rows)) {
+        refusal = Refused(FaultAt(line, 0, Format("the same responses as line %d", {lines.LineOf(*earlier)}) +
+                                               (grouped ? " in the same group" : "")),
+                          name);
+        return false;
+      }
+      if (grouped) {
+        data.complete->Add(values.data(), frequency, data.rows);
+        ++groupData[lineGroup].rows;
+        std::uint64_t& sum = groupObjects[lineGroup];
+        if (sum <= kMaxObjects) sum += frequency;
+      }
+      lines.Add(data.rows, line);
+      ++data.rows;
+      if (total <= kMaxObjects) total += frequency;
+      return true;
+    }
+    if (objects == kMaxObjects) {
+      refusal = Refused(FaultAt(line, 0, "more than 1000000000 objects (lines)"), name);
+      return false;
+    }
+    ++objects;
+    objectNames.Add(values);
+    scale.Add(values);
+    data.KeepObject(values.data(), line, id);
+    for (FileRatings* counted : {&data, grouped ? &groupData[lineGroup] : nullptr}) {
+      if (counted == nullptr) continue;
+      if (missing > 0) {
+        counted->incomplete->AddObject(values.data());
+        counted->missingRatings += missing;
+      } else {
+        counted->complete->AddObject(values.data());
+        ++counted->completeObjects;
+      }
+    }
+    if (grouped) ++groupObjects[lineGroup];
+    return true;
+  };
   // Kept objects of a raw file keep their name from the id field as written
-  // (keepIds below), which the fast path of digits does not keep.
+  // (keepIds below), which the fast paths of digits do not keep.
   while (true) {
+    if (!plainLines && fieldsPerLine != 0 && !grouped && !classes.labels() &&
+        !(layout.keepObjects && idColumn && !frequencies)) {
+      plainLines.emplace(reader.separator(), missingRatings, fieldsPerLine, raterFields, frequencies);
+    }
+    if (plainLines) {
+      const std::string_view ahead = reader.Ahead();
+      const char* at = ahead.data();
+      const char* const end = at + ahead.size();
+      const long long before = reader.linesRead();  // lineNumber() is the first of a quoted line break
+      long long taken = 0;
+      std::uint32_t largest = 0;
+      while (at != end) {
+        std::uint32_t frequency = 0;
+        int missing = 0;
+        const char* const next = plainLines->Parse(at, values.data(), missing, frequency, largest);
+        if (next == nullptr) break;
+        ++dataLines;
+        ++taken;
+        if (!countLine(before + taken, frequency, missing, std::string_view(), 0)) return refusal;
+        at = next;
+      }
+      classes.Note(largest);
+      reader.Skip(static_cast<std::size_t>(at - ahead.data()), taken);
+    }
     const LineStatus status = reader.NextLine();
     if (status == LineStatus::kEnd) break;
     if (status != LineStatus::kLine) return Refused(reader.Fault(status), name);
@@ -387,43 +542,9 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
         }
       }
     }
-    if (frequencies) {
-      if (data.rows == UINT32_MAX) throw std::bad_alloc();  // more rows than any memory holds
-      // With groups a tuple comes once in each group, and the whole file
-      // adds the groups' rows of it.
-      TupleCounter& counter = grouped ? *groupData[lineGroup].complete : *data.complete;
-      if (const auto earlier = counter.Add(values.data(), frequency, data.rows)) {
-        return Refused(FaultAt(line, 0, Format("the same responses as line %d", {lines.LineOf(*earlier)}) +
-                                            (grouped ? " in the same group" : "")),
-                       name);
-      }
-      if (grouped) {
-        data.complete->Add(values.data(), frequency, data.rows);
-        ++groupData[lineGroup].rows;
-        std::uint64_t& sum = groupObjects[lineGroup];
-        if (sum <= kMaxObjects) sum += frequency;
-      }
-      lines.Add(data.rows, line);
-      ++data.rows;
-      if (total <= kMaxObjects) total += frequency;
-      continue;
+    if (!countLine(line, frequency, missing, keepIds ? reader.fields()[0] : std::string_view(), lineGroup)) {
+      return refusal;
     }
-    if (objects == kMaxObjects) return Refused(FaultAt(line, 0, "more than 1000000000 objects (lines)"), name);
-    ++objects;
-    objectNames.Add(values);
-    scale.Add(values);
-    data.KeepObject(values.data(), line, keepIds ? reader.fields()[0] : std::string_view());
-    for (FileRatings* counted : {&data, grouped ? &groupData[lineGroup] : nullptr}) {
-      if (counted == nullptr) continue;
-      if (missing > 0) {
-        counted->incomplete->Add(values.data());
-        counted->missingRatings += missing;
-      } else {
-        counted->complete->AddObject(values.data());
-        ++counted->completeObjects;
-      }
-    }
-    if (grouped) ++groupObjects[lineGroup];
   }
   if (watch.on() && classes.labels()) {
     if (const std::optional<ReadFault> fault = watch.LabelsFault()) return Refused(*fault, name);

@@ -98,7 +98,7 @@ Repeat CountObjects(const RatingList& ratings, std::size_t objects, FileRatings&
       data.complete->AddObject(tuple.data());
       ++data.completeObjects;
     } else {
-      data.incomplete->Add(tuple.data());
+      data.incomplete->AddObject(tuple.data());
       data.missingRatings += missing;
     }
     for (std::uint32_t at = start[o]; at < start[o + 1]; ++at) tuple[ratings[order[at]].rater] = 0;

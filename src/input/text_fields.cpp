@@ -219,6 +219,8 @@ LineStatus DataLineReader::ReadLine(std::string_view& line) {
       if (n < 0) return LineStatus::kReadError;
       begin_ = 0;
       end_ = static_cast<std::size_t>(n);
+      whole_ = end_;
+      while (whole_ > 0 && buffer_[whole_ - 1] != '\n') --whole_;
       if (n == 0) atEnd_ = true;
       continue;
     }

@@ -140,6 +140,27 @@ class DataLineReader {
   std::string_view line() const { return line_; }
   LineStatus Split();
 
+  // The whole lines that the buffer holds after the current one, for a
+  // reader's fast way through plain lines: it parses them in place, then
+  // gives back with Skip() the bytes and the lines it took from the front.
+  // Each line ends with its line feed (a carriage return before it is still
+  // there), and nothing of it has been checked: blank lines, quotes and
+  // everything else are the caller's to refuse, leaving the line to
+  // NextLine(). Empty before the first line has been read (its byte-order
+  // mark and, by the rules of CSV, its separator are yet to be seen) and
+  // when the buffer holds no whole line.
+  std::string_view Ahead() const {
+    if (physical_ == 0 || detect_ || begin_ >= whole_) return {};
+    return std::string_view(buffer_.data() + begin_, whole_ - begin_);
+  }
+  // Physical lines read so far: the first line of Ahead() is the next one.
+  long long linesRead() const { return physical_; }
+  void Skip(std::size_t bytes, long long lines) {
+    begin_ += bytes;
+    physical_ += lines;
+    lineNumber_ = physical_;
+  }
+
   // Physical number of the current line, from 1: the line read (the first
   // of a line that goes on over several), or the one being read when Next()
   // failed.
@@ -181,6 +202,7 @@ class DataLineReader {
   std::vector<char> buffer_;
   std::size_t begin_ = 0;  // unread bytes of buffer_: [begin_, end_)
   std::size_t end_ = 0;
+  std::size_t whole_ = 0;  // the end of the last line feed in buffer_, 0 when none
   bool atEnd_ = false;
   std::string spanning_;  // a line that continues past the end of buffer_
   std::string_view line_;

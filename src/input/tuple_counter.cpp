@@ -11,6 +11,8 @@
 #include <new>
 #include <stdexcept>
 
+#include "input/big_tables.h"
+
 namespace zover {
 
 namespace {
@@ -39,14 +41,33 @@ int BitsOf(unsigned top) {
 
 // Sorts slots[0 .. size-1] by their keys, which have `bits` significant
 // bits. Up to 2^20 tuples a radix sort of 11-bit digits, with a second
-// buffer of the same size; beyond that std::sort, in place, so that sorting
-// never raises the memory that counting took.
+// buffer of the same size. Beyond that in place, so that sorting never
+// raises the memory that counting took: the keys' top 11 bits put every
+// slot into its bucket by cycles of swaps (an American flag sort), then
+// each bucket, small enough for the caches, is sorted on its own. Keys are
+// distinct, so any sort gives the one order.
 void SortByKey(std::vector<TupleSlot>& slots, std::size_t size, int bits) {
   constexpr int kDigit = 11;
   constexpr std::size_t kBuckets = std::size_t{1} << kDigit;
+  auto byKey = [](const TupleSlot& a, const TupleSlot& b) { return a.key < b.key; };
   if (size > (std::size_t{1} << 20)) {
-    std::sort(slots.begin(), slots.begin() + static_cast<std::ptrdiff_t>(size),
-              [](const TupleSlot& a, const TupleSlot& b) { return a.key < b.key; });
+    const int shift = bits > kDigit ? bits - kDigit : 0;
+    auto digit = [shift](const TupleSlot& slot) { return static_cast<std::size_t>(slot.key >> shift) & (kBuckets - 1); };
+    std::vector<std::size_t> start(kBuckets + 1, 0);
+    for (std::size_t i = 0; i < size; ++i) ++start[digit(slots[i]) + 1];
+    for (std::size_t b = 1; b <= kBuckets; ++b) start[b] += start[b - 1];
+    std::vector<std::size_t> next(start.begin(), start.end() - 1);
+    for (std::size_t b = 0; b < kBuckets; ++b) {
+      while (next[b] < start[b + 1]) {
+        TupleSlot slot = slots[next[b]];
+        for (std::size_t d = digit(slot); d != b; d = digit(slot)) std::swap(slot, slots[next[d]++]);
+        slots[next[b]++] = slot;
+      }
+    }
+    for (std::size_t b = 0; b < kBuckets; ++b) {
+      std::sort(slots.begin() + static_cast<std::ptrdiff_t>(start[b]),
+                slots.begin() + static_cast<std::ptrdiff_t>(start[b + 1]), byKey);
+    }
     return;
   }
   std::vector<TupleSlot> other(size);
@@ -78,8 +99,6 @@ std::uint64_t TupleCounter::RandomSeed() {
   const auto now = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
   return Mix(now ^ reinterpret_cast<std::uintptr_t>(&seed));
 }
-
-std::uint64_t TupleCounter::PackedHash(std::uint64_t key) const { return Mix(key ^ seed_); }
 
 // Four values at a time, each step a keyed bijection of the state, so that
 // two vectors meet in a slot only by chance.
@@ -125,29 +144,6 @@ std::optional<std::uint32_t> TupleCounter::Add(const std::uint16_t* values, std:
     }
   }
   return AddVector(values, weight, tag);
-}
-
-// A ring of the last kPutOff keys: each new key asks for its slot to be
-// fetched, and the key put off longest, whose slot has had time to arrive,
-// is counted.
-void TupleCounter::AddObject(const std::uint16_t* values) {
-  if (width_ > 0) {
-    unsigned top = 0;
-    const std::uint64_t key = Pack(values, &top);
-    if (top >> width_ == 0) {
-      __builtin_prefetch(&slots_[PackedHash(key) & (slots_.size() - 1)]);
-      if (putOffCount_ < kPutOff) {
-        putOff_[putOffCount_++] = key;
-        return;
-      }
-      const std::uint64_t oldest = putOff_[putOffNext_];
-      putOff_[putOffNext_] = key;
-      putOffNext_ = (putOffNext_ + 1) % kPutOff;
-      AddPacked(oldest, PackedHash(oldest), 1, 0);
-      return;
-    }
-  }
-  Add(values);
 }
 
 void TupleCounter::Flush() {
@@ -208,7 +204,7 @@ void TupleCounter::Reserve() {
 }
 
 void TupleCounter::Rehash(std::size_t capacity) {
-  std::vector<TupleSlot> old(capacity, TupleSlot{0, kEmpty, 0});
+  std::vector<TupleSlot> old = BigTable(capacity, TupleSlot{0, kEmpty, 0});
   old.swap(slots_);
   const std::size_t mask = capacity - 1;
   for (const TupleSlot& slot : old) {

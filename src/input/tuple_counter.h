@@ -44,7 +44,21 @@ class TupleCounter {
   // put off the counting until a few more objects have come (or Finish), so
   // that the slots of several tuples are fetched from memory at once. For a
   // reader that needs no answer from Add.
-  void AddObject(const std::uint16_t* values);
+  void AddObject(const std::uint16_t* values) {
+    if (width_ > 0) {
+      std::uint64_t key = 0;
+      unsigned top = 0;
+      for (int r = 0; r < raters_; ++r) {
+        key = key << width_ | values[r];
+        top |= values[r];
+      }
+      if (top >> width_ == 0) {
+        PutOff(key);
+        return;
+      }
+    }
+    Add(values);
+  }
 
   // Distinct tuples counted so far (those of weight 0 included).
   std::size_t distinct() {
@@ -65,11 +79,35 @@ class TupleCounter {
   // receives the bitwise or of the values (they fit when top >> width_ is 0).
   std::uint64_t Pack(const std::uint16_t* values, unsigned* top = nullptr) const;
   std::uint64_t HashOf(std::uint64_t key) const;  // of a packed key or a vector's slot key
-  std::uint64_t PackedHash(std::uint64_t key) const;
+  // The finaliser of splitmix64 on the key xor the seed: a bijection in
+  // which every bit of the key moves the low bits that pick a slot. Unkeyed
+  // it is easily inverted, hence the secret seed.
+  std::uint64_t PackedHash(std::uint64_t key) const {
+    std::uint64_t x = key ^ seed_;
+    x ^= x >> 30;
+    x *= 0xbf58476d1ce4e5b9ull;
+    x ^= x >> 27;
+    x *= 0x94d049bb133111ebull;
+    x ^= x >> 31;
+    return x;
+  }
   std::uint32_t VectorHash(const std::uint16_t* values) const;
   const std::uint16_t* VectorOf(std::uint64_t key) const;
   std::optional<std::uint32_t> AddPacked(std::uint64_t key, std::uint64_t hash, std::uint32_t weight,
                                          std::uint32_t tag);
+  // Asks for the slot of `key` and counts, in its place, the key put off
+  // longest, whose slot has had time to arrive.
+  void PutOff(std::uint64_t key) {
+    __builtin_prefetch(&slots_[PackedHash(key) & (slots_.size() - 1)]);
+    if (putOffCount_ < kPutOff) {
+      putOff_[putOffCount_++] = key;
+      return;
+    }
+    const std::uint64_t oldest = putOff_[putOffNext_];
+    putOff_[putOffNext_] = key;
+    putOffNext_ = (putOffNext_ + 1) % kPutOff;
+    AddPacked(oldest, PackedHash(oldest), 1, 0);
+  }
   // Counts the objects put off.
   void Flush();
   std::optional<std::uint32_t> AddVector(const std::uint16_t* values, std::uint32_t weight, std::uint32_t tag);

@@ -208,5 +208,46 @@ TEST(ArchivoTest, KeepsIncompleteTuplesAndObjects) {
   }
 }
 
+// Lines of plain fields are read in place from the reader's buffer; they
+// must give what the field-by-field reading gives: the same tuples, missing
+// ratings and physical line numbers, also after a quoted line break.
+TEST(ArchivoTest, PlainLinesInPlace) {
+  struct Case {
+    const char* name;
+    Separator separator;
+    bool frequencies;
+    std::string text;
+    std::vector<long long> lines;  // of the kept objects
+    const char* message;           // after the file name, when refused
+  };
+  const Case cases[] = {
+      {"missing marks, CRLF", Separator::kComma, false, "a,b,c\n1,2,3\n,NA,.\r\n2,,3\n1,2,3\n", {2, 3, 4, 5},
+       nullptr},
+      {"repeat after a quoted line break", Separator::kComma, true, "o,a,b,n\n1,1,2,1\n\"x\ny\",2,2,1\np,1,2,5\n", {},
+       ", line 5: the same responses as line 2.\n"},
+      {"NA beside a class is no mark", Separator::kComma, false, "a,b\n1,2\n1,NA2\n", {},
+       ", line 3, field 2: not a class number from 1 to 1000.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ObservedData tb;
+    StringSource file(c.text);
+    FileLayout layout;
+    layout.separator = c.separator;
+    layout.header = true;
+    layout.missing = !c.frequencies;
+    layout.keepObjects = !c.frequencies;
+    layout.id = c.frequencies;  // a name not kept, in another field
+    const ReadOutcome read =
+        c.frequencies ? ArchivoExtraFrom(file, tb, "f.csv", layout) : ArchivoFrom(file, tb, "f.csv", layout);
+    ASSERT_EQ(read.ok, c.message == nullptr) << read.message;
+    if (c.message != nullptr) {
+      EXPECT_EQ(read.message, std::string("\nERROR in file \"f.csv\"") + c.message);
+      continue;
+    }
+    EXPECT_EQ(tb.objects.lines, c.lines);
+  }
+}
+
 }  // namespace
 }  // namespace zover
