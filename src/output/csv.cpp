@@ -1,6 +1,7 @@
 // The batch command's CSV: one tidy table of every value, one row each,
 // under the header
-// measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label.
+// measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label,
+// objects_used,rater2,class2,count.
 // Numbers as in the JSON (the shortest text that reads back to the same
 // double); an empty cell where a value does not apply, does not exist or is
 // not finite. se is a coefficient's own (non-null) standard error and the
@@ -13,7 +14,11 @@
 // coefficients, alpha by level, class values) come only when asked for,
 // after Krippendorff's alpha, so that the other rows keep their places. The
 // rows are the results' rows, in their order: a coefficient that the engine
-// adds is a line here without any change to this file.
+// adds is a line here without any change to this file. The pairs of raters
+// and the raters come last: each pair's rows (rater and rater2 name it) and
+// the cells of its table that hold objects (pair_table: class, class2,
+// count), then each rater's rows and its class counts and shares
+// (rater_class: class, count, the share as estimate).
 
 #include <cmath>
 #include <cstdlib>
@@ -58,36 +63,61 @@ std::string TextCell(const std::string& name) {
 class CsvTable {
  public:
   CsvTable(const Results& res, std::ostream& out) : res_(res), out_(out) {
-    out_ << "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label\n";
+    out_ << "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label,objects_used,rater2,class2,"
+            "count\n";
   }
 
-  // A warning about the data as read: its text in the last column.
-  void AddWarning(const std::string& text) { out_ << "warning,,,,,,,,,," << TextCell(text) << '\n'; }
+  // A warning about the data as read: its text in the class_label column.
+  void AddWarning(const std::string& text) { out_ << "warning,,,,,,,,,," << TextCell(text) << ",,,,\n"; }
 
   // A count of objects or ratings, as a whole number.
   void AddCount(const char* measure, double count) {
-    out_ << measure << ",,," << static_cast<long long>(count) << ",,,,,,,\n";
+    out_ << measure << ",,," << static_cast<long long>(count) << ",,,,,,,,,,,\n";
   }
 
   void Add(const ResultRow& row) {
     const Value low = row.ci ? Value(row.ci->low) : std::nullopt;
     const Value high = row.ci ? Value(row.ci->high) : std::nullopt;
-    Line(row.key, row.cls, "", row.estimate, row.se, low, high, row.se0, row.z, row.p);
+    Line(row.key, row.cls, Rater(row.rater), row.estimate, row.se, low, high, row.se0, row.z, row.p);
+    Tail(row.objectsUsed, Rater(row.rater2), 0, std::nullopt);
   }
 
   // A value that is not a coefficient: a class's value, a chance
   // probability.
   void AddValue(const char* measure, int cls, const std::string& rater, Value value) {
     Line(measure, cls, rater, value, {}, {}, {}, {}, {}, {});
+    Tail({}, "", 0, {});
+  }
+
+  // A count of objects: a cell of a pair's table (rater and rater2, class
+  // and class2, 1-based), or a rater's class with its share.
+  void AddCell(const char* measure, int rater, int rater2, int cls, int cls2, double count, Value share) {
+    Line(measure, cls, Rater(rater), share, {}, {}, {}, {}, {}, {});
+    Tail({}, Rater(rater2), cls2, count);
   }
 
  private:
+  // A rater from 1 by its name or number; "" for 0.
+  std::string Rater(int rater) const {
+    if (rater <= 0) return "";
+    const std::string* name = RaterName(res_, rater - 1);
+    return name != nullptr ? TextCell(*name) : std::to_string(rater);
+  }
+
   void Line(const std::string& measure, int cls, const std::string& rater, Value estimate, Value se, Value low,
             Value high, Value se0, Value z, Value p) {
     const std::string* label = ClassLabel(res_, cls - 1);
     out_ << measure << ',' << (cls > 0 ? std::to_string(cls) : "") << ',' << rater << ',' << Cell(estimate) << ','
          << Cell(se) << ',' << Cell(low) << ',' << Cell(high) << ',' << Cell(se0) << ',' << Cell(z) << ','
-         << Cell(p) << ',' << (label != nullptr ? TextCell(*label) : "") << '\n';
+         << Cell(p) << ',' << (label != nullptr ? TextCell(*label) : "");
+  }
+
+  // objects_used, rater2, class2 and count, and the line's end.
+  void Tail(Value objectsUsed, const std::string& rater2, int cls2, Value count) {
+    const bool whole = objectsUsed && std::isfinite(*objectsUsed) && *objectsUsed == std::floor(*objectsUsed) &&
+                       std::fabs(*objectsUsed) < 1e18;
+    out_ << ',' << (whole ? std::to_string(static_cast<long long>(*objectsUsed)) : Cell(objectsUsed)) << ',' << rater2 << ',' << (cls2 > 0 ? std::to_string(cls2) : "") << ','
+         << (count ? std::to_string(static_cast<long long>(*count)) : "") << '\n';
   }
 
   const Results& res_;
@@ -100,10 +130,48 @@ std::string RaterLabel(const Results& res, int r) {
   return std::to_string(r + 1);
 }
 
+bool ByRater(const ResultRow& row) { return row.group == RowGroup::kPair || row.group == RowGroup::kRater; }
+
+// The pairs' and raters' rows, each pair's table after its rows and each
+// rater's class counts after its.
+void PairsAndRaters(const Results& res, CsvTable& table) {
+  const DisagreementRecord& d = res.disagreement;
+  const int K = res.K;
+  std::size_t at = 0;
+  while (at < res.rows.size()) {
+    const ResultRow& first = res.rows[at];
+    if (!ByRater(first)) {
+      ++at;
+      continue;
+    }
+    for (; at < res.rows.size() && ByRater(res.rows[at]) && res.rows[at].group == first.group &&
+           res.rows[at].rater == first.rater && res.rows[at].rater2 == first.rater2;
+         ++at) {
+      table.Add(res.rows[at]);
+    }
+    const int a = first.rater - 1;
+    if (first.group == RowGroup::kPair && !d.tables.empty()) {
+      const std::uint32_t* cells = d.Table(PairNumber(a, first.rater2 - 1, res.R), K);
+      for (int k = 0; k < K; ++k) {
+        for (int l = 0; l < K; ++l) {
+          const std::uint32_t count = cells[k * K + l];
+          if (count > 0) table.AddCell("pair_table", first.rater, first.rater2, k + 1, l + 1, count, {});
+        }
+      }
+    } else if (first.group == RowGroup::kRater) {
+      for (int k = 0; k < K; ++k) {
+        const Value share = d.raterObjects[a] > 0 ? Value(d.raterShares[a][k]) : std::nullopt;
+        table.AddCell("rater_class", first.rater, 0, k + 1, 0, d.raterCounts[a][k], share);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 // Every row in the rows' order; the class values of ordered classes before
-// the model's rows, and its chance probabilities after them.
+// the model's rows, and its chance probabilities after them; then the pairs
+// and the raters.
 void PrintCsv(const Results& res, std::ostream& out) {
   CsvTable table(res, out);
   for (const std::string& warning : res.input.warnings) table.AddWarning(warning);
@@ -111,7 +179,7 @@ void PrintCsv(const Results& res, std::ostream& out) {
   table.AddCount("complete_objects", res.input.completeObjects);
   table.AddCount("missing_ratings", res.input.missingRatings);
   for (const ResultRow& row : res.rows) {
-    if (row.group != RowGroup::kModel) table.Add(row);
+    if (row.group != RowGroup::kModel && !ByRater(row)) table.Add(row);
   }
   if (res.ordered.asked) {
     for (std::size_t k = 0; k < res.ordered.classValues.size(); ++k) {
@@ -121,11 +189,15 @@ void PrintCsv(const Results& res, std::ostream& out) {
   for (const ResultRow& row : res.rows) {
     if (row.group == RowGroup::kModel) table.Add(row);
   }
-  if (!res.analysed) return;
-  const ModelFit& m = FinalMeasures(res.model);
-  for (int i = 0; i < res.K; ++i) {
-    for (int r = 0; r < res.R; ++r) table.AddValue("chance_probability", i + 1, RaterLabel(res, r), Finite(m.pi[i][r]));
+  if (res.analysed) {
+    const ModelFit& m = FinalMeasures(res.model);
+    for (int i = 0; i < res.K; ++i) {
+      for (int r = 0; r < res.R; ++r) {
+        table.AddValue("chance_probability", i + 1, RaterLabel(res, r), Finite(m.pi[i][r]));
+      }
+    }
   }
+  PairsAndRaters(res, table);
 }
 
 }  // namespace zover

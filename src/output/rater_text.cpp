@@ -1,0 +1,160 @@
+// The batch text's rater pairs and raters, printed after the table of
+// agreement coefficients: the matrix of the pairs' Cohen's kappas (up to
+// kMaxMatrixRaters raters, so that a line fits 90 columns) and one line per
+// rater (up to kMaxListedRaters). The JSON and CSV outputs hold every pair
+// and every rater, with the pairs' tables and the raters' class counts.
+
+#include <cmath>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "console/format.h"
+#include "output/batch_output.h"
+#include "output/markup.h"
+#include "output/measures.h"
+#include "output/valid_utf8.h"
+
+namespace zover {
+
+namespace {
+
+constexpr int kMaxMatrixRaters = 10;
+constexpr int kMaxListedRaters = 100;
+
+using Value = std::optional<double>;
+
+// A value with 4 decimals right-aligned in `width` columns, with at least
+// one blank before it; "--" where there is none.
+std::string Cell(const Value& x, std::size_t width) {
+  const std::string text = x && std::isfinite(*x) ? Fixed4(*x) : "--";
+  return std::string(text.size() < width ? width - text.size() : 1, ' ') + text;
+}
+
+// A rater's name (valid UTF-8, control bytes escaped, at most `characters`
+// characters), or its number.
+std::string RaterText(const Results& res, int g, std::size_t characters) {
+  const std::string* name = RaterName(res, g);
+  if (name == nullptr) return std::to_string(g + 1);
+  return ControlEscaped(Shortened(ValidUtf8(*name), characters));
+}
+
+// The raters' names by number, when the file names them.
+void NameLine(const Results& res, int raters, std::ostream& out) {
+  if (res.input.raterNames.empty()) return;
+  std::string line = "\n Raters:";
+  std::size_t width = line.size() - 1;
+  for (int g = 0; g < raters; ++g) {
+    const std::string item = std::to_string(g + 1) + " = " + RaterText(res, g, 20) + (g + 1 < raters ? "," : "");
+    if (width + 1 + item.size() > 88) {
+      line += "\n        ";
+      width = 8;
+    }
+    line += " " + item;
+    width += 1 + item.size();
+  }
+  out << line;
+}
+
+void PairMatrix(const Results& res, std::ostream& out) {
+  const DisagreementRecord& d = res.disagreement;
+  out << "\n\n Rater pairs: Cohen's kappa on the objects both rated";
+  if (!d.pairs) {
+    out << "\n Left out: " << d.pairsReason << ".";
+    return;
+  }
+  const int R = res.R;
+  if (R > kMaxMatrixRaters) {
+    out << "\n The " << PairNumber(R - 2, R - 1, R) + 1 << " pairs of " << R
+        << " raters are in the JSON and CSV outputs (--format json, csv),\n with their tables; the matrix is printed "
+           "for up to "
+        << kMaxMatrixRaters << " raters.";
+    return;
+  }
+  std::vector<Value> kappa(PairNumber(R - 2, R - 1, R) + 1);
+  for (const ResultRow& row : res.rows) {
+    if (row.group == RowGroup::kPair && row.key == "pair_cohen_kappa") {
+      kappa[PairNumber(row.rater - 1, row.rater2 - 1, R)] = row.estimate;
+    }
+  }
+  out << "\n Rater";
+  for (int b = 0; b < R; ++b) {
+    const std::string number = std::to_string(b + 1);
+    out << std::string(8 - number.size(), ' ') << number;
+  }
+  for (int a = 0; a < R; ++a) {
+    const std::string number = std::to_string(a + 1);
+    out << "\n " << std::string(5 - number.size(), ' ') << number;
+    for (int b = 0; b < R; ++b) {
+      if (a == b) {
+        out << "       .";
+      } else {
+        out << Cell(kappa[a < b ? PairNumber(a, b, R) : PairNumber(b, a, R)], 8);
+      }
+    }
+  }
+  NameLine(res, R, out);
+  out << "\n The JSON and CSV outputs hold each pair's agreement, SE, interval and test, and\n its table.";
+}
+
+// The rows of rater g, by key.
+struct RaterRows {
+  const ResultRow* agreement = nullptr;
+  const ResultRow* kappa = nullptr;
+  const ResultRow* without = nullptr;
+};
+
+void RaterLines(const Results& res, std::ostream& out) {
+  const DisagreementRecord& d = res.disagreement;
+  const int R = res.R;
+  out << "\n\n Each rater against the others' leading class (the class most of the others chose)";
+  if (R > kMaxListedRaters) {
+    out << "\n The " << R << " raters are in the JSON and CSV outputs (--format json, csv); the\n lines are printed for up to "
+        << kMaxListedRaters << " raters.";
+    return;
+  }
+  std::vector<RaterRows> rows(static_cast<std::size_t>(R));
+  for (const ResultRow& row : res.rows) {
+    if (row.group != RowGroup::kRater || row.rater < 1 || row.rater > R) continue;
+    RaterRows& r = rows[static_cast<std::size_t>(row.rater - 1)];
+    if (row.key == "rater_leading_agreement") r.agreement = &row;
+    if (row.key == "rater_leading_kappa") r.kappa = &row;
+    if (row.key == "rater_others_fleiss_kappa") r.without = &row;
+  }
+  out << "\n Rater                 Objects Agreement    Kappa       SE        p  Others' Fleiss";
+  std::vector<std::string> notes;
+  for (int g = 0; g < R; ++g) {
+    const RaterRows& r = rows[static_cast<std::size_t>(g)];
+    if (r.agreement == nullptr || r.kappa == nullptr || r.without == nullptr) continue;
+    std::string name = " " + RaterText(res, g, 20);
+    name.resize(21, ' ');
+    const std::string objects = Format("%.0lf", {d.raterObjects[static_cast<std::size_t>(g)]});
+    out << "\n" << name << std::string(objects.size() < 9 ? 9 - objects.size() : 1, ' ') << objects
+        << Cell(r.agreement->estimate, 10) << Cell(r.kappa->estimate, 9) << Cell(r.kappa->se, 9)
+        << (r.kappa->p && *r.kappa->p < 0.0001 ? std::string("  <0.0001") : Cell(r.kappa->p, 9))
+        << Cell(r.without->estimate, 16);
+    if (!r.kappa->reason.empty() && !r.kappa->estimate) {
+      notes.push_back("Rater " + RaterText(res, g, 20) + ": " + r.kappa->reason + ".");
+    }
+    if (!r.without->reason.empty() && !r.without->estimate) {
+      notes.push_back("Rater " + RaterText(res, g, 20) + ", the others' Fleiss' kappa: " + r.without->reason + ".");
+    }
+  }
+  for (std::size_t i = 0; i < notes.size() && i < 10; ++i) out << "\n " << notes[i];
+  if (notes.size() > 10) out << "\n and " << notes.size() - 10 << " more notes in the JSON output.";
+  out << "\n Agreement and kappa: the rater against the class that most of the other raters\n"
+         " chose, on the objects where one class leads; p tests the kappa against chance.\n"
+         " Others' Fleiss: Fleiss' kappa (Gwet's form) of the other raters without this\n"
+         " one; above the whole data's, the others agree better without it.";
+}
+
+}  // namespace
+
+void PrintRaterTables(const Results& res, std::ostream& out) {
+  if (!res.disagreement.computed) return;
+  PairMatrix(res, out);
+  RaterLines(res, out);
+}
+
+}  // namespace zover
