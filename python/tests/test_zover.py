@@ -62,7 +62,8 @@ def cell(value):
 def csv_cells(text):
     """The program's CSV, parsed apart from the binding: numbers with float()."""
     records = list(csv.reader(io.StringIO(text)))
-    return [tuple(cell(float(v)) if 3 <= i <= 9 and v else (int(v) if i == 1 and v else (v or None))
+    return [tuple(cell(float(v)) if (3 <= i <= 9 or i in (11, 14)) and v else
+                  (int(v) if i in (1, 13) and v else (v or None))
                   for i, v in enumerate(r)) for r in records[1:]]
 
 
@@ -83,7 +84,7 @@ def test_every_example_gives_the_programs_numbers(name, tmp_path):
     assert res.to_dict() == json.loads(program(*args, fmt="json")[1])
     assert res.report() == program(*args, fmt="text")[1]
     coefficients = res.coefficients
-    assert len(coefficients) + len(res.model) == len(res._analysis.rows())
+    assert len(coefficients) + len(res.model) + len(res.pairs) + len(res.raters) == len(res._analysis.rows())
     fleiss = coefficients[coefficients.measure == "fleiss_kappa"]
     if len(fleiss):
         assert cell(fleiss.estimate.iloc[0]) == cell(res.to_dict()["kappa"]["fleiss"]["estimate"])

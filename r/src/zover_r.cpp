@@ -64,6 +64,8 @@ const std::map<std::string, Setter>& Fields() {
       {"raters", [](SEXP v, ReadOptions& r, Request&) { r.raters = Rcpp::as<std::vector<std::string>>(v); }},
       {"long_columns",
        [](SEXP v, ReadOptions& r, Request&) { r.longColumns = Rcpp::as<std::vector<std::string>>(v); }},
+      {"pairs", [](SEXP v, ReadOptions&, Request& q) { q.maxPairs = Rcpp::as<bool>(v) ? Request::kEveryPair : Request::kDefaultPairs; }},
+      {"objects", [](SEXP v, ReadOptions& r, Request&) { r.objects = Rcpp::as<bool>(v); }},
   };
   return fields;
 }
