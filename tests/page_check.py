@@ -119,7 +119,11 @@ def num(text):
 
 
 def fixed4(x):
-    return "%.4f" % x if x is not None else "\u2014"
+    """Four decimals as the page's tables print them: a value within rounding of zero is 0.0000."""
+    if x is None:
+        return "\u2014"
+    text = "%.4f" % x
+    return "0.0000" if text == "-0.0000" else text
 
 
 class Scale:

@@ -62,8 +62,8 @@ def cell(value):
 def csv_cells(text):
     """The program's CSV, parsed apart from the binding: numbers with float()."""
     records = list(csv.reader(io.StringIO(text)))
-    return [tuple(cell(float(v)) if (3 <= i <= 9 or i in (11, 14)) and v else
-                  (int(v) if i in (1, 13) and v else (v or None))
+    whole = {1, 11, 13, 14}  # class, objects_used, class2, count
+    return [tuple(cell(float(v)) if 3 <= i <= 9 and v else (int(v) if i in whole and v else (v or None))
                   for i, v in enumerate(r)) for r in records[1:]]
 
 

@@ -436,19 +436,21 @@ def _table_of(columns, records, dtypes):
                          for c, v in zip(columns, values)}, columns=columns)
 
 
-_NUMBERS = ("estimate", "se", "ci95_low", "ci95_high", "se0", "z", "p")
-_COUNTS = ("objects_used", "count")
+# The CSV's columns by kind (ci_low and ci_high where the level is not 95 %).
+_NUMBERS = ("estimate", "se", "ci95_low", "ci95_high", "ci_low", "ci_high", "se0", "z", "p")
+_WHOLE = ("class", "objects_used", "class2", "count")
+_TEXTS = ("rater", "class_label", "rater2")
 _ROW_FIELDS = ("measure", "class", "label", "short_label", "parent", "group", "estimate", "se", "ci_low", "ci_high",
                "ci_level", "se0", "z", "p", "objects_used", "reason", "rater", "rater2")
 _ROW_COLUMNS = ("measure", "class", "rater", "rater2", "label", "group", "estimate", "se", "ci_low", "ci_high",
                 "ci_level", "se0", "z", "p", "objects_used", "reason")
 _COEFFICIENT_COLUMNS = tuple(c for c in _ROW_COLUMNS if c not in ("rater", "rater2"))
-_WHOLE = ("class", "rater", "rater2")
+_ROW_WHOLE = ("class", "rater", "rater2")
 
 
 def _float_dtypes(columns):
-    return dict({c: "float64" for c in columns if c not in ("measure", "label", "group", "reason") + _WHOLE},
-                **{c: "Int64" for c in _WHOLE})
+    return dict({c: "float64" for c in columns if c not in ("measure", "label", "group", "reason") + _ROW_WHOLE},
+                **{c: "Int64" for c in _ROW_WHOLE if c in columns})
 
 
 class Results:
@@ -456,7 +458,8 @@ class Results:
 
     rows: every value, as the command line's --format csv gives them (the
     same doubles, bit for bit): measure, class, rater, estimate, se,
-    ci95_low, ci95_high, se0, z, p, class_label; a pandas DataFrame (NaN
+    ci95_low, ci95_high, se0, z, p, class_label, objects_used, rater2, class2,
+    count (ci_low, ci_high at a level other than 0.95); a pandas DataFrame (NaN
     or <NA> where the CSV's cell is empty), or a list of dicts (None)
     without pandas.
     coefficients, model: the engine's rows of the coefficients of the whole
@@ -484,15 +487,15 @@ class Results:
             for cells in reader:
                 record = dict(zip(columns, cells))
                 for c in columns:
-                    if c in _NUMBERS + _COUNTS:
+                    if c in _NUMBERS:
                         record[c] = float(record[c]) if record[c] else None
-                    elif c in ("class", "class2"):
+                    elif c in _WHOLE:
                         record[c] = int(record[c]) if record[c] else None
-                    elif c != "measure":
+                    elif c in _TEXTS:
                         record[c] = record[c] or None
                 records.append(tuple(record[c] for c in columns))
-            self._rows = _table_of(columns, records, dict({c: "float64" for c in _NUMBERS + _COUNTS},
-                                                          **{"class": "Int64", "class2": "Int64"}))
+            kinds = dict({c: "float64" for c in _NUMBERS}, **{c: "Int64" for c in _WHOLE})
+            self._rows = _table_of(columns, records, {c: k for c, k in kinds.items() if c in columns})
         return self._rows
 
     def _engine_rows(self, groups, columns=_ROW_COLUMNS):

@@ -254,8 +254,12 @@ print.zover_results <- function(x, ...) {
   cat(table, if (!endsWith(table, "\n")) "\n", sep = "")
   overall <- x[x$measure == "zover_overall", ]
   if (nrow(overall)) {
-    cat(sprintf(" Zover model, overall agreement: %.4f (SE %.4f, 95 %% CI %.4f to %.4f)\n", overall$estimate,
-                overall$se, overall$ci95_low, overall$ci95_high))
+    level <- as.list(x)$level  # given only where it is not 0.95
+    if (is.null(level)) level <- 0.95
+    low <- if ("ci95_low" %in% names(x)) overall$ci95_low else overall$ci_low
+    high <- if ("ci95_high" %in% names(x)) overall$ci95_high else overall$ci_high
+    cat(sprintf(" Zover model, overall agreement: %.4f (SE %.4f, %s %% CI %.4f to %.4f)\n", overall$estimate,
+                overall$se, format(100 * level), low, high))
   }
   cat(sprintf(" (a data frame of %d values; summary() gives the report, as.list() the JSON)\n", nrow(x)))
   invisible(x)

@@ -212,7 +212,8 @@ SEXP zover_rows(SEXP pointer) {
   Rcpp::List columns(header.size());
   for (std::size_t c = 0; c < header.size(); ++c) {
     const std::string& name = header[c];
-    const bool text = name == "measure" || name == "rater" || name == "class_label";
+    const bool text = name == "measure" || name == "rater" || name == "class_label" || name == "rater2";
+    const bool whole = name == "class" || name == "objects_used" || name == "class2" || name == "count";
     if (text) {
       Rcpp::CharacterVector values(count);
       for (std::size_t i = 0; i < count; ++i) {
@@ -220,7 +221,7 @@ SEXP zover_rows(SEXP pointer) {
         values[i] = cell.empty() ? Rcpp::String(NA_STRING) : Rcpp::String(cell, CE_UTF8);
       }
       columns[c] = values;
-    } else if (name == "class") {
+    } else if (whole) {
       Rcpp::IntegerVector values(count);
       for (std::size_t i = 0; i < count; ++i) {
         const std::string& cell = lines[i + 1].at(c);

@@ -4,10 +4,12 @@
 // shows it.
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <utility>
 
 #include "analysis/rows.h"
+#include "console/format.h"
 #include "output/measures.h"
 
 namespace zover {
@@ -28,6 +30,13 @@ std::optional<Interval> IntervalOf(Value estimate, Value se, Range range, double
 std::optional<Interval> IntervalOf(const std::optional<std::pair<double, double>>& ci, double level) {
   if (!ci) return std::nullopt;
   return Interval{ci->first, ci->second, level};
+}
+
+// A number in a sentence: at most six significant digits.
+std::string Compact(double x) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6g", x);
+  return text;
 }
 
 std::string ClassName(const Results& res, int cls) {
@@ -285,6 +294,28 @@ void CoefficientRows(const Coefficients& c, Results& res, RowList& list) {
   }
 }
 
+// Why the model's overall agreement is not to be read as it stands: a refit
+// whose pseudo-objects are more than a quarter of the objects (so that they
+// move its estimates by more than a fifth) describes the increments more than
+// the raters (doc/statistics.md, "When to distrust a refit"), and a fit whose
+// equation for B is flat may print a wrong 4th decimal.
+std::string ModelCaution(const Results& res) {
+  const ModelResults& model = res.model;
+  const bool refit = model.refit && &FinalMeasures(model) == &*model.refit;
+  std::string caution;
+  if (refit && model.pseudoObjects > res.n / 4) {
+    caution = Format("a refit on %.0lf objects and %s pseudo-objects, which describes the increments more than the "
+                     "raters: read the first fit and the kappas",
+                     {res.n, Compact(model.pseudoObjects)});
+  }
+  if (!model.stable) {
+    caution += std::string(caution.empty() ? "" : "; ") +
+               Format("the fit is unstable (B moves by %s with one rounding of the data): its 4th decimal is not sure",
+                      {Compact(model.spread)});
+  }
+  return caution;
+}
+
 // The model's final table: the overall agreement, then per class its
 // agreement and consistency, each with its standard error.
 void ModelRows(Results& res, RowList& list) {
@@ -300,7 +331,13 @@ void ModelRows(Results& res, RowList& list) {
     if (!row.estimate || !row.se) row.reason = model.reason;
     return &row;
   };
-  measure("zover_overall", "Zover overall agreement", 0, m.overall, model.overallSe);
+  // A refit's overall is the sum of its class agreements, which has the
+  // data's sign where 1 - B is rounding noise (K^R/2 pseudo-objects).
+  const bool refit = model.refit && &m == &*model.refit;
+  ResultRow* overall =
+      measure("zover_overall", "Zover overall agreement", 0, refit ? m.overallSum : m.overall, model.overallSe);
+  overall->caution = ModelCaution(res);
+  if (!overall->caution.empty() && refit) overall->instead = Finite(model.first.overall);
   for (int i = 0; i < res.K; ++i) {
     const int cls = i + 1;
     measure("zover_agreement", "Zover agreement, " + ClassName(res, cls), cls, m.agreement[i], model.agreementSe[i])

@@ -34,6 +34,11 @@ std::string Fixed4(double x) {
   return std::string(text, std::to_chars(text, text + sizeof text, x, std::chars_format::fixed, 4).ptr);
 }
 
+std::string Table4(double x) {
+  const std::string text = Fixed4(x);
+  return text == "-0.0000" ? "0.0000" : text;
+}
+
 std::string ControlEscaped(std::string_view text) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string escaped;

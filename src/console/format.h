@@ -25,6 +25,11 @@ constexpr int kMinus = 45;       // a minus sign
 // not finite (a NaN never prints as "-nan").
 std::string Fixed4(double x);
 
+// The four decimals of the batch command's tables and figures: Fixed4, but a
+// value within rounding of zero is 0.0000, never -0.0000 (the dialogue's
+// report keeps Fixed4's text).
+std::string Table4(double x);
+
 // `text` with each control byte (below 0x20, and 0x7F) written as \xNN, so
 // that a text from a file (a class label) cannot move the cursor, clear the
 // screen or set a terminal's title when it is printed.

@@ -21,7 +21,7 @@ using Value = std::optional<double>;
 
 // A value right-aligned in 9 columns, and at least one blank before it.
 std::string Cell(const Value& x) {
-  const std::string text = x && std::isfinite(*x) ? Fixed4(*x) : "--";
+  const std::string text = x && std::isfinite(*x) ? Table4(*x) : "--";
   return std::string(text.size() < 9 ? 9 - text.size() : 1, ' ') + text;
 }
 
@@ -51,6 +51,7 @@ class CoefficientTable {
     if (!row.reason.empty() && !(under && row.reason == parentReason)) {
       notes_.push_back(ControlEscaped(row.label) + ": " + row.reason + ".");
     }
+    if (!row.caution.empty()) notes_.push_back(ControlEscaped(row.label) + ": not to be read as it stands: " + row.caution + ".");
   }
 
   void Note(const std::string& text) { notes_.push_back(text); }

@@ -1,7 +1,8 @@
 // The batch command's CSV: one tidy table of every value, one row each,
 // under the header
 // measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label,
-// objects_used,rater2,class2,count.
+// objects_used,rater2,class2,count (ci_low and ci_high, with a `level` row,
+// when the intervals are not at 95 %).
 // Numbers as in the JSON (the shortest text that reads back to the same
 // double); an empty cell where a value does not apply, does not exist or is
 // not finite. se is a coefficient's own (non-null) standard error and the
@@ -9,8 +10,9 @@
 // chance agreement, and z and p come from it where it is given, from se
 // otherwise. The model's values are those of its final table. A rater's
 // name is written as valid UTF-8, and never as a cell that a spreadsheet
-// would run as a formula. The last column holds the label of the row's
-// class, when the classes have labels. The rows of ordered classes (weighted
+// would run as a formula. class_label holds the label of the row's
+// class, when the classes have labels; objects_used, the objects a
+// coefficient is computed from. The rows of ordered classes (weighted
 // coefficients, alpha by level, class values) come only when asked for,
 // after Krippendorff's alpha, so that the other rows keep their places. The
 // rows are the results' rows, in their order: a coefficient that the engine
@@ -38,6 +40,9 @@ namespace {
 
 using Value = std::optional<double>;
 
+// A count, as a whole number.
+std::string Whole(const Value& x) { return x && std::isfinite(*x) ? std::to_string(static_cast<long long>(*x)) : ""; }
+
 std::string Cell(const Value& x) { return x && std::isfinite(*x) ? nlohmann::json(*x).dump() : ""; }
 
 // Whether `text` is a decimal number such as -1, +2.5 or -3e-4.
@@ -63,8 +68,9 @@ std::string TextCell(const std::string& name) {
 class CsvTable {
  public:
   CsvTable(const Results& res, std::ostream& out) : res_(res), out_(out) {
-    out_ << "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label,objects_used,rater2,class2,"
-            "count\n";
+    const char* ci = res.level == kDefaultLevel ? "ci95" : "ci";
+    out_ << "measure,class,rater,estimate,se," << ci << "_low," << ci << "_high,se0,z,p,class_label,objects_used,rater2,"
+         << "class2,count\n";
   }
 
   // A warning about the data as read: its text in the class_label column.
@@ -114,10 +120,8 @@ class CsvTable {
 
   // objects_used, rater2, class2 and count, and the line's end.
   void Tail(Value objectsUsed, const std::string& rater2, int cls2, Value count) {
-    const bool whole = objectsUsed && std::isfinite(*objectsUsed) && *objectsUsed == std::floor(*objectsUsed) &&
-                       std::fabs(*objectsUsed) < 1e18;
-    out_ << ',' << (whole ? std::to_string(static_cast<long long>(*objectsUsed)) : Cell(objectsUsed)) << ',' << rater2 << ',' << (cls2 > 0 ? std::to_string(cls2) : "") << ','
-         << (count ? std::to_string(static_cast<long long>(*count)) : "") << '\n';
+    out_ << ',' << Whole(objectsUsed) << ',' << rater2 << ',' << (cls2 > 0 ? std::to_string(cls2) : "") << ','
+         << Whole(count) << '\n';
   }
 
   const Results& res_;
@@ -178,6 +182,7 @@ void PrintCsv(const Results& res, std::ostream& out) {
   table.AddCount("objects", res.input.objects);
   table.AddCount("complete_objects", res.input.completeObjects);
   table.AddCount("missing_ratings", res.input.missingRatings);
+  if (res.level != kDefaultLevel) table.AddValue("level", 0, "", res.level);
   for (const ResultRow& row : res.rows) {
     if (row.group != RowGroup::kModel && !ByRater(row)) table.Add(row);
   }

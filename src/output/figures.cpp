@@ -255,13 +255,14 @@ void Whisker(std::ostream& out, const Axis& axis, const Interval& ci, double y, 
 }
 
 std::string ValueText(double estimate, const Span& ci) {
-  if (!ci) return Fixed4(estimate) + " (no interval)";
-  return Fixed4(estimate) + " [" + Fixed4(ci->low) + ", " + Fixed4(ci->high) + "]";
+  if (!ci) return Table4(estimate) + " (no interval)";
+  return Table4(estimate) + " [" + Table4(ci->low) + ", " + Table4(ci->high) + "]";
 }
 
 std::string InWords(double estimate, const Span& ci) {
-  if (!ci) return Fixed4(estimate) + ", without an interval";
-  return Fixed4(estimate) + ", 95 % interval " + Fixed4(ci->low) + " to " + Fixed4(ci->high);
+  if (!ci) return Table4(estimate) + ", without an interval";
+  return Table4(estimate) + ", " + LevelPercent(ci->level) + " % interval " + Table4(ci->low) + " to " +
+         Table4(ci->high);
 }
 
 double TextWidth(const std::string& text, double size) {
@@ -286,24 +287,34 @@ struct ForestRow {
   std::string key;  // the row's key and class, for whoever reads the figure
   int cls;
   std::string label;
-  bool perClass;
+  bool under;       // under the row it belongs to (its unweighted form, Fleiss' kappa)
   double estimate;
   Span ci;
+  bool doubtful;    // not to be read as it stands: drawn hollow and grey
+  std::optional<double> instead;  // the value to read instead
 };
+
+// The value beside a row: the estimate and interval, and for a doubtful
+// row the value to read instead.
+std::string RowValue(const ForestRow& row) {
+  std::string text = ValueText(row.estimate, row.ci);
+  if (row.instead) text += "; first fit " + Table4(*row.instead);
+  return text;
+}
 
 constexpr double kRowHeight = 22;
 constexpr double kForestTop = 30;
 
 void WriteForest(const std::vector<ForestRow>& rows, Frame& frame, const Axis& axis, SvgMode mode,
-                 std::ostream& out) {
+                 const std::string& percent, std::ostream& out) {
   double valueWidth = 0;
-  for (const ForestRow& row : rows) valueWidth = std::max(valueWidth, TextWidth(ValueText(row.estimate, row.ci), 12));
+  for (const ForestRow& row : rows) valueWidth = std::max(valueWidth, TextWidth(RowValue(row), 12));
   const double bottom = kForestTop + kRowHeight * static_cast<double>(rows.size()) + 4;
   frame.width = std::max(kMinWidth, kValueX + valueWidth + 10);
   frame.height = bottom + 44;
   Open(out, frame, mode);
   Text(out, "heading", 10, 18, "Coefficient", "start", 12);
-  Text(out, "heading", kValueX, 18, "Estimate [95 % interval]", "start", 12);
+  Text(out, "heading", kValueX, 18, "Estimate [" + percent + " % interval]", "start", 12);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const double top = kForestTop + kRowHeight * static_cast<double>(i);
     if (i % 2 == 1) Rect(out, "stripe", 0, top, frame.width, kRowHeight, "#f4f4f4");
@@ -314,10 +325,11 @@ void WriteForest(const std::vector<ForestRow>& rows, Frame& frame, const Axis& a
     const double y = kForestTop + kRowHeight * static_cast<double>(i) + kRowHeight / 2;
     out << "<g class=\"row\" data-key=\"" << row.key << "\""
         << (row.cls > 0 ? " data-class=\"" + std::to_string(row.cls) + "\"" : "") << ">\n";
-    Text(out, "label", row.perClass ? 20 : 10, y + 4, Shortened(ValidUtf8(row.label), kLabelCharacters), "start", 12);
-    if (row.ci) Whisker(out, axis, *row.ci, y, kBlue);
-    Marker(out, Shape::kCircle, axis.X(row.estimate), y, kBlue, row.ci.has_value());
-    Text(out, "value", kValueX, y + 4, ValueText(row.estimate, row.ci), "start", 12);
+    Text(out, "label", row.under ? 20 : 10, y + 4, Shortened(ValidUtf8(row.label), kLabelCharacters), "start", 12);
+    const char* colour = row.doubtful ? kGrey : kBlue;
+    if (row.ci) Whisker(out, axis, *row.ci, y, colour);
+    Marker(out, Shape::kCircle, axis.X(row.estimate), y, colour, row.ci.has_value() && !row.doubtful);
+    Text(out, "value", kValueX, y + 4, RowValue(row), "start", 12, row.doubtful ? kGrey : kInk);
     out << "</g>\n";
   }
   Close(out, frame, mode);
@@ -326,14 +338,32 @@ void WriteForest(const std::vector<ForestRow>& rows, Frame& frame, const Axis& a
 }  // namespace
 
 void WriteForestPlot(const Results& res, SvgMode mode, std::ostream& out) {
-  Frame frame{"figure-1", "Figure 1: agreement coefficients with their 95 % confidence intervals", "", 0, 0, {}};
+  const std::string percent = LevelPercent(res.level);
+  Frame frame{"figure-1", "Figure 1: agreement coefficients with their " + percent + " % confidence intervals", "", 0,
+              0, {}};
   std::vector<ForestRow> rows;
   std::vector<double> estimates;
   std::string values;
   bool withoutInterval = false, perClassDrawn = false, perClassLeftOut = false;
+  std::vector<std::string> doubts;
+  // The coefficients of the whole data (the model's per-class values are
+  // figure 2's, the pairs' and the raters' figures 4 and 5's), each followed
+  // by the rows that belong under it.
+  const auto shown = [](const ResultRow& c) {
+    return c.group != RowGroup::kAgreement && !(c.group == RowGroup::kModel && c.cls > 0) &&
+           c.group != RowGroup::kPair && c.group != RowGroup::kRater;
+  };
+  std::vector<const ResultRow*> order;
   for (const ResultRow& c : res.rows) {
-    if (c.group == RowGroup::kAgreement || (c.group == RowGroup::kModel && c.cls > 0)) continue;
-    if (c.group == RowGroup::kPair || c.group == RowGroup::kRater) continue;
+    if (!shown(c) || (!c.parent.empty() && res.Find(c.parent) != nullptr)) continue;
+    order.push_back(&c);
+    for (const ResultRow& child : res.rows) {
+      if (shown(child) && child.parent == c.key) order.push_back(&child);
+    }
+  }
+  for (const ResultRow* row : order) {
+    const ResultRow& c = *row;
+    const bool under = !c.parent.empty() && res.Find(c.parent) != nullptr;
     if (c.cls > 0 && res.K > kMaxFigureClasses) {
       perClassLeftOut = true;
       continue;
@@ -344,10 +374,17 @@ void WriteForestPlot(const Results& res, SvgMode mode, std::ostream& out) {
       continue;
     }
     const Span ci = c.ci;
-    rows.push_back({c.key, c.cls, c.cls > 0 ? c.shortLabel : c.label, c.cls > 0, *c.estimate, ci});
+    const bool doubtful = !c.caution.empty();
+    rows.push_back({c.key, c.cls, under ? c.shortLabel : c.label, under, *c.estimate, ci, doubtful, c.instead});
     perClassDrawn = perClassDrawn || c.cls > 0;
     estimates.push_back(*c.estimate);
+    if (c.instead) estimates.push_back(*c.instead);
     values += " " + c.label + ": " + InWords(*c.estimate, ci) + ".";
+    if (doubtful) {
+      doubts.push_back("Grey, hollow: " + Shortened(ValidUtf8(c.label), 60) + ": " + c.caution +
+                       (c.instead ? " (the first fit gives " + Table4(*c.instead) + ")." : "."));
+      values += " Not to be read as it stands: " + c.caution + ".";
+    }
     if (!ci) {
       withoutInterval = true;
       if (!c.reason.empty()) {
@@ -355,14 +392,15 @@ void WriteForestPlot(const Results& res, SvgMode mode, std::ostream& out) {
       }
     }
   }
+  frame.notes.insert(frame.notes.end(), doubts.begin(), doubts.end());
   if (perClassLeftOut) {
     frame.notes.push_back("Fleiss' kappa of each class is drawn for up to " + std::to_string(kMaxFigureClasses) +
                           " classes; those of these " + std::to_string(res.K) +
                           " classes are in the table of coefficients.");
   }
   if (withoutInterval) {
-    frame.notes.push_back(std::string("A hollow dot is an estimate without a 95 % interval: it has no standard error "
-                                      "of its own here") +
+    frame.notes.push_back("A hollow dot is an estimate without a " + percent +
+                          " % interval: it has no standard error of its own here" +
                           (perClassDrawn ? " (a per-class Fleiss kappa has one only under chance agreement)." : "."));
   }
   const Axis axis = AxisFor(estimates);
@@ -370,9 +408,9 @@ void WriteForestPlot(const Results& res, SvgMode mode, std::ostream& out) {
     frame.notes.push_back(kArrowNote);
   }
   frame.desc = "Forest plot of " + std::to_string(rows.size()) + " agreement coefficients of " + res.input.file +
-               ", one row each: a filled dot at the estimate with a horizontal line for its 95 % confidence "
+               ", one row each: a filled dot at the estimate with a horizontal line for its " + percent + " % confidence "
                "interval, or a hollow dot where it has none. A vertical line marks 0. " + AxisInWords(axis) + values;
-  WriteForest(rows, frame, axis, mode, out);
+  WriteForest(rows, frame, axis, mode, percent, out);
 }
 
 // --- Figure 2 -------------------------------------------------------------------
@@ -448,7 +486,8 @@ void WriteClassFigure(const Results& res, std::ostream& out) {
   if (clipped) frame.notes.push_back(kArrowNote);
   frame.desc = "For each of the " + std::to_string(res.K) +
                " classes, the Zover model's consistency (circle) and agreement (square), each with a horizontal "
-               "line for its 95 % interval, the estimate -/+ 1.96 standard errors" +
+               "line for its " + LevelPercent(res.level) + " % interval, the estimate -/+ " +
+               TickLabel(std::round(TwoSidedNormalPoint(res.level) * 100) / 100) + " standard errors" +
                (withFleiss ? ", and Fleiss' kappa of the class (hollow diamond, without an interval)" : "") +
                ". A vertical line marks 0. " + AxisInWords(axis) + values;
   const double group = kSubRow * static_cast<double>(series) + kGroupGap;
@@ -465,7 +504,8 @@ void WriteClassFigure(const Results& res, std::ostream& out) {
   double legendX = 10;
   for (std::size_t s = 0; s < series; ++s) {
     Marker(out, kSeries[s].shape, legendX + 5, 14, kSeries[s].colour, s < 2);
-    const std::string name = s < 2 ? kSeries[s].name + std::string(" (95 % interval)") : "Fleiss' kappa of the class";
+    const std::string name =
+        s < 2 ? kSeries[s].name + std::string(" (") + LevelPercent(res.level) + " % interval)" : "Fleiss' kappa of the class";
     Text(out, "legend", legendX + 14, 18, name, "start", 12);
     legendX += 24 + TextWidth(name, 12);
   }
@@ -571,7 +611,7 @@ void WriteChanceGrid(const Results& res, std::ostream& out) {
       }
       const int step = static_cast<int>(std::min(kSteps - 1.0, std::max(0.0, p / top * kSteps)));
       Rect(out, "cell", x + 1, y + 1, kCellWidth - 2, kCellHeight - 2, kShades[step]);
-      const std::string text = Fixed4(p);
+      const std::string text = Table4(p);
       const double size = std::min(11.0, (kCellWidth - 6) / (kCharWidth * static_cast<double>(text.size())));
       Text(out, "value", x + kCellWidth / 2, y + 16, text, "middle", size, step >= 3 ? "#ffffff" : "#000000");
     }

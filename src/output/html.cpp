@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <optional>
 #include <ostream>
 #include <streambuf>
@@ -101,7 +102,7 @@ using Value = std::optional<double>;
 
 // A number cell: four decimals, or a dash where the JSON has null.
 std::string Cell(const Value& x) {
-  return "<td class=\"num\">" + (x && std::isfinite(*x) ? Fixed4(*x) : std::string("\xE2\x80\x94")) + "</td>";
+  return "<td class=\"num\">" + (x && std::isfinite(*x) ? Table4(*x) : std::string("\xE2\x80\x94")) + "</td>";
 }
 
 std::string PCell(const Value& p) {
@@ -230,14 +231,14 @@ void RaterFigures(const Results& res, std::ostream& out) {
 
 void Figures(const Results& res, std::ostream& out) {
   out << "<section id=\"figures\">\n<h2>Figures</h2>\n";
-  FigureOpen("Figure 1. Agreement coefficients with their 95 % confidence intervals", out);
+  const std::string percent = LevelPercent(res.level);
+  FigureOpen("Figure 1. Agreement coefficients with their " + percent + " % confidence intervals", out);
   WriteForestPlot(res, SvgMode::kInline, out);
   FigureClose(out);
   const std::string noModel = "Not drawn: the Zover model is not fitted (" + res.notAnalysed + ").";
   const std::string tooMany = std::to_string(kMaxFigureClasses) + " classes; these data have " + std::to_string(res.K) +
                               " classes and " + std::to_string(res.R) + " raters. ";
-  FigureOpen(std::string("Figure 2. Per class: the Zover consistency and agreement with their 95 % intervals "
-                         "(\xC2\xB1 1.96 SE)") +
+  FigureOpen("Figure 2. Per class: the Zover consistency and agreement with their " + percent + " % intervals" +
                  (res.hasFleiss && res.observed ? ", beside Fleiss' kappa of the class" : ""),
              out);
   if (!res.analysed) {
@@ -266,7 +267,7 @@ void Figures(const Results& res, std::ostream& out) {
   out << "</section>\n";
 }
 
-void TableOpen(const char* caption, const std::vector<std::string>& columns, std::ostream& out) {
+void TableOpen(const std::string& caption, const std::vector<std::string>& columns, std::ostream& out) {
   out << "<div class=\"scroll\">\n<table>\n<caption>" << caption << "</caption>\n<thead><tr>";
   for (std::size_t i = 0; i < columns.size(); ++i) {
     out << (i == 0 ? "<th scope=\"col\">" : "<th scope=\"col\" class=\"num\">") << columns[i] << "</th>";
@@ -278,8 +279,10 @@ void TableClose(std::ostream& out) { out << "</tbody>\n</table>\n</div>\n"; }
 
 void CoefficientTable(const Results& res, std::ostream& out) {
   out << "<h3>Coefficients</h3>\n";
-  TableOpen("Estimates, standard errors, 95 % intervals and tests",
-            {"Coefficient", "Estimate", "SE", "95 % CI low", "95 % CI high", "SE under chance", "z", "p"}, out);
+  const std::string percent = LevelPercent(res.level);
+  TableOpen("Estimates, standard errors, " + percent + " % intervals and tests",
+            {"Coefficient", "Estimate", "SE", percent + " % CI low", percent + " % CI high", "SE under chance", "z", "p"},
+            out);
   std::vector<std::string> reasons;
   for (const ResultRow& c : res.rows) {
     if (c.group == RowGroup::kModel && c.cls > 0) continue;  // in the model's table
@@ -290,6 +293,7 @@ void CoefficientTable(const Results& res, std::ostream& out) {
         << "><th scope=\"row\">" << Markup(c.label) << "</th>" << Cell(c.estimate) << Cell(c.se) << Cell(low)
         << Cell(high) << Cell(c.se0) << Cell(c.z) << PCell(c.p) << "</tr>\n";
     if (!c.reason.empty()) reasons.push_back(c.label + ": " + c.reason + ".");
+    if (!c.caution.empty()) reasons.push_back(c.label + ": not to be read as it stands: " + c.caution + ".");
   }
   TableClose(out);
   reasons.push_back("A dash marks a value that does not exist or is not a number (null in the JSON).");
@@ -316,7 +320,7 @@ std::string ClassHeader(const Results& res, int i) {
 
 // The table printed with standard errors, from the model's rows.
 void FinalTable(const Results& res, std::ostream& out) {
-  TableOpen("Per class and overall, with standard errors and 95 % intervals",
+  TableOpen("Per class and overall, with standard errors and " + LevelPercent(res.level) + " % intervals",
             {"Class", "Consistency", "SE", "CI low", "CI high", "Agreement", "SE", "CI low", "CI high"}, out);
   const auto measure = [&out](const ResultRow* row) {
     out << Cell(row->estimate) << Cell(row->se) << Cell(row->ci ? Value(row->ci->low) : std::nullopt)
@@ -673,10 +677,12 @@ void ReportText(const Results& res, std::ostream& out) {
 
 void Reading(const Results& res, std::ostream& out) {
   std::vector<std::string> notes;
+  char z[16];
+  std::snprintf(z, sizeof z, "%.2f", TwoSidedNormalPoint(res.level));
   notes.push_back(
-      "Standard errors: every SE, and every interval (the estimate -/+ 1.96 SE, cut at the values the measure can "
-      "take), is a large-sample standard error of the estimate itself, not one under the hypothesis of chance "
-      "agreement: the model's own for the consistencies, agreements and Zover; Fleiss' kappa's with divisor n; "
+      "Standard errors: every SE, and every " + LevelPercent(res.level) + " % interval (the estimate -/+ " + z +
+      " SE, cut at the values the measure can take; normal-theory, with two-sided p), is a large-sample standard "
+      "error of the estimate itself, not one under the hypothesis of chance agreement: the model's own for the consistencies, agreements and Zover; Fleiss' kappa's with divisor n; "
       "Gwet's, with divisor n (n - 1), for percent agreement, Brennan-Prediger, Gwet's AC1 and Fleiss' kappa in "
       "Gwet's form. The section \"Which standard errors\" of doc/statistics.md compares them with other tools.");
   if (res.observed) {

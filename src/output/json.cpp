@@ -35,7 +35,7 @@ Scalar Number(double x) { return std::isfinite(x) ? nlohmann::json(x).dump() : N
 Scalar Whole(long long x) { return std::to_string(x); }
 Scalar Text(const std::string& text) { return nlohmann::json(ValidUtf8(text)).dump(); }
 Scalar Optional(const std::optional<double>& x) { return x ? Number(*x) : Null(); }
-// A count of objects, a whole number.
+// A count of objects, as a whole number.
 Scalar Count(const std::optional<double>& x) {
   return x && std::isfinite(*x) ? Whole(static_cast<long long>(*x)) : Null();
 }
@@ -93,13 +93,18 @@ class JsonWriter {
   bool keyed_ = false;       // a key was written, its value comes next
 };
 
-// A 95 % interval as [lower, upper], or null.
-void Interval95(JsonWriter& w, const std::optional<Interval>& interval) {
+// The name of the intervals: ci95 at the usual 95 %, otherwise ci (the
+// document gives the level once, as "level").
+const char* IntervalName(double level) { return level == kDefaultLevel ? "ci95" : "ci"; }
+
+// An interval as [lower, upper], or null.
+void IntervalField(JsonWriter& w, const std::optional<Interval>& interval, double level) {
+  const char* name = IntervalName(level);
   if (!interval) {
-    w.Field("ci95", Null());
+    w.Field(name, Null());
     return;
   }
-  w.Open("ci95", '[');
+  w.Open(name, '[');
   w.Value(Number(interval->low));
   w.Value(Number(interval->high));
   w.Close(']');
@@ -109,6 +114,13 @@ void Interval95(JsonWriter& w, const std::optional<Interval>& interval) {
 // being what they are.
 void AddReason(JsonWriter& w, const std::string& reason) {
   if (!reason.empty()) w.Field("reason", Text(reason));
+}
+
+// Why an estimate is not to be read as it stands, and what to read instead.
+void AddCaution(JsonWriter& w, const ResultRow& row) {
+  if (row.caution.empty()) return;
+  w.Field("caution", Text(row.caution));
+  if (row.instead) w.Field("instead", Number(*row.instead));
 }
 
 // A per-class object's first fields: the class number and its label (null
@@ -164,11 +176,13 @@ void RowFields(JsonWriter& w, const Results& res, const ResultRow& row) {
   if (row.has(kFieldLabel)) w.Field("label", Text(row.label));
   w.Field("estimate", Optional(row.estimate));
   if (row.has(kFieldSe)) w.Field("se", Optional(row.se));
-  if (row.has(kFieldCi)) Interval95(w, row.ci);
+  if (row.has(kFieldCi)) IntervalField(w, row.ci, res.level);
   if (row.has(kFieldSe0)) w.Field("se0", Optional(row.se0));
   if (row.has(kFieldZ)) w.Field("z", Optional(row.z));
   if (row.has(kFieldP)) w.Field("p", Optional(row.p));
+  w.Field("objects_used", Count(row.objectsUsed));
   AddReason(w, row.reason);
+  AddCaution(w, row);
 }
 
 // A row as an object under its key, with its rows per class as a list
@@ -422,25 +436,27 @@ void FirstFit(JsonWriter& w, const Results& res) {
 }
 
 // A value of the model's final table, from its row.
-void ModelValue(JsonWriter& w, const char* name, const ResultRow* row) {
+void ModelValue(JsonWriter& w, const char* name, const ResultRow* row, double level) {
   w.Open(name, '{');
   w.Field("estimate", Optional(row->estimate));
   w.Field("se", Optional(row->se));
-  Interval95(w, row->ci);
+  IntervalField(w, row->ci, level);
+  w.Field("objects_used", Count(row->objectsUsed));
   if (!row->estimate) AddReason(w, row->reason);
+  AddCaution(w, *row);
   w.Close('}');
 }
 
 void Final(JsonWriter& w, const Results& res) {
   const ModelFit& m = FinalMeasures(res.model);
   w.Open("final", '{');
-  ModelValue(w, "overall", res.Find("zover_overall"));
+  ModelValue(w, "overall", res.Find("zover_overall"), res.level);
   w.Open("classes", '[');
   for (int i = 0; i < res.K; ++i) {
     w.Open('{');
     ClassFields(w, res, i);
-    ModelValue(w, "consistency", res.Find("zover_consistency", i + 1));
-    ModelValue(w, "agreement", res.Find("zover_agreement", i + 1));
+    ModelValue(w, "consistency", res.Find("zover_consistency", i + 1), res.level);
+    ModelValue(w, "agreement", res.Find("zover_agreement", i + 1), res.level);
     Chance(w, m.pi, i, res.R, false);
     w.Close('}');
   }
@@ -455,6 +471,9 @@ void Model(JsonWriter& w, const Results& res) {
   w.Field("B", Number(model.first.B));
   w.Field("increment", Number(model.increment));
   w.Field("pseudo_objects", Number(model.pseudoObjects));
+  // Whether every fit printed is stable, and the larger spread of B.
+  w.Field("stable", model.stable ? "true" : "false");
+  w.Field("spread", Number(model.spread));
   if (PrintsFirstFit(model.report)) FirstFit(w, res);
   Final(w, res);
   w.Close('}');
@@ -467,6 +486,7 @@ void PrintJson(const Results& res, std::ostream& out) {
   w.Open('{');
   w.Field("zover", Text(Version()));
   Input(w, res);
+  if (res.level != kDefaultLevel) w.Field("level", Number(res.level));
   Warnings(w, res);
   if (res.ordered.asked) Ordered(w, res);
   if (res.analysed) {

@@ -285,9 +285,38 @@ void PrintAnalysis(const Results& res, std::ostream& out) {
   PrintReport(res, out);
 }
 
+namespace {
+
+// A paragraph of the batch text: each line after "\n " and at most 79
+// columns wide, broken at blanks.
+std::string Wrapped(const std::string& text) {
+  std::string wrapped, line;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find(' ', at);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(at, end - at);
+    if (!line.empty() && line.size() + 1 + word.size() > 78) {
+      wrapped += "\n " + line;
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+    at = end + 1;
+  }
+  return wrapped + "\n " + line;
+}
+
+}  // namespace
+
 void PrintBatchText(const Results& res, std::ostream& out) {
   if (res.analysed) {
     PrintAnalysis(res, out);
+    // The dialogue's report as it is, then what it does not say: a fit not
+    // to be read as it stands.
+    const ResultRow* overall = res.Find("zover_overall");
+    if (overall != nullptr && !overall->caution.empty()) {
+      out << "\n" << Wrapped("Caution: the Zover model is not to be read as it stands: " + overall->caution + ".");
+    }
   } else {
     Print(out, "\n\n The Zover model, Hubert's kappa, H2 and Fleiss' kappa are not computed: %s.",
           {res.notAnalysed});

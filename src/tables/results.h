@@ -241,6 +241,11 @@ struct ResultRow {
   std::optional<double> p;
   std::optional<double> objectsUsed;  // the objects the estimate is computed from
   std::string reason;
+  // Why the estimate is not to be read as it stands, when it is not (a
+  // refit that describes its pseudo-objects more than the raters, a fit
+  // whose 4th decimal is not sure), and the value to read instead, if any.
+  std::string caution;
+  std::optional<double> instead;
 
   bool has(RowField field) const { return (fields & field) != 0; }
   const std::string& jsonName() const { return jsonKey.empty() ? key : jsonKey; }

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <nlohmann/json.hpp>
 #include <cctype>
 #include <set>
@@ -134,8 +133,13 @@ TEST(BatchTest, TextIsTheDialoguesAnalysis) {
     }
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out.substr(0, analysis.size()), analysis);
-    // Then, for observed data, the table of agreement coefficients.
-    const std::string rest = run.out.substr(std::min(analysis.size(), run.out.size()));
+    // Then a caution where the model is not to be read as it stands, and,
+    // for observed data, the table of agreement coefficients.
+    std::string rest = run.out.substr(std::min(analysis.size(), run.out.size()));
+    if (rest.rfind("\n\n Caution: ", 0) == 0) {
+      const std::size_t next = rest.find("\n\n", 2);
+      rest.erase(0, next == std::string::npos ? rest.size() - 1 : next);
+    }
     if (s.options.read.layout == Layout::kModel) {
       EXPECT_EQ(rest, "\n");
     } else {
@@ -248,8 +252,8 @@ TEST(BatchTest, JsonAndCsvHoldTheValuesTheTextPrints) {
     std::istringstream csv(Batch(options, {{"data", s.content}}).out);
     std::string line;
     std::getline(csv, line);
-    EXPECT_EQ(line, "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label,objects_used,rater2,class2,"
-                    "count");
+    EXPECT_EQ(line,
+              "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label,objects_used,rater2,class2,count");
     std::map<std::string, std::vector<std::string>> rows;
     while (std::getline(csv, line)) {
       const auto cells = CsvCells(line);
@@ -678,6 +682,13 @@ TEST(BatchTest, LabelsInEveryOutput) {
 
 // What the data may not mean as read: on standard error, and in every output
 // that a script or a reader sees; nothing of it without a warning.
+// A CSV cell in quotes, its own quotes doubled.
+std::string Quoted(const std::string& text) {
+  std::string cell = "\"";
+  for (const char c : text) cell += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return cell + "\"";
+}
+
 TEST(BatchTest, WarningsInEveryOutput) {
   struct Case {
     const char* name;
@@ -717,7 +728,7 @@ TEST(BatchTest, WarningsInEveryOutput) {
     const std::string csv = Batch(options, {{"data", c.file}}).out;
     EXPECT_EQ(csv.substr(csv.find('\n') + 1, csv.find("\nobjects,") - csv.find('\n')),
               "warning,,,,,,,,,," + (c.warning.find('"') != std::string::npos || c.warning.find(',') != std::string::npos
-                                         ? "\"" + std::regex_replace(c.warning, std::regex("\""), "\"\"") + "\""
+                                         ? Quoted(c.warning)
                                          : c.warning) + ",,,,\n");
     options.format = OutputFormat::kHtml;
     const std::string page = Batch(options, {{"data", c.file}}).out;
@@ -802,6 +813,54 @@ TEST(BatchTest, OrderedClassesInEveryOutput) {
   const Json none = Json::parse(Batch(bootstrap, {{"data", file}}).out);
   EXPECT_TRUE(none["coefficients"]["krippendorff_alpha_ordinal"]["ci95"].is_null());
   EXPECT_TRUE(none["ordered"]["bootstrap"].is_null());
+}
+
+}  // namespace
+}  // namespace zover
+
+namespace zover {
+namespace {
+
+// What the outputs say of their intervals and of a fit not to be read as it
+// stands: the level named once where it is not 95 %, every normal interval
+// shortened by z(0.90)/z(0.95), objects used on every coefficient, and a
+// refit swamped by its pseudo-objects marked with the first fit's value.
+TEST(BatchTest, IntervalsAndCautionsInEveryOutput) {
+  const std::string file = "1 1 2\n2 2 2\n3 3 1\n1 2 1\n2 2 3\n3 3 3\n1 1 1\n2 3 2\n";
+  BatchOptions usual = Options({"--format", "json"});
+  usual.format = OutputFormat::kJson;
+  BatchOptions narrow = Options({"--level", "0.9"});
+  narrow.format = OutputFormat::kJson;
+  const Json a = Json::parse(Batch(usual, {{"data", file}}).out);
+  const Json b = Json::parse(Batch(narrow, {{"data", file}}).out);
+  EXPECT_FALSE(a.contains("level"));
+  EXPECT_EQ(b["level"], 0.9);
+  const Json& wide = a["coefficients"]["gwet_ac1"];
+  const Json& short_ = b["coefficients"]["gwet_ac1"];
+  ASSERT_TRUE(wide["ci95"].is_array() && short_["ci"].is_array());
+  const double half = (wide["ci95"][1].get<double>() - wide["ci95"][0].get<double>()) / 2;
+  EXPECT_NEAR((short_["ci"][1].get<double>() - short_["ci"][0].get<double>()) / 2, half * 1.6448536269514722 /
+              1.959963984540054, 1e-12);
+  EXPECT_EQ(a["kappa"]["fleiss"]["objects_used"], 8);
+  EXPECT_EQ(a["coefficients"]["krippendorff_alpha"]["objects_used"], 8);
+  narrow.format = OutputFormat::kCsv;
+  const std::string csv = Batch(narrow, {{"data", file}}).out;
+  EXPECT_EQ(csv.substr(0, csv.find('\n')),
+            "measure,class,rater,estimate,se,ci_low,ci_high,se0,z,p,class_label,objects_used,rater2,class2,count");
+  EXPECT_NE(csv.find("\nlevel,,,0.9,"), std::string::npos);
+
+  // Fleiss' diagnoses: a refit on 7812.5 pseudo-objects against 30 objects.
+  std::ifstream diagnoses(std::string(ZOVER_TEST_DATA_DIR) + "/../examples/fleiss_diagnoses.txt");
+  const std::string text((std::istreambuf_iterator<char>(diagnoses)), std::istreambuf_iterator<char>());
+  const Json f = Json::parse(Batch(usual, {{"data", text}}).out);
+  const Json& overall = f["model"]["final"]["overall"];
+  EXPECT_NE(overall["caution"].get<std::string>().find("7812.5 pseudo-objects"), std::string::npos);
+  EXPECT_EQ(overall["instead"], f["model"]["first_fit"]["overall"]);
+  EXPECT_EQ(f["model"]["stable"], true);
+  BatchOptions page = Options({});
+  page.format = OutputFormat::kHtml;
+  const std::string html = Batch(page, {{"data", text}}).out;
+  EXPECT_NE(html.find("Grey, hollow: Zover overall agreement"), std::string::npos);
 }
 
 }  // namespace

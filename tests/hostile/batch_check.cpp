@@ -248,8 +248,9 @@ int main(int argc, char** argv) {
       {"2 2 2 on every line, JSON", "printf '2 2 2\\n2 2 2\\n2 2 2\\n' > d.txt",
        "$Z --format json -o r.json d.txt; s=$?; sed -n '/\"hubert\"/,/}/p;/\"h2\"/,/}/p' r.json; exit $s", 0,
        "    \"hubert\": {\n      \"label\": \"Hubert's kappa\",\n      \"estimate\": null,\n      \"se\": null,\n"
-       "      \"ci95\": null,\n      \"reason\": \"every rating is in one class\"\n    },\n"
-       "    \"h2\": {\n      \"estimate\": null,\n      \"reason\": \"every rating is in one class\"\n    }\n",
+       "      \"ci95\": null,\n      \"objects_used\": 3,\n      \"reason\": \"every rating is in one class\"\n    },\n"
+       "    \"h2\": {\n      \"estimate\": null,\n      \"objects_used\": 3,\n      \"reason\": \"every rating is in one class\"\n"
+       "    }\n",
        "", "d.txt:-644 r.json:-644"},
   };
   const Sweep sweeps[] = {
