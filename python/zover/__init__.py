@@ -439,7 +439,7 @@ def _table_of(columns, records, dtypes):
 # The CSV's columns by kind (ci_low and ci_high where the level is not 95 %).
 _NUMBERS = ("estimate", "se", "ci95_low", "ci95_high", "ci_low", "ci_high", "se0", "z", "p")
 _WHOLE = ("class", "objects_used", "class2", "count")
-_TEXTS = ("rater", "class_label", "rater2")
+_TEXTS = ("rater", "class_label", "rater2", "object")
 _ROW_FIELDS = ("measure", "class", "label", "short_label", "parent", "group", "estimate", "se", "ci_low", "ci_high",
                "ci_level", "se0", "z", "p", "objects_used", "reason", "rater", "rater2")
 _ROW_COLUMNS = ("measure", "class", "rater", "rater2", "label", "group", "estimate", "se", "ci_low", "ci_high",
@@ -459,7 +459,8 @@ class Results:
     rows: every value, as the command line's --format csv gives them (the
     same doubles, bit for bit): measure, class, rater, estimate, se,
     ci95_low, ci95_high, se0, z, p, class_label, objects_used, rater2, class2,
-    count (ci_low, ci_high at a level other than 0.95); a pandas DataFrame (NaN
+    count (ci_low, ci_high at a level other than 0.95; object with
+    objects=True); a pandas DataFrame (NaN
     or <NA> where the CSV's cell is empty), or a list of dicts (None)
     without pandas.
     coefficients, model: the engine's rows of the coefficients of the whole

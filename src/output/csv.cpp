@@ -20,7 +20,9 @@
 // and the raters come last: each pair's rows (rater and rater2 name it) and
 // the cells of its table that hold objects (pair_table: class, class2,
 // count), then each rater's rows and its class counts and shares
-// (rater_class: class, count, the share as estimate).
+// (rater_class: class, count, the share as estimate). With --objects, a
+// last column `object` and the adjudication list's rows after them
+// (object_agreeing_pairs, object_mode, object_unanimous, object_rating).
 
 #include <cmath>
 #include <cstdlib>
@@ -67,18 +69,24 @@ std::string TextCell(const std::string& name) {
 
 class CsvTable {
  public:
-  CsvTable(const Results& res, std::ostream& out) : res_(res), out_(out) {
+  CsvTable(const Results& res, std::ostream& out)
+      : res_(res), out_(out), objectColumn_(res.disagreement.objects.kept) {
     const char* ci = res.level == kDefaultLevel ? "ci95" : "ci";
     out_ << "measure,class,rater,estimate,se," << ci << "_low," << ci << "_high,se0,z,p,class_label,objects_used,rater2,"
-         << "class2,count\n";
+         << "class2,count";
+    End("object");
   }
 
   // A warning about the data as read: its text in the class_label column.
-  void AddWarning(const std::string& text) { out_ << "warning,,,,,,,,,," << TextCell(text) << ",,,,\n"; }
+  void AddWarning(const std::string& text) {
+    out_ << "warning,,,,,,,,,," << TextCell(text) << ",,,,";
+    End();
+  }
 
   // A count of objects or ratings, as a whole number.
   void AddCount(const char* measure, double count) {
-    out_ << measure << ",,," << static_cast<long long>(count) << ",,,,,,,,,,,\n";
+    out_ << measure << ",,," << static_cast<long long>(count) << ",,,,,,,,,,,";
+    End();
   }
 
   void Add(const ResultRow& row) {
@@ -102,6 +110,14 @@ class CsvTable {
     Tail({}, Rater(rater2), cls2, count);
   }
 
+  // A value of one object of the adjudication list (`object`: its name, or
+  // "line N"): rater (from 1) and class for a rating, or a share with the
+  // number of ratings or the most chosen class.
+  void AddObject(const char* measure, const std::string& object, int rater, int cls, Value estimate, Value count) {
+    Line(measure, cls, Rater(rater), estimate, {}, {}, {}, {}, {}, {});
+    Tail({}, "", 0, count, object);
+  }
+
  private:
   // A rater from 1 by its name or number; "" for 0.
   std::string Rater(int rater) const {
@@ -119,13 +135,21 @@ class CsvTable {
   }
 
   // objects_used, rater2, class2 and count, and the line's end.
-  void Tail(Value objectsUsed, const std::string& rater2, int cls2, Value count) {
+  void Tail(Value objectsUsed, const std::string& rater2, int cls2, Value count, const std::string& object = "") {
     out_ << ',' << Whole(objectsUsed) << ',' << rater2 << ',' << (cls2 > 0 ? std::to_string(cls2) : "") << ','
-         << Whole(count) << '\n';
+         << Whole(count);
+    End(object);
+  }
+
+  // The object column, when the objects were kept, and the line's end.
+  void End(const std::string& object = "") {
+    if (objectColumn_) out_ << ',' << object;
+    out_ << '\n';
   }
 
   const Results& res_;
   std::ostream& out_;
+  const bool objectColumn_;
 };
 
 std::string RaterLabel(const Results& res, int r) {
@@ -171,6 +195,27 @@ void PairsAndRaters(const Results& res, CsvTable& table) {
   }
 }
 
+// The adjudication list, most disputed first: for each object the share of
+// its pairs of ratings that agree (count: its ratings), its most chosen
+// class (none on a tie) with that class's share, whether it is unanimous (1
+// or 0), and its ratings, one row each.
+void Objects(const Results& res, CsvTable& table) {
+  const ObjectResults& list = res.disagreement.objects;
+  const RatedObjects& objects = list.objects;
+  for (const ObjectSummary& s : list.disputed) {
+    const bool named = s.object < objects.ids.size() && !objects.ids[s.object].empty();
+    const std::string name =
+        named ? TextCell(objects.ids[s.object]) : "line " + std::to_string(objects.lines[s.object]);
+    table.AddObject("object_agreeing_pairs", name, 0, 0, s.agreeingPairs, s.ratings);
+    table.AddObject("object_mode", name, 0, s.mode ? *s.mode + 1 : 0, s.modeShare, {});
+    table.AddObject("object_unanimous", name, 0, 0, s.unanimous ? 1.0 : 0.0, {});
+    const std::uint16_t* ratings = objects.Ratings(s.object);
+    for (int g = 0; g < objects.raters; ++g) {
+      if (ratings[g] > 0) table.AddObject("object_rating", name, g + 1, ratings[g], {}, {});
+    }
+  }
+}
+
 }  // namespace
 
 // Every row in the rows' order; the class values of ordered classes before
@@ -203,6 +248,7 @@ void PrintCsv(const Results& res, std::ostream& out) {
     }
   }
   PairsAndRaters(res, table);
+  if (res.disagreement.objects.kept) Objects(res, table);
 }
 
 }  // namespace zover

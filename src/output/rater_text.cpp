@@ -4,7 +4,9 @@
 // rater (up to kMaxListedRaters). The JSON and CSV outputs hold every pair
 // and every rater, with the pairs' tables and the raters' class counts.
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -22,6 +24,7 @@ namespace {
 
 constexpr int kMaxMatrixRaters = 10;
 constexpr int kMaxListedRaters = 100;
+constexpr std::size_t kMaxListedObjects = 50;
 
 using Value = std::optional<double>;
 
@@ -149,12 +152,57 @@ void RaterLines(const Results& res, std::ostream& out) {
          " one; above the whole data's, the others agree better without it.";
 }
 
+// The adjudication list's first kMaxListedObjects objects, most disputed
+// first, with their ratings as class numbers (up to kMaxMatrixRaters raters).
+void ObjectLines(const Results& res, std::ostream& out) {
+  const ObjectResults& list = res.disagreement.objects;
+  const RatedObjects& objects = list.objects;
+  out << "\n\n Objects, most disputed first (the adjudication list)";
+  if (list.disputed.empty()) {
+    out << "\n No object.";
+    return;
+  }
+  const bool ratings = objects.raters <= kMaxMatrixRaters;
+  out << "\n Object          " << (ratings ? "Classes given  " : "")
+      << "Ratings  Agreeing pairs  Most chosen    Share  Unanimous";
+  for (std::size_t i = 0; i < list.disputed.size() && i < kMaxListedObjects; ++i) {
+    const ObjectSummary& s = list.disputed[i];
+    const bool named = s.object < objects.ids.size() && !objects.ids[s.object].empty();
+    std::string name =
+        " " + (named ? ControlEscaped(Shortened(ValidUtf8(objects.ids[s.object]), 15))
+                     : "line " + std::to_string(objects.lines[s.object]));
+    name.resize(std::max<std::size_t>(name.size() + 1, 17), ' ');
+    out << "\n" << name;
+    if (ratings) {
+      std::string given;
+      const std::uint16_t* values = objects.Ratings(s.object);
+      for (int g = 0; g < objects.raters; ++g) {
+        given += (g == 0 ? "" : " ") + (values[g] == 0 ? "." : std::to_string(values[g]));
+      }
+      given.resize(std::max<std::size_t>(given.size() + 1, 15), ' ');
+      out << given;
+    }
+    const std::string count = std::to_string(s.ratings);
+    const std::string mode = s.mode ? std::to_string(*s.mode + 1) : "--";
+    out << std::string(count.size() < 7 ? 7 - count.size() : 1, ' ') << count << Cell(s.agreeingPairs, 16)
+        << std::string(mode.size() < 13 ? 13 - mode.size() : 1, ' ') << mode << Cell(s.modeShare, 9)
+        << (s.unanimous ? "        yes" : "         no");
+  }
+  if (list.disputed.size() > kMaxListedObjects) {
+    out << "\n The first " << kMaxListedObjects << " of the " << list.disputed.size()
+        << " objects; the JSON and CSV outputs list every one.";
+  }
+  out << "\n Agreeing pairs: the share of the object's pairs of ratings in one class; most\n"
+         " chosen: the class most of its ratings chose (-- on a tie), with its share.";
+}
+
 }  // namespace
 
 void PrintRaterTables(const Results& res, std::ostream& out) {
   if (!res.disagreement.computed) return;
   PairMatrix(res, out);
   RaterLines(res, out);
+  if (res.disagreement.objects.kept) ObjectLines(res, out);
 }
 
 }  // namespace zover
