@@ -181,10 +181,10 @@ NOT_COEFFICIENTS = {"warning", "objects", "complete_objects", "missing_ratings",
 
 def coefficient_rows(csv_text):
     """Every coefficient of the whole data by (key, class) from the program's CSV: (estimate, ci95); not the
-    rows of one rater or pair of raters, nor their tables."""
+    rows of one rater or pair of raters, nor their tables, nor those of one object."""
     rows = {}
     for r in csv.DictReader(io.StringIO(csv_text)):
-        if r["measure"] in NOT_COEFFICIENTS or r["rater"]:
+        if r["measure"] in NOT_COEFFICIENTS or r["rater"] or r.get("object"):
             continue
         number = lambda cell: float(cell) if cell else None
         ci = [number(r["ci95_low"]), number(r["ci95_high"])] if r["ci95_low"] else None
