@@ -175,7 +175,7 @@ class Scale:
 
 
 # The CSV's rows that are not coefficients of figure 1 and the table.
-NOT_COEFFICIENTS = {"warning", "objects", "complete_objects", "missing_ratings", "class_value", "chance_probability",
+NOT_COEFFICIENTS = {"warning", "level", "objects", "complete_objects", "missing_ratings", "class_value", "chance_probability",
                     "zover_agreement", "zover_consistency"}
 
 

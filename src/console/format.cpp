@@ -27,11 +27,17 @@ std::string NonFinite(double x) {
 
 // std::to_chars writes what printf's "%.4f" writes (the exact value of x,
 // correctly rounded, ties to even), without printf's parsing of its format:
-// a report of a thousand classes and raters prints two million cells.
+// a report of a thousand classes and raters prints two million cells. A
+// standard library without it for doubles (emscripten's, for the page in a
+// browser) takes printf's way to the same digits.
 std::string Fixed4(double x) {
   if (!std::isfinite(x)) return NonFinite(x);
+#ifdef __cpp_lib_to_chars
   char text[320];  // at most 309 digits before the point, a sign, the point and four decimals
   return std::string(text, std::to_chars(text, text + sizeof text, x, std::chars_format::fixed, 4).ptr);
+#else
+  return PrintfDouble("%.4f", x);
+#endif
 }
 
 std::string Table4(double x) {

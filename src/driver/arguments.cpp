@@ -1,16 +1,11 @@
 #include "driver/arguments.h"
 
 #include <CLI/CLI.hpp>
-#include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-#include <iterator>
 #include <ostream>
-#include <set>
 #include <utility>
 
+#include "analysis/option_values.h"
 #include "input/text_fields.h"
-#include "tables/limits.h"
 
 namespace zover {
 
@@ -108,96 +103,6 @@ const char* const kUsage =
     "  Zover_data_freq.txt  one line per response tuple: a class number per\n"
     "                       rater, then the number of objects that got it\n";
 
-// A list of names (`noun`: "label", "column"): separated by commas, the
-// blanks around each dropped; a name in double quotes may hold commas (""
-// stands for a quote). Returns what is wrong, or "".
-std::string ParseList(const std::string& text, std::vector<std::string>& labels, const std::string& noun) {
-  auto blank = [&text](std::size_t at) { return at < text.size() && (text[at] == ' ' || text[at] == '\t'); };
-  labels.clear();
-  std::size_t at = 0;
-  while (true) {
-    while (blank(at)) ++at;
-    std::string label;
-    if (at < text.size() && text[at] == '"') {
-      for (++at;; ++at) {
-        if (at >= text.size()) return "a double quote is not closed";
-        if (text[at] == '"' && (at + 1 >= text.size() || text[at + 1] != '"')) break;
-        if (text[at] == '"') ++at;  // the first of a pair of quotes
-        label += text[at];
-      }
-      ++at;
-      while (blank(at)) ++at;
-      if (at < text.size() && text[at] != ',') return "text after a closing double quote";
-    } else {
-      const std::size_t comma = std::min(text.find(',', at), text.size());
-      label = text.substr(at, comma - at);
-      while (!label.empty() && (label.back() == ' ' || label.back() == '\t')) label.pop_back();
-      if (label.find('"') != std::string::npos) return "a double quote inside a " + noun + " that does not start with one";
-      at = comma;
-    }
-    if (label.empty()) return "an empty " + noun;
-    labels.push_back(label);
-    if (at >= text.size()) break;
-    ++at;  // the comma
-  }
-  return "";
-}
-
-// The labels of --classes (ParseList): each once ("1" and "1.0" are one,
-// "12345678901234567" and "12345678901234568" two), 2 to 1000 of them.
-// Returns what is wrong, or "".
-std::string ParseClassList(const std::string& text, std::vector<std::string>& labels) {
-  const std::string problem = ParseList(text, labels, "label");
-  if (!problem.empty()) return problem;
-  std::set<std::string> texts;
-  for (const std::string& label : labels) {
-    const std::optional<std::string> exact = ExactNumber(label);
-    // A number is known by its exact value, a text by its bytes; "#" keeps
-    // them apart.
-    if (!texts.insert(exact ? *exact : "#" + label).second) return "the label " + QuotedText(label) + " is given twice";
-  }
-  if (labels.size() < 2) return "at least 2 classes are needed";
-  if (labels.size() > static_cast<std::size_t>(kMaxClasses)) return "at most 1000 classes can be analysed";
-  return "";
-}
-
-// The levels of --alpha-level: separated by commas, the blanks around each
-// dropped, each once; they are kept in the order of AlphaLevel. Returns what
-// is wrong, or "".
-std::string ParseLevels(const std::string& text, std::vector<AlphaLevel>& levels) {
-  static const char* const kNames[] = {"nominal", "ordinal", "interval", "ratio"};
-  std::vector<bool> chosen(std::size(kNames), false);
-  std::size_t at = 0;
-  while (true) {
-    const std::size_t comma = std::min(text.find(',', at), text.size());
-    const std::size_t first = text.find_first_not_of(" \t", at);
-    const std::size_t last = text.find_last_not_of(" \t", comma - 1);
-    const std::string name = first < comma && last != std::string::npos ? text.substr(first, last - first + 1) : "";
-    const auto found = std::find(std::begin(kNames), std::end(kNames), name);
-    if (found == std::end(kNames)) return QuotedText(name) + " is not nominal, ordinal, interval or ratio";
-    const std::size_t level = static_cast<std::size_t>(found - std::begin(kNames));
-    if (chosen[level]) return QuotedText(name) + " is given twice";
-    chosen[level] = true;
-    if (comma >= text.size()) break;
-    at = comma + 1;
-  }
-  levels.clear();
-  for (std::size_t level = 0; level < chosen.size(); ++level) {
-    if (chosen[level]) levels.push_back(static_cast<AlphaLevel>(level));
-  }
-  return "";
-}
-
-// A seed: decimal digits, at most 2^64 - 1.
-bool ParseSeed(const std::string& text, std::uint64_t& seed) {
-  if (text.empty() || text.size() > 20 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-  errno = 0;
-  const unsigned long long value = std::strtoull(text.c_str(), nullptr, 10);
-  if (errno == ERANGE) return false;
-  seed = value;
-  return true;
-}
-
 }  // namespace
 
 Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -292,70 +197,34 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
       {ratersOption, {&raters, &options.read.raters}}, {longColumnsOption, {&longColumns, &options.read.longColumns}}};
   for (const auto& [option, list] : lists) {
     if (option->count() == 0) continue;
-    std::string problem = ParseList(*list.first, *list.second, "column");
-    if (problem.empty() && option == longColumnsOption && list.second->size() != 3) {
-      problem = "three columns are needed: the object's, the rater's and the rating's";
-    }
-    if (problem.empty() && option == ratersOption && list.second->size() < 2) problem = "at least 2 raters are needed";
-    if (problem.empty() && !options.read.header) {
-      for (const std::string& column : *list.second) {
-        if (!WholeField(column, 1000000000000000000ULL)) {
-          problem = QuotedText(column) + " is a name, and without --header the columns have no names";
-          break;
-        }
-      }
-    }
+    const std::string problem =
+        ParseColumns(*list.first, option == longColumnsOption, options.read.header, *list.second);
     if (!problem.empty()) {
       err << "zover: " << option->get_name() << ": " << problem << "; run zover --help\n";
       command.status = kExitUsage;
       return command;
     }
   }
-  if (sepOption->count() > 0) {
-    const std::pair<const char*, Separator> separators[] = {
-        {",", Separator::kComma},   {"comma", Separator::kComma}, {";", Separator::kSemicolon},
-        {"semicolon", Separator::kSemicolon}, {"tab", Separator::kTab}, {"\t", Separator::kTab},
-        {"blank", Separator::kBlank}};
-    const auto found = std::find_if(std::begin(separators), std::end(separators),
-                                    [&](const auto& known) { return separator == known.first; });
-    if (found == std::end(separators)) {
-      err << "zover: --sep: " << QuotedText(separator) << " is not ',', ';', tab or blank; run zover --help\n";
-      command.status = kExitUsage;
-      return command;
-    }
-    options.read.separator = found->second;
-  }
-  if (seedOption->count() > 0 && !ParseSeed(seed, ordered.seed)) {
-    err << "zover: --seed: " << QuotedText(seed)
-        << " is not a whole number from 0 to 18446744073709551615; run zover --help\n";
-    command.status = kExitUsage;
-    return command;
-  }
-  if (levelOption->count() > 0) {
-    const std::optional<double> value = NumberField(level);
-    if (!value || !(*value > 0 && *value < 1)) {
-      err << "zover: --level: " << QuotedText(level) << " is not a number between 0 and 1, such as 0.9; run zover --help\n";
-      command.status = kExitUsage;
-      return command;
-    }
-    ordered.level = *value;
-  }
-  if (levelsOption->count() > 0) {
-    const std::string problem = ParseLevels(levels, ordered.levels);
+  // The values read as the page in a browser reads them.
+  const std::pair<CLI::Option*, std::string> values[] = {
+      {sepOption, sepOption->count() > 0 ? ParseSeparator(separator, options.read.separator) : ""},
+      {seedOption, seedOption->count() > 0 ? ParseSeed(seed, ordered.seed) : ""},
+      {levelOption, levelOption->count() > 0 ? ParseLevel(level, ordered.level) : ""},
+      {levelsOption, levelsOption->count() > 0 ? ParseLevels(levels, ordered.levels) : ""}};
+  for (const auto& [option, problem] : values) {
     if (!problem.empty()) {
-      err << "zover: --alpha-level: " << problem << "; run zover --help\n";
+      err << "zover: " << option->get_name() << ": " << problem << "; run zover --help\n";
       command.status = kExitUsage;
       return command;
     }
-  } else if (samplesOption->count() > 0 || seedOption->count() > 0 || methodOption->count() > 0) {
-    ordered.levels = {AlphaLevel::kNominal};
   }
   ordered.method = method == "pairs" ? BootstrapMethod::kPairs : BootstrapMethod::kObjects;
   if (allPairs) ordered.maxPairs = Request::kEveryPair;
   ordered.weights = weights == "linear"      ? WeightScheme::kLinear
                     : weights == "quadratic" ? WeightScheme::kQuadratic
                                              : WeightScheme::kIdentity;
-  options.read.ordered = OrderedAnalysis(ordered);
+  SettleOptions(samplesOption->count() > 0 || seedOption->count() > 0 || methodOption->count() > 0, options.read,
+                ordered);
   command.kind = Command::kBatch;
   if (options.output == "-") options.output.clear();
   options.read.layout = model        ? Layout::kModel

@@ -1,6 +1,10 @@
 #include "input/tuple_counter.h"
 
+#ifdef __EMSCRIPTEN__
+#include <unistd.h>
+#else
 #include <sys/random.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -65,7 +69,12 @@ TupleCounter::TupleCounter(int raters, std::uint64_t seed)
 
 std::uint64_t TupleCounter::RandomSeed() {
   std::uint64_t seed = 0;
+#ifdef __EMSCRIPTEN__
+  // In a browser: its random numbers (crypto.getRandomValues).
+  if (getentropy(&seed, sizeof seed) == 0) return seed;
+#else
   if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof seed)) return seed;
+#endif
   const auto now = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
   return Mix(now ^ reinterpret_cast<std::uintptr_t>(&seed));
 }
