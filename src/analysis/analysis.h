@@ -56,6 +56,14 @@ struct ReadOptions {
   // Keep every object's name and ratings, for the adjudication list of the
   // results (raw and long files; frequencies and model data hold no objects).
   bool objects = false;
+  // The column that names each line's group (raw, frequencies and long
+  // layouts), by its header name or its number from 1: ReadGroups reads one
+  // data set per group; ReadData the data set of all groups together.
+  std::string by;
+  // A frequencies file that is one shard of a table (AddShards): a file
+  // without data lines holds nothing, and the checks of the whole (2
+  // objects, 2 classes) wait for the sum.
+  bool shard = false;
 };
 
 // What to compute beside the model and the kappas.
@@ -79,6 +87,14 @@ struct Request {
   std::size_t maxPairs = kDefaultPairs;
   static constexpr std::size_t kDefaultPairs = 4950;
   static constexpr std::size_t kEveryPair = static_cast<std::size_t>(-1);
+  // Groups (AnalyseGroups): the coefficients compared between groups, by
+  // their keys (the CSV's measure); empty: every coefficient of all classes
+  // together that has a standard error. The page draws the first across the
+  // groups (Fleiss' kappa when empty).
+  std::vector<std::string> compare;
+  // Two groups, by name, compared with each other; empty: each group with
+  // the others pooled.
+  std::vector<std::string> compareGroups;
 };
 
 // Whether `request` treats the classes as ordered: weights, or
@@ -104,6 +120,41 @@ Dataset ReadData(DataSource& source, const std::string& name, const ReadOptions&
 
 // Data that the dialogue entered (its files or the keyboard), as a data set.
 Dataset EnteredData(ObservedData&& data);
+
+// --- Groups: several analyses in one run -----------------------------------
+
+// Data sets in groups, from one file with a group column (ReadGroups) or
+// from several files, one a group (GroupFiles): each group's data set and
+// the data set of every group together. The groups share the classes of
+// all of them, so that a class means the same in each.
+struct GroupedDataset {
+  std::string by;                  // what names the groups: the --by column as given, or "file"
+  Dataset all;                     // every group together
+  std::vector<std::string> names;  // [group], in the order they first appear (files: as given)
+  std::vector<Dataset> groups;     // [group]
+  std::string error;               // as Dataset::error
+  bool ok() const { return error.empty(); }
+};
+
+// Reads `source` with the group column `options.by`: the whole file (as
+// ReadData reads it without the column) and each group's lines.
+GroupedDataset ReadGroups(DataSource& source, const std::string& name, const ReadOptions& options);
+
+// Several files read with the same options, each file its own group (named
+// by the file); all groups together are the files' objects together, their
+// raters matched by name (or by place, without names).
+GroupedDataset GroupFiles(std::vector<Dataset>&& files, const ReadOptions& options);
+
+// The frequencies files of one table cut into shards, added into one data
+// set: they must describe the same raters (the same names with --header,
+// or the same number); their classes are united as one file would hold
+// them. Grouped shards (ReadGroups) add group by group, matched by name.
+Dataset AddShards(std::vector<Dataset>&& shards, const ReadOptions& options);
+GroupedDataset AddGroupedShards(std::vector<GroupedDataset>&& shards, const ReadOptions& options);
+
+// The analysis of every group and of all of them together, and the
+// comparisons of the groups that `request` asks for.
+GroupedResults AnalyseGroups(const GroupedDataset& data, const Request& request);
 
 // The analysis: the Zover model with its report, the raw agreement and the
 // kappas (when at least two objects are rated by every rater), then, as

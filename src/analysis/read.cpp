@@ -94,8 +94,10 @@ std::string ReadingOptions(const ReadOptions& options) {
   return text;
 }
 
-// Reads the file and builds the tables of its layout.
-ReadOutcome Enter(const ReadOptions& options, DataSource& file, const std::string& name, ObservedData& data) {
+// Reads the file and builds the tables of its layout; with `groups`, also
+// each group's (FileLayout::group).
+ReadOutcome Enter(const ReadOptions& options, DataSource& file, const std::string& name, ObservedData& data,
+                  FileGroups* groups = nullptr) {
   FileLayout layout;
   layout.header = options.header;
   layout.id = options.id;
@@ -108,17 +110,25 @@ ReadOutcome Enter(const ReadOptions& options, DataSource& file, const std::strin
   layout.columns = options.layout == Layout::kLong ? options.longColumns : options.raters;
   layout.ordered = options.ordered;
   layout.keepObjects = options.objects && (options.layout == Layout::kRaw || options.layout == Layout::kLong);
+  if (groups != nullptr) layout.group = options.by;
+  layout.part = options.shard && options.layout == Layout::kFrequencies;
+  // The tables of a data set whose tuples are counted.
+  const auto build = [&layout, &options](ObservedData& tb) {
+    if (layout.part) return;  // the sum's tables are built
+    if (options.layout == Layout::kFrequencies || tb.Norg >= kMinCompleteObjects) BuildTupleTables(tb);
+  };
   switch (options.layout) {
     case Layout::kRaw:
-    case Layout::kLong: {
-      ReadOutcome read = options.layout == Layout::kRaw ? ArchivoFrom(file, data, name, layout)
-                                                        : ReadLongFile(file, data, name, layout);
-      if (read.ok && data.Norg >= kMinCompleteObjects) BuildTupleTables(data);
-      return read;
-    }
+    case Layout::kLong:
     case Layout::kFrequencies: {
-      ReadOutcome read = ArchivoExtraFrom(file, data, name, layout);
-      if (read.ok) BuildTupleTables(data);
+      ReadOutcome read = options.layout == Layout::kRaw    ? ArchivoFrom(file, data, name, layout, groups)
+                         : options.layout == Layout::kLong ? ReadLongFile(file, data, name, layout, groups)
+                                                           : ArchivoExtraFrom(file, data, name, layout, groups);
+      if (!read.ok) return read;
+      build(data);
+      if (groups != nullptr) {
+        for (ObservedData& group : groups->data) build(group);
+      }
       return read;
     }
     case Layout::kModel:
@@ -129,7 +139,41 @@ ReadOutcome Enter(const ReadOptions& options, DataSource& file, const std::strin
 
 }  // namespace
 
+GroupedDataset ReadGroups(DataSource& source, const std::string& name, const ReadOptions& options) {
+  GroupedDataset set;
+  set.by = options.by;
+  set.all.name = name;
+  set.all.layout = options.layout;
+  set.all.options = ReadingOptions(options);
+  if (options.layout == Layout::kModel) {
+    set.error = "ERROR: model data have no groups; --by reads a column of raw, frequencies or long files";
+    return set;
+  }
+  FileGroups groups;
+  const ReadOutcome read = Enter(options, source, name, set.all.data, &groups);
+  if (!read.ok) {
+    set.error = FaultMessage(options, name, read.fault);
+    set.all.data = ObservedData{};
+    return set;
+  }
+  set.names = std::move(groups.names);
+  set.groups.resize(groups.data.size());
+  for (std::size_t g = 0; g < groups.data.size(); ++g) {
+    Dataset& group = set.groups[g];
+    group.name = name;
+    group.layout = options.layout;
+    group.options = set.all.options;
+    group.data = std::move(groups.data[g]);
+  }
+  return set;
+}
+
 Dataset ReadData(DataSource& source, const std::string& name, const ReadOptions& options) {
+  if (!options.by.empty()) {
+    GroupedDataset grouped = ReadGroups(source, name, options);
+    grouped.all.error = grouped.error;
+    return std::move(grouped.all);
+  }
   Dataset set;
   set.name = name;
   set.layout = options.layout;

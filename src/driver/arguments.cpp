@@ -14,6 +14,9 @@ namespace {
 const char* const kUsage =
     "Usage: zover                    the interactive dialogue\n"
     "       zover [OPTIONS] FILE     analyse FILE at once, without the dialogue\n"
+    "       zover [OPTIONS] FILE...  each FILE a group: one analysis per file and one\n"
+    "                                of all; with -f the files are shards of one\n"
+    "                                table of counts, added into one analysis\n"
     "\n"
     "Measures the nominal agreement of R raters who each put the same n objects\n"
     "into one of K classes: the multi-rater Zover agreement model (consistency,\n"
@@ -59,6 +62,16 @@ const char* const kUsage =
     "      --long-columns OBJECT,RATER,RATING\n"
     "                      the three columns of a long file, by header name or\n"
     "                      number from 1; the other columns are not read\n"
+    "      --by COLUMN     the column that names each line's group, by header name or\n"
+    "                      number from 1: one analysis per group and one of all\n"
+    "                      groups together, and the groups compared\n"
+    "      --compare LIST  the coefficients compared between groups, by their CSV\n"
+    "                      names (fleiss_kappa,gwet_ac1); the page draws the first\n"
+    "                      across the groups; default: every coefficient with an SE,\n"
+    "                      and Fleiss' kappa drawn\n"
+    "      --compare-groups A,B\n"
+    "                      compare group A with group B, instead of each group with\n"
+    "                      the others pooled\n"
     "      --missing       an empty field, NA or . is a missing rating (raw, long)\n"
     "      --labels        every rating is a label (any text), not a class number;\n"
     "                      numbers order by value, other labels by their bytes\n"
@@ -125,8 +138,11 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   auto* labelsFlag = app.add_flag("--labels", options.read.labels);
   auto* classesOption = app.add_option("--classes", classes);
   auto* noHeaderFlag = app.add_flag("--no-header", options.read.noHeader);
-  std::string separator, raters, longColumns;
+  std::string separator, raters, longColumns, compare, compareGroups;
   auto* sepOption = app.add_option("--sep", separator);
+  auto* byOption = app.add_option("--by", options.read.by);
+  auto* compareOption = app.add_option("--compare", compare);
+  auto* compareGroupsOption = app.add_option("--compare-groups", compareGroups);
   auto* ratersOption = app.add_option("--raters", raters);
   auto* longColumnsOption = app.add_option("--long-columns", longColumns);
   std::string weights = "identity", levels;
@@ -150,7 +166,7 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   app.add_option("-o,--output", options.output)
       ->check(CLI::Validator(
           [](std::string& path) { return path.empty() ? std::string("the file name is empty") : std::string(); }, ""));
-  app.add_option("FILE", options.file)->required();
+  app.add_option("FILE", options.files)->required();
   frequenciesFlag->excludes(modelFlag);
   longFlag->excludes(modelFlag)->excludes(frequenciesFlag);
   headerFlag->excludes(modelFlag);
@@ -164,6 +180,7 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   longColumnsOption->needs(longFlag);
   pairsFlag->excludes(modelFlag);
   objectsFlag->excludes(modelFlag)->excludes(frequenciesFlag);
+  byOption->excludes(modelFlag);
   for (CLI::Option* scale : {weightsOption, levelsOption, samplesOption, seedOption, methodOption}) {
     scale->excludes(modelFlag);
   }
@@ -183,6 +200,42 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
     err << "zover: " << e.what() << "; run zover --help\n";
     command.status = kExitUsage;
     return command;
+  }
+  const auto usage = [&](const std::string& text) {
+    err << "zover: " << text << "; run zover --help\n";
+    command.status = kExitUsage;
+    return command;
+  };
+  options.file = options.files[0];
+  if (options.files.size() > 1 && model) return usage("--model takes one FILE");
+  if (options.files.size() > 1 && byOption->count() > 0 && !frequencies) {
+    return usage("--by reads the groups of one FILE, or of frequencies files (-f), which are shards of one table; "
+                 "several other files are groups themselves");
+  }
+  if (std::count(options.files.begin(), options.files.end(), "-") > 1) return usage("FILE - (standard input) is given twice");
+  const bool grouped = byOption->count() > 0 || (options.files.size() > 1 && !frequencies);
+  if (byOption->count() > 0) {
+    if (options.read.by.empty()) return usage("--by: the column is empty");
+    if (!options.read.header && !WholeField(options.read.by, 1000000000000000000ULL)) {
+      return usage("--by: " + QuotedText(options.read.by) + " is a name, and without --header the columns have no names");
+    }
+  }
+  for (CLI::Option* option : {compareOption, compareGroupsOption}) {
+    if (option->count() > 0 && !grouped) {
+      return usage(option->get_name() + " needs groups: --by COLUMN, or several files (not -f)");
+    }
+  }
+  if (compareOption->count() > 0) {
+    const std::string problem = ParseList(compare, options.request.compare, "coefficient");
+    if (!problem.empty()) return usage("--compare: " + problem);
+  }
+  if (compareGroupsOption->count() > 0) {
+    std::string problem = ParseList(compareGroups, options.request.compareGroups, "group");
+    if (problem.empty() && options.request.compareGroups.size() != 2) problem = "two groups are needed, as A,B";
+    if (problem.empty() && options.request.compareGroups[0] == options.request.compareGroups[1]) {
+      problem = "the two groups are one";
+    }
+    if (!problem.empty()) return usage("--compare-groups: " + problem);
   }
   if (!classes.empty() || classesOption->count() > 0) {
     const std::string problem = ParseClassList(classes, options.read.classes);

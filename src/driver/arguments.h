@@ -18,6 +18,9 @@ enum class OutputFormat { kText, kJson, kCsv, kHtml, kSvg };
 
 struct BatchOptions {
   std::string file;  // "-": standard input
+  // Every FILE, `file` first: several are groups, one a file (frequencies
+  // files: shards of one table, added); empty: `file` alone.
+  std::vector<std::string> files;
   ReadOptions read;  // how to read FILE
   Request request;   // what to compute beside the model and the kappas
   OutputFormat format = OutputFormat::kText;

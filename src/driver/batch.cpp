@@ -10,6 +10,8 @@
 
 #include <exception>
 #include <new>
+#include <utility>
+#include <vector>
 #include <ostream>
 #include <streambuf>
 
@@ -68,22 +70,108 @@ std::string Render(const BatchOptions& options, const Results& results) {
   return rendered;
 }
 
+std::string RenderGroups(const BatchOptions& options, const GroupedResults& results) {
+  std::string rendered;
+  StringBuf buffer(rendered);
+  std::ostream text(&buffer);
+  text.exceptions(std::ios::badbit | std::ios::failbit);
+  switch (options.format) {
+    case OutputFormat::kText: PrintGroupedText(results, text); break;
+    case OutputFormat::kJson: PrintGroupedJson(results, text); break;
+    case OutputFormat::kCsv: PrintGroupedCsv(results, text); break;
+    case OutputFormat::kHtml: PrintGroupedHtml(results, text); break;
+    case OutputFormat::kSvg: PrintGroupedSvg(results, text); break;
+  }
+  return rendered;
+}
+
+// Opens FILE, or says why it cannot.
+std::unique_ptr<DataSource> Open(BatchSystem& system, const std::string& path) {
+  std::string why;
+  std::unique_ptr<DataSource> file = system.open(path, &why);
+  if (!file) {
+    Refuse(system, "ERROR opening file.");
+    system.err << "zover: " << path << ": " << why << "\n";
+  }
+  return file;
+}
+
+void Warn(BatchSystem& system, const std::vector<std::string>& warnings) {
+  for (const std::string& warning : warnings) system.err << "zover: warning: " << warning << ".\n";
+}
+
+// Several analyses in one run: the groups of one file (--by), the files
+// as groups, or grouped shards (-f --by). The result as text, or the
+// status of a refusal.
+int RenderGrouped(const BatchOptions& options, const std::vector<std::string>& files, BatchSystem& system,
+                  std::string& rendered) {
+  const bool shards = files.size() > 1 && options.read.layout == Layout::kFrequencies;
+  ReadOptions reading = options.read;
+  reading.shard = shards;
+  GroupedDataset data;
+  if (files.size() == 1 || shards) {
+    std::vector<GroupedDataset> read;
+    for (const std::string& path : files) {
+      const std::unique_ptr<DataSource> file = Open(system, path);
+      if (!file) return kExitRefused;
+      read.push_back(ReadGroups(*file, path, reading));
+      if (!read.back().ok()) return Refuse(system, read.back().error);
+    }
+    data = shards ? AddGroupedShards(std::move(read), options.read) : std::move(read[0]);
+  } else {
+    std::vector<Dataset> read;
+    for (const std::string& path : files) {
+      const std::unique_ptr<DataSource> file = Open(system, path);
+      if (!file) return kExitRefused;
+      read.push_back(ReadData(*file, path, options.read));
+      if (!read.back().ok()) return Refuse(system, read.back().error);
+    }
+    data = GroupFiles(std::move(read), options.read);
+  }
+  if (!data.ok()) return Refuse(system, data.error);
+  Warn(system, data.all.data.warnings);
+  const GroupedResults results = AnalyseGroups(data, options.request);
+  if (!results.error.empty()) return Refuse(system, results.error);
+  rendered = RenderGroups(options, results);
+  return 0;
+}
+
+// The frequencies files of one table's shards, added into one analysis.
+int RenderShards(const BatchOptions& options, const std::vector<std::string>& files, BatchSystem& system,
+                 std::string& rendered) {
+  ReadOptions reading = options.read;
+  reading.shard = true;
+  std::vector<Dataset> read;
+  for (const std::string& path : files) {
+    const std::unique_ptr<DataSource> file = Open(system, path);
+    if (!file) return kExitRefused;
+    read.push_back(ReadData(*file, path, reading));
+    if (!read.back().ok()) return Refuse(system, read.back().error);
+  }
+  const Dataset data = AddShards(std::move(read), options.read);
+  if (!data.ok()) return Refuse(system, data.error);
+  Warn(system, data.data.warnings);
+  rendered = Render(options, Analyse(data, options.request));
+  return 0;
+}
+
 }  // namespace
 
 int RunBatch(const BatchOptions& options, BatchSystem& system) {
   try {
+    const std::vector<std::string> files = options.files.empty() ? std::vector<std::string>{options.file} : options.files;
     std::string why;
-    const std::unique_ptr<DataSource> file = system.open(options.file, &why);
-    if (!file) {
-      Refuse(system, "ERROR opening file.");
-      system.err << "zover: " << options.file << ": " << why << "\n";
-      return kExitRefused;
-    }
     std::string rendered;
-    {
+    if (!options.read.by.empty() || (files.size() > 1 && options.read.layout != Layout::kFrequencies)) {
+      if (const int status = RenderGrouped(options, files, system, rendered)) return status;
+    } else if (files.size() > 1) {
+      if (const int status = RenderShards(options, files, system, rendered)) return status;
+    } else {
+      const std::unique_ptr<DataSource> file = Open(system, options.file);
+      if (!file) return kExitRefused;
       const Dataset data = ReadData(*file, options.file, options.read);
       if (!data.ok()) return Refuse(system, data.error);
-      for (const std::string& warning : data.data.warnings) system.err << "zover: warning: " << warning << ".\n";
+      Warn(system, data.data.warnings);
       rendered = Render(options, Analyse(data, options.request));
     }
     if (options.output.empty()) {

@@ -102,6 +102,36 @@ std::string ChooseColumns(const std::vector<std::string>& wanted, const std::vec
   return "";
 }
 
+std::optional<ReadFault> GroupNames::Read(std::string_view field, long long line, int number, std::uint32_t& group,
+                                          bool& added) {
+  if (field.empty()) return FaultAt(line, number, "the field is empty; every line needs its group (--by)");
+  const auto [index, isNew] = names_.Add(field);
+  if (isNew && names_.size() > kMaxGroups) {
+    return FaultAt(line, number, "more than 10000 groups: at most 10000 groups can be analysed in one run");
+  }
+  group = index;
+  added = isNew;
+  return std::nullopt;
+}
+
+std::vector<std::string> GroupNames::all() const {
+  std::vector<std::string> names;
+  for (std::uint32_t g = 0; g < names_.size(); ++g) names.emplace_back(names_[g]);
+  return names;
+}
+
+std::string ChooseGroupColumn(const std::string& wanted, const std::vector<std::string>& names, std::size_t count,
+                              std::size_t& field, std::vector<std::string>& warnings) {
+  std::vector<std::size_t> fields;
+  const std::string why = ChooseColumns({wanted}, names, count, "--by", fields, warnings);
+  if (why.empty()) field = fields[0];
+  return why;
+}
+
+std::string InGroup(const std::string& group, const std::string& what) {
+  return "group " + QuotedText(group) + " (--by): " + what;
+}
+
 ReadFault OrderUnknown(const std::vector<std::string>& labelsInFileOrder) {
   constexpr std::size_t kShown = 50;
   std::string list;

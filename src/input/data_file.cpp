@@ -195,7 +195,7 @@ class ScaleWatch {
 // that an earlier row gave; each tuple keeps the number of its row, from
 // which the message finds the row's line.
 ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout,
-                        bool frequencies) {
+                        bool frequencies, FileGroups* groups) {
   DataLineReader reader(file, layout.separator);
   const bool missingRatings = layout.missing && !frequencies;
   ClassReader classes(layout, missingRatings);
@@ -218,6 +218,14 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
   RowLines lines;
   std::vector<std::uint32_t> digits;  // the fields of a plain line
   std::vector<std::uint16_t> values;  // the line's tuple
+  // With a group column: its field, the groups, what was read of each and
+  // their objects (raw: lines; frequencies: the sum, which stops growing
+  // past kMaxObjects).
+  const bool grouped = groups != nullptr && !layout.group.empty();
+  std::size_t groupField = 0;
+  GroupNames groupNames;
+  std::vector<FileRatings> groupData;
+  std::vector<std::uint64_t> groupObjects;
   // Kept objects of a raw file keep their name from the id field as written
   // (keepIds below), which the fast path of digits does not keep.
   while (true) {
@@ -234,8 +242,9 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
     ++dataLines;
     std::uint32_t frequency = 0;
     int missing = 0;
+    std::uint32_t lineGroup = 0;
     const bool keepIds = layout.keepObjects && idColumn && !frequencies;
-    bool plain = fieldsPerLine != 0 && !classes.labels() && !keepIds &&
+    bool plain = fieldsPerLine != 0 && !classes.labels() && !keepIds && !grouped &&
                  DigitFields(reader.line(), digits.data(), fieldsPerLine, reader.separator());
     if (plain) {
       std::uint32_t largest = 0;
@@ -274,19 +283,32 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
           }
         }
         const std::size_t from = idColumn ? 1 : 0;
+        if (grouped) {
+          const std::string why = ChooseGroupColumn(layout.group, names, count, groupField, data.warnings);
+          if (!why.empty()) return Refused(FaultAt(0, 0, why), name);
+          if (groupField < from || groupField + trailing >= count) {
+            return Refused(FaultAt(0, 0, "--by: column " + std::to_string(groupField + 1) +
+                                             (groupField < from ? " names the objects" : " holds the frequencies")),
+                           name);
+          }
+        }
         if (!layout.columns.empty()) {
           const std::string why = ChooseColumns(layout.columns, names, count, "--raters", raterFields, data.warnings);
           if (!why.empty()) return Refused(FaultAt(0, 0, why), name);
           for (const std::size_t f : raterFields) {
-            if (f < from || f + trailing >= count) {
+            if (f < from || f + trailing >= count || (grouped && f == groupField)) {
               return Refused(FaultAt(0, 0, "--raters: column " + std::to_string(f + 1) +
-                                               (f < from ? " names the objects" : " holds the frequencies")),
+                                               (f < from              ? " names the objects"
+                                                : f + trailing < count ? " holds the groups (--by)"
+                                                                       : " holds the frequencies")),
                              name);
             }
           }
         } else {
           raterFields.clear();
-          for (std::size_t f = from; f + trailing < count; ++f) raterFields.push_back(f);
+          for (std::size_t f = from; f + trailing < count; ++f) {
+            if (!grouped || f != groupField) raterFields.push_back(f);
+          }
         }
         const std::size_t found = raterFields.size();
         if (found < 2) return Refused(Format("at least 2 raters (%s) are needed", {columns}), name);
@@ -345,6 +367,18 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
         if (!value) return Refused(FaultAt(line, number, "not a frequency (a whole number from 0 to 1000000000)"), name);
         frequency = static_cast<std::uint32_t>(*value);
       }
+      if (grouped) {
+        bool added = false;
+        std::uint32_t group = 0;
+        if (const auto fault = groupNames.Read(fields[groupField], line, static_cast<int>(groupField + 1), group, added)) {
+          return Refused(*fault, name);
+        }
+        if (added) {
+          groupData.emplace_back().Start(static_cast<int>(raters), missingRatings);
+          groupObjects.push_back(0);
+        }
+        lineGroup = group;
+      }
       if (watch.on() && classes.labels()) {
         if (dataLines == 1) {
           watch.First(line, values);
@@ -355,8 +389,19 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
     }
     if (frequencies) {
       if (data.rows == UINT32_MAX) throw std::bad_alloc();  // more rows than any memory holds
-      if (const auto earlier = data.complete->Add(values.data(), frequency, data.rows)) {
-        return Refused(FaultAt(line, 0, Format("the same responses as line %d", {lines.LineOf(*earlier)})), name);
+      // With groups a tuple comes once in each group, and the whole file
+      // adds the groups' rows of it.
+      TupleCounter& counter = grouped ? *groupData[lineGroup].complete : *data.complete;
+      if (const auto earlier = counter.Add(values.data(), frequency, data.rows)) {
+        return Refused(FaultAt(line, 0, Format("the same responses as line %d", {lines.LineOf(*earlier)}) +
+                                            (grouped ? " in the same group" : "")),
+                       name);
+      }
+      if (grouped) {
+        data.complete->Add(values.data(), frequency, data.rows);
+        ++groupData[lineGroup].rows;
+        std::uint64_t& sum = groupObjects[lineGroup];
+        if (sum <= kMaxObjects) sum += frequency;
       }
       lines.Add(data.rows, line);
       ++data.rows;
@@ -368,26 +413,38 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
     objectNames.Add(values);
     scale.Add(values);
     data.KeepObject(values.data(), line, keepIds ? reader.fields()[0] : std::string_view());
-    if (missing > 0) {
-      data.incomplete->Add(values.data());
-      data.missingRatings += missing;
-    } else {
-      data.complete->AddObject(values.data());
-      ++data.completeObjects;
+    for (FileRatings* counted : {&data, grouped ? &groupData[lineGroup] : nullptr}) {
+      if (counted == nullptr) continue;
+      if (missing > 0) {
+        counted->incomplete->Add(values.data());
+        counted->missingRatings += missing;
+      } else {
+        counted->complete->AddObject(values.data());
+        ++counted->completeObjects;
+      }
     }
+    if (grouped) ++groupObjects[lineGroup];
   }
   if (watch.on() && classes.labels()) {
     if (const std::optional<ReadFault> fault = watch.LabelsFault()) return Refused(*fault, name);
   }
   data.classes = classes.Finish(data.classOfCode);
+  // A shard of a larger file that holds no line adds nothing; the checks of
+  // the whole (2 objects, 2 classes) wait for the sum.
+  if (layout.part && fieldsPerLine == 0) {
+    tb = ObservedData{};
+    tb.entrada = EntryMode::kFrequencyFile;
+    return {};
+  }
+  const bool whole = !layout.part;
   if (frequencies) {
-    if (total < 2) return Refused("the frequencies must add up to at least 2 objects", name);
+    if (total < 2 && whole) return Refused("the frequencies must add up to at least 2 objects", name);
     if (total > kMaxObjects) return Refused("the frequencies add up to more than 1000000000 objects", name);
     data.completeObjects = total;
   } else if (objects < 2) {
     return Refused("at least 2 objects (lines) are needed", name);
   }
-  if (data.classes.K < 2) return Refused("at least 2 classes are needed", name);
+  if (data.classes.K < 2 && whole) return Refused("at least 2 classes are needed", name);
   if (layout.ordered && layout.classes.empty() && classes.labels() && !classes.numbersOnly()) {
     return Refused(OrderUnknown(classes.labelsInFileOrder()), name);
   }
@@ -395,7 +452,30 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
     data.warnings.push_back(*warning);
   }
   if (const auto warning = scale.Warning(raterFields, data.raterNames)) data.warnings.push_back(*warning);
-  StoreObservedData(tb, std::move(data), frequencies ? EntryMode::kFrequencyFile : EntryMode::kRawFile);
+  const EntryMode mode = frequencies ? EntryMode::kFrequencyFile : EntryMode::kRawFile;
+  if (grouped) {
+    // Every group on the file's classes and raters.
+    groups->names = groupNames.all();
+    groups->data.assign(groupData.size(), ObservedData{});
+    for (std::size_t g = 0; g < groupData.size(); ++g) {
+      if (groupObjects[g] < 2 && whole) {
+        return Refused(InGroup(groups->names[g], frequencies ? "the frequencies must add up to at least 2 objects"
+                                                             : "at least 2 objects (lines) are needed"),
+                       name);
+      }
+      if (groupObjects[g] > kMaxObjects) {
+        return Refused(InGroup(groups->names[g], "the frequencies add up to more than 1000000000 objects"), name);
+      }
+      FileRatings& group = groupData[g];
+      if (frequencies) group.completeObjects = groupObjects[g];
+      group.raterNames = data.raterNames;
+      group.rowNames = data.rowNames;
+      group.classes = data.classes;
+      group.classOfCode = data.classOfCode;
+      StoreObservedData(groups->data[g], std::move(group), mode);
+    }
+  }
+  StoreObservedData(tb, std::move(data), mode);
   return {};
 }
 

@@ -7,8 +7,9 @@
 
 namespace zover {
 
-ReadOutcome ArchivoExtraFrom(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout) {
-  return ReadColumns(file, tb, name, layout, true);
+ReadOutcome ArchivoExtraFrom(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout,
+                             FileGroups* groups) {
+  return ReadColumns(file, tb, name, layout, true, groups);
 }
 
 }  // namespace zover

@@ -58,8 +58,29 @@ struct FileLayout {
   bool ordered = false;  // the classes are ordered: text labels need their order in `classes`
 
   bool keepObjects = false;  // keep every object's name and ratings (tb.objects; raw and long files)
+  // The column that names each line's group, by its name in the header or
+  // its number from 1 (raw, frequencies and long files, given a FileGroups
+  // to fill); empty: no groups.
+  std::string group;
+  // A shard of a larger frequencies file: a file without data lines holds
+  // nothing, and the checks of the whole (at least 2 objects, a group's 2
+  // objects, 2 classes) wait for the sum.
+  bool part = false;
 
   bool csv() const { return separator != Separator::kDialogue; }
+};
+
+// The groups of a file read with a group column (FileLayout::group): each
+// group's name and its observed data, in the order the groups first appear.
+// The groups share the classes of the whole file (the scale), so that a
+// class means the same in each; a raw or frequencies file's groups share its
+// raters (the columns), while a long file's group has the raters that rated
+// in it, in the order they first appear there. An object belongs to one
+// group: a long file that rates one object in two groups is refused. The
+// file's warnings stay with the whole file (the tb of the reader).
+struct FileGroups {
+  std::vector<std::string> names;
+  std::vector<ObservedData> data;
 };
 
 // --- Mode 1: raw responses file "Zover_data.txt" ---------------------------
@@ -69,14 +90,14 @@ struct FileLayout {
 // names it `name` in its messages (the dialogue's Archivo, in keyboard.h,
 // opens the file in the working folder).
 ReadOutcome ArchivoFrom(DataSource& file, ObservedData& tb, const std::string& name = kRawFileName,
-                        const FileLayout& layout = {});
+                        const FileLayout& layout = {}, FileGroups* groups = nullptr);
 
 // --- Mode 2: frequencies file "Zover_data_freq.txt" ------------------------
 // Reads one response tuple and its frequency per line into the tuple counts
 // frec (a row of frequency 0 gives no tuple), and sets contextra, nraters,
 // maxclase, K, R and Norg.
 ReadOutcome ArchivoExtraFrom(DataSource& file, ObservedData& tb, const std::string& name = kFreqFileName,
-                             const FileLayout& layout = {});
+                             const FileLayout& layout = {}, FileGroups* groups = nullptr);
 
 // --- Long layout (batch command): object, rater, rating ---------------------
 // One rating per line: the object's name, the rater's name, the rating.
@@ -84,7 +105,8 @@ ReadOutcome ArchivoExtraFrom(DataSource& file, ObservedData& tb, const std::stri
 // raters' names become tb.raterNames; a pair of object and rater that no
 // line gives is a missing rating, and a pair given twice is refused with
 // both lines. layout.header skips a first line of three names.
-ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout = {});
+ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout = {},
+                         FileGroups* groups = nullptr);
 // --- Model data from a file (batch command) --------------------------------
 // K, R, n, then per class its agreements and the disagreements of every
 // rater, checked as the keyboard model entry checks them: K and R whole from
@@ -93,6 +115,27 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
 // R * (n - the agreements) within 1e-12. Sizes the class tables and fills
 // K, R, Norg, successaux, failaux and Fvect.
 ReadOutcome ReadModelFile(DataSource& file, ObservedData& tb, const std::string& name);
+
+// --- Observed data added together (several files, shards) -----------------
+// The observed data of several files read with the same options, as one
+// file that held all their objects would give them: the classes are the
+// classes of every part together (numbers: up to the largest; labels: each
+// once, ordered as ClassReader orders them, or in the order of --classes
+// when `fixedClasses`), and the raters are matched by name when the parts
+// name them (a rater that a part lacks has a missing rating on each of its
+// objects) or else by their place, which then needs the same number in
+// every part. With `sameRaters` every part must have the same raters (the
+// same names, or the same number without names). Fills `out` (its tuples,
+// patterns, counts, names and labels; no class tables) and returns "", or
+// what keeps the parts apart, naming the part (`names`) where it first
+// shows; each part's warnings follow, after its name.
+std::string AddObservedData(const std::vector<const ObservedData*>& parts, const std::vector<std::string>& names,
+                            bool fixedClasses, bool sameRaters, ObservedData& out);
+// `part` recoded to the classes of all `parts` (as AddObservedData unites
+// them), its raters kept: the data of one group that shares the scale of
+// every group.
+void RecodeToClasses(const ObservedData& part, const std::vector<const ObservedData*>& parts, bool fixedClasses,
+                     ObservedData& out);
 
 // --- Tables built from the observed data -----------------------------------
 // Sizes the class tables (clases, ac, datafleiss, successaux, failaux,

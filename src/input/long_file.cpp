@@ -119,6 +119,7 @@ class WaitingLines {
     std::uint32_t hash = 0;
     Rating rating{};
     long long line = 0;
+    std::uint32_t group = 0;  // with a group column
   };
 
   static constexpr std::size_t kDepth = 16;
@@ -141,6 +142,67 @@ class WaitingLines {
   std::size_t count_ = 0;
 };
 
+// Counts the objects of each group into `groups` (each group's raters in the
+// order they first rate in it: `groupRaters` gives each one's index among
+// all raters), after CountObjects has found no pair rated twice. Returns
+// what keeps a group from being analysed alone: fewer than 2 raters or 2
+// objects.
+std::string CountGroups(const RatingList& ratings, std::size_t objects, const std::vector<std::uint16_t>& objectGroup,
+                        const GroupNames& names, std::size_t raterCount, std::vector<FileRatings>& groups,
+                        std::vector<std::vector<std::uint16_t>>& groupRaters) {
+  const std::size_t count = names.size();
+  constexpr std::uint16_t kNone = UINT16_MAX;
+  std::vector<std::uint16_t> local(count * raterCount, kNone);  // [group][rater]: its index in the group
+  groupRaters.assign(count, {});
+  for (std::uint32_t i = 0; i < ratings.size(); ++i) {
+    const Rating& rating = ratings[i];
+    const std::size_t g = objectGroup[rating.object];
+    std::uint16_t& slot = local[g * raterCount + rating.rater];
+    if (slot != kNone) continue;
+    slot = static_cast<std::uint16_t>(groupRaters[g].size());
+    groupRaters[g].push_back(rating.rater);
+  }
+  std::vector<std::uint64_t> groupObjects(count, 0);
+  for (std::size_t o = 0; o < objects; ++o) ++groupObjects[objectGroup[o]];
+  for (std::uint32_t g = 0; g < count; ++g) {
+    if (groupRaters[g].size() < 2) return InGroup(names.name(g), "at least 2 raters are needed");
+    if (groupObjects[g] < 2) return InGroup(names.name(g), "at least 2 objects are needed");
+  }
+  groups.clear();
+  groups.resize(count);
+  for (std::size_t g = 0; g < count; ++g) groups[g].Start(static_cast<int>(groupRaters[g].size()), true);
+  // Every object's ratings together, as CountObjects puts them.
+  std::vector<std::uint32_t> start(objects + 1, 0);
+  for (std::uint32_t i = 0; i < ratings.size(); ++i) ++start[ratings[i].object + 1];
+  for (std::size_t o = 0; o < objects; ++o) start[o + 1] += start[o];
+  const std::unique_ptr<std::uint32_t[]> order(new std::uint32_t[ratings.size()]);
+  {
+    std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+    for (std::uint32_t i = 0; i < ratings.size(); ++i) order[next[ratings[i].object]++] = i;
+  }
+  std::vector<std::uint16_t> tuple(raterCount, 0);
+  for (std::size_t o = 0; o < objects; ++o) {
+    const std::size_t g = objectGroup[o];
+    FileRatings& group = groups[g];
+    const auto raters = static_cast<std::size_t>(group.raters);
+    std::fill(tuple.begin(), tuple.begin() + static_cast<std::ptrdiff_t>(raters), std::uint16_t{0});
+    int missing = static_cast<int>(raters);
+    for (std::uint32_t at = start[o]; at < start[o + 1]; ++at) {
+      const Rating& rating = ratings[order[at]];
+      tuple[local[g * raterCount + rating.rater]] = rating.value;
+      if (rating.value != 0) --missing;
+    }
+    if (missing == 0) {
+      group.complete->AddObject(tuple.data());
+      ++group.completeObjects;
+    } else {
+      group.incomplete->Add(tuple.data());
+      group.missingRatings += missing;
+    }
+  }
+  return "";
+}
+
 }  // namespace
 
 // Every line holds three fields, or, with layout.columns or a first column
@@ -148,7 +210,8 @@ class WaitingLines {
 // first fault of a line in file order is reported, within a line left to
 // right. Then, once the whole file is read: fewer than 2 raters; a pair
 // given twice (the earliest repeat); fewer than 2 objects or classes.
-ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout) {
+ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout,
+                         FileGroups* groups) {
   DataLineReader reader(file, layout.separator);
   ClassReader classes(layout, layout.missing);
   NameIndex objects, raters;
@@ -169,24 +232,52 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
   std::string previous;  // the last line's object
   std::uint32_t object = 0;
   long long tooMany = 0;  // the line of the object beyond kMaxObjects
+  // With a group column: its field, the groups, each object's group, and
+  // the first line that puts an object in a second group.
+  const bool grouped = groups != nullptr && !layout.group.empty();
+  std::size_t groupField = 0;
+  GroupNames groupNames;
+  std::vector<std::uint16_t> objectGroup;  // [object]
+  struct {
+    long long line = 0;
+    std::uint32_t object = 0, group = 0;
+  } twoGroups;
   // Settles the oldest waiting line: finds its object and keeps its rating.
   auto settle = [&]() {
+    if (twoGroups.line != 0) return false;
     WaitingLines::Line& waited = waiting.Pop();
     if (!waited.same) {
       const auto [index, added] = objects.Add(waited.object, waited.hash);
       if (added && objects.size() > kMaxObjects) tooMany = waited.line;
       object = index;
+      if (grouped && added) objectGroup.push_back(static_cast<std::uint16_t>(waited.group));
+    }
+    if (grouped && tooMany == 0 && objectGroup[object] != waited.group) {
+      twoGroups = {waited.line, object, waited.group};
+      return false;
     }
     waited.rating.object = object;
     lines.Add(ratings.size(), waited.line);
     ratings.Add(waited.rating);
     return tooMany == 0;
   };
+  // An object in a second group, with the line of its first rating.
+  auto inTwoGroups = [&]() {
+    std::uint32_t first = 0;
+    while (ratings[first].object != twoGroups.object) ++first;
+    return Refused(FaultAt(twoGroups.line, static_cast<int>(groupField + 1),
+                           "object " + QuotedText(objects[twoGroups.object]) + " is in group " +
+                               QuotedText(groupNames.name(twoGroups.group)) + " here and in group " +
+                               QuotedText(groupNames.name(objectGroup[twoGroups.object])) + " on line " +
+                               std::to_string(lines.LineOf(first)) + ": an object belongs to one group (--by)"),
+                   name);
+  };
   // A fault of a line: the lines before it are settled first, which may
   // find an earlier fault.
   auto refuse = [&](ReadFault fault) {
     while (!waiting.empty() && settle()) {}
     if (tooMany != 0) return Refused(FaultAt(tooMany, 1, "more than 1000000000 objects"), name);
+    if (twoGroups.line != 0) return inTwoGroups();
     return Refused(std::move(fault), name);
   };
   // A rating of the first line of data refused: it may be a header that no
@@ -233,13 +324,35 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
                                            : "the first column, row names under an empty header cell, is not read";
         }
       }
+      const std::size_t from = skipFirst ? 1 : 0;
+      if (grouped) {
+        const std::string why = ChooseGroupColumn(layout.group, names, count, groupField, warnings);
+        if (!why.empty()) return refuse(FaultAt(0, 0, why));
+        if (groupField < from) return refuse(FaultAt(0, 0, "--by: column 1 holds row names, which are not read"));
+      }
       if (!layout.columns.empty()) {
         std::vector<std::size_t> chosen;
         const std::string why = ChooseColumns(layout.columns, names, count, "--long-columns", chosen, warnings);
         if (!why.empty()) return refuse(FaultAt(0, 0, why));
+        if (grouped && std::find(chosen.begin(), chosen.end(), groupField) != chosen.end()) {
+          return refuse(FaultAt(0, 0, "--by: column " + std::to_string(groupField + 1) +
+                                          " is one of the three of --long-columns"));
+        }
         std::copy(chosen.begin(), chosen.end(), columns);
+      } else if (grouped) {
+        // The three columns beside the group's, in their order.
+        std::size_t c = 0;
+        for (std::size_t f = from; f < count; ++f) {
+          if (f != groupField && c < 3) columns[c] = f;
+          c += f != groupField ? 1 : 0;
+        }
+        if (c != 3) {
+          return refuse(FaultOf(ReadFault::Kind::kLongColumns, headerLine != 0 ? headerLine : line, 0,
+                                Format("%d fields beside the group's (--by) where the long layout has 3 (object, "
+                                       "rater, rating)",
+                                       {static_cast<long long>(c)})));
+        }
       } else {
-        const std::size_t from = skipFirst ? 1 : 0;
         if (count - from > 3 && layout.csv()) {
           const std::vector<std::string>& shown =
               headerLine != 0 ? header : std::vector<std::string>(fields.begin(), fields.end());
@@ -278,6 +391,13 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
     if (read != ClassReader::Status::kClass && read != ClassReader::Status::kMissing) {
       return refuseFirst(classes.Fault(read, fields[ratingField], line, static_cast<int>(ratingField + 1)));
     }
+    std::uint32_t group = 0;
+    if (grouped) {
+      bool newGroup = false;
+      if (auto fault = groupNames.Read(fields[groupField], line, static_cast<int>(groupField + 1), group, newGroup)) {
+        return refuseFirst(std::move(*fault));
+      }
+    }
     const auto [rater, added] = raters.Add(raterName);
     if (added && raters.size() > static_cast<std::size_t>(kMaxRaters)) {
       return refuse(FaultAt(line, static_cast<int>(columns[1] + 1),
@@ -295,6 +415,7 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
     }
     next.rating = rating;
     next.line = line;
+    next.group = group;
   }
   while (!waiting.empty()) {
     if (!settle()) return refuse({});
@@ -337,6 +458,23 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
                               {static_cast<long long>(raters.size()), static_cast<long long>(objects.size())}));
   }
   for (std::uint32_t r = 0; r < raters.size(); ++r) data.raterNames.emplace_back(raters[r]);
+  if (grouped) {
+    std::vector<FileRatings> groupData;
+    std::vector<std::vector<std::uint16_t>> groupRaters;
+    const std::string why =
+        CountGroups(ratings, objects.size(), objectGroup, groupNames, raters.size(), groupData, groupRaters);
+    if (!why.empty()) return Refused(why, name);
+    groups->names = groupNames.all();
+    groups->data.assign(groupData.size(), ObservedData{});
+    for (std::size_t g = 0; g < groupData.size(); ++g) {
+      FileRatings& group = groupData[g];
+      for (const std::uint16_t r : groupRaters[g]) group.raterNames.push_back(data.raterNames[r]);
+      group.rowNames = rowNames;
+      group.classes = data.classes;
+      group.classOfCode = data.classOfCode;
+      StoreObservedData(groups->data[g], std::move(group), EntryMode::kRawFile);
+    }
+  }
   data.rowNames = std::move(rowNames);
   data.warnings = std::move(warnings);
   StoreObservedData(tb, std::move(data), EntryMode::kRawFile);

@@ -25,8 +25,8 @@ TupleCounts Recoded(TupleCounts counts, int raters, const std::vector<std::uint1
   return counter.Finish();
 }
 
-// The objects with missing ratings (0 in their tuples), as the rating
-// patterns of tb.incomplete.
+}  // namespace
+
 void KeepIncomplete(ObservedData& tb, const TupleCounts& tuples, int raters) {
   std::vector<std::uint16_t> scratch(static_cast<std::size_t>(raters));
   for (std::size_t u = 0; u < tuples.size(); ++u) {
@@ -38,8 +38,6 @@ void KeepIncomplete(ObservedData& tb, const TupleCounts& tuples, int raters) {
     tb.incomplete[std::vector<std::pair<int, int>>(counts.begin(), counts.end())] += tuples.count(u);
   }
 }
-
-}  // namespace
 
 void StoreObservedData(ObservedData& tb, FileRatings&& data, EntryMode mode) {
   tb.entrada = mode;

@@ -5,8 +5,9 @@
 
 namespace zover {
 
-ReadOutcome ArchivoFrom(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout) {
-  return ReadColumns(file, tb, name, layout, false);
+ReadOutcome ArchivoFrom(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout,
+                        FileGroups* groups) {
+  return ReadColumns(file, tb, name, layout, false, groups);
 }
 
 }  // namespace zover

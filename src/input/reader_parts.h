@@ -127,6 +127,32 @@ class NameIndex {
   std::vector<Slot> slots_;        // a power of two
 };
 
+// The groups of a file with a group column (FileLayout::group), as its
+// lines are read: each group by the text of its field, in the order of
+// first appearance, at most kMaxGroups of them.
+class GroupNames {
+ public:
+  // The group of a line whose group field (number `number` from 1) holds
+  // `field`, and whether it is new; a fault for an empty field or a group
+  // beyond kMaxGroups.
+  std::optional<ReadFault> Read(std::string_view field, long long line, int number, std::uint32_t& group,
+                                bool& added);
+  std::size_t size() const { return names_.size(); }
+  std::string name(std::uint32_t group) const { return std::string(names_[group]); }
+  std::vector<std::string> all() const;
+
+ private:
+  NameIndex names_;
+};
+
+// The one column of a group (--by) among `count` fields, by its name in the
+// header (`names`) or its number; "" or what is wrong.
+std::string ChooseGroupColumn(const std::string& wanted, const std::vector<std::string>& names, std::size_t count,
+                              std::size_t& field, std::vector<std::string>& warnings);
+
+// A refusal of one group: "group "x": " and what is wrong.
+std::string InGroup(const std::string& group, const std::string& what);
+
 // The classes of a data file after it has been read.
 struct ClassSet {
   int K = 0;
@@ -257,6 +283,10 @@ struct FileRatings {
   }
 };
 
+// The objects with missing ratings (0 in their tuples, class numbers
+// 1 .. K otherwise), as the rating patterns of tb.incomplete.
+void KeepIncomplete(ObservedData& tb, const TupleCounts& tuples, int raters);
+
 // The one place where what a data file held goes into the observed data:
 // the entry mode, frec, the incomplete tuples and patterns and the kept
 // objects (in class numbers), maxclase, nraters, K, R, Norg, contextra, the
@@ -268,6 +298,6 @@ void StoreObservedData(ObservedData& tb, FileRatings&& data, EntryMode mode);
 // sets the field count of every line (layout.header: it names the raters);
 // layout.id skips a first field that labels the object.
 ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& name, const FileLayout& layout,
-                        bool frequencies);
+                        bool frequencies, FileGroups* groups = nullptr);
 
 }  // namespace zover

@@ -45,4 +45,26 @@ void PrintHtml(const Results& res, std::ostream& out);
 // fixed size.
 void PrintSvg(const Results& res, std::ostream& out);
 
+// --- Groups: the same outputs of several analyses ------------------------------
+
+// All groups' text, the differences between groups, then each group's text
+// under a heading of its own.
+void PrintGroupedText(const GroupedResults& res, std::ostream& out);
+
+// All groups' JSON object with three more keys: groups_by, groups (each
+// group's name and its complete results object, as PrintJson writes it) and
+// comparisons.
+void PrintGroupedJson(const GroupedResults& res, std::ostream& out);
+
+// The CSV with a first column, group: empty for all groups together, the
+// group's name for its rows, "A - others" or "A - B" for a difference.
+void PrintGroupedCsv(const GroupedResults& res, std::ostream& out);
+
+// The page of all groups, led by a forest plot of one coefficient across the
+// groups and the table of differences, with each group's figures folded.
+void PrintGroupedHtml(const GroupedResults& res, std::ostream& out);
+
+// The forest plot across the groups alone.
+void PrintGroupedSvg(const GroupedResults& res, std::ostream& out);
+
 }  // namespace zover

@@ -30,6 +30,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "output/batch_output.h"
@@ -67,25 +68,30 @@ std::string TextCell(const std::string& name) {
   return quoted + "\"";
 }
 
+// The header: the interval's columns say their level where it is 95 %; a
+// last column `object` when the objects were kept.
+std::string Header(double level, bool objects) {
+  const char* ci = level == kDefaultLevel ? "ci95" : "ci";
+  return std::string("measure,class,rater,estimate,se,") + ci + "_low," + ci +
+         "_high,se0,z,p,class_label,objects_used,rater2,class2,count" + (objects ? ",object" : "") + "\n";
+}
+
+// The rows of one analysis; with groups each row starts with its group's
+// cell (`group`: the cell and its comma).
 class CsvTable {
  public:
-  CsvTable(const Results& res, std::ostream& out)
-      : res_(res), out_(out), objectColumn_(res.disagreement.objects.kept) {
-    const char* ci = res.level == kDefaultLevel ? "ci95" : "ci";
-    out_ << "measure,class,rater,estimate,se," << ci << "_low," << ci << "_high,se0,z,p,class_label,objects_used,rater2,"
-         << "class2,count";
-    End("object");
-  }
+  CsvTable(const Results& res, std::ostream& out, bool objectColumn, std::string group = "")
+      : res_(res), out_(out), objectColumn_(objectColumn), group_(std::move(group)) {}
 
   // A warning about the data as read: its text in the class_label column.
   void AddWarning(const std::string& text) {
-    out_ << "warning,,,,,,,,,," << TextCell(text) << ",,,,";
+    out_ << group_ << "warning,,,,,,,,,," << TextCell(text) << ",,,,";
     End();
   }
 
   // A count of objects or ratings, as a whole number.
   void AddCount(const char* measure, double count) {
-    out_ << measure << ",,," << static_cast<long long>(count) << ",,,,,,,,,,,";
+    out_ << group_ << measure << ",,," << static_cast<long long>(count) << ",,,,,,,,,,,";
     End();
   }
 
@@ -94,6 +100,14 @@ class CsvTable {
     const Value high = row.ci ? Value(row.ci->high) : std::nullopt;
     Line(row.key, row.cls, Rater(row.rater), row.estimate, row.se, low, high, row.se0, row.z, row.p);
     Tail(row.objectsUsed, Rater(row.rater2), 0, std::nullopt);
+  }
+
+  // A difference between groups, as a row of its own.
+  void AddDifference(const std::string& measure, int cls, const GroupComparison& c) {
+    const Value low = c.ci ? Value(c.ci->low) : std::nullopt;
+    const Value high = c.ci ? Value(c.ci->high) : std::nullopt;
+    Line(measure, cls, "", c.difference, c.se, low, high, {}, c.z, c.p);
+    Tail({}, "", 0, {});
   }
 
   // A value that is not a coefficient: a class's value, a chance
@@ -129,9 +143,9 @@ class CsvTable {
   void Line(const std::string& measure, int cls, const std::string& rater, Value estimate, Value se, Value low,
             Value high, Value se0, Value z, Value p) {
     const std::string* label = ClassLabel(res_, cls - 1);
-    out_ << measure << ',' << (cls > 0 ? std::to_string(cls) : "") << ',' << rater << ',' << Cell(estimate) << ','
-         << Cell(se) << ',' << Cell(low) << ',' << Cell(high) << ',' << Cell(se0) << ',' << Cell(z) << ','
-         << Cell(p) << ',' << (label != nullptr ? TextCell(*label) : "");
+    out_ << group_ << measure << ',' << (cls > 0 ? std::to_string(cls) : "") << ',' << rater << ','
+         << Cell(estimate) << ',' << Cell(se) << ',' << Cell(low) << ',' << Cell(high) << ',' << Cell(se0) << ','
+         << Cell(z) << ',' << Cell(p) << ',' << (label != nullptr ? TextCell(*label) : "");
   }
 
   // objects_used, rater2, class2 and count, and the line's end.
@@ -150,6 +164,7 @@ class CsvTable {
   const Results& res_;
   std::ostream& out_;
   const bool objectColumn_;
+  std::string group_;
 };
 
 std::string RaterLabel(const Results& res, int r) {
@@ -216,13 +231,10 @@ void Objects(const Results& res, CsvTable& table) {
   }
 }
 
-}  // namespace
-
 // Every row in the rows' order; the class values of ordered classes before
 // the model's rows, and its chance probabilities after them; then the pairs
-// and the raters.
-void PrintCsv(const Results& res, std::ostream& out) {
-  CsvTable table(res, out);
+// and the raters, and the objects when they were kept.
+void Rows(CsvTable& table, const Results& res) {
   for (const std::string& warning : res.input.warnings) table.AddWarning(warning);
   table.AddCount("objects", res.input.objects);
   table.AddCount("complete_objects", res.input.completeObjects);
@@ -249,6 +261,38 @@ void PrintCsv(const Results& res, std::ostream& out) {
   }
   PairsAndRaters(res, table);
   if (res.disagreement.objects.kept) Objects(res, table);
+}
+
+}  // namespace
+
+void PrintCsv(const Results& res, std::ostream& out) {
+  const bool objects = res.disagreement.objects.kept;
+  out << Header(res.level, objects);
+  CsvTable table(res, out, objects);
+  Rows(table, res);
+}
+
+// The group's cell comes first, so that every row of one analysis reads as
+// the single file's row behind one more key, as a data frame of several
+// analyses stacked (R's rbind, pandas' concat) puts its key first; all
+// groups together have an empty cell, and a difference between groups the
+// cell "A - others" or "A - B".
+void PrintGroupedCsv(const GroupedResults& res, std::ostream& out) {
+  // Every group is read with the same options: all keep their objects, or none.
+  const bool objects = res.all.disagreement.objects.kept;
+  out << "group," << Header(res.level, objects);
+  CsvTable all(res.all, out, objects, ",");
+  Rows(all, res.all);
+  for (std::size_t g = 0; g < res.groups.size(); ++g) {
+    CsvTable table(res.groups[g], out, objects, TextCell(res.names[g]) + ",");
+    Rows(table, res.groups[g]);
+  }
+  for (const GroupComparison& c : res.comparisons) {
+    const ResultRow& row = res.all.rows[c.row];
+    const std::string pair = res.names[c.group] + " - " + (c.versus ? res.names[*c.versus] : std::string("others"));
+    CsvTable table(res.all, out, objects, TextCell(pair) + ",");
+    table.AddDifference(row.key + "_difference", row.cls, c);
+  }
 }
 
 }  // namespace zover

@@ -44,12 +44,13 @@ constexpr std::size_t kNoteCharacters = 100;  // of an 11 px line of a standalon
 // --- The frame of a figure ----------------------------------------------------
 
 struct Frame {
-  const char* id;  // "figure-1": its title and desc are id-title and id-desc
+  std::string id;  // "figure-1": its title and desc are id-title and id-desc
   std::string title;
   std::string desc;
   double width = 0;
   double height = 0;  // of the drawing, without the notes
   std::vector<std::string> notes;
+  std::string heading = "Coefficient";  // of a forest plot's labels
 };
 
 // `text` broken into lines of at most `characters` characters at blanks (a
@@ -292,6 +293,7 @@ struct ForestRow {
   Span ci;
   bool doubtful;    // not to be read as it stands: drawn hollow and grey
   std::optional<double> instead;  // the value to read instead
+  std::string group = "";  // across groups: the group's name; empty for all groups together
 };
 
 // The value beside a row: the estimate and interval, and for a doubtful
@@ -313,7 +315,7 @@ void WriteForest(const std::vector<ForestRow>& rows, Frame& frame, const Axis& a
   frame.width = std::max(kMinWidth, kValueX + valueWidth + 10);
   frame.height = bottom + 44;
   Open(out, frame, mode);
-  Text(out, "heading", 10, 18, "Coefficient", "start", 12);
+  Text(out, "heading", 10, 18, frame.heading, "start", 12);
   Text(out, "heading", kValueX, 18, "Estimate [" + percent + " % interval]", "start", 12);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const double top = kForestTop + kRowHeight * static_cast<double>(i);
@@ -324,7 +326,8 @@ void WriteForest(const std::vector<ForestRow>& rows, Frame& frame, const Axis& a
     const ForestRow& row = rows[i];
     const double y = kForestTop + kRowHeight * static_cast<double>(i) + kRowHeight / 2;
     out << "<g class=\"row\" data-key=\"" << row.key << "\""
-        << (row.cls > 0 ? " data-class=\"" + std::to_string(row.cls) + "\"" : "") << ">\n";
+        << (row.cls > 0 ? " data-class=\"" + std::to_string(row.cls) + "\"" : "")
+        << (row.group.empty() ? "" : " data-group=\"" + Markup(row.group) + "\"") << ">\n";
     Text(out, "label", row.under ? 20 : 10, y + 4, Shortened(ValidUtf8(row.label), kLabelCharacters), "start", 12);
     const char* colour = row.doubtful ? kGrey : kBlue;
     if (row.ci) Whisker(out, axis, *row.ci, y, colour);
@@ -337,10 +340,10 @@ void WriteForest(const std::vector<ForestRow>& rows, Frame& frame, const Axis& a
 
 }  // namespace
 
-void WriteForestPlot(const Results& res, SvgMode mode, std::ostream& out) {
+void WriteForestPlot(const Results& res, SvgMode mode, std::ostream& out, const std::string& idPrefix) {
   const std::string percent = LevelPercent(res.level);
-  Frame frame{"figure-1", "Figure 1: agreement coefficients with their " + percent + " % confidence intervals", "", 0,
-              0, {}};
+  Frame frame{idPrefix + "figure-1", "Figure 1: agreement coefficients with their " + percent + " % confidence intervals",
+              "", 0, 0, {}};
   std::vector<ForestRow> rows;
   std::vector<double> estimates;
   std::string values;
@@ -413,6 +416,61 @@ void WriteForestPlot(const Results& res, SvgMode mode, std::ostream& out) {
   WriteForest(rows, frame, axis, mode, percent, out);
 }
 
+// --- Across groups --------------------------------------------------------------
+
+void WriteGroupForest(const GroupedResults& res, SvgMode mode, std::ostream& out) {
+  const std::string key = res.compare.empty() ? "" : res.compare[0];
+  const ResultRow* first = res.all.Find(key);
+  const std::string name = first != nullptr ? first->label : key;
+  const std::string level = LevelPercent(res.level);
+  Frame frame{"figure-groups", name + " of each group and of all groups, with " + level + " % confidence intervals",
+              "", 0, 0, {}};
+  frame.heading = "Group";
+  std::vector<ForestRow> rows;
+  std::vector<double> estimates;
+  std::string values;
+  bool withoutInterval = false;
+  const std::size_t drawn = std::min(res.groups.size(), kMaxFigureGroups);
+  for (std::size_t g = 0; g <= drawn; ++g) {
+    // All groups first, then each group.
+    const Results& one = g == 0 ? res.all : res.groups[g - 1];
+    const std::string label = g == 0 ? "All groups" : res.names[g - 1];
+    const ResultRow* row = one.Find(key);
+    if (row == nullptr || !row->estimate) {
+      frame.notes.push_back("Left out: " + Shortened(ValidUtf8(label), 60) + ": " +
+                            (row == nullptr        ? "not computed for these data"
+                             : row->reason.empty() ? "not a number"
+                                                   : row->reason) +
+                            ".");
+      continue;
+    }
+    const bool doubtful = !row->caution.empty();
+    rows.push_back({key, 0, label, g > 0, *row->estimate, row->ci, doubtful, row->instead, g == 0 ? "" : res.names[g - 1]});
+    if (doubtful) {
+      frame.notes.push_back("Grey, hollow: " + Shortened(ValidUtf8(label), 60) + ": " + row->caution +
+                            (row->instead ? " (the first fit gives " + Table4(*row->instead) + ")." : "."));
+    }
+    estimates.push_back(*row->estimate);
+    values += " " + label + ": " + InWords(*row->estimate, row->ci) + ".";
+    withoutInterval = withoutInterval || !row->ci;
+  }
+  if (drawn < res.groups.size()) {
+    frame.notes.push_back("The first " + std::to_string(drawn) + " of the " + std::to_string(res.groups.size()) +
+                          " groups are drawn; every group is in the JSON and CSV outputs.");
+  }
+  if (withoutInterval) frame.notes.push_back("A hollow dot is an estimate without a " + level + " % interval.");
+  const Axis axis = AxisFor(estimates);
+  if (std::any_of(rows.begin(), rows.end(), [&axis](const ForestRow& row) { return axis.Cuts(row.ci); })) {
+    frame.notes.push_back(kArrowNote);
+  }
+  frame.desc = "Forest plot of " + name + " across " + std::to_string(res.groups.size()) +
+               " groups, one row each after a first row of all groups together: a filled dot at the estimate "
+               "with a horizontal line for its " + level + " % confidence interval, or a hollow dot where it has none. A "
+               "vertical line marks 0. " +
+               AxisInWords(axis) + values;
+  WriteForest(rows, frame, axis, mode, level, out);
+}
+
 // --- Figure 2 -------------------------------------------------------------------
 
 namespace {
@@ -440,13 +498,13 @@ constexpr double kClassTop = 32;
 
 }  // namespace
 
-void WriteClassFigure(const Results& res, std::ostream& out) {
+void WriteClassFigure(const Results& res, std::ostream& out, const std::string& idPrefix) {
   const ModelResults& model = res.model;
   // The rows of each series, per class.
   const char* const keys[] = {"zover_consistency", "zover_agreement", "fleiss_kappa_class"};
   const bool withFleiss = res.Find(keys[2], 1) != nullptr;
   const std::size_t series = withFleiss ? 3 : 2;
-  Frame frame{"figure-2", "Figure 2: agreement of each class", "", 0, 0, {}};
+  Frame frame{idPrefix + "figure-2", "Figure 2: agreement of each class", "", 0, 0, {}};
   std::vector<std::vector<ClassPoint>> points(static_cast<std::size_t>(res.K));
   std::vector<double> estimates;
   std::string values;
@@ -560,9 +618,9 @@ std::string RaterText(const Results& res, int r) {
 
 }  // namespace
 
-void WriteChanceGrid(const Results& res, std::ostream& out) {
+void WriteChanceGrid(const Results& res, std::ostream& out, const std::string& idPrefix) {
   const ModelFit& m = FinalMeasures(res.model);
-  Frame frame{"figure-3",
+  Frame frame{idPrefix + "figure-3",
               "Figure 3: the model's chance-response probabilities of each class and rater (fitted by the model, "
               "not the raters' own class shares)",
               "", 0, 0, {}};
@@ -664,7 +722,7 @@ std::vector<int> FigureOrder(const Results& res) {
 
 }  // namespace
 
-void WriteKappaHeatmap(const Results& res, std::ostream& out) {
+void WriteKappaHeatmap(const Results& res, std::ostream& out, const std::string& idPrefix) {
   const int R = res.R;
   std::vector<std::optional<double>> kappa(PairNumber(R - 2, R - 1, R) + 1);
   for (const ResultRow& row : res.rows) {
@@ -673,7 +731,7 @@ void WriteKappaHeatmap(const Results& res, std::ostream& out) {
     }
   }
   const std::vector<int> order = FigureOrder(res);
-  Frame frame{"figure-4", "Figure 4: Cohen's kappa of every pair of raters", "", 0, 0, {}};
+  Frame frame{idPrefix + "figure-4", "Figure 4: Cohen's kappa of every pair of raters", "", 0, 0, {}};
   int without = 0;
   for (const auto& k : kappa) without += k ? 0 : 1;
   if (without > 0) {
@@ -754,10 +812,10 @@ constexpr double kBarRow = 26;
 
 }  // namespace
 
-void WriteClassShares(const Results& res, std::ostream& out) {
+void WriteClassShares(const Results& res, std::ostream& out, const std::string& idPrefix) {
   const DisagreementRecord& d = res.disagreement;
   const std::vector<int> order = FigureOrder(res);
-  Frame frame{"figure-5", "Figure 5: each rater's own class distribution", "", 0, 0, {}};
+  Frame frame{idPrefix + "figure-5", "Figure 5: each rater's own class distribution", "", 0, 0, {}};
   // The legend: a swatch and the class's number and label each, on as many
   // lines as they need.
   std::vector<std::pair<double, double>> legend;  // the swatch's x and line

@@ -16,7 +16,9 @@
 // that no figure needs colour vision. A value that is not finite is left out
 // of its figure, and a note under the figure says which and why.
 
+#include <cstddef>
 #include <iosfwd>
+#include <string>
 
 #include "tables/results.h"
 
@@ -34,14 +36,25 @@ enum class SvgMode { kInline, kStandalone };
 constexpr int kMaxFigureClasses = 40;
 constexpr int kMaxGridRaters = 16;
 
-void WriteForestPlot(const Results& res, SvgMode mode, std::ostream& out);
+// A page of several analyses gives each one's figures ids of their own
+// (`idPrefix` + "figure-1").
+void WriteForestPlot(const Results& res, SvgMode mode, std::ostream& out, const std::string& idPrefix = "");
 
 // Needs the model (res.analysed) and at most kMaxFigureClasses classes.
-void WriteClassFigure(const Results& res, std::ostream& out);
+void WriteClassFigure(const Results& res, std::ostream& out, const std::string& idPrefix = "");
 
 // Needs the model and at most kMaxFigureClasses classes and kMaxGridRaters
 // raters.
-void WriteChanceGrid(const Results& res, std::ostream& out);
+void WriteChanceGrid(const Results& res, std::ostream& out, const std::string& idPrefix = "");
+
+// The most groups that the forest plot across groups draws, and whose
+// figures the page folds in: beyond them the page says so and points to the
+// JSON and CSV.
+constexpr std::size_t kMaxFigureGroups = 100;
+
+// A forest plot of one coefficient (res.compare's first) across the groups:
+// a row for all groups together, then one per group, each with its interval.
+void WriteGroupForest(const GroupedResults& res, SvgMode mode, std::ostream& out);
 
 // The most raters that figures 4 and 5 draw (a heatmap of 60 raters is 3300
 // px wide), and the most classes that figure 5 colours: the palette has 8
@@ -51,10 +64,10 @@ constexpr int kMaxShareClasses = 8;
 
 // Needs the pairs (res.disagreement.pairs) and at most kMaxDrawnRaters
 // raters.
-void WriteKappaHeatmap(const Results& res, std::ostream& out);
+void WriteKappaHeatmap(const Results& res, std::ostream& out, const std::string& idPrefix = "");
 
 // Needs observed data (res.disagreement.computed), at most kMaxDrawnRaters
 // raters and kMaxShareClasses classes.
-void WriteClassShares(const Results& res, std::ostream& out);
+void WriteClassShares(const Results& res, std::ostream& out, const std::string& idPrefix = "");
 
 }  // namespace zover

@@ -201,7 +201,7 @@ void FigureClose(std::ostream& out) { out << "</div>\n</figure>\n"; }
 
 // Figures 4 and 5: the pairs' kappas and the raters' class distributions,
 // for up to kMaxDrawnRaters raters.
-void RaterFigures(const Results& res, std::ostream& out) {
+void RaterFigures(const Results& res, std::ostream& out, const std::string& prefix) {
   const DisagreementRecord& d = res.disagreement;
   const std::string tooMany = "Not drawn: the figure shows up to " + std::to_string(kMaxDrawnRaters) +
                               " raters; these data have " + std::to_string(res.R) + ".";
@@ -213,7 +213,7 @@ void RaterFigures(const Results& res, std::ostream& out) {
   } else if (res.R > kMaxDrawnRaters) {
     Notes({tooMany + " The pairs are in the table of rater pairs below and in the JSON and CSV outputs."}, out);
   } else {
-    WriteKappaHeatmap(res, out);
+    WriteKappaHeatmap(res, out, prefix);
   }
   FigureClose(out);
   FigureOpen("Figure 5. Each rater's own class distribution: the share of its ratings in each class", out);
@@ -224,16 +224,18 @@ void RaterFigures(const Results& res, std::ostream& out) {
            std::to_string(res.K) + ". The shares are in the table of raters below."},
           out);
   } else {
-    WriteClassShares(res, out);
+    WriteClassShares(res, out, prefix);
   }
   FigureClose(out);
 }
 
-void Figures(const Results& res, std::ostream& out) {
-  out << "<section id=\"figures\">\n<h2>Figures</h2>\n";
+// The figures; a group's (`prefix` not empty) without the section
+// around them, their ids after the prefix.
+void Figures(const Results& res, std::ostream& out, const std::string& prefix = "") {
+  if (prefix.empty()) out << "<section id=\"figures\">\n<h2>Figures</h2>\n";
   const std::string percent = LevelPercent(res.level);
   FigureOpen("Figure 1. Agreement coefficients with their " + percent + " % confidence intervals", out);
-  WriteForestPlot(res, SvgMode::kInline, out);
+  WriteForestPlot(res, SvgMode::kInline, out, prefix);
   FigureClose(out);
   const std::string noModel = "Not drawn: the Zover model is not fitted (" + res.notAnalysed + ").";
   const std::string tooMany = std::to_string(kMaxFigureClasses) + " classes; these data have " + std::to_string(res.K) +
@@ -246,7 +248,7 @@ void Figures(const Results& res, std::ostream& out) {
   } else if (res.K > kMaxFigureClasses) {
     Notes({"Not drawn: the figure shows up to " + tooMany + "The values are in the tables below."}, out);
   } else {
-    WriteClassFigure(res, out);
+    WriteClassFigure(res, out, prefix);
   }
   FigureClose(out);
   FigureOpen("Figure 3. The Zover model's chance-response probabilities of each class and rater: fitted by the "
@@ -260,11 +262,11 @@ void Figures(const Results& res, std::ostream& out) {
            " of them, and always in the report and in the JSON and CSV outputs."},
           out);
   } else {
-    WriteChanceGrid(res, out);
+    WriteChanceGrid(res, out, prefix);
   }
   FigureClose(out);
-  if (res.disagreement.computed) RaterFigures(res, out);
-  out << "</section>\n";
+  if (res.disagreement.computed) RaterFigures(res, out, prefix);
+  if (prefix.empty()) out << "</section>\n";
 }
 
 void TableOpen(const std::string& caption, const std::vector<std::string>& columns, std::ostream& out) {
@@ -733,5 +735,89 @@ void PrintHtml(const Results& res, std::ostream& out) {
 }
 
 void PrintSvg(const Results& res, std::ostream& out) { WriteForestPlot(res, SvgMode::kStandalone, out); }
+
+// --- Groups -----------------------------------------------------------------
+
+namespace {
+
+std::string PairName(const GroupedResults& res, const GroupComparison& c) {
+  return res.names[c.group] + " - " + (c.versus ? res.names[*c.versus] : std::string("others"));
+}
+
+// The differences between groups, a row each, the reasons below.
+void ComparisonTable(const GroupedResults& res, std::ostream& out) {
+  const std::string level = LevelPercent(res.level);
+  out << "<h3>Differences between groups</h3>\n";
+  TableOpen(res.pairOnly ? "Two groups compared"
+                         : "Each group against the others pooled (their inverse-variance weighted mean)",
+            {"Coefficient", "Groups", "Estimate", res.pairOnly ? "Other" : "Others", "Difference", "SE",
+             level + " % CI low", level + " % CI high", "z", "p"},
+            out);
+  std::vector<std::string> notes;
+  for (const GroupComparison& c : res.comparisons) {
+    const ResultRow& row = res.all.rows[c.row];
+    const Value low = c.ci ? Value(c.ci->low) : std::nullopt;
+    const Value high = c.ci ? Value(c.ci->high) : std::nullopt;
+    out << "<tr data-key=\"" << row.key << "\"" << (row.cls > 0 ? " data-class=\"" + std::to_string(row.cls) + "\"" : "")
+        << " data-group=\"" << Markup(res.names[c.group]) << "\"><th scope=\"row\">" << Markup(row.label)
+        << "</th><td style=\"white-space:nowrap\">" << Markup(PairName(res, c)) << "</td>" << Cell(c.estimate) << Cell(c.other)
+        << Cell(c.difference) << Cell(c.se) << Cell(low) << Cell(high) << Cell(c.z) << PCell(c.p) << "</tr>\n";
+    if (!c.reason.empty()) notes.push_back(row.label + ", " + PairName(res, c) + ": " + c.reason + ".");
+  }
+  TableClose(out);
+  notes.push_back("The difference's SE is sqrt(SE1^2 + SE2^2), for independent samples: valid when the groups "
+                  "rate different objects. See \"Comparing groups\" in doc/statistics.md.");
+  Notes(notes, out);
+}
+
+// One group's figures and coefficients, folded.
+void GroupDetails(const GroupedResults& res, std::size_t g, std::ostream& out) {
+  const Results& group = res.groups[g];
+  std::string summary = res.names[g] + ": " + Whole(group.input.objects) + " objects";
+  if (const ResultRow* row = res.compare.empty() ? nullptr : group.Find(res.compare[0])) {
+    if (row->estimate) summary += ", " + row->label + " " + Fixed4(*row->estimate);
+  }
+  out << "<details class=\"group\" data-group=\"" << Markup(res.names[g]) << "\">\n<summary>" << Markup(summary)
+      << "</summary>\n";
+  Figures(group, out, "g" + std::to_string(g + 1) + "-");
+  CoefficientTable(group, out);
+  out << "</details>\n";
+}
+
+}  // namespace
+
+void PrintGroupedHtml(const GroupedResults& res, std::ostream& out) {
+  const Results& all = res.all;
+  Head(all, out);
+  WarningBox(all, out);
+  Header(all, out);
+  out << "<section id=\"groups\">\n<h2>Groups</h2>\n<p>"
+      << Markup(std::to_string(res.groups.size()) + (res.by == "file" ? " groups, one per file" : " groups by " + res.by) +
+                ": each analysed alone, and all of them together.")
+      << "</p>\n";
+  const ResultRow* drawn = res.compare.empty() ? nullptr : all.Find(res.compare[0]);
+  FigureOpen("Figure G. " + Markup(drawn != nullptr ? drawn->label : "The coefficient") +
+                 " of each group and of all groups, with " + LevelPercent(res.level) + " % confidence intervals",
+             out);
+  WriteGroupForest(res, SvgMode::kInline, out);
+  FigureClose(out);
+  ComparisonTable(res, out);
+  out << "<h3>Each group</h3>\n";
+  const std::size_t folded = std::min(res.groups.size(), kMaxFigureGroups);
+  for (std::size_t g = 0; g < folded; ++g) GroupDetails(res, g, out);
+  if (folded < res.groups.size()) {
+    Notes({"The figures of the first " + std::to_string(folded) + " of the " + std::to_string(res.groups.size()) +
+           " groups are here; every group's results are in the text, JSON and CSV outputs."},
+          out);
+  }
+  out << "</section>\n<h2>All groups together</h2>\n";
+  Figures(all, out);
+  NumberTables(all, out);
+  ReportText(all, out);
+  Reading(all, out);
+  out << "</main>\n<footer>Written by zover " << Version() << ".</footer>\n</body>\n</html>\n";
+}
+
+void PrintGroupedSvg(const GroupedResults& res, std::ostream& out) { WriteGroupForest(res, SvgMode::kStandalone, out); }
 
 }  // namespace zover

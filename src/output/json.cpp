@@ -479,11 +479,8 @@ void Model(JsonWriter& w, const Results& res) {
   w.Close('}');
 }
 
-}  // namespace
-
-void PrintJson(const Results& res, std::ostream& out) {
-  JsonWriter w(out);
-  w.Open('{');
+// The fields of one analysis, in its open object.
+void ResultsFields(JsonWriter& w, const Results& res) {
   w.Field("zover", Text(Version()));
   Input(w, res);
   if (res.level != kDefaultLevel) w.Field("level", Number(res.level));
@@ -501,6 +498,64 @@ void PrintJson(const Results& res, std::ostream& out) {
   }
   if (res.observed) Coefficients(w, res);
   if (res.disagreement.computed) Disagreement(w, res);
+}
+
+// A comparison of one coefficient between groups.
+void Comparison(JsonWriter& w, const GroupedResults& res, const GroupComparison& c) {
+  const ResultRow& row = res.all.rows[c.row];
+  w.Open('{');
+  w.Field("measure", Text(row.key));
+  w.Field("class", row.cls > 0 ? Whole(row.cls) : Null());
+  w.Field("label", Text(row.label));
+  w.Field("group", Text(res.names[c.group]));
+  w.Field("versus", c.versus ? Text(res.names[*c.versus]) : Null());
+  if (!c.versus) w.Field("pooled_groups", Whole(c.pooled));
+  w.Field("estimate", Optional(c.estimate));
+  w.Field("other", Optional(c.other));
+  w.Field("other_se", Optional(c.otherSe));
+  w.Field("difference", Optional(c.difference));
+  w.Field("se", Optional(c.se));
+  IntervalField(w, c.ci, res.level);
+  w.Field("z", Optional(c.z));
+  w.Field("p", Optional(c.p));
+  AddReason(w, c.reason);
+  w.Close('}');
+}
+
+}  // namespace
+
+void PrintJson(const Results& res, std::ostream& out) {
+  JsonWriter w(out);
+  w.Open('{');
+  ResultsFields(w, res);
+  w.Close('}');
+  out << "\n";
+}
+
+void PrintGroupedJson(const GroupedResults& res, std::ostream& out) {
+  JsonWriter w(out);
+  w.Open('{');
+  ResultsFields(w, res.all);
+  w.Field("groups_by", Text(res.by));
+  w.Open("groups", '[');
+  for (std::size_t g = 0; g < res.groups.size(); ++g) {
+    w.Open('{');
+    w.Field("group", Text(res.names[g]));
+    w.Open("results", '{');
+    ResultsFields(w, res.groups[g]);
+    w.Close('}');
+    w.Close('}');
+  }
+  w.Close(']');
+  w.Open("comparisons", '{');
+  w.Field("level", Number(res.level));
+  w.Open("compared", '[');
+  for (const std::string& key : res.compare) w.Value(Text(key));
+  w.Close(']');
+  w.Open("rows", '[');
+  for (const GroupComparison& c : res.comparisons) Comparison(w, res, c);
+  w.Close(']');
+  w.Close('}');
   w.Close('}');
   out << "\n";
 }

@@ -374,4 +374,42 @@ struct Results {
   }
 };
 
+// --- Groups -------------------------------------------------------------------
+
+// The difference of one coefficient between a group and the others pooled
+// (their inverse-variance weighted mean), or between two named groups: the
+// samples are independent (different objects), so its standard error is
+// sqrt(se1^2 + se2^2); the interval is the difference -/+ z se at the
+// request's level, unclamped, and z and p test a difference of 0.
+struct GroupComparison {
+  std::size_t row = 0;  // the row of all groups' results (its key, class and label)
+  std::size_t group = 0;
+  // The group it is compared with; none: the other groups pooled.
+  std::optional<std::size_t> versus;
+  std::optional<double> estimate;  // of the group
+  std::optional<double> other;     // of the other group, or the pooled value
+  std::optional<double> otherSe;   // its standard error
+  int pooled = 0;                  // the groups pooled (each with a standard error above 0)
+  std::optional<double> difference;
+  std::optional<double> se;
+  std::optional<Interval> ci;
+  std::optional<double> z;
+  std::optional<double> p;
+  std::string reason;  // why the difference is missing
+};
+
+// Several analyses of one run: each group's and all groups' together.
+struct GroupedResults {
+  std::string by;      // the --by column as given, or "file"
+  Results all;         // every group together
+  std::vector<std::string> names;  // [group]
+  std::vector<Results> groups;     // [group]
+  // The coefficients compared (keys), the first drawn across the groups.
+  std::vector<std::string> compare;
+  bool pairOnly = false;  // --compare-groups: one pair, not each group against the others
+  std::vector<GroupComparison> comparisons;  // by row, then group
+  double level = kDefaultLevel;
+  std::string error;  // a request that these results cannot answer (an unknown key or group)
+};
+
 }  // namespace zover

@@ -25,7 +25,23 @@ TEST(ParseArgumentsTest, DialogueBatchAnswersAndUsageErrors) {
       {{"-h"}, answered, 0, "Usage: zover ", ""},
       {{"--verbose", "f"}, answered, 2, "", "zover: The following argument was not expected: --verbose; run zover --help\n"},
       {{"--header"}, answered, 2, "", "zover: FILE is required; run zover --help\n"},
-      {{"a", "b"}, answered, 2, "", "zover: The following argument was not expected: b; run zover --help\n"},
+      {{"a", "b"}, batch, 0, "", ""},
+      {{"-m", "a", "b"}, answered, 2, "", "zover: --model takes one FILE; run zover --help\n"},
+      {{"-", "a", "-"}, answered, 2, "", "zover: FILE - (standard input) is given twice; run zover --help\n"},
+      {{"--by", "site", "f"}, answered, 2, "",
+       "zover: --by: \"site\" is a name, and without --header the columns have no names; run zover --help\n"},
+      {{"--by", "2", "-m", "f"}, answered, 2, "", "zover: --model excludes --by; run zover --help\n"},
+      {{"--by", "2", "a", "b"}, answered, 2, "",
+       "zover: --by reads the groups of one FILE, or of frequencies files (-f), which are shards of one table; "
+       "several other files are groups themselves; run zover --help\n"},
+      {{"--compare", "gwet_ac1", "f"}, answered, 2, "",
+       "zover: --compare needs groups: --by COLUMN, or several files (not -f); run zover --help\n"},
+      {{"--compare-groups", "a,b", "-f", "a", "b"}, answered, 2, "",
+       "zover: --compare-groups needs groups: --by COLUMN, or several files (not -f); run zover --help\n"},
+      {{"--compare-groups", "a", "a", "b"}, answered, 2, "",
+       "zover: --compare-groups: two groups are needed, as A,B; run zover --help\n"},
+      {{"--compare-groups", "a,a", "a", "b"}, answered, 2, "",
+       "zover: --compare-groups: the two groups are one; run zover --help\n"},
       {{"--header", "-m", "f"}, answered, 2, "", "zover: --model excludes --header; run zover --help\n"},
       {{"--id", "-f", "f"}, answered, 2, "", "zover: --frequencies excludes --id; run zover --help\n"},
       {{"-f", "-m", "f"}, answered, 2, "", "zover: --frequencies excludes --model; run zover --help\n"},
@@ -119,6 +135,14 @@ TEST(ParseArgumentsTest, DialogueBatchAnswersAndUsageErrors) {
   const Command every = ParseArguments({"--pairs", "--objects", "--long", "f"}, out, err);
   EXPECT_EQ(every.batch.request.maxPairs, Request::kEveryPair);
   EXPECT_TRUE(every.batch.read.objects);
+  // Several files in their order; groups and their comparisons.
+  const Command groups = ParseArguments(
+      {"--compare", "fleiss_kappa, gwet_ac1", "--compare-groups", "b.csv,c.csv", "a.csv", "b.csv", "c.csv"}, out, err);
+  EXPECT_EQ(groups.batch.files, (std::vector<std::string>{"a.csv", "b.csv", "c.csv"}));
+  EXPECT_EQ(groups.batch.file, "a.csv");
+  EXPECT_EQ(groups.batch.request.compare, (std::vector<std::string>{"fleiss_kappa", "gwet_ac1"}));
+  EXPECT_EQ(groups.batch.request.compareGroups, (std::vector<std::string>{"b.csv", "c.csv"}));
+  EXPECT_EQ(ParseArguments({"--header", "--by", "site", "f"}, out, err).batch.read.by, "site");
 }
 
 // Every option has its line in the help text, which also tells how to run
@@ -130,7 +154,8 @@ TEST(ParseArgumentsTest, HelpListsEveryOption) {
   for (const char* text : {"-f, --frequencies", "-m, --model", "--long", "--header", "--id", "--missing", "--labels",
                            "--classes", "--weights", "--alpha-level", "--bootstrap", "--bootstrap-method", "--seed",
                            "--level", "--format", "-o, --output", "-h, --help", "--version", "--sep", "--no-header",
-                           "--raters", "--long-columns", "--pairs", "--objects", "Zover_data.txt",
+                           "--raters", "--long-columns", "--pairs", "--objects", "--by", "--compare",
+                           "--compare-groups", "FILE...", "Zover_data.txt",
                            "Run zover without arguments for the interactive program"}) {
     EXPECT_NE(help.find(text), std::string::npos) << text;
   }
