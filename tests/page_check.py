@@ -48,6 +48,8 @@ EXAMPLES = {
     "ratings_r": ["--header", "--id", "--missing", "ratings_r.csv"],
     "ratings_pandas": ["--header", "--id", "--missing", "ratings_pandas.csv"],
     "ratings_long": ["--long", "--header", "--labels", "ratings_long.csv"],
+    "deviant_rater": ["--header", "--id", "--labels", "--classes", "low,medium,high", "--objects",
+                      "deviant_rater.csv"],
 }
 for answers in ["mode4_model_data", "report_regular", "report_two_by_two", "report_indeterminate",
                 "report_minus_infinity", "report_infinite_solutions", "report_zero_probability"]:
@@ -84,6 +86,11 @@ CASES = [
     ("warning", ["--long", "--header", "--labels"], "coder_first.csv",
      b"coder,item,label\n" + b"".join(b"c%d,i%d,%s\n" % (c, i, b"xy"[(c * i) % 2:][:1]) for c in range(1, 4)
                                      for i in range(1, 5))),
+    # 61 raters: figures 4 and 5 give way to the tables; nine classes: figure 5 colours up to eight.
+    ("sixty_one_raters", [], "wide.txt",
+     "".join(" ".join(str(1 + (o + (r % 7 == 0)) % 3) for r in range(61)) + "\n" for o in range(12)).encode()),
+    ("nine_classes", ["--missing"], "nine.txt",
+     "".join("%d %d %s\n" % (c, (c % 9) + 1, c if c % 4 else ".") for c in range(1, 10)).encode() * 2),
 ]
 
 
@@ -173,10 +180,11 @@ NOT_COEFFICIENTS = {"warning", "level", "objects", "complete_objects", "missing_
 
 
 def coefficient_rows(csv_text):
-    """Every coefficient by (key, class) from the program's CSV: (estimate, ci95)."""
+    """Every coefficient of the whole data by (key, class) from the program's CSV: (estimate, ci95); not the
+    rows of one rater or pair of raters, nor their tables, nor those of one object."""
     rows = {}
     for r in csv.DictReader(io.StringIO(csv_text)):
-        if r["measure"] in NOT_COEFFICIENTS:
+        if r["measure"] in NOT_COEFFICIENTS or r["rater"] or r.get("object"):
             continue
         number = lambda cell: float(cell) if cell else None
         ci = [number(r["ci95_low"]), number(r["ci95_high"])] if r["ci95_low"] else None
@@ -230,6 +238,43 @@ def check_grid(svg, j, where):
     values = [t.text for t in svg.iter("text") if t.get("class") == "value"]
     want = [fixed4(p) for c in j["model"]["final"]["classes"] for p in c["chance"] if p is not None]
     assert values == want, (where, "the grid's cells", values[:5], want[:5])
+
+
+def check_heatmap(svg, j, where):
+    """Figure 4: a cell for each ordered pair of raters, holding the JSON's kappa of the pair to four decimals
+    (a dash where it has none); the raters in the JSON's rater order."""
+    kappas = {(p["rater"], p["rater2"]): p["cohen_kappa"]["estimate"] for p in j["pairs"]}
+    cells = [g for g in svg.iter("g") if g.get("class") == "cell"]
+    raters = j["input"]["raters"]
+    assert len(cells) == raters * (raters - 1), (where, "a cell per ordered pair", len(cells))
+    for g in cells:
+        key = (int(g.get("data-rater")), int(g.get("data-rater2")))
+        text = "".join(t.text for t in g.iter("text"))
+        assert text == (fixed4(kappas[key]) if kappas[key] is not None else "\u2014"), (where, key, text)
+    heading = [int(t.text) for t in svg.iter("text") if t.get("class") == "rater"]
+    assert heading == j["rater_order"], (where, "the rater order", heading)
+
+
+def check_shares(svg, j, where):
+    """Figure 5: a bar per rater whose parts are as wide as the rater's class counts, all bars at one scale."""
+    bars = [g for g in svg.iter("g") if g.get("class") == "bar"]
+    assert len(bars) == j["input"]["raters"], (where, "a bar per rater")
+    raters = {r["rater"]: r for r in j["raters"]}
+    scale = None
+    for bar in bars:
+        rater = raters[int(bar.get("data-rater"))]
+        frame = next(e for e in bar if e.get("class") == "frame")
+        scale = scale or float(frame.get("width"))
+        assert abs(float(frame.get("width")) - scale) < 0.01, (where, "one scale")
+        parts = {int(e.get("data-class")): e for e in bar if e.get("class") == "segment"}
+        assert set(parts) == {k + 1 for k, c in enumerate(rater["counts"]) if c > 0 and rater["objects"] > 0}, where
+        x = float(frame.get("x"))
+        for k in sorted(parts):
+            e, count = parts[k], rater["counts"][k - 1]
+            assert int(e.get("data-count")) == count, (where, "count", k)
+            assert abs(float(e.get("x")) - x) < 0.02, (where, "parts side by side")
+            assert abs(float(e.get("width")) - count / rater["objects"] * scale) < 0.02, (where, "width", k)
+            x += float(e.get("width"))
 
 
 def text_width(e, size):
@@ -315,6 +360,17 @@ def check_example(zover, args, cwd, where):
     if "figure-3" in figures:
         check_grid(figures["figure-3"], j, where + " figure 3")
     assert ("figure-2" in figures) == bool(j["model"] and j["input"]["classes"] <= 40), (where, "figure 2 drawn")
+    observed, raters = "raters" in j, j["input"]["raters"]
+    assert ("figure-4" in figures) == bool(observed and j["pairs"] is not None and raters <= 60), (where, "fig 4")
+    assert ("figure-5" in figures) == bool(observed and raters <= 60 and j["input"]["classes"] <= 8), (where, "fig 5")
+    if "figure-4" in figures:
+        check_heatmap(figures["figure-4"], j, where + " figure 4")
+    if "figure-5" in figures:
+        check_shares(figures["figure-5"], j, where + " figure 5")
+    if observed and raters > 60:
+        assert page.count("Not drawn: the figure shows up to 60 raters") == 2, (where, "notes on figures 4 and 5")
+    pair_rows = [tr for tr in root.iter("tr") if tr.get("data-rater2")]
+    assert len(pair_rows) == (len(j["pairs"]) if observed and j["pairs"] else 0), (where, "a table row per pair")
     alone = run(zover, args + ["--format", "svg"], cwd).decode("utf-8")
     svg = check_self_contained(alone, where + " svg")
     assert svg.tag == "{http://www.w3.org/2000/svg}svg" and svg.get("width") and svg.get("height"), where

@@ -288,6 +288,8 @@ def check_tables(root, csv_text, j, where):
     per class and the chance probabilities (the JSON's)."""
     rows = {}
     for r in csv.DictReader(io.StringIO(csv_text)):
+        if r["rater"] or r.get("object"):  # a rater's, a pair's or an object's row, in tables of their own
+            continue
         value = lambda key: float(r[key]) if r[key] else None
         # The interval's columns are ci95_* at 95 % and ci_* at other levels.
         low, high = ("ci95_low", "ci95_high") if "ci95_low" in r else ("ci_low", "ci_high")

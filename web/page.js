@@ -43,6 +43,10 @@ const OPTIONS = [
     help: 'a resample draws whole objects, or pairs of ratings (too narrow with more than two ratings an object)'},
   {name: 'seed', text: '1', layouts: OBSERVED, help: 'the bootstrap\'s seed, a whole number'},
   {name: 'level', text: '0.95', help: 'the level of every confidence interval, between 0 and 1'},
+  {name: 'pairs', check: true, layouts: OBSERVED,
+    help: 'every pair of raters, however many (beyond 100 raters they are left out: their cost grows with R\u00b2)'},
+  {name: 'objects', check: true, layouts: ['raw', 'long'],
+    help: 'the adjudication list: every object, most disputed first'},
 ];
 
 const $ = (id) => document.getElementById(id);

@@ -87,6 +87,14 @@ std::string Bootstrap(Settings& settings, const std::string& problem) {
   return problem;
 }
 
+// --pairs: every pair of raters, however many.
+std::string EveryPair(const std::string& value, std::size_t& maxPairs) {
+  bool every = false;
+  const std::string problem = Flag(value, every);
+  if (every) maxPairs = zover::Request::kEveryPair;
+  return problem;
+}
+
 const std::pair<const char*, Layout> kLayouts[] = {
     {"raw", Layout::kRaw}, {"frequencies", Layout::kFrequencies}, {"long", Layout::kLong}, {"model", Layout::kModel}};
 const std::pair<const char*, WeightScheme> kWeights[] = {
@@ -118,6 +126,8 @@ const std::pair<const char*, Setter> kSettings[] = {
     {"bootstrap-method", [](S& s, V& v) { return Bootstrap(s, Choice(v, kMethods, s.request.method)); }},
     {"seed", [](S& s, V& v) { return Bootstrap(s, zover::ParseSeed(v, s.request.seed)); }},
     {"level", [](S& s, V& v) { return zover::ParseLevel(v, s.request.level); }},
+    {"pairs", [](S& s, V& v) { return EveryPair(v, s.request.maxPairs); }},
+    {"objects", [](S& s, V& v) { return Flag(v, s.read.objects); }},
 };
 
 // The settings' JSON as options; returns what is wrong, or "".

@@ -118,10 +118,11 @@ Value Finite(const std::optional<double>& x) { return x && std::isfinite(*x) ? x
 
 // The engine's rows, one tuple each: key, class (None for all), label,
 // short label, parent, group, estimate, se, interval low, high and level,
-// se0, z, p, objects used, reason. Values that do not exist or are not
+// se0, z, p, objects used, reason, rater and rater2 (None for none). Values that do not exist or are not
 // finite are None, as in the CSV.
 py::list Rows(const Analysis& analysis) {
-  static const char* const kGroups[] = {"agreement", "kappa", "gwet", "alpha", "model"};
+  static const char* const kGroups[] = {"agreement", "kappa", "gwet", "alpha", "model", "rater_kappa", "pair",
+                                        "rater"};
   py::list rows;
   for (const ResultRow& row : analysis.results.rows) {
     const auto interval = [&](double Interval::*end) { return row.ci ? Finite((*row.ci).*end) : std::nullopt; };
@@ -130,7 +131,9 @@ py::list Rows(const Analysis& analysis) {
                                Finite(row.estimate), Finite(row.se), interval(&Interval::low),
                                interval(&Interval::high), row.ci ? Value(row.ci->level) : std::nullopt,
                                Finite(row.se0), Finite(row.z), Finite(row.p), Finite(row.objectsUsed),
-                               row.reason.empty() ? py::object(py::none()) : py::str(row.reason)));
+                               row.reason.empty() ? py::object(py::none()) : py::str(row.reason),
+                               row.rater > 0 ? py::int_(row.rater) : py::object(py::none()),
+                               row.rater2 > 0 ? py::int_(row.rater2) : py::object(py::none())));
   }
   return rows;
 }
@@ -181,7 +184,8 @@ PYBIND11_MODULE(_zover, m) {
       .def_readwrite("separator", &ReadOptions::separator)
       .def_readwrite("no_header", &ReadOptions::noHeader)
       .def_readwrite("raters", &ReadOptions::raters)
-      .def_readwrite("long_columns", &ReadOptions::longColumns);
+      .def_readwrite("long_columns", &ReadOptions::longColumns)
+      .def_readwrite("objects", &ReadOptions::objects);
   py::class_<Request> request(m, "Request");
   request.def(py::init<>())
       .def_readwrite("coefficients", &Request::coefficients)
@@ -190,7 +194,8 @@ PYBIND11_MODULE(_zover, m) {
       .def_readwrite("samples", &Request::samples)
       .def_readwrite("seed", &Request::seed)
       .def_readwrite("method", &Request::method)
-      .def_readwrite("level", &Request::level);
+      .def_readwrite("level", &Request::level)
+      .def_readwrite("max_pairs", &Request::maxPairs);
 
   py::class_<Analysis, std::shared_ptr<Analysis>>(m, "Analysis")
       .def("warnings", [](const Analysis& a) { return a.results.input.warnings; })

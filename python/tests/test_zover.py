@@ -84,7 +84,7 @@ def test_every_example_gives_the_programs_numbers(name, tmp_path):
     assert res.to_dict() == json.loads(program(*args, fmt="json")[1])
     assert res.report() == program(*args, fmt="text")[1]
     coefficients = res.coefficients
-    assert len(coefficients) + len(res.model) == len(res._analysis.rows())
+    assert len(coefficients) + len(res.model) + len(res.pairs) + len(res.raters) == len(res._analysis.rows())
     fleiss = coefficients[coefficients.measure == "fleiss_kappa"]
     if len(fleiss):
         assert cell(fleiss.estimate.iloc[0]) == cell(res.to_dict()["kappa"]["fleiss"]["estimate"])

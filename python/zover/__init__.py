@@ -111,6 +111,10 @@ def _columns(name, value):
     return [str(v) for v in names]
 
 
+def _every_pair(name, value):
+    return 2**64 - 1 if _flag(name, value) else _Request().max_pairs
+
+
 _OBSERVED = ("raw", "frequencies", "long")
 
 
@@ -140,6 +144,8 @@ _OPTIONS = [
     _Option("no_header", None, "read.no_header", _flag, _OBSERVED, "--no-header"),
     _Option("raters", None, "read.raters", _columns, ("raw",), "--raters"),
     _Option("long_columns", None, "read.long_columns", _columns, ("long",), "--long-columns"),
+    _Option("pairs", False, "request.max_pairs", _every_pair, _OBSERVED, "--pairs"),
+    _Option("objects", False, "read.objects", _flag, ("raw", "long"), "--objects"),
 ]
 _LAYOUTS = ("long", "frequencies", "model")  # keywords that choose the layout; raw without them
 
@@ -433,16 +439,18 @@ def _table_of(columns, records, dtypes):
 # The CSV's columns by kind (ci_low and ci_high where the level is not 95 %).
 _NUMBERS = ("estimate", "se", "ci95_low", "ci95_high", "ci_low", "ci_high", "se0", "z", "p")
 _WHOLE = ("class", "objects_used", "class2", "count")
-_TEXTS = ("rater", "class_label", "rater2")
+_TEXTS = ("rater", "class_label", "rater2", "object")
 _ROW_FIELDS = ("measure", "class", "label", "short_label", "parent", "group", "estimate", "se", "ci_low", "ci_high",
-               "ci_level", "se0", "z", "p", "objects_used", "reason")
-_ROW_COLUMNS = ("measure", "class", "label", "group", "estimate", "se", "ci_low", "ci_high", "ci_level", "se0", "z",
-                "p", "objects_used", "reason")
+               "ci_level", "se0", "z", "p", "objects_used", "reason", "rater", "rater2")
+_ROW_COLUMNS = ("measure", "class", "rater", "rater2", "label", "group", "estimate", "se", "ci_low", "ci_high",
+                "ci_level", "se0", "z", "p", "objects_used", "reason")
+_COEFFICIENT_COLUMNS = tuple(c for c in _ROW_COLUMNS if c not in ("rater", "rater2"))
+_ROW_WHOLE = ("class", "rater", "rater2")
 
 
 def _float_dtypes(columns):
-    return dict({c: "float64" for c in columns if c not in ("measure", "class", "label", "group", "reason")},
-                **{"class": "Int64"})
+    return dict({c: "float64" for c in columns if c not in ("measure", "label", "group", "reason") + _ROW_WHOLE},
+                **{c: "Int64" for c in _ROW_WHOLE if c in columns})
 
 
 class Results:
@@ -451,13 +459,18 @@ class Results:
     rows: every value, as the command line's --format csv gives them (the
     same doubles, bit for bit): measure, class, rater, estimate, se,
     ci95_low, ci95_high, se0, z, p, class_label, objects_used, rater2, class2,
-    count (ci_low, ci_high at a level other than 0.95); a pandas DataFrame (NaN
+    count (ci_low, ci_high at a level other than 0.95; object with
+    objects=True); a pandas DataFrame (NaN
     or <NA> where the CSV's cell is empty), or a list of dicts (None)
     without pandas.
-    coefficients, model: the engine's rows of the coefficients and of the
-    Zover model (its overall agreement, and per class its agreement and
-    consistency), one row each, with the label a reader reads, the
-    interval's level, the objects used and the reason of a missing value.
+    coefficients, model: the engine's rows of the coefficients of the whole
+    data and of the Zover model (its overall agreement, and per class its
+    agreement and consistency), one row each, with the label a reader
+    reads, the interval's level, the objects used and the reason of a
+    missing value. pairs, raters: the rows of each pair of raters (its
+    agreement and Cohen's kappa) and of each rater (against the others'
+    leading class, and the others' Fleiss' kappa without it), with the
+    rater's and rater2's numbers from 1.
     to_dict(): the JSON. report(): the text. html(): the page. svg(): the
     figure of the coefficients. csv(): the CSV's text.
     """
@@ -486,18 +499,26 @@ class Results:
             self._rows = _table_of(columns, records, {c: k for c, k in kinds.items() if c in columns})
         return self._rows
 
-    def _engine_rows(self, model):
-        records = [tuple(dict(zip(_ROW_FIELDS, row))[c] for c in _ROW_COLUMNS)
-                   for row in self._analysis.rows() if (row[5] == "model") == model]
-        return _table_of(list(_ROW_COLUMNS), records, _float_dtypes(_ROW_COLUMNS))
+    def _engine_rows(self, groups, columns=_ROW_COLUMNS):
+        records = [tuple(dict(zip(_ROW_FIELDS, row))[c] for c in columns)
+                   for row in self._analysis.rows() if row[5] in groups]
+        return _table_of(list(columns), records, _float_dtypes(columns))
 
     @property
     def coefficients(self):
-        return self._engine_rows(model=False)
+        return self._engine_rows(("agreement", "kappa", "gwet", "alpha", "rater_kappa"), _COEFFICIENT_COLUMNS)
 
     @property
     def model(self):
-        return self._engine_rows(model=True)
+        return self._engine_rows(("model",), _COEFFICIENT_COLUMNS)
+
+    @property
+    def pairs(self):
+        return self._engine_rows(("pair",))
+
+    @property
+    def raters(self):
+        return self._engine_rows(("rater",))
 
     def to_dict(self):
         return json.loads(self._analysis.json())

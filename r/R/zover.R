@@ -22,7 +22,9 @@ options_table <- list(
   sep = list(field = "separator", layouts = observed, option = "--sep"),
   no_header = list(field = "no_header", layouts = observed, option = "--no-header"),
   raters = list(field = "raters", layouts = "raw", option = "--raters"),
-  long_columns = list(field = "long_columns", layouts = "long", option = "--long-columns")
+  long_columns = list(field = "long_columns", layouts = "long", option = "--long-columns"),
+  pairs = list(field = "pairs", layouts = observed, option = "--pairs"),
+  objects = list(field = "objects", layouts = c("raw", "long"), option = "--objects")
 )
 layouts <- c(raw = 0L, frequencies = 1L, model = 2L, long = 3L)  # the engine's Layout
 weight_schemes <- c(identity = 0L, linear = 1L, quadratic = 2L)
@@ -37,7 +39,7 @@ flag <- function(name, value) {
 
 # The checks and conversions of each argument, by name.
 convert <- list(
-  header = flag, ids = flag, missing = flag, labels = flag,
+  header = flag, ids = flag, missing = flag, labels = flag, pairs = flag, objects = flag,
   classes = function(name, value) {
     labels <- enc2utf8(as.character(value))
     number <- grepl("^[+-]?([0-9]+[.]?[0-9]*|[.][0-9]+)$", labels)
@@ -158,14 +160,14 @@ message_of <- function(text, x, table, name) {
 agreement <- function(x, long = FALSE, missing = TRUE, classes = NULL, weights = NULL, alpha_levels = NULL,
                       bootstrap = 1000, seed = 1, level = 0.95, header = NULL, ids = FALSE, labels = NULL,
                       frequencies = FALSE, model = FALSE, name = NULL, bootstrap_method = NULL, sep = NULL,
-                      no_header = NULL, raters = NULL, long_columns = NULL) {
+                      no_header = NULL, raters = NULL, long_columns = NULL, pairs = FALSE, objects = FALSE) {
   chosen <- c(long = long, frequencies = frequencies, model = model)
   if (sum(chosen) > 1) stop(paste(names(chosen)[chosen], collapse = " and "), ": choose one layout", call. = FALSE)
   layout <- if (any(chosen)) names(chosen)[chosen] else "raw"
   given <- list(header = header, ids = ids, missing = missing, labels = labels, classes = classes,
                 weights = weights, alpha_levels = alpha_levels, bootstrap = bootstrap, seed = seed, level = level,
                 bootstrap_method = bootstrap_method, sep = sep, no_header = no_header, raters = raters,
-                long_columns = long_columns)
+                long_columns = long_columns, pairs = pairs, objects = objects)
   defaults <- list(ids = FALSE, missing = TRUE, bootstrap = 1000, seed = 1, level = 0.95)
   for (keyword in names(given)) {
     value <- given[[keyword]]
@@ -206,7 +208,8 @@ agreement <- function(x, long = FALSE, missing = TRUE, classes = NULL, weights =
   for (keyword in names(given)) {
     value <- given[[keyword]]
     if (is.null(value)) next
-    if (keyword %in% c("header", "ids", "labels", "missing", "no_header") && identical(value, FALSE)) next
+    if (keyword %in% c("header", "ids", "labels", "missing", "no_header", "pairs", "objects") &&
+        identical(value, FALSE)) next
     if (!(layout %in% options_table[[keyword]]$layouts)) next
     fields[[options_table[[keyword]]$field]] <- convert[[keyword]](keyword, value)
   }

@@ -64,6 +64,8 @@ const std::map<std::string, Setter>& Fields() {
       {"raters", [](SEXP v, ReadOptions& r, Request&) { r.raters = Rcpp::as<std::vector<std::string>>(v); }},
       {"long_columns",
        [](SEXP v, ReadOptions& r, Request&) { r.longColumns = Rcpp::as<std::vector<std::string>>(v); }},
+      {"pairs", [](SEXP v, ReadOptions&, Request& q) { q.maxPairs = Rcpp::as<bool>(v) ? Request::kEveryPair : Request::kDefaultPairs; }},
+      {"objects", [](SEXP v, ReadOptions& r, Request&) { r.objects = Rcpp::as<bool>(v); }},
   };
   return fields;
 }
@@ -210,7 +212,8 @@ SEXP zover_rows(SEXP pointer) {
   Rcpp::List columns(header.size());
   for (std::size_t c = 0; c < header.size(); ++c) {
     const std::string& name = header[c];
-    const bool text = name == "measure" || name == "rater" || name == "class_label" || name == "rater2";
+    const bool text =
+        name == "measure" || name == "rater" || name == "class_label" || name == "rater2" || name == "object";
     const bool whole = name == "class" || name == "objects_used" || name == "class2" || name == "count";
     if (text) {
       Rcpp::CharacterVector values(count);

@@ -13,6 +13,7 @@
 #include "kappa/coefficients.h"
 #include "kappa/kappa.h"
 #include "kappa/ordered.h"
+#include "kappa/pairs.h"
 #include "model/model.h"
 
 namespace zover {
@@ -20,6 +21,13 @@ namespace zover {
 namespace {
 
 constexpr double kMinCompleteObjects = 2;
+static_assert(Request::kDefaultPairs == kDefaultMaxPairs, "the door's default is the kappa code's");
+
+// The most cells of the pairs' tables that the results hold for the
+// outputs: 4950 pairs of 100 raters over 29 classes, 499500 of 1000 raters
+// over 2. Beyond, the tables are left out of the outputs (the pairs'
+// kappas stay): their JSON would pass a hundred megabytes.
+constexpr std::size_t kMaxListedCells = std::size_t{1} << 22;
 
 // The proportion of the entered objects on which all raters agree. The count
 // is truncated after every addition, so fractional agreements typed in mode
@@ -107,6 +115,81 @@ void AddOrderedCoefficients(const ObservedData& data, const Request& request, Re
   }
 }
 
+// Who disagrees, and on what: every pair of raters (up to request.maxPairs
+// pairs), Light's kappa, Conger's kappa and Scott's pi (unweighted and, with
+// weights, weighted), each rater, and the adjudication list of the objects
+// the reader kept. The pairs' tables, the raters' class distributions and
+// the objects go to the results' record.
+void AddRaterCoefficients(const ObservedData& data, const Request& request, const Coefficients& c, Results& res,
+                          RaterCoefficients& out) {
+  DisagreementRequest asked;
+  asked.weights = res.ordered.weightMatrix;  // empty without weights
+  asked.maxPairs = request.maxPairs;
+  asked.samples = request.samples;
+  asked.seed = request.seed;
+  asked.level = request.level;
+  out.computed = true;
+  out.d = ComputeDisagreement(data, asked);
+  DisagreementResults& d = out.d;
+  out.weighted = !asked.weights.empty();
+  if (out.weighted) {
+    const Grid<double> identity = WeightMatrix(WeightScheme::kIdentity, ClassValues({}, data.K));
+    out.conger = ComputeCongerKappa(data, identity, request.level);
+    if (d.hasScott && d.pairs.computed) {
+      out.scott = ScottPi(PairTable(d.pairs, 0), identity, request.level);
+    } else {
+      out.scott.reason = d.scott.reason;
+    }
+  } else {
+    out.conger = d.conger;
+    out.scott = d.scott;
+  }
+  // Conger's kappa uses every object that has a rating, as Gwet's family.
+  out.conger.objectsUsed = d.conger.objectsUsed = c.all.percentAgreement.objectsUsed;
+  const std::size_t pairs = data.R >= 2 ? PairNumber(data.R - 2, data.R - 1, data.R) + 1 : 0;
+  if (!d.pairs.computed && pairs > request.maxPairs) {
+    d.pairs.reason += " (--pairs)";
+    d.light.kappa.reason = d.pairs.reason;
+  }
+  out.lightObjects = data.Norg;
+  for (const auto& [pattern, count] : data.incomplete) {
+    int ratings = 0;
+    for (const auto& [cls, raters] : pattern) ratings += raters;
+    if (ratings >= 2) out.lightObjects += count;
+  }
+
+  DisagreementRecord& record = res.disagreement;
+  record.computed = true;
+  record.pairs = d.pairs.computed;
+  record.pairsReason = d.pairs.reason;
+  if (d.pairs.computed) {
+    if (d.pairs.tables.size() <= kMaxListedCells) {
+      record.tables = std::move(d.pairs.tables);
+    } else {
+      record.tablesReason = "the tables of " + std::to_string(pairs) + " pairs over " + std::to_string(data.K) +
+                            " classes have " + std::to_string(d.pairs.tables.size()) + " cells, more than the " +
+                            std::to_string(kMaxListedCells) + " that the outputs hold";
+    }
+    d.pairs.tables = {};
+  }
+  record.raterOrder = std::move(d.raterOrder);
+  const auto R = static_cast<std::size_t>(data.R), K = static_cast<std::size_t>(data.K > 0 ? data.K : 0);
+  record.raterObjects.assign(R, 0.0);
+  record.raterCounts = Grid<double>(R, K);
+  record.raterShares = Grid<double>(R, K);
+  for (const RaterSummary& rater : d.raters) {
+    const auto g = static_cast<std::size_t>(rater.rater);
+    record.raterObjects[g] = rater.objects;
+    for (std::size_t k = 0; k < K && k < rater.counts.size(); ++k) {
+      record.raterCounts[g][k] = rater.counts[k];
+      if (k < rater.shares.size()) record.raterShares[g][k] = rater.shares[k];
+    }
+  }
+  record.lightSamples = d.light.samples;
+  record.lightSeed = d.light.seed;
+  if (d.objects.kept) record.objects = std::move(d.objects);
+}
+
 const char* LayoutName(Layout layout) {
   switch (layout) {
     case Layout::kFrequencies: return "frequencies";
@@ -145,6 +228,7 @@ Results Analyse(const Dataset& set, const Request& request) {
     res.observed = true;
     AddCoefficients(data, kappaTables, res, c);
     AddOrderedCoefficients(data, request, res, c.ordered);
+    AddRaterCoefficients(data, request, c, res, c.raters);
   }
   BuildRows(c, res);
   return res;

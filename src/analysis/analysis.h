@@ -13,6 +13,7 @@
 // The printers of src/output turn a Results into text, JSON, CSV, a page or
 // a figure.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -52,6 +53,9 @@ struct ReadOptions {
   // nominal level): text labels then need their order in `classes`.
   // OrderedAnalysis(request) gives it.
   bool ordered = false;
+  // Keep every object's name and ratings, for the adjudication list of the
+  // results (raw and long files; frequencies and model data hold no objects).
+  bool objects = false;
   // The column that names each line's group (raw, frequencies and long
   // layouts), by its header name or its number from 1: ReadGroups reads one
   // data set per group; ReadData the data set of all groups together.
@@ -76,6 +80,13 @@ struct Request {
   std::uint64_t seed = 1;  // of the bootstrap's random numbers
   BootstrapMethod method = BootstrapMethod::kObjects;  // what a resample draws
   double level = kDefaultLevel;  // of every confidence interval, normal or bootstrap
+  // The pairs of raters (their kappas, tables and Light's kappa) are left
+  // out, with the reason, when the raters make more pairs than this: the
+  // 4950 pairs of 100 raters by default; kEveryPair: all of them (--pairs).
+  // Their cost grows with R^2.
+  std::size_t maxPairs = kDefaultPairs;
+  static constexpr std::size_t kDefaultPairs = 4950;
+  static constexpr std::size_t kEveryPair = static_cast<std::size_t>(-1);
   // Groups (AnalyseGroups): the coefficients compared between groups, by
   // their keys (the CSV's measure); empty: every coefficient of all classes
   // together that has a standard error. The page draws the first across the
@@ -147,7 +158,10 @@ GroupedResults AnalyseGroups(const GroupedDataset& data, const Request& request)
 
 // The analysis: the Zover model with its report, the raw agreement and the
 // kappas (when at least two objects are rated by every rater), then, as
-// `request` asks, the coefficients beside them; every value as rows.
+// `request` asks, the coefficients beside them, the pairs of raters and each
+// rater (and each object, when the reading kept them); every value as rows,
+// the pairs' tables, the raters' class distributions and the adjudication
+// list in Results::disagreement.
 Results Analyse(const Dataset& data, const Request& request);
 
 }  // namespace zover

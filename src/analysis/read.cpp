@@ -66,7 +66,8 @@ std::string ReadingOptions(const ReadOptions& options) {
       {options.separator != Separator::kDetect, std::string("--sep ") + separators[static_cast<int>(options.separator)]},
       {options.id, "--id"},
       {options.missing, "--missing"},
-      {options.labels, "--labels"}};
+      {options.labels, "--labels"},
+      {options.objects, "--objects"}};
   for (const auto& [set, name] : flags) {
     if (set) text += (text.empty() ? "" : " ") + name;
   }
@@ -108,6 +109,7 @@ ReadOutcome Enter(const ReadOptions& options, DataSource& file, const std::strin
   layout.noHeader = options.noHeader;
   layout.columns = options.layout == Layout::kLong ? options.longColumns : options.raters;
   layout.ordered = options.ordered;
+  layout.keepObjects = options.objects && (options.layout == Layout::kRaw || options.layout == Layout::kLong);
   if (groups != nullptr) layout.group = options.by;
   layout.part = options.shard && options.layout == Layout::kFrequencies;
   // The tables of a data set whose tuples are counted.

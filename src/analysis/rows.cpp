@@ -152,6 +152,97 @@ void KappaRows(const Coefficients& c, Results& res, RowList& list) {
   }
 }
 
+// A Cohen's kappa with its null standard error, from which its z and p come.
+ResultRow& AddTested(RowList& list, const char* key, RowGroup group, std::string label, const WeightedKappa& k) {
+  ResultRow& row = list.Add(key, group, std::move(label), k.kappa);
+  row.fields |= kFieldSe0;
+  row.se0 = k.se0;
+  return row;
+}
+
+// A rater as the labels name it: its name, or its number from 1.
+std::string RaterText(const Results& res, int g) {
+  const std::string* name = RaterName(res, g);
+  return name != nullptr ? *name : std::to_string(g + 1);
+}
+
+// Conger's kappa (next to H2, which it equals without missing ratings),
+// Light's kappa of three raters or more and Scott's pi of two, with their
+// weighted forms below them.
+void RaterKappaRows(const Coefficients& c, Results& res, RowList& list) {
+  const RaterCoefficients& r = c.raters;
+  const WeightScheme w = res.ordered.weights;
+  list.Add("conger_kappa", RowGroup::kRaterKappa, "Conger's kappa", r.conger);
+  if (r.weighted) list.Weighted("conger_kappa_weighted", "conger_kappa", RowGroup::kRaterKappa, "Conger's kappa", r.d.conger, w);
+  if (res.R >= 3) {
+    const LightKappa& light = r.d.light;
+    ResultRow& row = list.Add("light_kappa", RowGroup::kRaterKappa, "Light's kappa",
+                              kFieldCi);
+    row.estimate = light.kappa.value;
+    row.ci = IntervalOf(light.ci95, res.level);
+    row.reason = !light.kappa.reason.empty() ? light.kappa.reason : light.ciReason;
+    if (row.estimate) row.objectsUsed = r.lightObjects;
+  }
+  if (r.d.hasScott) {
+    list.Add("scott_pi", RowGroup::kRaterKappa, "Scott's pi", r.scott);
+    if (r.weighted) list.Weighted("scott_pi_weighted", "scott_pi", RowGroup::kRaterKappa, "Scott's pi", r.d.scott, w);
+  }
+}
+
+// Every pair of raters: its agreement, its Cohen's kappa and, with weights,
+// its weighted kappa; then every rater: its agreement and Cohen's kappa with
+// the others' leading class, and Fleiss' kappa of the others without it.
+void PairAndRaterRows(const Coefficients& c, Results& res, RowList& list) {
+  const DisagreementResults& d = c.raters.d;
+  const WeightScheme w = res.ordered.weights;
+  for (std::size_t p = 0; p < d.pairs.pairs.size(); ++p) {
+    const PairResult& pair = d.pairs.pairs[p];
+    const std::string name = "Raters " + RaterText(res, pair.rater) + " and " + RaterText(res, pair.rater2);
+    const auto mark = [&pair](ResultRow& row) {
+      row.rater = pair.rater + 1;
+      row.rater2 = pair.rater2 + 1;
+      row.objectsUsed = pair.objects;
+    };
+    ResultRow& agreement = list.Add("pair_agreement", RowGroup::kPair, name + ": percent agreement", 0);
+    mark(agreement);
+    agreement.jsonKey = "agreement";
+    agreement.estimate = pair.agreement;
+    if (!pair.agreement) agreement.reason = pair.cohen.kappa.reason;
+    ResultRow& kappa = AddTested(list, "pair_cohen_kappa", RowGroup::kPair, name + ": Cohen's kappa", pair.cohen);
+    mark(kappa);
+    kappa.jsonKey = "cohen_kappa";
+    if (!d.pairs.weighted.empty()) {
+      ResultRow& row = AddTested(list, "pair_cohen_kappa_weighted", RowGroup::kPair,
+                                 name + ": Cohen's kappa (" + WeightSchemeName(w) + ")", d.pairs.weighted[p]);
+      mark(row);
+      row.jsonKey = "cohen_kappa_weighted";
+      row.parent = "pair_cohen_kappa";
+      row.weights = w;
+      row.shortLabel = std::string("weighted (") + WeightSchemeName(w) + ")";
+    }
+  }
+  for (const RaterSummary& rater : d.raters) {
+    const std::string name = "Rater " + RaterText(res, rater.rater);
+    const int number = rater.rater + 1;
+    ResultRow& agreement =
+        list.Add("rater_leading_agreement", RowGroup::kRater, name + ": agreement with the others' leading class", 0);
+    agreement.rater = number;
+    agreement.jsonKey = "leading_agreement";
+    agreement.estimate = rater.majorityAgreement;
+    agreement.objectsUsed = rater.majorityObjects;
+    if (!rater.majorityAgreement) agreement.reason = rater.majorityKappa.kappa.reason;
+    ResultRow& kappa = AddTested(list, "rater_leading_kappa", RowGroup::kRater,
+                                 name + ": Cohen's kappa with the others' leading class", rater.majorityKappa);
+    kappa.rater = number;
+    kappa.jsonKey = "leading_kappa";
+    kappa.objectsUsed = rater.majorityObjects;
+    ResultRow& without = list.Add("rater_others_fleiss_kappa", RowGroup::kRater,
+                                  name + ": Fleiss' kappa of the others without it", rater.fleissWithout);
+    without.rater = number;
+    without.jsonKey = "others_fleiss_kappa";
+  }
+}
+
 // Gwet's family and Krippendorff's alpha, then the coefficients of ordered
 // classes that were asked for.
 void CoefficientRows(const Coefficients& c, Results& res, RowList& list) {
@@ -261,11 +352,14 @@ void ModelRows(Results& res, RowList& list) {
 
 void BuildRows(const Coefficients& c, Results& res) {
   res.rows.clear();
-  res.rows.reserve(static_cast<std::size_t>(16 + 3 * res.K));
+  res.rows.reserve(static_cast<std::size_t>(20 + 3 * res.K) + 3 * c.raters.d.pairs.pairs.size() +
+                   3 * c.raters.d.raters.size());
   RowList list(res);
   if (res.analysed) KappaRows(c, res, list);
+  if (c.raters.computed) RaterKappaRows(c, res, list);
   if (res.observed) CoefficientRows(c, res, list);
   if (res.analysed) ModelRows(res, list);
+  if (c.raters.computed) PairAndRaterRows(c, res, list);
 }
 
 }  // namespace zover

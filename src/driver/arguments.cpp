@@ -25,11 +25,16 @@ const char* const kUsage =
     "\n"
     "For a FILE of observed data it also gives percent agreement, Brennan-Prediger,\n"
     "Gwet's AC1 and Fleiss' kappa in Gwet's form (each with Gwet's standard\n"
-    "error), Krippendorff's alpha (nominal, an estimate only) and Fleiss' kappa\n"
-    "per class. For ordered classes (ratings on a scale) it adds weighted kappa,\n"
-    "Gwet's AC2 and weighted coefficients (--weights), and Krippendorff's alpha\n"
-    "for ordinal, interval and ratio data (--alpha-level); the class values are\n"
-    "the class numbers, or the labels when every label is a number.\n"
+    "error), Krippendorff's alpha (nominal, an estimate only), Fleiss' kappa per\n"
+    "class, Conger's kappa, Light's kappa (three raters or more) and Scott's pi\n"
+    "(two raters); every pair of raters (agreement, Cohen's kappa, its table) and\n"
+    "every rater (its classes, its agreement with the others' leading class, the\n"
+    "others' Fleiss' kappa without it).\n"
+    "\n"
+    "For ordered classes (ratings on a scale) it adds weighted kappa, Gwet's AC2\n"
+    "and weighted coefficients (--weights), and Krippendorff's alpha for ordinal,\n"
+    "interval and ratio data (--alpha-level); the class values are the class\n"
+    "numbers, or the labels when every label is a number.\n"
     "\n"
     "The null standard error (se0) is that of a kappa when the raters agree only\n"
     "by chance: z = estimate / se0, with its two-sided normal p, tests Cohen's\n"
@@ -76,13 +81,19 @@ const char* const kUsage =
     "      --alpha-level L Krippendorff's alpha for nominal, ordinal, interval or\n"
     "                      ratio data (comma-separated), each with a bootstrap\n"
     "                      interval\n"
-    "      --bootstrap N   bootstrap resamples of each alpha (default 1000, 0: none)\n"
+    "      --bootstrap N   bootstrap resamples of each alpha and of Light's kappa\n"
+    "                      (default 1000, 0: none)\n"
     "      --bootstrap-method M\n"
     "                      objects (the default) resamples whole objects with all\n"
     "                      their ratings; pairs resamples the pairs of ratings of\n"
     "                      an object as if independent, which gives too narrow an\n"
     "                      interval when objects have more than two ratings\n"
     "      --seed S        seed of the bootstrap (default 1)\n"
+    "      --pairs         every pair of raters, however many: beyond 100 raters\n"
+    "                      (4950 pairs) the pairs and Light's kappa are left out\n"
+    "                      unless asked for, as their cost grows with R^2\n"
+    "      --objects       list every object, most disputed first: the adjudication\n"
+    "                      list (raw and long files)\n"
     "      --level P       the level of every confidence interval, 0 < P < 1\n"
     "                      (default 0.95)\n"
     "      --format FORMAT text (the default), json, csv, html (a page with figures\n"
@@ -147,6 +158,9 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
       app.add_option("--bootstrap-method", method)->check(CLI::IsMember({"objects", "pairs"}));
   std::string level;
   auto* levelOption = app.add_option("--level", level);
+  bool allPairs = false;
+  auto* pairsFlag = app.add_flag("--pairs", allPairs);
+  auto* objectsFlag = app.add_flag("--objects", options.read.objects);
   app.add_option("--format", format)->check(CLI::IsMember({"text", "json", "csv", "html", "svg"}));
   // "-" is standard output; an empty name is no file at all.
   app.add_option("-o,--output", options.output)
@@ -164,6 +178,8 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   sepOption->excludes(modelFlag);
   ratersOption->excludes(modelFlag)->excludes(frequenciesFlag)->excludes(longFlag);
   longColumnsOption->needs(longFlag);
+  pairsFlag->excludes(modelFlag);
+  objectsFlag->excludes(modelFlag)->excludes(frequenciesFlag);
   byOption->excludes(modelFlag);
   for (CLI::Option* scale : {weightsOption, levelsOption, samplesOption, seedOption, methodOption}) {
     scale->excludes(modelFlag);
@@ -256,6 +272,7 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
     }
   }
   ordered.method = method == "pairs" ? BootstrapMethod::kPairs : BootstrapMethod::kObjects;
+  if (allPairs) ordered.maxPairs = Request::kEveryPair;
   ordered.weights = weights == "linear"      ? WeightScheme::kLinear
                     : weights == "quadratic" ? WeightScheme::kQuadratic
                                              : WeightScheme::kIdentity;

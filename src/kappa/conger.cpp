@@ -123,6 +123,7 @@ Inference ComputeCongerKappa(const ObservedData& tb, const Grid<double>& weights
   const double pa = agreement / n2;
   const double kappa = (pa - pe) / (1 - pe);
   result.estimate = kappa;
+  result.objectsUsed = n;
 
   // Conger's kappa is the one member here: its variance has the form of
   // Gwet's family.

@@ -181,26 +181,6 @@ struct RaterSummary {
   Inference fleissWithout;
 };
 
-// One object of the adjudication list.
-struct ObjectSummary {
-  std::size_t object = 0;     // its place in file order (ObjectResults::objects)
-  int ratings = 0;            // the raters who rated it
-  std::optional<double> agreeingPairs;  // the share of its pairs of ratings in one class; none below two ratings
-  std::optional<int> mode;    // the class that most of its ratings chose, when one class leads
-  double modeShare = 0;       // the share of its ratings in the most chosen class (0 without ratings)
-  bool unanimous = false;     // two ratings or more, all in one class
-};
-
-// The objects, most disputed first: the lowest share of agreeing pairs,
-// then the lowest share of the most chosen class, then file order; objects
-// with fewer than two ratings come last, in file order.
-struct ObjectResults {
-  bool kept = false;       // the objects were kept (asked for, and a raw or long file)
-  std::string reason;      // why not
-  RatedObjects objects;    // names, lines and ratings, in file order
-  std::vector<ObjectSummary> disputed;
-};
-
 // Everything above for one pass.
 struct DisagreementResults {
   PairwiseResults pairs;

@@ -33,10 +33,7 @@ constexpr std::size_t kMaxPairCells = std::size_t{1} << 27;
 constexpr double kMaxBootstrapWork = 2e9;
 
 // The number of pair (a, b), a < b, among R raters.
-inline std::size_t PairIndex(int a, int b, int R) {
-  const auto sa = static_cast<std::size_t>(a);
-  return sa * (2 * static_cast<std::size_t>(R) - sa - 1) / 2 + static_cast<std::size_t>(b - a - 1);
-}
+inline std::size_t PairIndex(int a, int b, int R) { return PairNumber(a, b, R); }
 
 // Every pair of raters (R >= 2) in one pass over the tuples, O(tuples R^2):
 // its objects, agreement, Cohen's kappa (and the weighted kappa with

@@ -179,6 +179,7 @@ std::vector<RaterSummary> ComputeRaterSummaries(const ObservedData& tb, double l
     }
     const double kappa = (s.agreement / s.n2 - pe) / (1 - pe);
     fleiss.estimate = kappa;
+    fleiss.objectsUsed = s.n;
     for (int c = 0; c < kMembers; ++c) outs[g][c] = c == kFleiss ? &fleiss : &unused[g][c];
     s.m[kFleiss].valid = true;
     s.m[kFleiss].pe = pe;

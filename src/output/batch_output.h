@@ -21,6 +21,12 @@ void PrintBatchText(const Results& res, std::ostream& out);
 // class values, the weights and the bootstrap.
 void PrintCoefficientTable(const Results& res, std::ostream& out);
 
+// The rater pairs and the raters, after the table of coefficients: the
+// matrix of the pairs' Cohen's kappas (up to 10 raters) and one line per
+// rater (up to 100), or where the JSON and CSV outputs hold them; nothing
+// for model data.
+void PrintRaterTables(const Results& res, std::ostream& out);
+
 // One JSON object: every number at full precision, null where a value is not
 // finite or does not exist.
 void PrintJson(const Results& res, std::ostream& out);

@@ -115,14 +115,37 @@ void OrderedNotes(const Results& res, CoefficientTable& table) {
   table.Note("nominal.");
 }
 
+// What Conger's and Light's kappa and Scott's pi are, when the table has
+// them.
+void RaterKappaNotes(const Results& res, CoefficientTable& table) {
+  if (res.Find("conger_kappa") != nullptr) {
+    table.Note(res.R == 2 ? "Conger's kappa: Cohen's kappa with Gwet's SE, each rater's own class shares as"
+                          : "Conger's kappa: H2 with Gwet's SE (they are equal without missing ratings); each");
+    table.Note(res.R == 2 ? "chance, on every rating." : "rater's own class shares as chance, on every rating.");
+  }
+  if (const ResultRow* light = res.Find("light_kappa"); light != nullptr && light->estimate) {
+    const DisagreementRecord& d = res.disagreement;
+    table.Note("Light's kappa: the mean of the pairs' Cohen's kappas, each on the objects both");
+    table.Note(d.lightSamples > 0 ? "raters rated; " + LevelPercent(res.level) + " % interval from " +
+                                        std::to_string(d.lightSamples) + " bootstrap resamples of the objects (seed " +
+                                        std::to_string(d.lightSeed) + ")."
+                                  : "raters rated; no bootstrap interval (--bootstrap 0).");
+  }
+  if (res.Find("scott_pi") != nullptr) {
+    table.Note("Scott's pi: both raters' classes pooled as chance, with Gwet's SE.");
+  }
+}
+
 }  // namespace
 
 void PrintCoefficientTable(const Results& res, std::ostream& out) {
   CoefficientTable table(out);
-  // The coefficients (not the raw agreement, not the model's final table),
+  // The coefficients of the whole data (not the raw agreement, not the
+  // model's final table, not the pairs and raters, printed after the table),
   // each followed by the rows that belong under it.
   const auto listed = [](const ResultRow& row) {
-    return row.group != RowGroup::kAgreement && row.group != RowGroup::kModel;
+    return row.group != RowGroup::kAgreement && row.group != RowGroup::kModel && row.group != RowGroup::kPair &&
+           row.group != RowGroup::kRater;
   };
   const auto has = [&res, &listed](const std::string& key) {
     for (const ResultRow& row : res.rows) {
@@ -139,6 +162,7 @@ void PrintCoefficientTable(const Results& res, std::ostream& out) {
   }
   table.Note("z and p: the kappas of Cohen and Fleiss (and per class) against their standard");
   table.Note("error under no agreement beyond chance; the others against their own SE.");
+  RaterKappaNotes(res, table);
   table.Note(ObjectsNote(res));
   if (res.ordered.asked) OrderedNotes(res, table);
 }

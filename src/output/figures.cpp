@@ -349,10 +349,12 @@ void WriteForestPlot(const Results& res, SvgMode mode, std::ostream& out, const 
   std::string values;
   bool withoutInterval = false, perClassDrawn = false, perClassLeftOut = false;
   std::vector<std::string> doubts;
-  // The coefficients (the model's per-class values are figure 2's), each
-  // followed by the rows that belong under it.
+  // The coefficients of the whole data (the model's per-class values are
+  // figure 2's, the pairs' and the raters' figures 4 and 5's), each followed
+  // by the rows that belong under it.
   const auto shown = [](const ResultRow& c) {
-    return c.group != RowGroup::kAgreement && !(c.group == RowGroup::kModel && c.cls > 0);
+    return c.group != RowGroup::kAgreement && !(c.group == RowGroup::kModel && c.cls > 0) &&
+           c.group != RowGroup::kPair && c.group != RowGroup::kRater;
   };
   std::vector<const ResultRow*> order;
   for (const ResultRow& c : res.rows) {
@@ -618,7 +620,10 @@ std::string RaterText(const Results& res, int r) {
 
 void WriteChanceGrid(const Results& res, std::ostream& out, const std::string& idPrefix) {
   const ModelFit& m = FinalMeasures(res.model);
-  Frame frame{idPrefix + "figure-3", "Figure 3: chance-response probabilities of each class and rater", "", 0, 0, {}};
+  Frame frame{idPrefix + "figure-3",
+              "Figure 3: the model's chance-response probabilities of each class and rater (fitted by the model, "
+              "not the raters' own class shares)",
+              "", 0, 0, {}};
   double largest = 0;
   int notNumbers = 0;
   for (int i = 0; i < res.K; ++i) {
@@ -637,7 +642,8 @@ void WriteChanceGrid(const Results& res, std::ostream& out, const std::string& i
     frame.notes.push_back("Left out: " + std::to_string(notNumbers) + " of the " + std::to_string(res.K * res.R) +
                           " probabilities: " + res.model.reason + ".");
   }
-  frame.desc = "A grid of the Zover model's chance-response probabilities: one row per class (" +
+  frame.desc = "A grid of the Zover model's chance-response probabilities, which the model fits, not the share of "
+               "each rater's ratings in each class: one row per class (" +
                std::to_string(res.K) + "), one column per rater (" + std::to_string(res.R) +
                "). Each cell holds the probability that the rater gives that class by chance, written in the cell "
                "and shaded from light (low) to dark (high) in " + std::to_string(kSteps) +
@@ -675,6 +681,198 @@ void WriteChanceGrid(const Results& res, std::ostream& out, const std::string& i
   }
   for (int s = 0; s <= kSteps; ++s) {
     Text(out, "legend", kGridLeft + 50 * s, legendY + 30, TickLabel(top * s / kSteps), "middle", 11);
+  }
+  Close(out, frame, SvgMode::kInline);
+}
+
+// --- Figure 4 -------------------------------------------------------------------
+
+namespace {
+
+// A diverging scale from -1 (red) through 0 to 1 (blue) in 8 steps of 0.25
+// (ColorBrewer's RdBu, readable with every kind of colour vision); the text
+// on its darkest steps is white.
+const char* const kDiverging[] = {"#b2182b", "#d6604d", "#f4a582", "#fddbc7",
+                                  "#d1e5f0", "#92c5de", "#4393c3", "#2166ac"};
+constexpr int kDivergingSteps = 8;
+
+constexpr double kHeatCellWidth = 52;
+constexpr double kHeatCellHeight = 24;
+constexpr double kHeatLeft = 150;
+constexpr double kHeatTop = 34;
+constexpr std::size_t kRaterCharacters = 18;
+
+// Rater g as the figures label it: its number and name, at most `characters`.
+std::string RaterLabel(const Results& res, int g, std::size_t characters) {
+  const std::string* name = RaterName(res, g);
+  const std::string text = std::to_string(g + 1) + (name != nullptr ? " " + ValidUtf8(*name) : "");
+  return Shortened(text, characters);
+}
+
+// The raters in the order of the figures: similar ones side by side when the
+// engine ordered them, otherwise file order.
+std::vector<int> FigureOrder(const Results& res) {
+  std::vector<int> order = res.disagreement.raterOrder;
+  if (order.size() != static_cast<std::size_t>(res.R)) {
+    order.resize(static_cast<std::size_t>(res.R));
+    for (int g = 0; g < res.R; ++g) order[static_cast<std::size_t>(g)] = g;
+  }
+  return order;
+}
+
+}  // namespace
+
+void WriteKappaHeatmap(const Results& res, std::ostream& out, const std::string& idPrefix) {
+  const int R = res.R;
+  std::vector<std::optional<double>> kappa(PairNumber(R - 2, R - 1, R) + 1);
+  for (const ResultRow& row : res.rows) {
+    if (row.group == RowGroup::kPair && row.key == "pair_cohen_kappa") {
+      kappa[PairNumber(row.rater - 1, row.rater2 - 1, R)] = row.estimate;
+    }
+  }
+  const std::vector<int> order = FigureOrder(res);
+  Frame frame{idPrefix + "figure-4", "Figure 4: Cohen's kappa of every pair of raters", "", 0, 0, {}};
+  int without = 0;
+  for (const auto& k : kappa) without += k ? 0 : 1;
+  if (without > 0) {
+    frame.notes.push_back(std::to_string(without) + " of the " + std::to_string(kappa.size()) +
+                          " pairs have no kappa (no object rated by both, or both raters used one class): their "
+                          "cells are white with a dash.");
+  }
+  std::string values;
+  for (std::size_t p = 0; p < kappa.size() && p < 200; ++p) {
+    if (kappa[p]) values += " " + Fixed4(*kappa[p]);
+  }
+  frame.desc = "A heatmap of the " + std::to_string(R) + " raters by the " + std::to_string(R) +
+               " raters, in an order that puts raters whose kappas are alike side by side. Each cell holds the "
+               "Cohen's kappa of the pair on the objects both rated, written in the cell and coloured on one scale "
+               "from -1 (dark red: they disagree beyond chance) through 0 (white: chance) to 1 (dark blue: they "
+               "agree), in " + std::to_string(kDivergingSteps) + " steps of 0.25. A rater whose row is paler or "
+               "redder than the others disagrees with them. Kappas in pair order:" + values;
+  const double gridBottom = kHeatTop + kHeatCellHeight * R;
+  frame.width = std::max(kHeatLeft + kHeatCellWidth * R + 10, kHeatLeft + 8 * 44 + 40);
+  frame.height = gridBottom + 60;
+  Open(out, frame, SvgMode::kInline);
+  Text(out, "heading", 10, 22, "rater", "start", 12);
+  for (int j = 0; j < R; ++j) {
+    Text(out, "rater", kHeatLeft + kHeatCellWidth * (j + 0.5), 22, std::to_string(order[j] + 1), "middle", 11);
+  }
+  for (int i = 0; i < R; ++i) {
+    const int a = order[i];
+    const double y = kHeatTop + kHeatCellHeight * i;
+    Text(out, "label", 10, y + 16, RaterLabel(res, a, kRaterCharacters), "start", 11);
+    for (int j = 0; j < R; ++j) {
+      const int b = order[j];
+      const double x = kHeatLeft + kHeatCellWidth * j;
+      if (a == b) {
+        Rect(out, "diagonal", x + 1, y + 1, kHeatCellWidth - 2, kHeatCellHeight - 2, "#e6e6e6");
+        continue;
+      }
+      const std::optional<double>& k = kappa[a < b ? PairNumber(a, b, R) : PairNumber(b, a, R)];
+      out << "<g class=\"cell\" data-rater=\"" << std::min(a, b) + 1 << "\" data-rater2=\"" << std::max(a, b) + 1
+          << "\">\n";
+      if (!k) {
+        Rect(out, "kappa", x + 1, y + 1, kHeatCellWidth - 2, kHeatCellHeight - 2, "#ffffff");
+        Text(out, "none", x + kHeatCellWidth / 2, y + 16, "\xE2\x80\x94", "middle", 11, kGrey);
+      } else {
+        const int step = static_cast<int>(
+            std::min(kDivergingSteps - 1.0, std::max(0.0, std::floor((*k + 1) / 2 * kDivergingSteps))));
+        Rect(out, "kappa", x + 1, y + 1, kHeatCellWidth - 2, kHeatCellHeight - 2, kDiverging[step]);
+        const std::string text = Fixed4(*k);
+        const double size = std::min(11.0, (kHeatCellWidth - 6) / (kCharWidth * static_cast<double>(text.size())));
+        const bool dark = step == 0 || step == kDivergingSteps - 1;
+        Text(out, "value", x + kHeatCellWidth / 2, y + 16, text, "middle", size, dark ? "#ffffff" : "#000000");
+      }
+      out << "</g>\n";
+    }
+  }
+  const double legendY = gridBottom + 14;
+  Text(out, "legend", 10, legendY + 11, "Cohen's kappa", "start", 12);
+  for (int s = 0; s < kDivergingSteps; ++s) Rect(out, "swatch", kHeatLeft + 44 * s, legendY, 44, 14, kDiverging[s]);
+  for (int s = 0; s <= kDivergingSteps; s += 2) {
+    Text(out, "legend", kHeatLeft + 44 * s, legendY + 30, TickLabel(-1 + 2.0 * s / kDivergingSteps), "middle", 11);
+  }
+  Text(out, "legend", kHeatLeft + 44 * kDivergingSteps / 2, legendY + 44, "red: below chance; blue: above", "middle",
+       11, kGrey);
+  Close(out, frame, SvgMode::kInline);
+}
+
+// --- Figure 5 -------------------------------------------------------------------
+
+namespace {
+
+// Okabe-Ito's colours, told apart with every kind of colour vision (grey for
+// its black); white text on the blue.
+const char* const kClassColours[] = {"#E69F00", "#56B4E9", "#009E73", "#F0E442",
+                                     "#0072B2", "#D55E00", "#CC79A7", "#999999"};
+constexpr double kBarLeft = 150;
+constexpr double kBarWidth = 440;
+constexpr double kBarHeight = 18;
+constexpr double kBarRow = 26;
+
+}  // namespace
+
+void WriteClassShares(const Results& res, std::ostream& out, const std::string& idPrefix) {
+  const DisagreementRecord& d = res.disagreement;
+  const std::vector<int> order = FigureOrder(res);
+  Frame frame{idPrefix + "figure-5", "Figure 5: each rater's own class distribution", "", 0, 0, {}};
+  // The legend: a swatch and the class's number and label each, on as many
+  // lines as they need.
+  std::vector<std::pair<double, double>> legend;  // the swatch's x and line
+  double x = 10, line = 0;
+  for (int k = 0; k < res.K; ++k) {
+    const double width = 20 + TextWidth(Shortened(ValidUtf8(ClassText(res, k)), 20), 12) + 16;
+    if (x + width > kBarLeft + kBarWidth + 60 && x > 10) x = 10, ++line;
+    legend.push_back({x, line});
+    x += width;
+  }
+  const double top = 18 + 20 * (line + 1);
+  std::string values;
+  int none = 0;
+  for (int i = 0; i < res.R; ++i) {
+    const int g = order[i];
+    values += " Rater " + RaterLabel(res, g, 40) + ", " + Format("%.0lf", {d.raterObjects[g]}) + " objects:";
+    if (d.raterObjects[g] == 0) ++none;
+    for (int k = 0; k < res.K && d.raterObjects[g] > 0; ++k) {
+      values += (k == 0 ? " class " : ", class ") + ClassText(res, k) + " " + Fixed4(d.raterShares[g][k]);
+    }
+    values += ".";
+  }
+  if (none > 0) frame.notes.push_back(std::to_string(none) + " raters rated no object: their bars are empty.");
+  frame.desc = "For each of the " + std::to_string(res.R) +
+               " raters, in the order of figure 4, one horizontal bar of full width cut into the shares of the "
+               "objects it rated that it put in each class, one colour per class as the legend shows, with the "
+               "share written in the part when it is wide enough and the number of objects at the end." + values;
+  frame.width = kBarLeft + kBarWidth + 90;
+  frame.height = top + kBarRow * res.R + 10;
+  Open(out, frame, SvgMode::kInline);
+  for (int k = 0; k < res.K; ++k) {
+    const auto [lx, ly] = legend[static_cast<std::size_t>(k)];
+    Rect(out, "swatch", lx, 8 + 20 * ly, 14, 14, kClassColours[k]);
+    Text(out, "legend", lx + 20, 19 + 20 * ly, Shortened(ValidUtf8(ClassText(res, k)), 20), "start", 12);
+  }
+  for (int i = 0; i < res.R; ++i) {
+    const int g = order[i];
+    const double y = top + kBarRow * i;
+    out << "<g class=\"bar\" data-rater=\"" << g + 1 << "\">\n";
+    Text(out, "label", 10, y + 13, RaterLabel(res, g, kRaterCharacters), "start", 11);
+    Rect(out, "frame", kBarLeft, y, kBarWidth, kBarHeight, "#f0f0f0");
+    double at = kBarLeft;
+    for (int k = 0; k < res.K && d.raterObjects[g] > 0; ++k) {
+      const double count = d.raterCounts[g][k];
+      if (count == 0) continue;
+      const double width = count / d.raterObjects[g] * kBarWidth;
+      out << "<rect class=\"segment\" data-class=\"" << k + 1 << "\" data-count=\"" << Format("%.0lf", {count})
+          << "\" x=\"" << Px(at) << "\" y=\"" << Px(y) << "\" width=\"" << Px(width) << "\" height=\""
+          << Px(kBarHeight) << "\" fill=\"" << kClassColours[k] << "\"/>\n";
+      const std::string share = Format("%.0lf", {std::round(100 * d.raterShares[g][k])}) + " %";
+      if (TextWidth(share, 10) + 6 <= width) {
+        Text(out, "share", at + width / 2, y + 13, share, "middle", 10, k == 4 ? "#ffffff" : "#000000");
+      }
+      at += width;
+    }
+    Text(out, "objects", kBarLeft + kBarWidth + 6, y + 13, "n = " + Format("%.0lf", {d.raterObjects[g]}), "start", 11);
+    out << "</g>\n";
   }
   Close(out, frame, SvgMode::kInline);
 }

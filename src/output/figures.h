@@ -5,7 +5,11 @@
 //      estimate and a line for its 95 % interval, a line at 0;
 //   2. per class, the Zover consistency and agreement with their 95 %
 //      intervals beside the class's Fleiss kappa;
-//   3. the chance-response probabilities as a grid of classes by raters.
+//   3. the model's chance-response probabilities as a grid of classes by
+//      raters;
+//   4. a heatmap of the pairs' Cohen's kappas, raters with similar kappas
+//      side by side, on one diverging scale centred at 0;
+//   5. each rater's class distribution as a stacked bar.
 // Every text is text (no outlines), in the first of Helvetica, Arial and
 // the viewer's sans-serif font that it has; colours are the Okabe-Ito
 // palette and one blue scale, with shapes and written values beside them, so
@@ -51,5 +55,19 @@ constexpr std::size_t kMaxFigureGroups = 100;
 // A forest plot of one coefficient (res.compare's first) across the groups:
 // a row for all groups together, then one per group, each with its interval.
 void WriteGroupForest(const GroupedResults& res, SvgMode mode, std::ostream& out);
+
+// The most raters that figures 4 and 5 draw (a heatmap of 60 raters is 3300
+// px wide), and the most classes that figure 5 colours: the palette has 8
+// colours that every kind of colour vision tells apart.
+constexpr int kMaxDrawnRaters = 60;
+constexpr int kMaxShareClasses = 8;
+
+// Needs the pairs (res.disagreement.pairs) and at most kMaxDrawnRaters
+// raters.
+void WriteKappaHeatmap(const Results& res, std::ostream& out, const std::string& idPrefix = "");
+
+// Needs observed data (res.disagreement.computed), at most kMaxDrawnRaters
+// raters and kMaxShareClasses classes.
+void WriteClassShares(const Results& res, std::ostream& out, const std::string& idPrefix = "");
 
 }  // namespace zover

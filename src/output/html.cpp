@@ -199,7 +199,37 @@ void FigureOpen(const std::string& caption, std::ostream& out) {
 
 void FigureClose(std::ostream& out) { out << "</div>\n</figure>\n"; }
 
-// The three figures; a group's (`prefix` not empty) without the section
+// Figures 4 and 5: the pairs' kappas and the raters' class distributions,
+// for up to kMaxDrawnRaters raters.
+void RaterFigures(const Results& res, std::ostream& out, const std::string& prefix) {
+  const DisagreementRecord& d = res.disagreement;
+  const std::string tooMany = "Not drawn: the figure shows up to " + std::to_string(kMaxDrawnRaters) +
+                              " raters; these data have " + std::to_string(res.R) + ".";
+  FigureOpen("Figure 4. Cohen's kappa of every pair of raters, raters with similar kappas side by side: blue "
+             "agrees, white is chance, red disagrees",
+             out);
+  if (!d.pairs) {
+    Notes({"Not drawn: " + d.pairsReason + "."}, out);
+  } else if (res.R > kMaxDrawnRaters) {
+    Notes({tooMany + " The pairs are in the table of rater pairs below and in the JSON and CSV outputs."}, out);
+  } else {
+    WriteKappaHeatmap(res, out, prefix);
+  }
+  FigureClose(out);
+  FigureOpen("Figure 5. Each rater's own class distribution: the share of its ratings in each class", out);
+  if (res.R > kMaxDrawnRaters) {
+    Notes({tooMany + " The shares are in the table of raters below."}, out);
+  } else if (res.K > kMaxShareClasses) {
+    Notes({"Not drawn: the figure colours up to " + std::to_string(kMaxShareClasses) + " classes; these data have " +
+           std::to_string(res.K) + ". The shares are in the table of raters below."},
+          out);
+  } else {
+    WriteClassShares(res, out, prefix);
+  }
+  FigureClose(out);
+}
+
+// The figures; a group's (`prefix` not empty) without the section
 // around them, their ids after the prefix.
 void Figures(const Results& res, std::ostream& out, const std::string& prefix = "") {
   if (prefix.empty()) out << "<section id=\"figures\">\n<h2>Figures</h2>\n";
@@ -221,7 +251,9 @@ void Figures(const Results& res, std::ostream& out, const std::string& prefix = 
     WriteClassFigure(res, out, prefix);
   }
   FigureClose(out);
-  FigureOpen("Figure 3. Chance-response probabilities of each class and rater", out);
+  FigureOpen("Figure 3. The Zover model's chance-response probabilities of each class and rater: fitted by the "
+             "model, not the raters' own class shares (figure 5 shows those)",
+             out);
   if (!res.analysed) {
     Notes({noModel}, out);
   } else if (res.K > kMaxFigureClasses || res.R > kMaxGridRaters) {
@@ -233,6 +265,7 @@ void Figures(const Results& res, std::ostream& out, const std::string& prefix = 
     WriteChanceGrid(res, out, prefix);
   }
   FigureClose(out);
+  if (res.disagreement.computed) RaterFigures(res, out, prefix);
   if (prefix.empty()) out << "</section>\n";
 }
 
@@ -255,6 +288,7 @@ void CoefficientTable(const Results& res, std::ostream& out) {
   std::vector<std::string> reasons;
   for (const ResultRow& c : res.rows) {
     if (c.group == RowGroup::kModel && c.cls > 0) continue;  // in the model's table
+    if (c.group == RowGroup::kPair || c.group == RowGroup::kRater) continue;  // in their own tables
     const Value low = c.ci ? Value(c.ci->low) : std::nullopt;
     const Value high = c.ci ? Value(c.ci->high) : std::nullopt;
     out << "<tr data-key=\"" << c.key << "\"" << (c.cls > 0 ? " data-class=\"" + std::to_string(c.cls) + "\"" : "")
@@ -395,11 +429,237 @@ void ModelTables(const Results& res, std::ostream& out) {
   }
 }
 
+void RaterTables(const Results& res, std::ostream& out);
+
 void NumberTables(const Results& res, std::ostream& out) {
   out << "<section id=\"tables\">\n<h2>Tables</h2>\n";
   CoefficientTable(res, out);
   if (res.analysed) ModelTables(res, out);
+  if (res.disagreement.computed) RaterTables(res, out);
   out << "</section>\n";
+}
+
+// --- The pairs, the raters and the objects ----------------------------------
+
+// The most pairs listed in the page's table, the pairs whose tables it
+// shows, the largest of those tables, and the objects of the adjudication
+// list it shows; the JSON and CSV outputs hold every one.
+constexpr std::size_t kMaxListedPairs = 4950;
+constexpr std::size_t kShownPairTables = 6;
+constexpr int kMaxShownTableClasses = 20;
+constexpr std::size_t kShownObjects = 50;
+
+// A rater as a table's row header names it: its number and name.
+std::string RaterCell(const Results& res, int g) {
+  const std::string* name = RaterName(res, g);
+  return std::to_string(g + 1) + (name != nullptr ? " " + Markup(*name) : "");
+}
+
+std::string ShareCell(const Value& x) {
+  return "<td class=\"num\">" + (x && std::isfinite(*x) ? Format("%.1lf", {100 * *x}) + " %" : "\xE2\x80\x94") +
+         "</td>";
+}
+
+// The rows of one pair or rater: its first row and the others by key.
+struct RowsOfOne {
+  std::vector<const ResultRow*> rows;
+  const ResultRow* Find(const char* key) const {
+    for (const ResultRow* row : rows) {
+      if (row->key == key) return row;
+    }
+    return nullptr;
+  }
+};
+
+std::vector<RowsOfOne> Grouped(const Results& res, RowGroup group) {
+  std::vector<RowsOfOne> all;
+  for (const ResultRow& row : res.rows) {
+    if (row.group != group) continue;
+    if (all.empty() || all.back().rows.front()->rater != row.rater || all.back().rows.front()->rater2 != row.rater2) {
+      all.emplace_back();
+    }
+    all.back().rows.push_back(&row);
+  }
+  return all;
+}
+
+void PairTables(const Results& res, std::ostream& out) {
+  const DisagreementRecord& d = res.disagreement;
+  out << "<h3 id=\"pairs\">Rater pairs</h3>\n";
+  if (!d.pairs) {
+    Notes({"The pairs of raters are left out: " + d.pairsReason + "."}, out);
+    return;
+  }
+  const std::vector<RowsOfOne> pairs = Grouped(res, RowGroup::kPair);
+  const bool weighted = !pairs.empty() && pairs.front().Find("pair_cohen_kappa_weighted") != nullptr;
+  std::vector<std::string> columns{"Raters", "Objects", "Agreement", "Kappa", "SE", "95 % CI low", "95 % CI high",
+                                   "SE under chance", "z", "p"};
+  if (weighted) columns.push_back(std::string("Weighted kappa (") + WeightSchemeName(res.ordered.weights) + ")");
+  TableOpen("Every pair of raters on the objects both rated: percent agreement and Cohen's kappa", columns, out);
+  for (std::size_t i = 0; i < pairs.size() && i < kMaxListedPairs; ++i) {
+    const ResultRow* agreement = pairs[i].Find("pair_agreement");
+    const ResultRow* k = pairs[i].Find("pair_cohen_kappa");
+    if (agreement == nullptr || k == nullptr) continue;
+    out << "<tr data-rater=\"" << k->rater << "\" data-rater2=\"" << k->rater2 << "\"><th scope=\"row\">"
+        << RaterCell(res, k->rater - 1) << " / " << RaterCell(res, k->rater2 - 1) << "</th>"
+        << "<td class=\"num\">" << (k->objectsUsed ? Whole(*k->objectsUsed) : "\xE2\x80\x94") << "</td>"
+        << Cell(agreement->estimate) << Cell(k->estimate) << Cell(k->se)
+        << Cell(k->ci ? Value(k->ci->low) : std::nullopt) << Cell(k->ci ? Value(k->ci->high) : std::nullopt)
+        << Cell(k->se0) << Cell(k->z) << PCell(k->p);
+    if (weighted) {
+      const ResultRow* w = pairs[i].Find("pair_cohen_kappa_weighted");
+      out << Cell(w != nullptr ? w->estimate : std::nullopt);
+    }
+    out << "</tr>\n";
+  }
+  TableClose(out);
+  std::vector<std::string> notes;
+  if (pairs.size() > kMaxListedPairs) {
+    notes.push_back("The first " + std::to_string(kMaxListedPairs) + " of the " + std::to_string(pairs.size()) +
+                    " pairs; the JSON and CSV outputs hold every one.");
+  }
+  notes.push_back("z and p test each kappa against chance with its SE under chance; the interval comes from its "
+                  "own SE, which is Gwet's (irrCAC's kappa2.table) and statsmodels'.");
+  Notes(notes, out);
+
+  // The tables of the pairs that agree least.
+  if (!d.tablesReason.empty() || d.tables.empty()) {
+    if (!d.tablesReason.empty()) Notes({"The pairs' tables are left out: " + d.tablesReason + "."}, out);
+    return;
+  }
+  if (res.K > kMaxShownTableClasses) {
+    Notes({"The pairs' tables of " + std::to_string(res.K) + " classes are in the JSON and CSV outputs."}, out);
+    return;
+  }
+  std::vector<const ResultRow*> least;
+  for (const RowsOfOne& pair : pairs) {
+    if (const ResultRow* k = pair.Find("pair_cohen_kappa"); k != nullptr && k->estimate) least.push_back(k);
+  }
+  std::stable_sort(least.begin(), least.end(),
+                   [](const ResultRow* a, const ResultRow* b) { return *a->estimate < *b->estimate; });
+  if (least.size() > kShownPairTables) least.resize(kShownPairTables);
+  if (least.empty()) return;
+  out << "<h3>The tables of the pairs that agree least</h3>\n";
+  for (const ResultRow* k : least) {
+    const int a = k->rater - 1, b = k->rater2 - 1;
+    const std::uint32_t* cells = d.Table(PairNumber(a, b, res.R), res.K);
+    std::vector<std::string> columns{RaterCell(res, a) + " \\ " + RaterCell(res, b)};
+    for (int l = 0; l < res.K; ++l) {
+      const std::string* label = ClassLabel(res, l);
+      columns.push_back(std::to_string(l + 1) + (label != nullptr ? " " + Markup(*label) : ""));
+    }
+    const std::string caption = "Raters " + RaterCell(res, a) + " (rows) and " + RaterCell(res, b) +
+                                " (columns): kappa " + Fixed4(*k->estimate);
+    TableOpen(caption.c_str(), columns, out);
+    for (int r = 0; r < res.K; ++r) {
+      out << "<tr>" << ClassHeader(res, r);
+      for (int l = 0; l < res.K; ++l) {
+        const std::uint32_t count = cells[r * res.K + l];
+        out << "<td class=\"num\">" << (r == l ? "<strong>" + std::to_string(count) + "</strong>"
+                                               : std::to_string(count))
+            << "</td>";
+      }
+      out << "</tr>\n";
+    }
+    TableClose(out);
+  }
+  Notes({"The diagonal (in bold) holds the objects on which the two raters agree; a large cell off it shows which "
+         "classes they confuse. Every pair's table is in the JSON and CSV outputs."},
+        out);
+}
+
+void RaterTable(const Results& res, std::ostream& out) {
+  const DisagreementRecord& d = res.disagreement;
+  out << "<h3 id=\"raters\">Each rater</h3>\n";
+  const bool shares = res.K <= kMaxShownTableClasses;
+  std::vector<std::string> columns{"Rater", "Objects"};
+  if (shares) {
+    for (int k = 0; k < res.K; ++k) {
+      const std::string* label = ClassLabel(res, k);
+      columns.push_back("Class " + std::to_string(k + 1) + (label != nullptr ? " " + Markup(*label) : ""));
+    }
+  }
+  for (const char* column : {"Agreement with the others' leading class", "Kappa", "SE", "p",
+                             "Fleiss' kappa of the others without it", "95 % CI low", "95 % CI high"}) {
+    columns.push_back(column);
+  }
+  TableOpen("Each rater: its class shares, its agreement with the class most of the others chose, and how the others "
+            "agree without it",
+            columns, out);
+  std::vector<std::string> reasons;
+  for (const RowsOfOne& rater : Grouped(res, RowGroup::kRater)) {
+    const ResultRow* agreement = rater.Find("rater_leading_agreement");
+    const ResultRow* k = rater.Find("rater_leading_kappa");
+    const ResultRow* without = rater.Find("rater_others_fleiss_kappa");
+    if (agreement == nullptr || k == nullptr || without == nullptr) continue;
+    const auto g = static_cast<std::size_t>(k->rater - 1);
+    out << "<tr data-rater=\"" << k->rater << "\"><th scope=\"row\">" << RaterCell(res, k->rater - 1) << "</th>"
+        << "<td class=\"num\">" << Whole(d.raterObjects[g]) << "</td>";
+    if (shares) {
+      for (int c = 0; c < res.K; ++c) {
+        out << ShareCell(d.raterObjects[g] > 0 ? Value(d.raterShares[g][static_cast<std::size_t>(c)]) : std::nullopt);
+      }
+    }
+    out << Cell(agreement->estimate) << Cell(k->estimate) << Cell(k->se) << PCell(k->p) << Cell(without->estimate)
+        << Cell(without->ci ? Value(without->ci->low) : std::nullopt)
+        << Cell(without->ci ? Value(without->ci->high) : std::nullopt) << "</tr>\n";
+    if (!k->estimate && !k->reason.empty()) reasons.push_back(k->label + ": " + k->reason + ".");
+    if (!without->estimate && !without->reason.empty()) reasons.push_back(without->label + ": " + without->reason + ".");
+  }
+  TableClose(out);
+  if (reasons.size() > 20) {
+    const std::size_t more = reasons.size() - 20;
+    reasons.resize(20);
+    reasons.push_back("And " + std::to_string(more) + " more: the JSON output gives every reason.");
+  }
+  if (!shares) {
+    reasons.push_back("The class shares of " + std::to_string(res.K) + " classes are in the JSON and CSV outputs.");
+  }
+  reasons.push_back(
+      "The others' leading class of an object is the class most of the other raters chose (none on a tie). Fleiss' "
+      "kappa of the others is in Gwet's form, on every rating: compare it with the whole data's; where it is "
+      "higher, the others agree better without this rater.");
+  Notes(reasons, out);
+}
+
+void ObjectTable(const Results& res, std::ostream& out) {
+  const ObjectResults& list = res.disagreement.objects;
+  const RatedObjects& objects = list.objects;
+  out << "<h3 id=\"objects\">The most disputed objects</h3>\n";
+  TableOpen("The objects to adjudicate first: the fewest agreeing pairs of ratings",
+            {"Object", "Ratings", "Agreeing pairs", "Most chosen class", "Its share", "Unanimous"}, out);
+  for (std::size_t i = 0; i < list.disputed.size() && i < kShownObjects; ++i) {
+    const ObjectSummary& s = list.disputed[i];
+    const bool named = s.object < objects.ids.size() && !objects.ids[s.object].empty();
+    std::string ratings;
+    const std::uint16_t* values = objects.Ratings(s.object);
+    for (int g = 0; g < objects.raters; ++g) {
+      const std::string* label = values[g] > 0 ? ClassLabel(res, values[g] - 1) : nullptr;
+      ratings += (g == 0 ? "" : " ") +
+                 (values[g] == 0 ? std::string("\xC2\xB7") : label != nullptr ? Markup(*label) : std::to_string(values[g]));
+    }
+    const std::string* mode = s.mode ? ClassLabel(res, *s.mode) : nullptr;
+    out << "<tr><th scope=\"row\">"
+        << (named ? Markup(objects.ids[s.object]) : "line " + std::to_string(objects.lines[s.object])) << "</th><td>"
+        << ratings << "</td>" << Cell(s.agreeingPairs) << "<td class=\"num\">"
+        << (s.mode ? std::to_string(*s.mode + 1) + (mode != nullptr ? " " + Markup(*mode) : "") : "\xE2\x80\x94")
+        << "</td>" << Cell(s.modeShare) << "<td>" << (s.unanimous ? "yes" : "no") << "</td></tr>\n";
+  }
+  TableClose(out);
+  std::vector<std::string> notes;
+  if (list.disputed.size() > kShownObjects) {
+    notes.push_back("The first " + std::to_string(kShownObjects) + " of the " + std::to_string(list.disputed.size()) +
+                    " objects; the JSON output lists every one.");
+  }
+  notes.push_back("Ratings in rater order, a dot for a missing one. The objects come in the order of the share of "
+                  "their pairs of ratings that agree, then the share of their most chosen class, then the file's.");
+  Notes(notes, out);
+}
+
+void RaterTables(const Results& res, std::ostream& out) {
+  PairTables(res, out);
+  RaterTable(res, out);
+  if (res.disagreement.objects.kept) ObjectTable(res, out);
 }
 
 void ReportText(const Results& res, std::ostream& out) {
@@ -433,6 +693,14 @@ void Reading(const Results& res, std::ostream& out) {
         "its standard error under chance agreement (SE under chance); those of Brennan-Prediger, Gwet's AC1 and "
         "Fleiss' kappa in Gwet's form by their own SE. Percent agreement has no test: raters who rate by chance "
         "agree too.");
+  }
+  if (res.disagreement.computed) {
+    notes.push_back(
+        "Who disagrees: figure 4 and the table of rater pairs give each pair's Cohen's kappa on the objects both "
+        "raters rated; Light's kappa is their mean. Conger's kappa is H2 with Gwet's standard error, equal to it "
+        "without missing ratings. Figure 5 shows what each rater chose; the table of raters compares each with the "
+        "class most of the others chose, and gives Fleiss' kappa of the others without it." +
+        std::string(res.R > 100 ? " Beyond 100 raters the pairs are computed only with --pairs." : ""));
   }
   if (res.analysed && res.model.increment > 0) {
     notes.push_back("A refit: the standard errors belong to the data increased by " + Fixed4(res.model.increment) +

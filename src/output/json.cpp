@@ -221,7 +221,8 @@ void Kappas(JsonWriter& w, const Results& res) {
 }
 
 // The coefficients beside the kappas: Gwet's family, Krippendorff's alpha
-// and the coefficients of ordered classes, in the rows' order.
+// and the coefficients of ordered classes, in the rows' order; then
+// Conger's and Light's kappa and Scott's pi.
 void Coefficients(JsonWriter& w, const Results& res) {
   w.Open("coefficients", '{');
   for (std::size_t at = 0; at < res.rows.size(); ++at) {
@@ -230,7 +231,127 @@ void Coefficients(JsonWriter& w, const Results& res) {
                         (row.group == RowGroup::kKappa && row.weights != WeightScheme::kIdentity);
     if (beside && row.cls == 0) RowObject(w, res, at);
   }
+  for (std::size_t at = 0; at < res.rows.size(); ++at) {
+    if (res.rows[at].group == RowGroup::kRaterKappa) RowObject(w, res, at);
+  }
   w.Close('}');
+}
+
+// The adjudication list, most disputed first: each object's name (null when
+// the file names none), line, ratings (class numbers, null for a missing
+// rating), share of agreeing pairs of ratings, most chosen class when one
+// leads, its share, and whether the ratings are unanimous.
+void Objects(JsonWriter& w, const Results& res) {
+  const ObjectResults& list = res.disagreement.objects;
+  const RatedObjects& objects = list.objects;
+  w.Open("objects", '[');
+  for (const ObjectSummary& s : list.disputed) {
+    w.Open('{');
+    const bool named = s.object < objects.ids.size() && !objects.ids[s.object].empty();
+    w.Field("object", named ? Text(objects.ids[s.object]) : Null());
+    w.Field("line", Whole(objects.lines[s.object]));
+    w.Open("ratings", '[');
+    const std::uint16_t* ratings = objects.Ratings(s.object);
+    for (int g = 0; g < objects.raters; ++g) w.Value(ratings[g] == 0 ? Null() : Whole(ratings[g]));
+    w.Close(']');
+    w.Field("agreeing_pairs", Optional(s.agreeingPairs));
+    w.Field("mode", s.mode ? Whole(*s.mode + 1) : Null());
+    w.Field("mode_share", Number(s.modeShare));
+    w.Field("unanimous", s.unanimous ? "true" : "false");
+    w.Close('}');
+  }
+  w.Close(']');
+}
+
+// A rater's number from 1 and its name (null without one).
+void RaterFields(JsonWriter& w, const Results& res, const char* key, const char* nameKey, int rater) {
+  w.Field(key, Whole(rater));
+  const std::string* name = RaterName(res, rater - 1);
+  w.Field(nameKey, name != nullptr ? Text(*name) : Null());
+}
+
+// The rows of one pair or rater that start at `at`, each an object under
+// its JSON key; returns where the next one starts.
+std::size_t RowsOf(JsonWriter& w, const Results& res, std::size_t at) {
+  const ResultRow& first = res.rows[at];
+  for (; at < res.rows.size(); ++at) {
+    const ResultRow& row = res.rows[at];
+    if (row.group != first.group || row.rater != first.rater || row.rater2 != first.rater2) break;
+    w.Open(row.jsonName().c_str(), '{');
+    RowFields(w, res, row);
+    w.Close('}');
+  }
+  return at;
+}
+
+// Every pair of raters with its objects, agreement, Cohen's kappa (and
+// weighted kappa) and its K x K table; the raters in the order that puts
+// similar ones together; each rater with its class counts and shares and
+// its rows; the adjudication list when the objects were kept.
+void Disagreement(JsonWriter& w, const Results& res) {
+  const DisagreementRecord& d = res.disagreement;
+  const int K = res.K;
+  if (d.raterOrder.empty()) {
+    w.Field("rater_order", Null());
+  } else {
+    w.Open("rater_order", '[');
+    for (const int g : d.raterOrder) w.Value(Whole(g + 1));
+    w.Close(']');
+  }
+  if (!d.pairs) {
+    w.Field("pairs", Null());
+    w.Field("pairs_left_out", Text(d.pairsReason));
+  } else {
+    if (!d.tablesReason.empty()) w.Field("pair_tables_left_out", Text(d.tablesReason));
+    w.Open("pairs", '[');
+    for (std::size_t at = 0; at < res.rows.size();) {
+      const ResultRow& first = res.rows[at];
+      if (first.group != RowGroup::kPair) {
+        ++at;
+        continue;
+      }
+      w.Open('{');
+      RaterFields(w, res, "rater", "name", first.rater);
+      RaterFields(w, res, "rater2", "name2", first.rater2);
+      w.Field("objects", Count(first.objectsUsed));
+      at = RowsOf(w, res, at);
+      if (!d.tables.empty()) {
+        const std::uint32_t* cells = d.Table(PairNumber(first.rater - 1, first.rater2 - 1, res.R), K);
+        w.Open("table", '[');
+        for (int k = 0; k < K; ++k) {
+          w.Open('[');
+          for (int l = 0; l < K; ++l) w.Value(Whole(cells[k * K + l]));
+          w.Close(']');
+        }
+        w.Close(']');
+      }
+      w.Close('}');
+    }
+    w.Close(']');
+  }
+  w.Open("raters", '[');
+  for (std::size_t at = 0; at < res.rows.size();) {
+    const ResultRow& first = res.rows[at];
+    if (first.group != RowGroup::kRater) {
+      ++at;
+      continue;
+    }
+    const auto g = static_cast<std::size_t>(first.rater - 1);
+    w.Open('{');
+    RaterFields(w, res, "rater", "name", first.rater);
+    w.Field("objects", Whole(static_cast<long long>(d.raterObjects[g])));
+    w.Open("counts", '[');
+    for (int k = 0; k < K; ++k) w.Value(Whole(static_cast<long long>(d.raterCounts[g][k])));
+    w.Close(']');
+    w.Open("shares", '[');
+    for (int k = 0; k < K; ++k) w.Value(d.raterObjects[g] > 0 ? Number(d.raterShares[g][k]) : Null());
+    w.Close(']');
+    w.Field("leading_objects", Count(first.objectsUsed));
+    at = RowsOf(w, res, at);
+    w.Close('}');
+  }
+  w.Close(']');
+  if (d.objects.kept) Objects(w, res);
 }
 
 // The class values of the coefficients of ordered classes, the bootstrap,
@@ -376,6 +497,7 @@ void ResultsFields(JsonWriter& w, const Results& res) {
     w.Field("not_analysed", Text(res.notAnalysed));
   }
   if (res.observed) Coefficients(w, res);
+  if (res.disagreement.computed) Disagreement(w, res);
 }
 
 // A comparison of one coefficient between groups.

@@ -33,6 +33,14 @@ inline const std::string* ClassLabel(const Results& res, int i) {
   return i >= 0 && static_cast<std::size_t>(i) < labels.size() ? &labels[static_cast<std::size_t>(i)] : nullptr;
 }
 
+// The name of rater g (0-based) from the file's header, or null.
+inline const std::string* RaterName(const Results& res, int g) {
+  const auto& names = res.input.raterNames;
+  return g >= 0 && static_cast<std::size_t>(g) < names.size() && !names[static_cast<std::size_t>(g)].empty()
+             ? &names[static_cast<std::size_t>(g)]
+             : nullptr;
+}
+
 // The name of a level of Krippendorff's alpha in the batch outputs.
 inline const char* AlphaLevelName(AlphaLevel level) {
   switch (level) {

@@ -329,6 +329,7 @@ void PrintBatchText(const Results& res, std::ostream& out) {
     out << line;
   }
   if (res.observed) PrintCoefficientTable(res, out);
+  PrintRaterTables(res, out);
   out << "\n";
 }
 

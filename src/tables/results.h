@@ -21,6 +21,7 @@
 
 #include "tables/entry_mode.h"
 #include "tables/grid.h"
+#include "tables/rated_objects.h"
 
 namespace zover {
 
@@ -197,6 +198,12 @@ enum class RowGroup {
   kGwet,       // percent agreement, Brennan-Prediger, Gwet's AC1, Fleiss' in Gwet's form; weighted
   kAlpha,      // Krippendorff's alpha at each level
   kModel,      // the Zover model's overall agreement, and per class its agreement and consistency
+  // Kappas of the whole data built on the raters one by one: Conger's kappa
+  // (each rater's own chance shares; H2 for complete data), Light's kappa
+  // (the mean of the pairs' Cohen's kappas) and Scott's pi of two raters.
+  kRaterKappa,
+  kPair,   // one pair of raters: its agreement and Cohen's kappa (rater and rater2 say which)
+  kRater,  // one rater against the others (rater says which)
 };
 
 // The values a row gives, each possibly null: the JSON writes exactly
@@ -223,6 +230,8 @@ struct ResultRow {
   std::string parent;   // the key of the row it belongs under (its unweighted form, say)
   WeightScheme weights = WeightScheme::kIdentity;
   int cls = 0;          // the class, from 1; 0: all classes
+  int rater = 0;        // the rater of a row of kRater or the first of a kPair, from 1; 0: all raters
+  int rater2 = 0;       // the second rater of a kPair row, from 1, above `rater`; 0: none
   unsigned fields = 0;  // RowField bits
   std::optional<double> estimate;
   std::optional<double> se;
@@ -280,6 +289,47 @@ struct OrderedSettings {
   BootstrapMethod bootstrapMethod = BootstrapMethod::kObjects;
 };
 
+// Pair (a, b) of R raters, 0 <= a < b < R, is number a (2R - a - 1) / 2 +
+// b - a - 1: the pairs are (0, 1), (0, 2), ..., (0, R-1), (1, 2), ...,
+//
+inline std::size_t PairNumber(int a, int b, int R) {
+  const auto sa = static_cast<std::size_t>(a);
+  return sa * (2 * static_cast<std::size_t>(R) - sa - 1) / 2 + static_cast<std::size_t>(b - a - 1);
+}
+
+// Who disagrees, and on what: what the rows of the pairs and the raters
+// (kPair, kRater) do not hold. Observed data only.
+struct DisagreementRecord {
+  bool computed = false;    // observed data: the pairs were tried and the raters summarised
+  // The pairs' rows are there (every pair of raters), or why not.
+  bool pairs = false;
+  std::string pairsReason;
+  // The pairs' K x K tables one after another: the objects that the first
+  // rater of pair p (PairNumber) put in class k and the second in class l
+  // at [p * K * K + k * K + l]; empty, with the reason, when they would be
+  // too many cells to write.
+  std::vector<std::uint32_t> tables;
+  std::string tablesReason;
+  // The raters (0-based) in an order that puts raters with similar pairwise
+  // kappas side by side; empty without the pairs or beyond 100 raters.
+  std::vector<int> raterOrder;
+  // Each rater's class distribution: the objects it rated, and how many of
+  // them, and which share, it put in each class (shares 0 for a rater who
+  // rated nothing).
+  std::vector<double> raterObjects;  // [rater]
+  Grid<double> raterCounts;          // [rater][class]
+  Grid<double> raterShares;          // [rater][class]
+  // Light's kappa's bootstrap: resamples asked for and the seed.
+  long lightSamples = 0;
+  std::uint64_t lightSeed = 0;
+  // The adjudication list, when the objects were kept (--objects).
+  ObjectResults objects;
+
+  const std::uint32_t* Table(std::size_t pair, int K) const {
+    return tables.data() + pair * static_cast<std::size_t>(K) * static_cast<std::size_t>(K);
+  }
+};
+
 struct Results {
   InputDescription input;
   // The model, the raw agreement and the kappas need at least two objects
@@ -306,12 +356,14 @@ struct Results {
   // (model data have none).
   bool observed = false;
   OrderedSettings ordered;
-  // Every coefficient, in the order of the CSV output: the raw agreement,
-  // the kappas (Fleiss' per class under Fleiss'), H2, Gwet's family,
-  // Krippendorff's alpha, the weighted forms and alpha by level, the
+  // Every coefficient: the raw agreement, the kappas (Fleiss' per class
+  // under Fleiss'), H2, Conger's and Light's kappa and Scott's pi, Gwet's
+  // family, Krippendorff's alpha, the weighted forms and alpha by level, the
   // model's overall agreement, then per class its agreement and
-  // consistency.
+  // consistency; then every pair of raters, then every rater.
   std::vector<ResultRow> rows;
+  // What the rows of the pairs and the raters do not hold.
+  DisagreementRecord disagreement;
 
   // The row of `key` (and class `cls`), or null.
   const ResultRow* Find(const std::string& key, int cls = 0) const {

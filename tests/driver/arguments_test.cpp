@@ -74,6 +74,9 @@ TEST(ParseArgumentsTest, DialogueBatchAnswersAndUsageErrors) {
        "zover: --long-columns: an empty column; run zover --help\n"},
       {{"--long", "--long-columns", "1,2", "f"}, answered, 2, "",
        "zover: --long-columns: three columns are needed: the object's, the rater's and the rating's; run zover --help\n"},
+      {{"--objects", "-f", "f"}, answered, 2, "", "zover: --frequencies excludes --objects; run zover --help\n"},
+      {{"--objects", "-m", "f"}, answered, 2, "", "zover: --model excludes --objects; run zover --help\n"},
+      {{"--pairs", "-m", "f"}, answered, 2, "", "zover: --model excludes --pairs; run zover --help\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.empty() ? "(none)" : c.args.front());
@@ -126,6 +129,12 @@ TEST(ParseArgumentsTest, DialogueBatchAnswersAndUsageErrors) {
       ParseArguments({"--long", "--header", "--long-columns", "item, \"rater, first\",3", "f"}, out, err);
   EXPECT_EQ(columns.batch.read.longColumns, (std::vector<std::string>{"item", "rater, first", "3"}));
   EXPECT_EQ(ParseArguments({"--raters", "2,4", "f"}, out, err).batch.read.raters, (std::vector<std::string>{"2", "4"}));
+  // Every pair of raters and the objects only when asked.
+  EXPECT_EQ(ParseArguments({"f"}, out, err).batch.request.maxPairs, Request::kDefaultPairs);
+  EXPECT_FALSE(ParseArguments({"f"}, out, err).batch.read.objects);
+  const Command every = ParseArguments({"--pairs", "--objects", "--long", "f"}, out, err);
+  EXPECT_EQ(every.batch.request.maxPairs, Request::kEveryPair);
+  EXPECT_TRUE(every.batch.read.objects);
   // Several files in their order; groups and their comparisons.
   const Command groups = ParseArguments(
       {"--compare", "fleiss_kappa, gwet_ac1", "--compare-groups", "b.csv,c.csv", "a.csv", "b.csv", "c.csv"}, out, err);
@@ -145,8 +154,8 @@ TEST(ParseArgumentsTest, HelpListsEveryOption) {
   for (const char* text : {"-f, --frequencies", "-m, --model", "--long", "--header", "--id", "--missing", "--labels",
                            "--classes", "--weights", "--alpha-level", "--bootstrap", "--bootstrap-method", "--seed",
                            "--level", "--format", "-o, --output", "-h, --help", "--version", "--sep", "--no-header",
-                           "--raters", "--long-columns", "--by", "--compare", "--compare-groups", "FILE...",
-                           "Zover_data.txt",
+                           "--raters", "--long-columns", "--pairs", "--objects", "--by", "--compare",
+                           "--compare-groups", "FILE...", "Zover_data.txt",
                            "Run zover without arguments for the interactive program"}) {
     EXPECT_NE(help.find(text), std::string::npos) << text;
   }

@@ -407,7 +407,9 @@ Json Numbers(const std::vector<std::string>& args, const std::string& file) {
   EXPECT_EQ(run.err, "");  // no warning
   for (const char* key : {"file", "layout", "rater_names", "class_labels", "row_names"}) j["input"].erase(key);
   std::function<void(Json&)> dropLabels = [&](Json& node) {
-    if (node.is_object()) node.erase("label");
+    if (node.is_object()) {
+      for (const char* key : {"label", "name", "name2"}) node.erase(key);  // the raters' names in pairs and raters
+    }
     if (!node.is_structured()) return;
     for (Json& child : node) dropLabels(child);
   };
@@ -859,6 +861,91 @@ TEST(BatchTest, IntervalsAndCautionsInEveryOutput) {
   page.format = OutputFormat::kHtml;
   const std::string html = Batch(page, {{"data", text}}).out;
   EXPECT_NE(html.find("Grey, hollow: Zover overall agreement"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zover
+
+namespace zover {
+namespace {
+
+// Who disagrees: each pair's table and each rater's class counts in the CSV
+// are the JSON's, the table's cells add up to the pair's objects, the
+// adjudication list comes most disputed first in JSON, CSV and text, and a
+// file without --objects has no object column.
+TEST(BatchTest, PairsRatersAndObjectsInEveryOutput) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    std::string file;
+    std::size_t pairs;
+  };
+  const std::vector<Case> cases = {
+      {"raw, names, a missing rating", {"--header", "--missing", "--objects"},
+       "a,b,c\n1,1,2\n2,2,2\n1,.,1\n3,1,3\n2,2,1\n", 3},
+      {"long, labels", {"--long", "--labels", "--objects"},
+       "o1,x,yes\no1,y,no\no2,x,no\no2,y,no\no3,x,yes\no3,y,yes\n", 1},
+      {"raw, without --objects", {}, "1 2 2 1\n2 2 2 2\n1 1 2 1\n", 6},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BatchOptions options = Options(c.args);
+    options.format = OutputFormat::kJson;
+    const Json j = Json::parse(Batch(options, {{"data", c.file}}).out);
+    ASSERT_EQ(j["pairs"].size(), c.pairs);
+    options.format = OutputFormat::kCsv;
+    std::istringstream csv(Batch(options, {{"data", c.file}}).out);
+    std::string line;
+    std::getline(csv, line);
+    const bool objects = j.contains("objects");
+    EXPECT_EQ(line.size() > 7 && line.substr(line.size() - 7) == ",object", objects) << line;
+    std::map<std::string, long long> cells;  // pair_table and rater_class counts by rater, rater2, class, class2
+    std::vector<std::string> order;          // the objects of object_agreeing_pairs rows
+    while (std::getline(csv, line)) {
+      const auto v = CsvCells(line);
+      if (v[0] == "pair_table" || v[0] == "rater_class") {
+        cells[v[0] + v[2] + "/" + v[12] + "/" + v[1] + "/" + v[13]] = std::stoll(v[14]);
+      }
+      if (v[0] == "object_agreeing_pairs") order.push_back(v[15]);
+    }
+    // A rater as the CSV names it: by its name, or its number.
+    auto rater = [](const Json& r, const char* name, const char* number) {
+      return r[name].is_null() ? std::to_string(r[number].get<int>()) : r[name].get<std::string>();
+    };
+    for (const Json& p : j["pairs"]) {
+      long long total = 0;
+      for (std::size_t k = 0; k < p["table"].size(); ++k) {
+        for (std::size_t l = 0; l < p["table"][k].size(); ++l) {
+          const long long n = p["table"][k][l];
+          total += n;
+          const std::string key = "pair_table" + rater(p, "name", "rater") + "/" + rater(p, "name2", "rater2") + "/" +
+                                  std::to_string(k + 1) + "/" + std::to_string(l + 1);
+          EXPECT_EQ(cells.count(key) ? cells[key] : 0, n) << key;
+        }
+      }
+      EXPECT_EQ(total, p["objects"].get<long long>());
+    }
+    for (const Json& r : j["raters"]) {
+      for (std::size_t k = 0; k < r["counts"].size(); ++k) {
+        const std::string key = "rater_class" + rater(r, "name", "rater") + "//" + std::to_string(k + 1) + "/";
+        EXPECT_EQ(cells[key], r["counts"][k].get<long long>()) << key;
+      }
+    }
+    if (!objects) continue;
+    std::vector<std::string> listed;
+    double last = -1;
+    for (const Json& o : j["objects"]) {
+      listed.push_back(o["object"].is_null() ? "line " + std::to_string(o["line"].get<int>())
+                                             : o["object"].get<std::string>());
+      if (o["agreeing_pairs"].is_null()) continue;
+      EXPECT_GE(o["agreeing_pairs"].get<double>(), last);
+      last = o["agreeing_pairs"];
+    }
+    EXPECT_EQ(order, listed);
+    options.format = OutputFormat::kText;
+    const std::string text = Batch(options, {{"data", c.file}}).out;
+    EXPECT_LT(text.find("\n " + listed.front() + " "), text.find("\n " + listed.back() + " ")) << text;
+  }
 }
 
 }  // namespace

@@ -175,7 +175,8 @@ const std::string kModel =
     "awk 'BEGIN{K=300; R=300; print K, R, 100; for(i=1;i<=K;i++){l=(i==1?10:0); "
     "for(r=1;r<=R;r++) l=l\" \"((r-1)%K+1==i?90:0); print l}}' > m.txt";
 
-const std::string kCsvHeader = "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label,objects_used,rater2,class2,count\n";
+const std::string kCsvHeader =
+    "measure,class,rater,estimate,se,ci95_low,ci95_high,se0,z,p,class_label,objects_used,rater2,class2,count\n";
 const std::string kMemory = "zover: ERROR: not enough memory for these data.\n";
 const std::string kTooLarge = "zover: cannot write the output: File too large\n";
 
@@ -237,7 +238,10 @@ int main(int argc, char** argv) {
       {"--header and a file name that are not UTF-8",
        "printf 'A\\377B,C\\n1,2\\n2,2\\n1,1\\n' > \"$(printf 'd\\351.txt')\"",
        "$Z --header --format json -o r.json d*.txt; s=$?; grep -F -e '\"file\"' -e \"$(printf 'A\\357\\277\\275B')\" r.json; exit $s", 0,
-       "    \"file\": \"d\xEF\xBF\xBD.txt\",\n      \"A\xEF\xBF\xBD" "B\",\n", "", "d\351.txt:-644 r.json:-644"},
+       "    \"file\": \"d\xEF\xBF\xBD.txt\",\n      \"A\xEF\xBF\xBD" "B\",\n"
+       // the first rater's name in its pair and in its summary
+       "      \"name\": \"A\xEF\xBF\xBD" "B\",\n      \"name\": \"A\xEF\xBF\xBD" "B\",\n",
+       "", "d\351.txt:-644 r.json:-644"},
       {"--header names that would be formulas in CSV", "printf '=1+1,+A,-2,@B\\n1,2,1,2\\n2,2,1,1\\n1,1,2,2\\n' > d.txt",
        "$Z --header --format csv -o r.csv d.txt; s=$?; grep '^chance_probability,1,' r.csv | cut -d, -f3; exit $s", 0,
        "'=1+1\n'+A\n-2\n'@B\n", "", "d.txt:-644 r.csv:-644"},

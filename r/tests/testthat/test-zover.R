@@ -27,7 +27,7 @@ expect_program_rows <- function(rows, csv) {
   for (column in names(expected)) {
     cells <- expected[[column]]
     want <- switch(column,
-      measure = , rater = , class_label = , rater2 = ifelse(cells == "", NA_character_, cells),
+      measure = , rater = , class_label = , rater2 = , object = ifelse(cells == "", NA_character_, cells),
       class = , objects_used = , class2 = , count = ifelse(cells == "", NA_integer_, as.integer(cells)),
       .Call(zover:::zover_numbers, cells))
     expect_true(identical(rows[[column]], want, num.eq = FALSE), info = column)
@@ -37,7 +37,7 @@ expect_program_rows <- function(rows, csv) {
 # The program's arguments as agreement()'s.
 as_arguments <- function(args) {
   flags <- c("-f" = "frequencies", "-m" = "model", "--long" = "long", "--header" = "header", "--id" = "ids",
-             "--missing" = "missing", "--labels" = "labels")
+             "--missing" = "missing", "--labels" = "labels", "--objects" = "objects", "--pairs" = "pairs")
   values <- c("--weights" = "weights", "--alpha-level" = "alpha_levels", "--bootstrap" = "bootstrap",
               "--seed" = "seed", "--classes" = "classes")
   result <- list(missing = FALSE)
