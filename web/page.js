@@ -147,9 +147,12 @@ function showMessage(text) {
   $('message').hidden = !text;
 }
 
-function showReport(result) {
+// Shows the report in its frame; `shown` runs once the frame has loaded it,
+// so that the page says "done" only when the report can be read.
+function showReport(result, shown) {
   outputs = Object.assign({name: job.name}, result);
   const frame = $('report');
+  frame.addEventListener('load', shown, {once: true});
   frame.srcdoc = result.html;
   frame.hidden = false;
   $('saves').hidden = false;
@@ -188,10 +191,10 @@ function analyse() {
     const seconds = ((performance.now() - job.started) / 1000).toFixed(2);
     finish();
     if (message.type === 'done' && message.status === 0) {
-      showReport(message.outputs);
       const warnings = message.outputs.warnings.split('\n').length - 1;
       const warned = warnings ? `, with ${warnings} warning${warnings > 1 ? 's' : ''} at the top of the report` : '';
-      showState('done', `${job.name}: analysed in ${seconds} s${warned}.`);
+      const name = job.name;
+      showReport(message.outputs, () => showState('done', `${name}: analysed in ${seconds} s${warned}.`));
     } else if (message.type === 'done') {
       hideReport();
       showMessage(message.outputs.message);
