@@ -162,14 +162,14 @@ TEST(DataLineReaderTest, RulesOfCsv) {
 // Numbers as labels: by their exact value, however many digits they have.
 TEST(ExactNumberTest, DigitsNotDoubles) {
   struct Case {
-    const char* field;
+    std::string field;
     std::optional<std::string> exact;
   };
   const std::optional<std::string> none;
   const Case cases[] = {{"2", "2"}, {"2.0", "2"}, {"+02.50", "2.5"}, {"-0.0", "0"}, {".5", "0.5"}, {"5.", "5"},
                         {"-007", "-7"}, {"12345678901234567", "12345678901234567"},
                         {"1.0000000000000000001", "1.0000000000000000001"}, {"1e3", none}, {"x", none}, {"", none},
-                        {std::string(400, '9').c_str(), none}};
+                        {std::string(400, '9'), none}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.field);
     EXPECT_EQ(ExactNumber(c.field), c.exact);
