@@ -3,8 +3,8 @@
 
     tests/compare_readers.py OLD_ZOVER NEW_ZOVER [cases] [seed]
 
-Every case is a random file of one layout (raw, frequencies, model) with
-random options (--header, --id, --missing) read by the batch command in each
+Every case is a random file of one layout (raw, frequencies, model, long) with
+random options (--header, --id, --missing; --long, --labels) read by the batch command in each
 format (text, json, csv), and, for raw and frequencies files without
 options, by the dialogue (data-entry mode 1 or 2). Most files are well
 formed; some carry one fault. Each pair of runs must give the same status,
@@ -100,6 +100,34 @@ def model_file():
     return lines, line_end()
 
 
+def long_file(header, labels, missing):
+    """Ratings one per line (object, rater, rating) in any order: rater by
+    rater, object by object or shuffled; some names quoted or padded."""
+    R, K, n = rng.randint(2, 5), rng.randint(2, 5), rng.randint(2, 25)
+    sep = rng.choice([",", ";", "\t", ", ", " "])
+    rows = [(o, r) for r in range(R) for o in range(n) if rng.random() < 0.9]
+    order = rng.random()
+    if order < 0.3:
+        rows.sort()
+    elif order < 0.6:
+        rng.shuffle(rows)
+
+    def name(text):
+        kind = rng.random()
+        if kind < 0.05 and sep.strip():
+            return '"' + text + '"'
+        return text + " " if kind < 0.08 and sep.strip() else text
+
+    lines = [sep.join(["object", "rater", "rating"])] if header else []
+    for o, r in rows:
+        value = rng.randint(1, K)
+        rating = (f"class {value}" if sep.strip() else f"class-{value}") if labels else str(value)
+        if missing and rng.random() < 0.1:
+            rating = rng.choice(["NA", "."] + ([""] if sep.strip() else []))
+        lines.append(sep.join([name(f"obj{o:03d}"), name(f"rater{r}"), name(rating)]))
+    return lines, line_end()
+
+
 # Faults that a line may carry: each replaces one field or changes the line.
 FIELD_FAULTS = ["x", "0", "1001", "2.0", '"1"', '"2', "+1", "-1", "", "1e0", "0x1", "NA", ".", "yes",
                 '"a""b"', '1"']
@@ -124,9 +152,14 @@ def add_fault(lines, first_data):
 
 
 def make_case():
-    layout = rng.choice(["raw", "raw", "raw", "frequencies", "model"])
+    layout = rng.choice(["raw", "raw", "raw", "frequencies", "model", "long", "long"])
     options = []
-    if layout == "raw":
+    if layout == "long":
+        header, labels, missing = rng.random() < 0.5, rng.random() < 0.5, rng.random() < 0.3
+        lines, end = long_file(header, labels, missing)
+        options += ["--long"] + ["--header"] * header + ["--labels"] * labels + ["--missing"] * missing
+        first = 1 if header else 0
+    elif layout == "raw":
         header, ident, missing = rng.random() < 0.3, rng.random() < 0.3, rng.random() < 0.3
         lines, end = raw_file(header, ident, missing)
         options += ["--header"] * header + ["--id"] * ident + ["--missing"] * missing
@@ -359,6 +392,10 @@ for case in range(CASES):
         old, new = run(OLD, args), run(NEW, args)
         if old == new:
             same += 1
+            continue
+        if layout == "long":  # no change is expected of the long layout
+            different += 1
+            print(f"--- case {case}: {' '.join(args)}\n{data!r}\nold: {old!r}\nnew: {new!r}\n")
             continue
         found = features(text, layout)
         status, out, err = old

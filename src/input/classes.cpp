@@ -9,6 +9,7 @@
 #include <numeric>
 
 #include "console/format.h"
+#include "input/big_tables.h"
 #include "input/reader_parts.h"
 #include "tables/limits.h"
 
@@ -198,7 +199,7 @@ std::optional<std::uint32_t> NameIndex::Find(std::string_view name) const {
 
 // Doubles the table.
 void NameIndex::Grow() {
-  std::vector<Slot> old(slots_.size() * 2);
+  std::vector<Slot> old = BigTable(slots_.size() * 2, Slot{});
   old.swap(slots_);
   const std::size_t mask = slots_.size() - 1;
   for (const Slot& slot : old) {
@@ -252,8 +253,19 @@ ClassReader::Status ClassReader::Read(std::string_view field, std::uint16_t& val
   if (marks_ && !quoted && (field == "NA" || field == ".")) return Status::kMissingMark;
   if (field.empty()) return Status::kEmpty;
   if (labels_) {
+    // The few labels of a file come again and again: the code of one read
+    // before is found in a small table by its length and last byte first.
+    Recent& recent = recent_[(field.size() * 8 + static_cast<unsigned char>(field.back())) % kRecent];
+    if (recent.code != 0 && recent.label == field) {
+      value = recent.code;
+      return Status::kClass;
+    }
     value = CodeOf(field, !fixed_);
-    if (value != 0) return Status::kClass;
+    if (value != 0) {
+      recent.label.assign(field);
+      recent.code = value;
+      return Status::kClass;
+    }
     return fixed_ ? Status::kNotListed : Status::kTooManyLabels;
   }
   const std::optional<std::uint64_t> number = WholeField(field, kMaxClasses, zeroFractions_);

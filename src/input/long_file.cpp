@@ -5,6 +5,8 @@
 #include <array>
 #include <memory>
 #include <new>
+#include <tuple>
+#include <unordered_map>
 
 #include "console/format.h"
 #include "input/reader_parts.h"
@@ -53,46 +55,66 @@ struct Repeat {
   std::uint32_t again = UINT32_MAX;  // none
 };
 
+// The earliest repeated pair of a file that has one: the ratings in file
+// order, each pair's first kept, until a pair comes again. Only for a file
+// that CountObjects found a repeat in.
+Repeat EarliestRepeat(const RatingList& ratings, std::size_t raters) {
+  std::unordered_map<std::uint64_t, std::uint32_t> first;  // [object * raters + rater]: its first rating
+  for (std::uint32_t i = 0; i < ratings.size(); ++i) {
+    const auto [pair, added] = first.emplace(std::uint64_t{ratings[i].object} * raters + ratings[i].rater, i);
+    if (!added) return {pair->second, i};
+  }
+  return {};
+}
+
 // Puts every object's ratings together, in file order, and counts each
 // object's tuple (0 for a rater who gave it no rating) into `data`, which
 // also keeps the object when it keeps objects (named `names`, at the line of
 // its first rating); returns the earliest repeated pair, if any. An object
 // costs O(its ratings).
+//
+// The ratings are dealt out object by object in one pass over the file's
+// order (a counting sort), each as its rater and value alone, so that the
+// objects are then read one after another from memory instead of at random.
 Repeat CountObjects(const RatingList& ratings, std::size_t objects, FileRatings& data, const NameIndex& names,
                     const RowLines& lines) {
-  constexpr std::uint32_t kAhead = 8;
-  std::vector<std::uint32_t> start(objects + 1, 0);  // [object]: its first place in `order`
+  struct Placed {
+    std::uint16_t rater;
+    std::uint16_t value;
+  };
+  std::vector<std::uint32_t> start(objects + 1, 0);  // [object]: its first place in `placed`
   for (std::uint32_t i = 0; i < ratings.size(); ++i) ++start[ratings[i].object + 1];
   for (std::size_t o = 0; o < objects; ++o) start[o + 1] += start[o];
-  // Rating indices, object by object (each one written before it is read).
-  const std::unique_ptr<std::uint32_t[]> order(new std::uint32_t[ratings.size()]);
+  const std::unique_ptr<Placed[]> placed(new Placed[ratings.size()]);
+  std::vector<std::uint32_t> firstRating;  // [object]: its first rating, when objects are kept
   {
     std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
-    for (std::uint32_t i = 0; i < ratings.size(); ++i) order[next[ratings[i].object]++] = i;
+    if (data.objects.kept) firstRating.resize(objects);
+    for (std::uint32_t i = 0; i < ratings.size(); ++i) {
+      const Rating& rating = ratings[i];
+      std::uint32_t& at = next[rating.object];
+      if (data.objects.kept && at == start[rating.object]) firstRating[rating.object] = i;
+      placed[at++] = {rating.rater, rating.value};
+    }
   }
   const auto raters = static_cast<std::size_t>(data.raters);
   std::vector<std::uint16_t> tuple(raters, 0);
-  std::vector<std::uint32_t> seen(raters, 0);   // [rater]: 1 + the object it last rated
-  std::vector<std::uint32_t> where(raters, 0);  // [rater]: the rating of that object
-  Repeat repeat;
+  std::vector<std::uint32_t> seen(raters, 0);  // [rater]: 1 + the object it last rated
+  bool repeated = false;
   for (std::size_t o = 0; o < objects; ++o) {
     int missing = static_cast<int>(raters);
     for (std::uint32_t at = start[o]; at < start[o + 1]; ++at) {
-      // The ratings of an object lie anywhere in the file: ask for those a
-      // few steps ahead.
-      if (at + kAhead < ratings.size()) __builtin_prefetch(&ratings[order[at + kAhead]]);
-      const Rating& rating = ratings[order[at]];
+      const Placed rating = placed[at];
       if (seen[rating.rater] == o + 1) {
-        if (order[at] < repeat.again) repeat = {where[rating.rater], order[at]};
+        repeated = true;
         continue;
       }
       seen[rating.rater] = static_cast<std::uint32_t>(o + 1);
-      where[rating.rater] = order[at];
       tuple[rating.rater] = rating.value;
       if (rating.value != 0) --missing;
     }
     if (data.objects.kept) {
-      data.KeepObject(tuple.data(), lines.LineOf(order[start[o]]), names[static_cast<std::uint32_t>(o)]);
+      data.KeepObject(tuple.data(), lines.LineOf(firstRating[o]), names[static_cast<std::uint32_t>(o)]);
     }
     if (missing == 0) {
       data.complete->AddObject(tuple.data());
@@ -101,9 +123,9 @@ Repeat CountObjects(const RatingList& ratings, std::size_t objects, FileRatings&
       data.incomplete->AddObject(tuple.data());
       data.missingRatings += missing;
     }
-    for (std::uint32_t at = start[o]; at < start[o + 1]; ++at) tuple[ratings[order[at]].rater] = 0;
+    for (std::uint32_t at = start[o]; at < start[o + 1]; ++at) tuple[placed[at].rater] = 0;
   }
-  return repeat;
+  return repeated ? EarliestRepeat(ratings, raters) : Repeat{};
 }
 
 // Lines whose object is not looked up yet. In a file that comes rater by
@@ -122,7 +144,7 @@ class WaitingLines {
     std::uint32_t group = 0;  // with a group column
   };
 
-  static constexpr std::size_t kDepth = 16;
+  static constexpr std::size_t kDepth = 32;
 
   bool full() const { return count_ == kDepth; }
   bool empty() const { return count_ == 0; }
@@ -203,6 +225,37 @@ std::string CountGroups(const RatingList& ratings, std::size_t objects, const st
   return "";
 }
 
+// Takes the next line from the reader's buffer when it is plain: a
+// separator of one character, and no double quote, blank or carriage return
+// but a carriage return before the line feed. Such a line's fields are the
+// bytes between its separators, as the reader's rules would split it, and
+// `fields` points at them in the buffer (valid until the reader reads on).
+// False, taking nothing, for any other line, an empty one included, and
+// when the buffer holds no whole line.
+bool TakePlainLine(DataLineReader& reader, std::vector<std::string_view>& fields) {
+  const char separator = reader.separator();
+  if (separator == 0 || separator == ' ') return false;
+  const std::string_view ahead = reader.Ahead();
+  fields.clear();
+  std::size_t start = 0;
+  for (std::size_t at = 0; at < ahead.size(); ++at) {
+    const char c = ahead[at];
+    if (c == separator) {
+      fields.emplace_back(ahead.data() + start, at - start);
+      start = at + 1;
+      continue;
+    }
+    if (c != '\n' && c != '\r' && c != '"' && c != ' ' && c != '\t') continue;
+    const std::size_t end = at;
+    if (c == '\r' && ahead[at + 1] == '\n') ++at;  // Ahead() ends with a line feed
+    if (ahead[at] != '\n' || end == 0) return false;
+    fields.emplace_back(ahead.data() + start, end - start);
+    reader.Skip(at + 1, 1);
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 // Every line holds three fields, or, with layout.columns or a first column
@@ -230,6 +283,9 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
   const bool watch = layout.csv() && !layout.header && !layout.noHeader;
   std::uint16_t firstValue = 0;
   std::string previous;  // the last line's object
+  std::string lastRaterName;  // and its rater (no name is empty)
+  std::uint32_t lastRater = 0;
+  std::vector<std::string_view> plainFields;
   std::uint32_t object = 0;
   long long tooMany = 0;  // the line of the object beyond kMaxObjects
   // With a group column: its field, the groups, each object's group, and
@@ -295,11 +351,16 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
                               std::to_string(reader.lineNumber()) + " holds one"));
   };
   while (true) {
-    const LineStatus status = reader.Next();
-    if (status == LineStatus::kEnd) break;
-    if (status != LineStatus::kLine) return refuse(reader.Fault(status));
+    // Once the first line of data has set the fields, a plain line is split
+    // in the reader's buffer; any other goes through the reader's rules.
+    const bool plain = fieldsPerLine != 0 && TakePlainLine(reader, plainFields);
+    if (!plain) {
+      const LineStatus status = reader.Next();
+      if (status == LineStatus::kEnd) break;
+      if (status != LineStatus::kLine) return refuse(reader.Fault(status));
+    }
     const long long line = reader.lineNumber();
-    const auto& fields = reader.fields();
+    const auto& fields = plain ? plainFields : reader.fields();
     if (layout.header && headerLine == 0) {
       header.assign(fields.begin(), fields.end());
       headerLine = line;
@@ -387,7 +448,7 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
     const std::string_view objectName = fields[columns[0]], raterName = fields[columns[1]];
     Rating rating{};
     const std::size_t ratingField = columns[2];
-    const ClassReader::Status read = classes.Read(fields[ratingField], rating.value, reader.quoted(ratingField));
+    const ClassReader::Status read = classes.Read(fields[ratingField], rating.value, !plain && reader.quoted(ratingField));
     if (read != ClassReader::Status::kClass && read != ClassReader::Status::kMissing) {
       return refuseFirst(classes.Fault(read, fields[ratingField], line, static_cast<int>(ratingField + 1)));
     }
@@ -398,7 +459,15 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
         return refuseFirst(std::move(*fault));
       }
     }
-    const auto [rater, added] = raters.Add(raterName);
+    // Files often come rater by rater: a line of the last line's rater is
+    // not looked up again.
+    std::uint32_t rater = lastRater;
+    bool added = false;
+    if (raterName != lastRaterName) {
+      std::tie(rater, added) = raters.Add(raterName);
+      lastRaterName.assign(raterName);
+      lastRater = rater;
+    }
     if (added && raters.size() > static_cast<std::size_t>(kMaxRaters)) {
       return refuse(FaultAt(line, static_cast<int>(columns[1] + 1),
                             "more than 1000 raters: at most 1000 raters can be analysed"));

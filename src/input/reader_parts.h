@@ -4,6 +4,7 @@
 // line of every row, and what a reader has read before it goes into the
 // working tables (in one place, StoreObservedData).
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -224,6 +225,13 @@ class ClassReader {
   std::vector<std::string> spelled_;                // [code - 1]: the label as first written
   std::vector<std::string> exact_;                  // [code - 1]: its ExactNumber, "" for text
   std::vector<double> values_;                      // [code - 1]: its value, NaN for text
+  // Labels read lately with their codes (0: none), for Read.
+  struct Recent {
+    std::string label;
+    std::uint16_t code = 0;
+  };
+  static constexpr std::size_t kRecent = 64;
+  std::array<Recent, kRecent> recent_;
 };
 
 // The line of every data row, by its number among the rows: kept as the
