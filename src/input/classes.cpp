@@ -170,7 +170,7 @@ std::size_t NameIndex::SlotOf(std::string_view name, std::uint32_t hash) const {
     const Slot& slot = slots_[at];
     if (slot.index == 0) return at;
     if (slot.hash != hash || slot.length != name.size()) continue;
-    if (head > 0 && std::memcmp(slot.head, name.data(), head) != 0) continue;
+    if (!SameText(std::string_view(slot.head, head), name.substr(0, head))) continue;
     if (head == name.size() || (*this)[slot.index - 1].substr(head) == name.substr(head)) return at;
   }
 }
@@ -191,8 +191,8 @@ std::pair<std::uint32_t, bool> NameIndex::Add(std::string_view name, std::uint32
   return {index, true};
 }
 
-std::optional<std::uint32_t> NameIndex::Find(std::string_view name) const {
-  const std::size_t at = SlotOf(name, HashOf(name));
+std::optional<std::uint32_t> NameIndex::Find(std::string_view name, std::uint32_t hash) const {
+  const std::size_t at = SlotOf(name, hash);
   if (slots_[at].index == 0) return std::nullopt;
   return slots_[at].index - 1;
 }

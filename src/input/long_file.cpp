@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "console/format.h"
+#include "input/big_tables.h"
 #include "input/reader_parts.h"
 #include "tables/limits.h"
 
@@ -34,6 +35,7 @@ class RatingList {
     if ((size_ & (kBlock - 1)) == 0) {
       blocks_.emplace_back();
       blocks_.back().reserve(kBlock);
+      AdviseHugePages(blocks_.back().data(), kBlock * sizeof(Rating));
     }
     blocks_.back().push_back(rating);
     ++size_;
@@ -42,7 +44,7 @@ class RatingList {
   std::uint32_t size() const { return size_; }
 
  private:
-  static constexpr int kShift = 16;
+  static constexpr int kShift = 20;
   static constexpr std::uint32_t kBlock = 1u << kShift;
   std::vector<std::vector<Rating>> blocks_;
   std::uint32_t size_ = 0;
@@ -86,6 +88,7 @@ Repeat CountObjects(const RatingList& ratings, std::size_t objects, FileRatings&
   for (std::uint32_t i = 0; i < ratings.size(); ++i) ++start[ratings[i].object + 1];
   for (std::size_t o = 0; o < objects; ++o) start[o + 1] += start[o];
   const std::unique_ptr<Placed[]> placed(new Placed[ratings.size()]);
+  AdviseHugePages(placed.get(), ratings.size() * sizeof(Placed));
   std::vector<std::uint32_t> firstRating;  // [object]: its first rating, when objects are kept
   {
     std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
@@ -128,40 +131,108 @@ Repeat CountObjects(const RatingList& ratings, std::size_t objects, FileRatings&
   return repeated ? EarliestRepeat(ratings, raters) : Repeat{};
 }
 
-// Lines whose object is not looked up yet. In a file that comes rater by
-// rater every line's object lies somewhere else in the table of names, and
-// each lookup waits for memory; asking for the slots of the next lines
-// first lets that memory arrive together. The lines are settled in file
-// order, so objects still take their indices in order of first appearance.
-class WaitingLines {
+// Lines whose object is not looked up yet, a block of them at a time. In a
+// file that comes rater by rater every line's object lies somewhere else in
+// the table of names, tens of megabytes for millions of objects, and each
+// lookup at random waits for memory and for the translation of its address.
+// The names of a block are looked up in the order of their places in the
+// table instead, which reads the table from its start to its end once a
+// block; then the lines are settled in file order, the names new to the
+// table added one by one, so that objects still take their indices in order
+// of first appearance.
+class LineBlock {
  public:
+  static constexpr std::uint32_t kNone = UINT32_MAX;
   struct Line {
-    std::string object;  // the object's name, unless `same`
-    bool same = false;   // the object of the line before
+    std::uint32_t nameAt = 0;      // the object's name in the block's bytes, unless `same`
+    std::uint32_t nameLength = 0;
+    bool same = false;             // the object of the line before
     std::uint32_t hash = 0;
+    std::uint32_t found = kNone;   // the object's index, once looked up, when it has one
     Rating rating{};
     long long line = 0;
-    std::uint32_t group = 0;  // with a group column
+    std::uint32_t group = 0;       // with a group column
   };
 
-  static constexpr std::size_t kDepth = 32;
+  bool full() const { return lines_.size() == kLines || names_.size() >= kBytes; }
+  // Every line pushed has been settled (Pop).
+  bool empty() const { return next_ == lines_.size(); }
 
-  bool full() const { return count_ == kDepth; }
-  bool empty() const { return count_ == 0; }
-  // A place for the next line, after the others.
-  Line& Push() { return lines_[(first_ + count_++) % kDepth]; }
-  // The oldest line, taken out.
-  Line& Pop() {
-    Line& line = lines_[first_];
-    first_ = (first_ + 1) % kDepth;
-    --count_;
+  // The name of the last line's object (of the block before, when this one
+  // has no line yet).
+  std::string_view lastName() const {
+    return last_ == kNone ? std::string_view(carried_) : name(lines_[last_]);
+  }
+  // A line after the others, with its object's name, or `same` when it is
+  // the last line's object.
+  Line& Push(std::string_view object, bool same) {
+    Line& line = lines_.emplace_back();
+    line.same = same;
+    if (!same) {
+      line.nameAt = static_cast<std::uint32_t>(names_.size());
+      line.nameLength = static_cast<std::uint32_t>(object.size());
+      line.hash = NameIndex::HashOf(object);
+      names_.append(object);
+      last_ = static_cast<std::uint32_t>(lines_.size() - 1);
+    }
     return line;
+  }
+  std::string_view name(const Line& line) const {
+    return std::string_view(names_.data() + line.nameAt, line.nameLength);
+  }
+
+  // Finds the objects of the block's lines that `objects` holds already,
+  // in the order of their places; once a block.
+  void LookUp(const NameIndex& objects) {
+    if (lookedUp_) return;
+    lookedUp_ = true;
+    order_.clear();
+    for (std::uint32_t i = 0; i < lines_.size(); ++i) {
+      if (!lines_[i].same) order_.push_back(i);
+    }
+    // By the top 16 bits of the place, two digits of 8 bits, the low digit first.
+    int bits = 0;
+    while ((std::size_t{1} << bits) < objects.places()) ++bits;
+    const int shift = bits > 16 ? bits - 16 : 0;
+    for (int digit = 0; digit < 16; digit += 8) {
+      std::array<std::uint32_t, 257> start{};
+      auto key = [&](std::uint32_t i) { return (objects.Place(lines_[i].hash) >> (shift + digit)) & 255; };
+      for (const std::uint32_t i : order_) ++start[key(i) + 1];
+      for (std::size_t b = 1; b <= 256; ++b) start[b] += start[b - 1];
+      sorted_.resize(order_.size());
+      for (const std::uint32_t i : order_) sorted_[start[key(i)]++] = i;
+      order_.swap(sorted_);
+    }
+    constexpr std::size_t kAhead = 16;
+    for (std::size_t k = 0; k < order_.size(); ++k) {
+      if (k + kAhead < order_.size()) objects.Prefetch(lines_[order_[k + kAhead]].hash);
+      Line& line = lines_[order_[k]];
+      line.found = objects.Find(name(line), line.hash).value_or(kNone);
+    }
+  }
+  // The oldest line not settled yet, taken out.
+  Line& Pop() { return lines_[next_++]; }
+  // Empties the block, every line settled.
+  void Clear() {
+    carried_.assign(lastName());
+    last_ = kNone;
+    lines_.clear();
+    names_.clear();
+    next_ = 0;
+    lookedUp_ = false;
   }
 
  private:
-  std::array<Line, kDepth> lines_;
-  std::size_t first_ = 0;
-  std::size_t count_ = 0;
+  static constexpr std::size_t kLines = std::size_t{1} << 12;
+  static constexpr std::size_t kBytes = std::size_t{1} << 22;  // of names, so that long names do not fill memory
+
+  std::vector<Line> lines_;
+  std::string names_;
+  std::uint32_t last_ = kNone;  // the last line with a name
+  std::string carried_;         // the last name of the block before
+  std::size_t next_ = 0;        // the first line not settled yet
+  bool lookedUp_ = false;
+  std::vector<std::uint32_t> order_, sorted_;
 };
 
 // Counts the objects of each group into `groups` (each group's raters in the
@@ -225,31 +296,33 @@ std::string CountGroups(const RatingList& ratings, std::size_t objects, const st
   return "";
 }
 
-// Takes the next line from the reader's buffer when it is plain: a
-// separator of one character, and no double quote, blank or carriage return
-// but a carriage return before the line feed. Such a line's fields are the
-// bytes between its separators, as the reader's rules would split it, and
-// `fields` points at them in the buffer (valid until the reader reads on).
-// False, taking nothing, for any other line, an empty one included, and
-// when the buffer holds no whole line.
-bool TakePlainLine(DataLineReader& reader, std::vector<std::string_view>& fields) {
+// Takes the next line from the reader's buffer when it is plain: `count`
+// fields between separators of one character, and no double quote, blank
+// or carriage return but a carriage return before the line feed. Such a
+// line's fields are the bytes between its separators, as the reader's rules
+// would split it, and `fields` points at them in the buffer (valid until
+// the reader reads on). False, taking nothing, for any other line, an empty
+// one included, and when the buffer holds no whole line.
+bool TakePlainLine(DataLineReader& reader, std::size_t count, std::vector<std::string_view>& fields) {
   const char separator = reader.separator();
   if (separator == 0 || separator == ' ') return false;
   const std::string_view ahead = reader.Ahead();
-  fields.clear();
+  fields.resize(count);
+  std::size_t field = 0;
   std::size_t start = 0;
   for (std::size_t at = 0; at < ahead.size(); ++at) {
     const char c = ahead[at];
     if (c == separator) {
-      fields.emplace_back(ahead.data() + start, at - start);
+      if (field + 1 == count) return false;
+      fields[field++] = std::string_view(ahead.data() + start, at - start);
       start = at + 1;
       continue;
     }
     if (c != '\n' && c != '\r' && c != '"' && c != ' ' && c != '\t') continue;
     const std::size_t end = at;
     if (c == '\r' && ahead[at + 1] == '\n') ++at;  // Ahead() ends with a line feed
-    if (ahead[at] != '\n' || end == 0) return false;
-    fields.emplace_back(ahead.data() + start, end - start);
+    if (ahead[at] != '\n' || end == 0 || field + 1 != count) return false;
+    fields[field] = std::string_view(ahead.data() + start, end - start);
     reader.Skip(at + 1, 1);
     return true;
   }
@@ -270,7 +343,7 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
   NameIndex objects, raters;
   RatingList ratings;
   RowLines lines;
-  WaitingLines waiting;
+  LineBlock waiting;
   std::vector<std::string> header;
   long long headerLine = 0;  // 0: no header (yet)
   std::vector<std::string> warnings;
@@ -282,8 +355,7 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
   // A first line that may be a header no option named (see data_file.cpp).
   const bool watch = layout.csv() && !layout.header && !layout.noHeader;
   std::uint16_t firstValue = 0;
-  std::string previous;  // the last line's object
-  std::string lastRaterName;  // and its rater (no name is empty)
+  std::string lastRaterName;  // the last line's rater (no name is empty)
   std::uint32_t lastRater = 0;
   std::vector<std::string_view> plainFields;
   std::uint32_t object = 0;
@@ -301,9 +373,11 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
   // Settles the oldest waiting line: finds its object and keeps its rating.
   auto settle = [&]() {
     if (twoGroups.line != 0) return false;
-    WaitingLines::Line& waited = waiting.Pop();
+    LineBlock::Line& waited = waiting.Pop();
     if (!waited.same) {
-      const auto [index, added] = objects.Add(waited.object, waited.hash);
+      std::uint32_t index = waited.found;
+      bool added = false;
+      if (index == LineBlock::kNone) std::tie(index, added) = objects.Add(waiting.name(waited), waited.hash);
       if (added && objects.size() > kMaxObjects) tooMany = waited.line;
       object = index;
       if (grouped && added) objectGroup.push_back(static_cast<std::uint16_t>(waited.group));
@@ -316,6 +390,15 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
     lines.Add(ratings.size(), waited.line);
     ratings.Add(waited.rating);
     return tooMany == 0;
+  };
+  // Settles every waiting line, or those before a fault.
+  auto settleAll = [&]() {
+    waiting.LookUp(objects);
+    while (!waiting.empty()) {
+      if (!settle()) return false;
+    }
+    waiting.Clear();
+    return true;
   };
   // An object in a second group, with the line of its first rating.
   auto inTwoGroups = [&]() {
@@ -331,7 +414,7 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
   // A fault of a line: the lines before it are settled first, which may
   // find an earlier fault.
   auto refuse = [&](ReadFault fault) {
-    while (!waiting.empty() && settle()) {}
+    settleAll();
     if (tooMany != 0) return Refused(FaultAt(tooMany, 1, "more than 1000000000 objects"), name);
     if (twoGroups.line != 0) return inTwoGroups();
     return Refused(std::move(fault), name);
@@ -353,7 +436,7 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
   while (true) {
     // Once the first line of data has set the fields, a plain line is split
     // in the reader's buffer; any other goes through the reader's rules.
-    const bool plain = fieldsPerLine != 0 && TakePlainLine(reader, plainFields);
+    const bool plain = fieldsPerLine != 0 && TakePlainLine(reader, fieldsPerLine, plainFields);
     if (!plain) {
       const LineStatus status = reader.Next();
       if (status == LineStatus::kEnd) break;
@@ -463,7 +546,7 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
     // not looked up again.
     std::uint32_t rater = lastRater;
     bool added = false;
-    if (raterName != lastRaterName) {
+    if (!SameText(raterName, lastRaterName)) {
       std::tie(rater, added) = raters.Add(raterName);
       lastRaterName.assign(raterName);
       lastRater = rater;
@@ -474,21 +557,13 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
     }
     rating.rater = static_cast<std::uint16_t>(rater);
     if (ratings.size() == 0 && waiting.empty()) firstValue = rating.value;
-    if (waiting.full() && !settle()) return refuse({});
-    WaitingLines::Line& next = waiting.Push();
-    next.same = !previous.empty() && previous == objectName;  // no name is empty
-    if (!next.same) {
-      previous.assign(objectName);
-      next.object.assign(objectName);
-      next.hash = objects.Prefetch(next.object);
-    }
+    if (waiting.full() && !settleAll()) return refuse({});
+    LineBlock::Line& next = waiting.Push(objectName, SameText(waiting.lastName(), objectName));  // no name is empty
     next.rating = rating;
     next.line = line;
     next.group = group;
   }
-  while (!waiting.empty()) {
-    if (!settle()) return refuse({});
-  }
+  if (!settleAll()) return refuse({});
   if (watch && classes.labels() && ratings.size() > 1) {
     // With labels, a first line whose object, rater and label occur on no
     // other line looks like a header.

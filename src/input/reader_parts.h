@@ -78,29 +78,43 @@ ReadFault OrderUnknown(const std::vector<std::string>& labelsInFileOrder);
 ReadOutcome Refused(ReadFault fault, const std::string& name);
 inline ReadOutcome Refused(const std::string& what, const std::string& name) { return Refused(FaultAt(0, 0, what), name); }
 
+// Whether two short texts are the same, byte by byte in line: the names of
+// a file are a few bytes long, too short for a call of memcmp to pay.
+inline bool SameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
 // Names in the order they first appear, each with its index from 0: the
 // objects and raters of a long file, the labels of the classes. The names
 // are kept once, one after another in one block of bytes, and found through
 // an open-addressing table whose slots hold what a lookup needs (part of the
 // hash, the length and the first 20 bytes of the name), so that finding a
 // name among millions costs one read of memory, its slot, and a second one
-// only for a longer name. A reader that knows its next names early asks for
-// their slots first (Prefetch), so that the memory of several lookups
-// arrives at once.
+// only for a longer name. A reader with many names to look up may find them
+// in the order of their places in the table (Place), asking for the slots a
+// few names ahead (Prefetch), so that the table is read from memory in
+// order and the memory of several lookups arrives at once.
 class NameIndex {
  public:
   NameIndex();
+  static std::uint32_t HashOf(std::string_view name) {
+    return static_cast<std::uint32_t>(std::hash<std::string_view>()(name));
+  }
   // The index of `name` and whether it is new (then added at the end).
   std::pair<std::uint32_t, bool> Add(std::string_view name) { return Add(name, HashOf(name)); }
-  // The same with the hash that Prefetch gave.
+  // The same with the name's HashOf.
   std::pair<std::uint32_t, bool> Add(std::string_view name, std::uint32_t hash);
-  // The hash of `name`, having asked for the memory of its slot.
-  std::uint32_t Prefetch(std::string_view name) const {
-    const std::uint32_t hash = HashOf(name);
-    __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
-    return hash;
-  }
-  std::optional<std::uint32_t> Find(std::string_view name) const;
+  std::optional<std::uint32_t> Find(std::string_view name) const { return Find(name, HashOf(name)); }
+  std::optional<std::uint32_t> Find(std::string_view name, std::uint32_t hash) const;
+  // Where the lookup of a name of this hash starts, from 0 to places() - 1,
+  // until the next Add; and a request for the memory of that slot.
+  std::size_t Place(std::uint32_t hash) const { return hash & (slots_.size() - 1); }
+  std::size_t places() const { return slots_.size(); }
+  void Prefetch(std::uint32_t hash) const { __builtin_prefetch(&slots_[Place(hash)]); }
   std::size_t size() const { return ends_.size(); }
   std::string_view operator[](std::uint32_t index) const {
     const std::size_t begin = index == 0 ? 0 : ends_[index - 1];
@@ -116,9 +130,6 @@ class NameIndex {
     char head[kHead] = {};     // the name's first bytes
   };
 
-  static std::uint32_t HashOf(std::string_view name) {
-    return static_cast<std::uint32_t>(std::hash<std::string_view>()(name));
-  }
   // The slot of `name`, or the free slot where it belongs.
   std::size_t SlotOf(std::string_view name, std::uint32_t hash) const;
   void Grow();
