@@ -1,6 +1,7 @@
 // What a reader of observed data has read goes into the observed data here,
 // and only here.
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -28,14 +29,32 @@ TupleCounts Recoded(TupleCounts counts, int raters, const std::vector<std::uint1
 }  // namespace
 
 void KeepIncomplete(ObservedData& tb, const TupleCounts& tuples, int raters) {
+  // Millions of tuples share a few thousand patterns: each tuple's pattern
+  // is built in the same scratch vectors, and a map entry is made only for
+  // a pattern not seen before.
   std::vector<std::uint16_t> scratch(static_cast<std::size_t>(raters));
+  std::vector<int> counts;  // [class]: its ratings in the tuple, 0 outside `pattern`
+  std::vector<std::pair<int, int>> pattern;
   for (std::size_t u = 0; u < tuples.size(); ++u) {
     const std::uint16_t* values = tuples.Values(u, scratch.data());
-    std::map<int, int> counts;
+    pattern.clear();
     for (int r = 0; r < raters; ++r) {
-      if (values[r] > 0) ++counts[values[r] - 1];
+      if (values[r] == 0) continue;
+      const int k = values[r] - 1;
+      if (static_cast<std::size_t>(k) >= counts.size()) counts.resize(static_cast<std::size_t>(k) + 1, 0);
+      if (counts[k]++ == 0) pattern.emplace_back(k, 0);
     }
-    tb.incomplete[std::vector<std::pair<int, int>>(counts.begin(), counts.end())] += tuples.count(u);
+    std::sort(pattern.begin(), pattern.end());
+    for (auto& [k, count] : pattern) {
+      count = counts[k];
+      counts[k] = 0;
+    }
+    const auto found = tb.incomplete.find(pattern);
+    if (found != tb.incomplete.end()) {
+      found->second += tuples.count(u);
+    } else {
+      tb.incomplete.emplace(pattern, 0.0).first->second += tuples.count(u);
+    }
   }
 }
 

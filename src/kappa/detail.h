@@ -97,7 +97,16 @@ class RatingTally {
       if (raters_[static_cast<std::size_t>(k)]++ == 0) used_.push_back(k);
       ++rated_;
     }
-    std::sort(used_.begin(), used_.end());
+    // In class order: for a few classes a look at each, else a sort.
+    const auto K = static_cast<int>(raters_.size());
+    if (K <= 2 * R) {
+      used_.clear();
+      for (int k = 0; k < K; ++k) {
+        if (raters_[static_cast<std::size_t>(k)] != 0) used_.push_back(k);
+      }
+    } else {
+      std::sort(used_.begin(), used_.end());
+    }
   }
   const std::vector<int>& used() const { return used_; }
   int raters(int k) const { return raters_[static_cast<std::size_t>(k)]; }
