@@ -20,18 +20,6 @@ namespace {
 constexpr std::uint32_t kMaxCount = UINT32_MAX - 1;
 constexpr std::size_t kFirstCapacity = 64;
 
-// The finaliser of splitmix64, a bijection in which every bit of the input
-// moves the low bits that pick a slot. Unkeyed it is easily inverted, so
-// the counter feeds it the key xor a secret seed.
-std::uint64_t Mix(std::uint64_t x) {
-  x ^= x >> 30;
-  x *= 0xbf58476d1ce4e5b9ull;
-  x ^= x >> 27;
-  x *= 0x94d049bb133111ebull;
-  x ^= x >> 31;
-  return x;
-}
-
 // Bits that hold `top`.
 int BitsOf(unsigned top) {
   int bits = 0;

@@ -79,11 +79,10 @@ class TupleCounter {
   // receives the bitwise or of the values (they fit when top >> width_ is 0).
   std::uint64_t Pack(const std::uint16_t* values, unsigned* top = nullptr) const;
   std::uint64_t HashOf(std::uint64_t key) const;  // of a packed key or a vector's slot key
-  // The finaliser of splitmix64 on the key xor the seed: a bijection in
-  // which every bit of the key moves the low bits that pick a slot. Unkeyed
-  // it is easily inverted, hence the secret seed.
-  std::uint64_t PackedHash(std::uint64_t key) const {
-    std::uint64_t x = key ^ seed_;
+  // The finaliser of splitmix64, a bijection in which every bit of the
+  // input moves the low bits that pick a slot. Unkeyed it is easily
+  // inverted, so the counter feeds it the key xor a secret seed.
+  static std::uint64_t Mix(std::uint64_t x) {
     x ^= x >> 30;
     x *= 0xbf58476d1ce4e5b9ull;
     x ^= x >> 27;
@@ -91,6 +90,7 @@ class TupleCounter {
     x ^= x >> 31;
     return x;
   }
+  std::uint64_t PackedHash(std::uint64_t key) const { return Mix(key ^ seed_); }
   std::uint32_t VectorHash(const std::uint16_t* values) const;
   const std::uint16_t* VectorOf(std::uint64_t key) const;
   std::optional<std::uint32_t> AddPacked(std::uint64_t key, std::uint64_t hash, std::uint32_t weight,
