@@ -146,6 +146,16 @@ void Text(std::ostream& out, const char* cls, double x, double y, const std::str
   out << " font-size=\"" << Px(size) << "\" fill=\"" << fill << "\">" << Markup(text) << "</text>\n";
 }
 
+// A colour scale under a grid: its title at the left, `count` swatches of
+// `width` from `left`, and label(s) under every `stride`th boundary s.
+template <typename Label>
+void ScaleLegend(std::ostream& out, double y, const char* title, double left, double width,
+                 const char* const* colours, int count, int stride, Label label) {
+  Text(out, "legend", 10, y + 11, title, "start", 12);
+  for (int s = 0; s < count; ++s) Rect(out, "swatch", left + width * s, y, width, 14, colours[s]);
+  for (int s = 0; s <= count; s += stride) Text(out, "legend", left + width * s, y + 30, label(s), "middle", 11);
+}
+
 enum class Shape { kCircle, kSquare, kDiamond };
 
 // A marker centred on (x, y); filled, or hollow for an estimate without an
@@ -674,14 +684,8 @@ void WriteChanceGrid(const Results& res, std::ostream& out, const std::string& i
       Text(out, "value", x + kCellWidth / 2, y + 16, text, "middle", size, step >= 3 ? "#ffffff" : "#000000");
     }
   }
-  const double legendY = gridBottom + 14;
-  Text(out, "legend", 10, legendY + 11, "probability", "start", 12);
-  for (int s = 0; s < kSteps; ++s) {
-    Rect(out, "swatch", kGridLeft + 50 * s, legendY, 50, 14, kShades[s]);
-  }
-  for (int s = 0; s <= kSteps; ++s) {
-    Text(out, "legend", kGridLeft + 50 * s, legendY + 30, TickLabel(top * s / kSteps), "middle", 11);
-  }
+  ScaleLegend(out, gridBottom + 14, "probability", kGridLeft, 50, kShades, kSteps, 1,
+              [&](int s) { return TickLabel(top * s / kSteps); });
   Close(out, frame, SvgMode::kInline);
 }
 
@@ -787,11 +791,8 @@ void WriteKappaHeatmap(const Results& res, std::ostream& out, const std::string&
     }
   }
   const double legendY = gridBottom + 14;
-  Text(out, "legend", 10, legendY + 11, "Cohen's kappa", "start", 12);
-  for (int s = 0; s < kDivergingSteps; ++s) Rect(out, "swatch", kHeatLeft + 44 * s, legendY, 44, 14, kDiverging[s]);
-  for (int s = 0; s <= kDivergingSteps; s += 2) {
-    Text(out, "legend", kHeatLeft + 44 * s, legendY + 30, TickLabel(-1 + 2.0 * s / kDivergingSteps), "middle", 11);
-  }
+  ScaleLegend(out, legendY, "Cohen's kappa", kHeatLeft, 44, kDiverging, kDivergingSteps, 2,
+              [](int s) { return TickLabel(-1 + 2.0 * s / kDivergingSteps); });
   Text(out, "legend", kHeatLeft + 44 * kDivergingSteps / 2, legendY + 44, "red: below chance; blue: above", "middle",
        11, kGrey);
   Close(out, frame, SvgMode::kInline);
