@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <map>
+#include <unordered_map>
 #include <utility>
 
 #include "input/reader_parts.h"
@@ -30,11 +31,20 @@ TupleCounts Recoded(TupleCounts counts, int raters, const std::vector<std::uint1
 
 void KeepIncomplete(ObservedData& tb, const TupleCounts& tuples, int raters) {
   // Millions of tuples share a few thousand patterns: each tuple's pattern
-  // is built in the same scratch vectors, and a map entry is made only for
-  // a pattern not seen before.
+  // is built in the same scratch vectors and found through a hash table of
+  // the patterns seen, which points at their counts in the (ordered) map.
+  using Pattern = std::vector<std::pair<int, int>>;
+  struct PatternHash {
+    std::size_t operator()(const Pattern& pattern) const {
+      std::size_t h = pattern.size();
+      for (const auto& [k, count] : pattern) h = h * 1000003u ^ (static_cast<std::size_t>(k) << 16 | count);
+      return h;
+    }
+  };
+  std::unordered_map<Pattern, double*, PatternHash> seen;
   std::vector<std::uint16_t> scratch(static_cast<std::size_t>(raters));
   std::vector<int> counts;  // [class]: its ratings in the tuple, 0 outside `pattern`
-  std::vector<std::pair<int, int>> pattern;
+  Pattern pattern;
   for (std::size_t u = 0; u < tuples.size(); ++u) {
     const std::uint16_t* values = tuples.Values(u, scratch.data());
     pattern.clear();
@@ -49,12 +59,9 @@ void KeepIncomplete(ObservedData& tb, const TupleCounts& tuples, int raters) {
       count = counts[k];
       counts[k] = 0;
     }
-    const auto found = tb.incomplete.find(pattern);
-    if (found != tb.incomplete.end()) {
-      found->second += tuples.count(u);
-    } else {
-      tb.incomplete.emplace(pattern, 0.0).first->second += tuples.count(u);
-    }
+    double*& sum = seen[pattern];
+    if (sum == nullptr) sum = &tb.incomplete.emplace(pattern, 0.0).first->second;
+    *sum += tuples.count(u);
   }
 }
 
