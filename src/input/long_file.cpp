@@ -2,7 +2,6 @@
 // holding the object, the rater and the rating, the lines in any order.
 
 #include <algorithm>
-#include <array>
 #include <memory>
 #include <new>
 #include <tuple>
@@ -151,9 +150,9 @@ Repeat CountObjects(const RatingList& ratings, std::size_t objects, FileRatings&
 // file that comes rater by rater every line's object lies somewhere else in
 // the table of names, tens of megabytes for millions of objects, and each
 // lookup at random waits for memory and for the translation of its address.
-// The names of a block are looked up in the order of their places in the
-// table instead, which reads the table from its start to its end once a
-// block; then the lines are settled in file order, the names new to the
+// The names a block already holds are found first, the slots of the next
+// lines asked for ahead, so that the memory of many lookups arrives
+// together; then the lines are settled in file order, the names new to the
 // table added one by one, so that objects still take their indices in order
 // of first appearance.
 class LineBlock {
@@ -198,32 +197,15 @@ class LineBlock {
   }
 
   // Finds the objects of the block's lines that `objects` holds already,
-  // in the order of their places; once a block.
+  // asking for the slots of the names a few lines ahead; once a block.
   void LookUp(const NameIndex& objects) {
     if (lookedUp_) return;
     lookedUp_ = true;
-    order_.clear();
-    for (std::uint32_t i = 0; i < lines_.size(); ++i) {
-      if (!lines_[i].same) order_.push_back(i);
-    }
-    // By the top 16 bits of the place, two digits of 8 bits, the low digit first.
-    int bits = 0;
-    while ((std::size_t{1} << bits) < objects.places()) ++bits;
-    const int shift = bits > 16 ? bits - 16 : 0;
-    for (int digit = 0; digit < 16; digit += 8) {
-      std::array<std::uint32_t, 257> start{};
-      auto key = [&](std::uint32_t i) { return (objects.Place(lines_[i].hash) >> (shift + digit)) & 255; };
-      for (const std::uint32_t i : order_) ++start[key(i) + 1];
-      for (std::size_t b = 1; b <= 256; ++b) start[b] += start[b - 1];
-      sorted_.resize(order_.size());
-      for (const std::uint32_t i : order_) sorted_[start[key(i)]++] = i;
-      order_.swap(sorted_);
-    }
     constexpr std::size_t kAhead = 16;
-    for (std::size_t k = 0; k < order_.size(); ++k) {
-      if (k + kAhead < order_.size()) objects.Prefetch(lines_[order_[k + kAhead]].hash);
-      Line& line = lines_[order_[k]];
-      line.found = objects.Find(name(line), line.hash).value_or(kNone);
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+      if (i + kAhead < lines_.size() && !lines_[i + kAhead].same) objects.Prefetch(lines_[i + kAhead].hash);
+      Line& line = lines_[i];
+      if (!line.same) line.found = objects.Find(name(line), line.hash).value_or(kNone);
     }
   }
   // The oldest line not settled yet, taken out.
@@ -248,7 +230,6 @@ class LineBlock {
   std::string carried_;         // the last name of the block before
   std::size_t next_ = 0;        // the first line not settled yet
   bool lookedUp_ = false;
-  std::vector<std::uint32_t> order_, sorted_;
 };
 
 // Counts the objects of each group into `groups` (each group's raters in the

@@ -94,10 +94,9 @@ inline bool SameText(std::string_view a, std::string_view b) {
 // an open-addressing table whose slots hold what a lookup needs (part of the
 // hash, the length and the first 20 bytes of the name), so that finding a
 // name among millions costs one read of memory, its slot, and a second one
-// only for a longer name. A reader with many names to look up may find them
-// in the order of their places in the table (Place), asking for the slots a
-// few names ahead (Prefetch), so that the table is read from memory in
-// order and the memory of several lookups arrives at once.
+// only for a longer name. A reader that knows its next names early asks for
+// their slots first (Prefetch), so that the memory of several lookups
+// arrives at once.
 class NameIndex {
  public:
   NameIndex();
@@ -110,11 +109,8 @@ class NameIndex {
   std::pair<std::uint32_t, bool> Add(std::string_view name, std::uint32_t hash);
   std::optional<std::uint32_t> Find(std::string_view name) const { return Find(name, HashOf(name)); }
   std::optional<std::uint32_t> Find(std::string_view name, std::uint32_t hash) const;
-  // Where the lookup of a name of this hash starts, from 0 to places() - 1,
-  // until the next Add; and a request for the memory of that slot.
-  std::size_t Place(std::uint32_t hash) const { return hash & (slots_.size() - 1); }
-  std::size_t places() const { return slots_.size(); }
-  void Prefetch(std::uint32_t hash) const { __builtin_prefetch(&slots_[Place(hash)]); }
+  // Asks for the memory of the slot where a name of this hash is looked up.
+  void Prefetch(std::uint32_t hash) const { __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]); }
   std::size_t size() const { return ends_.size(); }
   std::string_view operator[](std::uint32_t index) const {
     const std::size_t begin = index == 0 ? 0 : ends_[index - 1];

@@ -91,16 +91,17 @@ class RatingTally {
     for (const int k : used_) raters_[static_cast<std::size_t>(k)] = 0;
     used_.clear();
     rated_ = 0;
+    // The used classes in class order: for a few classes a look at each,
+    // else a sort of those met.
+    const auto K = static_cast<int>(raters_.size());
+    const bool few = K <= 2 * R;
     for (int g = 0; g < R; ++g) {
       if (values[g] == 0) continue;
       const int k = values[g] - 1;
-      if (raters_[static_cast<std::size_t>(k)]++ == 0) used_.push_back(k);
+      if (raters_[static_cast<std::size_t>(k)]++ == 0 && !few) used_.push_back(k);
       ++rated_;
     }
-    // In class order: for a few classes a look at each, else a sort.
-    const auto K = static_cast<int>(raters_.size());
-    if (K <= 2 * R) {
-      used_.clear();
+    if (few) {
       for (int k = 0; k < K; ++k) {
         if (raters_[static_cast<std::size_t>(k)] != 0) used_.push_back(k);
       }
