@@ -74,25 +74,6 @@ Members EstimateMembers(double pa, const std::array<double, kMembers>& pe, int K
   return m;
 }
 
-void AddVarianceTerm(Members& m, double weight, int r, double pai, const std::array<double, kMembers>& pei, double n,
-                     double n2) {
-  // Relative size of the rounding that a term may carry.
-  constexpr double kRounding = 1e-12;
-  for (int c = 0; c < kMembers; ++c) {
-    MemberState& s = m[c];
-    if (!s.valid) continue;
-    const double gammai = r >= 2 ? (n / n2) * ((pai - s.pe) / (1 - s.pe)) : 0.0;
-    const double star = gammai - 2 * (1 - s.gamma) * ((pei[c] - s.pe) / (1 - s.pe));
-    const double d = star - s.gamma;
-    s.squares += weight * (d * d);
-    if (!s.varies && weight > 0) {
-      const double size = std::fabs(s.gamma) + (r >= 2 ? (n / n2) * ((pai + s.pe) / (1 - s.pe)) : 0.0) +
-                          2 * std::fabs(1 - s.gamma) * ((pei[c] + s.pe) / (1 - s.pe));
-      s.varies = std::fabs(d) > kRounding * size;
-    }
-  }
-}
-
 namespace {
 
 // Raters who rate by chance agree too, so a test of percent agreement
@@ -252,6 +233,7 @@ AgreementCoefficients ComputeAgreementCoefficients(const PatternSource& patterns
   }
 
   // Second pass: each object's contribution to the variance.
+  const double nOverN2 = n / t.rated;
   patterns([&](const RatingPattern& pattern) {
     const int r = RaterCount(pattern, K);
     if (r == 0) return;
@@ -269,7 +251,7 @@ AgreementCoefficients ComputeAgreementCoefficients(const PatternSource& patterns
     if (K > 1) pei[kGwet] = ac1 / (q - 1);
     pei[kFleiss] = fleiss;
     const double pai = r >= 2 ? agreeing / (static_cast<double>(r) * (r - 1)) : 0.0;
-    AddVarianceTerm(m, pattern.weight, r, pai, pei, n, t.rated);
+    AddVarianceTerm(m, pattern.weight, r, pai, pei, nOverN2);
   });
   SetStandardErrors(m, n, level, out);
   return result;

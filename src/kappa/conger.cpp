@@ -159,17 +159,22 @@ Inference ComputeCongerKappa(const ObservedData& tb, const Grid<double>& weights
   }
 
   // Second pass: each object's contribution to the variance.
+  std::vector<double> shareOf(static_cast<std::size_t>(R), 0.0);  // [g]: n / rated_g
+  for (int g = 0; g < R; ++g) {
+    if (rated[g] != 0) shareOf[g] = n / rated[g];
+  }
+  const double nOverN2 = n / n2;
   ForEachTuple(tb, [&](const std::uint16_t* values, std::uint32_t count) {
     tally.Tally(values, R);
     const int ri = tally.rated();
     if (ri == 0) return;
     double parts = C;
     for (int g = 0; g < R; ++g) {
-      if (values[g] != 0) parts += (n / rated[g]) * (A[g][values[g] - 1] - cg[g]);
+      if (values[g] != 0) parts += shareOf[g] * (A[g][values[g] - 1] - cg[g]);
     }
     std::array<double, kMembers> pei{};
     pei[kFleiss] = parts / (r * (r - 1));
-    AddVarianceTerm(m, count, ri, ri >= 2 ? agreementOf() : 0.0, pei, n, n2);
+    AddVarianceTerm(m, count, ri, ri >= 2 ? agreementOf() : 0.0, pei, nOverN2);
   });
   SetStandardErrors(m, n, level, out);
   return result;

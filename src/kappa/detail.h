@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
 #include "kappa/coefficients.h"
+#include "tables/tuple_counts.h"
 
 namespace zover::detail {
 
@@ -47,15 +49,33 @@ Members EstimateMembers(double pa, const std::array<double, kMembers>& pe, int K
 
 // Adds the term of `weight` objects with r ratings, observed agreement pai
 // (0 when r < 2) and per-object chance agreements pei to the variance of each
-// member with an estimate; n objects, n2 of them with two ratings or more:
+// member with an estimate; n objects, n2 of them with two ratings or more,
+// given as the ratio `nOverN2` = n / n2 that every term shares:
 //   gamma_i  = (n/n2) (pa_i - pe) / (1 - pe) if r >= 2, else 0,
 //   gamma*_i = gamma_i - 2 (1 - gamma) (pe_i - pe) / (1 - pe).
 // A term counts as nonzero only when |gamma*_i - gamma| exceeds 1e-12 of the
 // sizes of the terms it is computed from: an exact zero can come out of the
 // arithmetic as noise of about 1e-17, whose z of about 1e16 would mean
-// nothing.
-void AddVarianceTerm(Members& m, double weight, int r, double pai, const std::array<double, kMembers>& pei, double n,
-                     double n2);
+// nothing. Inline: the passes call it for every tuple, and the raters'
+// summaries for every rater of a tuple.
+inline void AddVarianceTerm(Members& m, double weight, int r, double pai, const std::array<double, kMembers>& pei,
+                            double nOverN2) {
+  // Relative size of the rounding that a term may carry.
+  constexpr double kRounding = 1e-12;
+  for (int c = 0; c < kMembers; ++c) {
+    MemberState& s = m[c];
+    if (!s.valid) continue;
+    const double gammai = r >= 2 ? nOverN2 * ((pai - s.pe) / (1 - s.pe)) : 0.0;
+    const double star = gammai - 2 * (1 - s.gamma) * ((pei[c] - s.pe) / (1 - s.pe));
+    const double d = star - s.gamma;
+    s.squares += weight * (d * d);
+    if (!s.varies && weight > 0) {
+      const double size = std::fabs(s.gamma) + (r >= 2 ? nOverN2 * ((pai + s.pe) / (1 - s.pe)) : 0.0) +
+                          2 * std::fabs(1 - s.gamma) * ((pei[c] + s.pe) / (1 - s.pe));
+      s.varies = std::fabs(d) > kRounding * size;
+    }
+  }
+}
 
 // Sets the standard error sqrt(sum / (n (n - 1))) of each member with an
 // estimate (0 when no term varies), its interval at `level` within its
@@ -91,9 +111,18 @@ class RatingTally {
     for (const int k : used_) raters_[static_cast<std::size_t>(k)] = 0;
     used_.clear();
     rated_ = 0;
+    const auto K = static_cast<int>(raters_.size());
+    // Up to 7 classes and 255 raters: the counts of 0 .. K are the bytes of
+    // one word, added in registers.
+    if (K <= 7 && R <= 255) {
+      std::uint64_t counts = 0;
+      for (int g = 0; g < R; ++g) counts += std::uint64_t{1} << (8 * values[g]);
+      rated_ = R - static_cast<int>(counts & 0xff);
+      ListByteCounts(counts >> 8, raters_, used_);
+      return;
+    }
     // The used classes in class order: for a few classes a look at each,
     // else a sort of those met.
-    const auto K = static_cast<int>(raters_.size());
     const bool few = K <= 2 * R;
     for (int g = 0; g < R; ++g) {
       if (values[g] == 0) continue;

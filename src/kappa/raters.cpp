@@ -74,6 +74,48 @@ struct LeftOut {
   Members m;
 };
 
+// What a tuple gives the others of each rater. With the rating x of rater g
+// taken out, the others' counts differ from the tuple's in class x alone, so
+// the shares r'_ik / r'_i and the agreement
+//   sum_k r'_ik (r'_ik - 1) / (r'_i (r'_i - 1))
+// take one of a few values per class, computed once per tuple instead of
+// once per rater. Each is the same division the rater's own would be.
+class TupleFractions {
+ public:
+  explicit TupleFractions(int K)
+      : rated_(2 * static_cast<std::size_t>(K)), unrated_(static_cast<std::size_t>(K)),
+        agreementWithout_(unrated_.size()) {}
+
+  void Set(const RatingTally& tally) {
+    const int r = tally.rated();
+    double agreeing = 0;  // sum_k r_ik (r_ik - 1)
+    for (const int k : tally.used()) agreeing += static_cast<double>(tally.raters(k)) * (tally.raters(k) - 1);
+    for (const int k : tally.used()) {
+      const int rk = tally.raters(k);
+      unrated_[k] = static_cast<double>(rk) / r;
+      if (r < 2) continue;
+      rated_[2 * k] = static_cast<double>(rk) / (r - 1);
+      rated_[2 * k + 1] = static_cast<double>(rk - 1) / (r - 1);
+      if (r >= 3) agreementWithout_[k] = (agreeing - 2.0 * (rk - 1)) / (static_cast<double>(r - 1) * (r - 2));
+    }
+    agreementUnrated_ = r >= 2 ? agreeing / (static_cast<double>(r) * (r - 1)) : 0.0;
+  }
+  // r'_ik / r'_i for a rater who chose class x, when the tuple has two
+  // ratings or more (chosen without a branch: which k is x is anyone's
+  // guess), and for a rater who did not rate the object.
+  double Rated(int k, int x) const { return rated_[2 * static_cast<std::size_t>(k) + (k == x ? 1 : 0)]; }
+  double Unrated(int k) const { return unrated_[k]; }
+  // The others' agreement when the rater's rating is class x (-1: none);
+  // they have two ratings or more.
+  double Agreement(int x) const { return x < 0 ? agreementUnrated_ : agreementWithout_[x]; }
+
+ private:
+  std::vector<double> rated_;             // [2 k]: r_ik / (r_i - 1); [2 k + 1]: (r_ik - 1) / (r_i - 1)
+  std::vector<double> unrated_;           // [k]: r_ik / r_i
+  std::vector<double> agreementWithout_;  // [class of the rating taken out]
+  double agreementUnrated_ = 0;
+};
+
 }  // namespace
 
 std::vector<RaterSummary> ComputeRaterSummaries(const ObservedData& tb, double level) {
@@ -93,21 +135,25 @@ std::vector<RaterSummary> ComputeRaterSummaries(const ObservedData& tb, double l
   // First pass: counts, the tables against the leading class, and the sums
   // of the first pass of Fleiss' kappa of the others.
   RatingTally tally(K);
+  TupleFractions fractions(K);
+  std::vector<int> leadWithout(static_cast<std::size_t>(K));  // [class of the rating left out]
   ForEachTuple(tb, [&](const std::uint16_t* values, std::uint32_t count) {
     tally.Tally(values, R);
     const int r = tally.rated();
     if (r == 0) return;
     const double c = count;
-    double agreeing = 0;  // sum_k r_ik (r_ik - 1)
-    for (const int k : tally.used()) agreeing += static_cast<double>(tally.raters(k)) * (tally.raters(k) - 1);
-    const Leaders leaders(tally);
+    fractions.Set(tally);
+    if (majority && r >= 2) {
+      const Leaders leaders(tally);
+      for (const int k : tally.used()) leadWithout[k] = leaders.Without(k);
+    }
     for (int g = 0; g < R; ++g) {
       const int x = values[g] - 1;  // -1: g did not rate the object
       if (x >= 0) {
         raters[g].counts[x] += c;
         raters[g].objects += c;
         if (majority && r >= 2) {
-          const int lead = leaders.Without(x);
+          const int lead = leadWithout[x];
           if (lead >= 0) tables[g * k2 + static_cast<std::size_t>(x) * K + lead] += c;
         }
       }
@@ -115,14 +161,16 @@ std::vector<RaterSummary> ComputeRaterSummaries(const ObservedData& tb, double l
       if (rest == 0) continue;
       LeftOut& s = left[g];
       s.n += c;
-      for (const int k : tally.used()) {
-        const int rk = tally.raters(k) - (k == x ? 1 : 0);
-        if (rk > 0) s.shares[k] += c * (static_cast<double>(rk) / rest);
+      // A class no other rater chose adds c * 0 = +0, which leaves the sum
+      // of shares as it is.
+      if (x >= 0) {
+        for (const int k : tally.used()) s.shares[k] += c * fractions.Rated(k, x);
+      } else {
+        for (const int k : tally.used()) s.shares[k] += c * fractions.Unrated(k);
       }
       if (rest < 2) continue;
       s.n2 += c;
-      const double agreeingRest = x >= 0 ? agreeing - 2.0 * (tally.raters(x) - 1) : agreeing;
-      s.agreement += c * (agreeingRest / (static_cast<double>(rest) * (rest - 1)));
+      s.agreement += c * fractions.Agreement(x);
     }
   });
 
@@ -195,12 +243,15 @@ std::vector<RaterSummary> ComputeRaterSummaries(const ObservedData& tb, double l
 
   // Second pass: the variance of Fleiss' kappa of the others, object by
   // object: pe_i = sum_k (r'_ik / r'_i) pi'_k.
+  std::vector<double> nOverN2(static_cast<std::size_t>(R), 0.0);
+  for (int g = 0; g < R; ++g) {
+    if (left[g].m[kFleiss].valid) nOverN2[g] = left[g].n / left[g].n2;
+  }
   ForEachTuple(tb, [&](const std::uint16_t* values, std::uint32_t count) {
     tally.Tally(values, R);
     const int r = tally.rated();
     if (r == 0) return;
-    double agreeing = 0;
-    for (const int k : tally.used()) agreeing += static_cast<double>(tally.raters(k)) * (tally.raters(k) - 1);
+    fractions.Set(tally);
     for (int g = 0; g < R; ++g) {
       LeftOut& s = left[g];
       if (!s.m[kFleiss].valid) continue;
@@ -208,16 +259,13 @@ std::vector<RaterSummary> ComputeRaterSummaries(const ObservedData& tb, double l
       const int rest = r - (x >= 0 ? 1 : 0);
       if (rest == 0) continue;
       std::array<double, kMembers> pei{};
-      for (const int k : tally.used()) {
-        const int rk = tally.raters(k) - (k == x ? 1 : 0);
-        pei[kFleiss] += (static_cast<double>(rk) / rest) * s.shares[k];
+      if (x >= 0) {
+        for (const int k : tally.used()) pei[kFleiss] += fractions.Rated(k, x) * s.shares[k];
+      } else {
+        for (const int k : tally.used()) pei[kFleiss] += fractions.Unrated(k) * s.shares[k];
       }
-      double pai = 0;
-      if (rest >= 2) {
-        const double agreeingRest = x >= 0 ? agreeing - 2.0 * (tally.raters(x) - 1) : agreeing;
-        pai = agreeingRest / (static_cast<double>(rest) * (rest - 1));
-      }
-      AddVarianceTerm(s.m, count, rest, pai, pei, s.n, s.n2);
+      const double pai = rest >= 2 ? fractions.Agreement(x) : 0.0;
+      AddVarianceTerm(s.m, count, rest, pai, pei, nOverN2[g]);
     }
   });
   for (int g = 0; g < R; ++g) {

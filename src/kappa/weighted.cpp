@@ -131,6 +131,7 @@ WeightedAgreement ComputeWeightedCoefficients(const PatternSource& patterns, con
   }
 
   // Second pass: each object's contribution to the variance.
+  const double nOverN2 = n / n2;
   patterns([&](const RatingPattern& pattern) {
     const int r = RaterCount(pattern, K);
     if (r == 0) return;
@@ -142,7 +143,7 @@ WeightedAgreement ComputeWeightedCoefficients(const PatternSource& patterns, con
       pei[kFleiss] += share * pibar[k];
     }
     pei[kGwet] *= gwetScale;
-    AddVarianceTerm(m, pattern.weight, r, r >= 2 ? agreementOf(pattern, r) : 0.0, pei, n, n2);
+    AddVarianceTerm(m, pattern.weight, r, r >= 2 ? agreementOf(pattern, r) : 0.0, pei, nOverN2);
   });
   SetStandardErrors(m, n, level, out);
   return result;

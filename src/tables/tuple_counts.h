@@ -67,20 +67,39 @@ class TupleCounts {
   std::vector<std::uint16_t> vectors_;
 };
 
+// Lists the classes whose byte of `counts` (byte i: the raters of class i)
+// is not 0, increasing, in `used`, with their counts in `raters`.
+inline void ListByteCounts(std::uint64_t counts, std::vector<int>& raters, std::vector<int>& used) {
+  for (int i = 0; counts != 0; ++i, counts >>= 8) {
+    const auto count = static_cast<int>(counts & 0xff);
+    if (count == 0) continue;
+    raters[static_cast<std::size_t>(i)] = count;
+    used.push_back(i);
+  }
+}
+
 // How many raters of one tuple chose each class, with the classes that some
 // rater chose listed in increasing order: a tuple costs O(R), however many
 // classes there are. Classes are 0 .. K-1; the tuple's values are class + offset.
 class ClassTally {
  public:
-  explicit ClassTally(int classes) : raters_(static_cast<std::size_t>(classes), 0), few_(classes <= 64) {}
+  explicit ClassTally(int classes)
+      : raters_(static_cast<std::size_t>(classes), 0), bytes_(classes <= 8), few_(classes <= 64) {}
 
   // Tallies the R values of a tuple (the previous tally is cleared first).
-  // With at most 64 classes a bit per class lists them in order; beyond
-  // that the classes chosen are sorted.
+  // With at most 8 classes and 255 raters the counts are the bytes of one
+  // word, added in registers; with at most 64 classes a bit per class lists
+  // them in order; beyond that the classes chosen are sorted.
   template <typename Value>
   void Tally(const Value* values, int R, int offset) {
     for (const int i : used_) raters_[static_cast<std::size_t>(i)] = 0;
     used_.clear();
+    if (bytes_ && R <= 255) {
+      std::uint64_t counts = 0;
+      for (int r = 0; r < R; ++r) counts += std::uint64_t{1} << (8 * (static_cast<int>(values[r]) - offset));
+      ListByteCounts(counts, raters_, used_);
+      return;
+    }
     if (few_) {
       std::uint64_t chosen = 0;
       for (int r = 0; r < R; ++r) {
@@ -108,6 +127,7 @@ class ClassTally {
 
   std::vector<int> raters_;  // [class]: zero outside used_
   std::vector<int> used_;
+  bool bytes_;               // at most 8 classes
   bool few_;                 // at most 64 classes
 };
 

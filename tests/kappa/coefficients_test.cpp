@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <vector>
+
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -15,6 +19,7 @@
 
 #include "console/format.h"
 #include "input/input.h"
+#include "kappa/detail.h"
 #include "kappa/kappa.h"
 #include "kappa/rating_patterns.h"
 
@@ -214,6 +219,50 @@ TEST(CohenNullTestTest, AgreesWithStatsmodels) {
   EXPECT_EQ(degenerate.se0, 0.0);
   EXPECT_EQ(degenerate.reason, "the null standard error is 0");
   EXPECT_EQ(CohenNullTest({1, 0}, {1, 0}, 8, 0).reason, "every rating is in one class");
+}
+
+// Both tallies of a tuple's classes against a plain count, on either side of
+// their limits: counts in the bytes of a word up to 8 classes (7 and a
+// missing rating) and 255 raters, a bit per class up to 64 classes, a sort
+// beyond. One tally object serves every tuple of a size, as the passes use
+// it, so a tally that leaves counts behind shows.
+TEST(ClassTallyTest, CountsEveryClassOnEitherSideOfItsLimits) {
+  for (const int K : {1, 2, 7, 8, 9, 64, 65}) {
+    for (const int R : {1, 10, 255, 256}) {
+      ClassTally classTally(K);
+      detail::RatingTally ratingTally(K);
+      for (int tuple = 0; tuple < 4; ++tuple) {
+        // Tuple 0 puts every rating in the last class (a full byte at 255
+        // raters); the others spread them, with a missing rating (0) in
+        // some places.
+        std::vector<std::uint16_t> values(static_cast<std::size_t>(R));
+        for (int g = 0; g < R; ++g) {
+          values[g] = static_cast<std::uint16_t>(tuple == 0 ? K : 1 + (g * (tuple + 2) + tuple) % K);
+        }
+        std::vector<int> expected(static_cast<std::size_t>(K), 0);
+        for (const std::uint16_t v : values) ++expected[v - 1];
+        classTally.Tally(values.data(), R, 1);
+        std::vector<int> seen(static_cast<std::size_t>(K), 0);
+        for (const int k : classTally.used()) seen[k] = classTally.raters(k);
+        EXPECT_EQ(seen, expected) << "ClassTally K " << K << " R " << R << " tuple " << tuple;
+        EXPECT_TRUE(std::is_sorted(classTally.used().begin(), classTally.used().end()));
+
+        for (int g = tuple; g < R; g += 3) values[g] = 0;
+        std::vector<int> rated(static_cast<std::size_t>(K), 0);
+        int ratings = 0;
+        for (const std::uint16_t v : values) {
+          if (v != 0) ++rated[v - 1], ++ratings;
+        }
+        ratingTally.Tally(values.data(), R);
+        std::vector<int> tallied(static_cast<std::size_t>(K), 0);
+        for (const int k : ratingTally.used()) tallied[k] = ratingTally.raters(k);
+        EXPECT_EQ(tallied, rated) << "RatingTally K " << K << " R " << R << " tuple " << tuple;
+        EXPECT_EQ(ratingTally.rated(), ratings);
+        EXPECT_TRUE(std::is_sorted(ratingTally.used().begin(), ratingTally.used().end()));
+        for (const int k : ratingTally.used()) EXPECT_GT(ratingTally.raters(k), 0);
+      }
+    }
+  }
 }
 
 }  // namespace
