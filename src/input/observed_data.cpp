@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "input/reader_parts.h"
+#include "tables/tuple_counts.h"
 
 namespace zover {
 
@@ -30,10 +31,34 @@ TupleCounts Recoded(TupleCounts counts, int raters, const std::vector<std::uint1
 }  // namespace
 
 void KeepIncomplete(ObservedData& tb, const TupleCounts& tuples, int raters) {
-  // Millions of tuples share a few thousand patterns: each tuple's pattern
-  // is built in the same scratch vectors and found through a hash table of
-  // the patterns seen, which points at their counts in the (ordered) map.
+  // Millions of tuples share a few thousand patterns, each found through a
+  // hash table of the patterns seen, which points at their counts in the
+  // (ordered) map.
   using Pattern = std::vector<std::pair<int, int>>;
+  std::vector<std::uint16_t> scratch(static_cast<std::size_t>(raters));
+  if (tb.K <= 7 && raters <= 255) {
+    // A pattern of at most 7 classes and 255 raters is the word of its
+    // classes' counts, a byte each, found without building the pattern.
+    std::unordered_map<std::uint64_t, double*> seen;
+    std::vector<int> counts(8, 0), used;
+    for (std::size_t u = 0; u < tuples.size(); ++u) {
+      const std::uint16_t* values = tuples.Values(u, scratch.data());
+      std::uint64_t word = 0;
+      for (int r = 0; r < raters; ++r) word += std::uint64_t{1} << (8 * values[r]);
+      word >>= 8;  // byte 0 counted the missing ratings
+      double*& sum = seen[word];
+      if (sum == nullptr) {
+        used.clear();
+        ListByteCounts(word, counts, used);
+        Pattern pattern;
+        for (const int k : used) pattern.emplace_back(k, counts[k]);
+        sum = &tb.incomplete.emplace(std::move(pattern), 0.0).first->second;
+      }
+      *sum += tuples.count(u);
+    }
+    return;
+  }
+  // Else each tuple's pattern is built in the same scratch vectors.
   struct PatternHash {
     std::size_t operator()(const Pattern& pattern) const {
       std::size_t h = pattern.size();
@@ -42,7 +67,6 @@ void KeepIncomplete(ObservedData& tb, const TupleCounts& tuples, int raters) {
     }
   };
   std::unordered_map<Pattern, double*, PatternHash> seen;
-  std::vector<std::uint16_t> scratch(static_cast<std::size_t>(raters));
   std::vector<int> counts;  // [class]: its ratings in the tuple, 0 outside `pattern`
   Pattern pattern;
   for (std::size_t u = 0; u < tuples.size(); ++u) {

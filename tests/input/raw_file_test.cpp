@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 #include <string>
 
+#include "input/reader_parts.h"
+#include "input/tuple_counter.h"
 #include "input_fixtures.h"
 
 namespace zover {
@@ -147,6 +150,35 @@ TEST(ArchivoTest, HeaderAndObjectLabels) {
     EXPECT_EQ(tb.R, 2);
     EXPECT_EQ(tb.Norg, 2.0);
     EXPECT_EQ(tb.raterNames, c.raters);
+  }
+}
+
+// The rating patterns of the tuples with missing ratings are found by the
+// word of their classes' counts up to 7 classes and 255 raters, and built
+// tuple by tuple beyond: both ways give the same patterns and counts.
+TEST(KeepIncompleteTest, BothWaysGiveThePatterns) {
+  for (const int R : {3, 255, 256}) {
+    TupleCounter counter(R);
+    std::vector<std::uint16_t> tuple(static_cast<std::size_t>(R));
+    for (int t = 0; t < 40; ++t) {
+      for (int g = 0; g < R; ++g) tuple[g] = static_cast<std::uint16_t>((g + t) % 3 == 0 ? 0 : 1 + (g * t + t) % 7);
+      counter.Add(tuple.data(), static_cast<std::uint32_t>(1 + t % 5));
+    }
+    const TupleCounts tuples = counter.Finish();
+    std::map<std::vector<std::pair<int, int>>, double> patterns[2];
+    for (const int K : {7, 8}) {
+      ObservedData tb;
+      tb.K = K;
+      KeepIncomplete(tb, tuples, R);
+      patterns[K - 7] = tb.incomplete;
+    }
+    EXPECT_EQ(patterns[0], patterns[1]) << "R " << R;
+    double objects = 0;
+    for (const auto& [pattern, count] : patterns[0]) {
+      objects += count;
+      for (std::size_t i = 1; i < pattern.size(); ++i) EXPECT_LT(pattern[i - 1].first, pattern[i].first);
+    }
+    EXPECT_EQ(objects, 3 * 40) << "R " << R;  // 1 + t % 5 over 40 tuples
   }
 }
 
