@@ -36,16 +36,13 @@ void KeepIncomplete(ObservedData& tb, const TupleCounts& tuples, int raters) {
   // (ordered) map.
   using Pattern = std::vector<std::pair<int, int>>;
   std::vector<std::uint16_t> scratch(static_cast<std::size_t>(raters));
-  if (tb.K <= 7 && raters <= 255) {
-    // A pattern of at most 7 classes and 255 raters is the word of its
-    // classes' counts, a byte each, found without building the pattern.
+  if (FitsByteCounts(tb.K, raters)) {
+    // Where the counts of a tuple's values fit one word, that word is its
+    // pattern, found without building the pattern.
     std::unordered_map<std::uint64_t, double*> seen;
     std::vector<int> counts(8, 0), used;
     for (std::size_t u = 0; u < tuples.size(); ++u) {
-      const std::uint16_t* values = tuples.Values(u, scratch.data());
-      std::uint64_t word = 0;
-      for (int r = 0; r < raters; ++r) word += std::uint64_t{1} << (8 * values[r]);
-      word >>= 8;  // byte 0 counted the missing ratings
+      const std::uint64_t word = ByteCounts(tuples.Values(u, scratch.data()), raters, 0) >> 8;  // byte 0: missing
       double*& sum = seen[word];
       if (sum == nullptr) {
         used.clear();

@@ -112,11 +112,9 @@ class RatingTally {
     used_.clear();
     rated_ = 0;
     const auto K = static_cast<int>(raters_.size());
-    // Up to 7 classes and 255 raters: the counts of 0 .. K are the bytes of
-    // one word, added in registers.
-    if (K <= 7 && R <= 255) {
-      std::uint64_t counts = 0;
-      for (int g = 0; g < R; ++g) counts += std::uint64_t{1} << (8 * values[g]);
+    // The counts of 0 .. K in the bytes of one word where they fit.
+    if (FitsByteCounts(K, R)) {
+      const std::uint64_t counts = ByteCounts(values, R, 0);
       rated_ = R - static_cast<int>(counts & 0xff);
       ListByteCounts(counts >> 8, raters_, used_);
       return;

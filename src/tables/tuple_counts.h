@@ -67,6 +67,17 @@ class TupleCounts {
   std::vector<std::uint16_t> vectors_;
 };
 
+// Counts of values 0 .. 7 among at most 255 raters fit the bytes of one
+// 64-bit word, byte v counting value v: added in registers, where counts in
+// memory would be stored and loaded again for every rating.
+inline bool FitsByteCounts(int largest, int R) { return largest <= 7 && R <= 255; }
+template <typename Value>
+std::uint64_t ByteCounts(const Value* values, int R, int offset) {
+  std::uint64_t counts = 0;
+  for (int r = 0; r < R; ++r) counts += std::uint64_t{1} << (8 * (static_cast<int>(values[r]) - offset));
+  return counts;
+}
+
 // Lists the classes whose byte of `counts` (byte i: the raters of class i)
 // is not 0, increasing, in `used`, with their counts in `raters`.
 inline void ListByteCounts(std::uint64_t counts, std::vector<int>& raters, std::vector<int>& used) {
@@ -83,8 +94,7 @@ inline void ListByteCounts(std::uint64_t counts, std::vector<int>& raters, std::
 // classes there are. Classes are 0 .. K-1; the tuple's values are class + offset.
 class ClassTally {
  public:
-  explicit ClassTally(int classes)
-      : raters_(static_cast<std::size_t>(classes), 0), bytes_(classes <= 8), few_(classes <= 64) {}
+  explicit ClassTally(int classes) : raters_(static_cast<std::size_t>(classes), 0), few_(classes <= 64) {}
 
   // Tallies the R values of a tuple (the previous tally is cleared first).
   // With at most 8 classes and 255 raters the counts are the bytes of one
@@ -94,10 +104,8 @@ class ClassTally {
   void Tally(const Value* values, int R, int offset) {
     for (const int i : used_) raters_[static_cast<std::size_t>(i)] = 0;
     used_.clear();
-    if (bytes_ && R <= 255) {
-      std::uint64_t counts = 0;
-      for (int r = 0; r < R; ++r) counts += std::uint64_t{1} << (8 * (static_cast<int>(values[r]) - offset));
-      ListByteCounts(counts, raters_, used_);
+    if (FitsByteCounts(static_cast<int>(raters_.size()) - 1, R)) {
+      ListByteCounts(ByteCounts(values, R, offset), raters_, used_);
       return;
     }
     if (few_) {
@@ -127,7 +135,6 @@ class ClassTally {
 
   std::vector<int> raters_;  // [class]: zero outside used_
   std::vector<int> used_;
-  bool bytes_;               // at most 8 classes
   bool few_;                 // at most 64 classes
 };
 

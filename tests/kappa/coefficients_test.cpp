@@ -6,16 +6,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <vector>
-
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "console/format.h"
 #include "input/input.h"
