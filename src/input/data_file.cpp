@@ -79,6 +79,7 @@ class FirstLineWatch {
 class NamesWatch {
  public:
   explicit NamesWatch(bool on) : on_(on) {}
+  bool on() const { return on_; }
 
   void Add(const std::vector<std::uint16_t>& values) {
     if (!on_) return;
@@ -125,6 +126,7 @@ class NamesWatch {
 class ScaleWatch {
  public:
   explicit ScaleWatch(bool on) : on_(on) {}
+  bool on() const { return on_; }
 
   void Add(const std::vector<std::uint16_t>& codes) {
     if (!on_) return;
@@ -184,7 +186,13 @@ class PlainLines {
       : separator_(separator), missing_(missing), role_(fields, kOther) {
     for (std::size_t r = 0; r < raterFields.size(); ++r) role_[raterFields[r]] = static_cast<int>(r);
     if (frequencies) role_.back() = kFrequency;
+    ratingsOnly_ = separator != 0;
+    for (std::size_t f = 0; f < fields; ++f) ratingsOnly_ = ratingsOnly_ && role_[f] == static_cast<int>(f);
   }
+
+  // Every field is a rating, rater by rater, between separators of one
+  // character: ParseRatings reads the lines.
+  bool ratingsOnly() const { return ratingsOnly_; }
 
   // The line at `at`, which a line feed ends: its tuple in values[0 ..
   // R-1], the number of its missing ratings added to `missing`, its
@@ -196,42 +204,76 @@ class PlainLines {
     for (std::size_t f = 0;; ++f) {
       const int role = role_[f];
       const char* const start = at;
-      std::uint32_t value = 0;
-      for (unsigned digit; (digit = static_cast<unsigned char>(*at) - 48u) <= 9; ++at) value = value * 10 + digit;
-      const auto digits = static_cast<std::size_t>(at - start);
       if (role >= 0) {
-        if (digits - 1 < 4) {  // one to four digits
-          if (value - 1 >= static_cast<std::uint32_t>(kMaxClasses)) return nullptr;
-          largest = std::max(largest, value);
-        } else if (digits != 0 || !missing_) {
-          return nullptr;
-        } else if (at[0] == 'N' && at[1] == 'A') {  // a line feed ends the line, so at[1] is in it
-          at += 2;
-        } else if (at[0] == '.') {
-          ++at;
-        } else if (separator_ == 0) {
-          return nullptr;  // no empty field between blanks
-        }
+        std::uint32_t value = 0;
+        at = Rating(at, value, missing);
+        if (at == nullptr) return nullptr;
+        largest = std::max(largest, value);
         values[role] = static_cast<std::uint16_t>(value);
-        missing += digits == 0 ? 1 : 0;
       } else if (role == kFrequency) {
-        if (digits - 1 >= 9) return nullptr;
+        std::uint32_t value = 0;
+        for (unsigned digit; (digit = static_cast<unsigned char>(*at) - 48u) <= 9; ++at) value = value * 10 + digit;
+        if (static_cast<std::size_t>(at - start) - 1 >= 9) return nullptr;
         frequency = value;
       } else {
         for (; !Ends(*at); ++at) {}
         if (at == start) return nullptr;
       }
-      char c = *at++;
-      if (f + 1 == count) {
-        if (c == '\r') c = *at++;
-        return c == '\n' ? at : nullptr;
-      }
-      if (separator_ != 0 ? c != separator_ : !(c == ' ' || c == '\t' || c == ',' || c == ';')) return nullptr;
+      if (f + 1 == count) return LineEnd(at);
+      if (!Separates(*at++)) return nullptr;
+    }
+  }
+
+  // Parse for a line of ratings only (ratingsOnly()), which also packs the
+  // tuple as the tuple counter does: `key` gets the values at `width` bits
+  // each, rater 0 in the highest bits, and `top` their bitwise or.
+  const char* ParseRatings(const char* at, std::uint16_t* values, int& missing, std::uint32_t& largest,
+                           unsigned width, std::uint64_t& key, unsigned& top) const {
+    const std::size_t count = role_.size();
+    for (std::size_t f = 0;; ++f) {
+      std::uint32_t value = 0;
+      at = Rating(at, value, missing);
+      if (at == nullptr) return nullptr;
+      largest = std::max(largest, value);
+      values[f] = static_cast<std::uint16_t>(value);
+      key = key << width | value;
+      top |= value;
+      if (f + 1 == count) return LineEnd(at);
+      if (*at++ != separator_) return nullptr;
     }
   }
 
  private:
   enum : int { kOther = -1, kFrequency = -2 };
+
+  // A rating field at `at`: a class number of one to four digits, or, with
+  // missing ratings, an empty field, NA or . (value 0, counted in
+  // `missing`). Returns the end of the field, or nullptr when it is not
+  // plain.
+  const char* Rating(const char* at, std::uint32_t& value, int& missing) const {
+    const char* const start = at;
+    for (unsigned digit; (digit = static_cast<unsigned char>(*at) - 48u) <= 9; ++at) value = value * 10 + digit;
+    const auto digits = static_cast<std::size_t>(at - start);
+    if (digits - 1 < 4) {  // one to four digits
+      return value - 1 < static_cast<std::uint32_t>(kMaxClasses) ? at : nullptr;
+    }
+    if (digits != 0 || !missing_) return nullptr;
+    const char* const end = at[0] == 'N' && at[1] == 'A' ? at + 2  // a line feed ends the line, so at[1] is in it
+                            : at[0] == '.'               ? at + 1
+                            : separator_ == 0            ? nullptr  // no empty field between blanks
+                                                         : at;
+    if (end != nullptr) ++missing;
+    return end;
+  }
+  // The end of a line's last field: the start of the next line.
+  static const char* LineEnd(const char* at) {
+    char c = *at++;
+    if (c == '\r') c = *at++;
+    return c == '\n' ? at : nullptr;
+  }
+  bool Separates(char c) const {
+    return separator_ != 0 ? c == separator_ : c == ' ' || c == '\t' || c == ',' || c == ';';
+  }
   // A byte that ends a field of any other kind (or makes the line not plain).
   bool Ends(char c) const {
     return c == separator_ || c == ' ' || c == '\t' || c == '"' || c == '\r' || c == '\n' ||
@@ -241,6 +283,7 @@ class PlainLines {
   char separator_;
   bool missing_;
   std::vector<int> role_;  // [field]: its rater, or kOther, or kFrequency
+  bool ratingsOnly_ = false;
 };
 
 }  // namespace
@@ -371,7 +414,38 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
       const long long before = reader.linesRead();  // lineNumber() is the first of a quoted line break
       long long taken = 0;
       std::uint32_t largest = 0;
+      // Lines of ratings alone, once no watch needs them, go straight into
+      // the counters, packed as they are read; from the first line they
+      // cannot take, or the object past the limit, on as any plain line.
+      const bool ratingsAlone = plainLines->ratingsOnly() && !scale.on() && !data.objects.kept;
+      auto countRatings = [&]() {
+        TupleCounter& complete = *data.complete;
+        while (at != end && objects < kMaxObjects) {
+          int missing = 0;
+          const int width = complete.width();
+          std::uint64_t key = 0;
+          unsigned top = 0;
+          const char* const next = plainLines->ParseRatings(at, values.data(), missing, largest,
+                                                            static_cast<unsigned>(width), key, top);
+          if (next == nullptr) return;
+          ++dataLines;
+          ++taken;
+          ++objects;
+          if (missing > 0) {
+            data.incomplete->AddObject(key, width, top, values.data());
+            data.missingRatings += missing;
+          } else {
+            complete.AddObject(key, width, top, values.data());
+            ++data.completeObjects;
+          }
+          at = next;
+        }
+      };
       while (at != end) {
+        if (ratingsAlone && !objectNames.on()) {
+          countRatings();
+          if (at == end) break;
+        }
         std::uint32_t frequency = 0;
         int missing = 0;
         const char* const next = plainLines->Parse(at, values.data(), missing, frequency, largest);

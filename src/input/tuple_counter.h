@@ -60,6 +60,21 @@ class TupleCounter {
     Add(values);
   }
 
+  // AddObject for a reader that packed the values itself: `key` holds
+  // values[0 .. R-1] at `width` bits each, values[0] in the highest bits
+  // (packed with width(), read before the object), and `top` is the bitwise
+  // or of the values.
+  void AddObject(std::uint64_t key, int width, unsigned top, const std::uint16_t* values) {
+    if (width == width_ && width > 0 && top >> width == 0) {
+      PutOff(key);
+      return;
+    }
+    AddObject(values);
+  }
+
+  // The bits per value of a packed key, 0 once tuples are class vectors.
+  int width() const { return width_; }
+
   // Distinct tuples counted so far (those of weight 0 included).
   std::size_t distinct() {
     Flush();

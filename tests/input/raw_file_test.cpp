@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "input/reader_parts.h"
 #include "input/tuple_counter.h"
@@ -278,6 +280,55 @@ TEST(ArchivoTest, PlainLinesInPlace) {
       continue;
     }
     EXPECT_EQ(tb.objects.lines, c.lines);
+  }
+}
+
+// Lines of ratings alone go straight into the counters, packed as they are
+// read, unless the objects are kept: both ways must count the same tuples,
+// also where the keys widen or turn into class vectors, or the counter of
+// incomplete tuples packs narrower, and refuse the same lines.
+TEST(ArchivoTest, RatingsAloneAsEveryPlainLine) {
+  const std::string tens = "1,1,1,1,1,1,1,1,1,1\n";
+  const char* const texts[] = {
+      "1,2,3\n1,NA,.\r\n2,,3\n1,2,3\n",
+      "7,7\n7,NA\n1,NA\nNA,2\n1,1\n",
+      "1,1\n1,2\n1,9\n1,300\n2,NA\n",
+      "1,1\n1,2\n1,12345\n",
+      "1,1\n1,0\n",
+      "1,1\n1,2,\n",
+      "1,1\n1, 2\n2,1\n",
+      "1,1\n1,\"2\"\n2,1\n",
+  };
+  std::vector<std::string> cases(std::begin(texts), std::end(texts));
+  cases.push_back(tens + tens + "1,9,9,9,9,9,9,9,9,9\n" + tens + "1000,1,1,1,1,1,1,1,1,NA\n" + tens);
+  for (const std::string& text : cases) {
+    SCOPED_TRACE(text);
+    ObservedData kept, counted;
+    std::string messages[2];
+    for (const bool keep : {true, false}) {
+      StringSource file(text);
+      FileLayout layout;
+      layout.separator = Separator::kComma;
+      layout.missing = true;
+      layout.keepObjects = keep;
+      messages[keep ? 0 : 1] = ArchivoFrom(file, keep ? kept : counted, "f.csv", layout).message;
+    }
+    EXPECT_EQ(messages[0], messages[1]);
+    EXPECT_EQ(testing::Occurring(kept), testing::Occurring(counted));
+    EXPECT_EQ(kept.incomplete, counted.incomplete);
+    auto incompleteOf = [](const ObservedData& tb) {
+      testing::Rows rows;
+      std::vector<std::uint16_t> scratch(static_cast<std::size_t>(tb.R));
+      for (std::size_t u = 0; u < tb.incompleteTuples.size(); ++u) {
+        const std::uint16_t* values = tb.incompleteTuples.Values(u, scratch.data());
+        rows.emplace_back(values, values + tb.R);
+        rows.back().push_back(static_cast<int>(tb.incompleteTuples.count(u)));
+      }
+      return rows;
+    };
+    EXPECT_EQ(incompleteOf(kept), incompleteOf(counted));
+    EXPECT_EQ(std::make_tuple(kept.Norg, kept.missingRatings, kept.K, kept.maxclase),
+              std::make_tuple(counted.Norg, counted.missingRatings, counted.K, counted.maxclase));
   }
 }
 
