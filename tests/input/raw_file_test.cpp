@@ -184,6 +184,18 @@ TEST(KeepIncompleteTest, BothWaysGiveThePatterns) {
   }
 }
 
+// (values, 0 for a missing rating, and count) of each incomplete tuple.
+testing::Rows IncompleteTuples(const ObservedData& tb) {
+  testing::Rows rows;
+  std::vector<std::uint16_t> scratch(static_cast<std::size_t>(tb.R));
+  for (std::size_t u = 0; u < tb.incompleteTuples.size(); ++u) {
+    const std::uint16_t* values = tb.incompleteTuples.Values(u, scratch.data());
+    rows.emplace_back(values, values + tb.R);
+    rows.back().push_back(static_cast<int>(tb.incompleteTuples.count(u)));
+  }
+  return rows;
+}
+
 // What the coefficients of rater pairs and the adjudication list need: the
 // tuples of the objects with missing ratings in class numbers, and, only when
 // asked, every object with its name and line, in raw and long files.
@@ -218,14 +230,7 @@ TEST(ArchivoTest, KeepsIncompleteTuplesAndObjects) {
       const ReadOutcome read =
           c.longLayout ? ReadLongFile(file, tb, "f.csv", layout) : ArchivoFrom(file, tb, "f.csv", layout);
       ASSERT_TRUE(read.ok) << read.message;
-      testing::Rows incomplete;
-      std::vector<std::uint16_t> scratch(static_cast<std::size_t>(tb.R));
-      for (std::size_t u = 0; u < tb.incompleteTuples.size(); ++u) {
-        const std::uint16_t* values = tb.incompleteTuples.Values(u, scratch.data());
-        incomplete.emplace_back(values, values + tb.R);
-        incomplete.back().push_back(static_cast<int>(tb.incompleteTuples.count(u)));
-      }
-      EXPECT_EQ(incomplete, c.incomplete);
+      EXPECT_EQ(IncompleteTuples(tb), c.incomplete);
       EXPECT_EQ(tb.objects.kept, keep);
       if (!keep) {
         EXPECT_EQ(tb.objects.size(), 0u);
@@ -316,17 +321,7 @@ TEST(ArchivoTest, RatingsAloneAsEveryPlainLine) {
     EXPECT_EQ(messages[0], messages[1]);
     EXPECT_EQ(testing::Occurring(kept), testing::Occurring(counted));
     EXPECT_EQ(kept.incomplete, counted.incomplete);
-    auto incompleteOf = [](const ObservedData& tb) {
-      testing::Rows rows;
-      std::vector<std::uint16_t> scratch(static_cast<std::size_t>(tb.R));
-      for (std::size_t u = 0; u < tb.incompleteTuples.size(); ++u) {
-        const std::uint16_t* values = tb.incompleteTuples.Values(u, scratch.data());
-        rows.emplace_back(values, values + tb.R);
-        rows.back().push_back(static_cast<int>(tb.incompleteTuples.count(u)));
-      }
-      return rows;
-    };
-    EXPECT_EQ(incompleteOf(kept), incompleteOf(counted));
+    EXPECT_EQ(IncompleteTuples(kept), IncompleteTuples(counted));
     EXPECT_EQ(std::make_tuple(kept.Norg, kept.missingRatings, kept.K, kept.maxclase),
               std::make_tuple(counted.Norg, counted.missingRatings, counted.K, counted.maxclase));
   }
