@@ -200,6 +200,7 @@ class DataLineReader {
   std::string lineFaultWhat_;  // why the line is refused (kLineFault)
   long long physical_ = 0;     // physical lines read
   std::vector<char> buffer_;
+  std::size_t fills_ = 0;  // reads into buffer_ before it grows
   std::size_t begin_ = 0;  // unread bytes of buffer_: [begin_, end_)
   std::size_t end_ = 0;
   std::size_t whole_ = 0;  // the end of the last line feed in buffer_, 0 when none

@@ -159,6 +159,44 @@ TEST(DataLineReaderTest, RulesOfCsv) {
   }
 }
 
+// A file of more than a megabyte: its lines of every length cross the ends of
+// the reads and the growth of the buffer, taken line by line or in place
+// (Ahead and Skip), in UTF-8 and in UTF-16.
+TEST(DataLineReaderTest, LongFileAcrossItsReads) {
+  std::string text;
+  std::vector<std::string> lines;
+  while (text.size() < (std::size_t{3} << 19)) {
+    const std::size_t i = lines.size();
+    lines.push_back(std::to_string(i) + "," + std::string(i % 199, 'x'));
+    text += lines.back() + (i % 3 == 0 ? "\r\n" : "\n");
+  }
+  for (const bool utf16 : {false, true}) {
+    for (const std::size_t piece : {std::size_t{7}, std::size_t{1} << 21}) {
+      SCOPED_TRACE(std::string(utf16 ? "UTF-16" : "UTF-8") + ", pieces of " + std::to_string(piece));
+      PiecesSource file(utf16 ? Utf16(text, true) : text, piece);
+      DataLineReader reader(file, Separator::kComma);
+      std::size_t next = 0;  // the line to come
+      LineStatus status;
+      while ((status = reader.Next()) == LineStatus::kLine) {
+        ASSERT_LT(next, lines.size());
+        EXPECT_EQ(reader.lineNumber(), static_cast<long long>(next + 1));
+        EXPECT_EQ(std::string(reader.fields()[0]) + "," + std::string(reader.fields()[1]), lines[next]);
+        ++next;
+        // Every other line after it in place, up to the first that ends in
+        // a carriage return.
+        const std::string_view ahead = reader.Ahead();
+        const std::size_t feed = ahead.find('\n');
+        if (next % 2 == 0 || feed == std::string_view::npos || ahead[feed - 1] == '\r') continue;
+        EXPECT_EQ(ahead.substr(0, feed), lines[next]);
+        reader.Skip(feed + 1, 1);
+        ++next;
+      }
+      EXPECT_EQ(status, LineStatus::kEnd);
+      EXPECT_EQ(next, lines.size());
+    }
+  }
+}
+
 // Numbers as labels: by their exact value, however many digits they have.
 TEST(ExactNumberTest, DigitsNotDoubles) {
   struct Case {
