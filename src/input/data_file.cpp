@@ -415,8 +415,9 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
       long long taken = 0;
       std::uint32_t largest = 0;
       // Lines of ratings alone, once no watch needs them, go straight into
-      // the counters, packed as they are read; from the first line they
-      // cannot take, or the object past the limit, on as any plain line.
+      // the counters, packed as they are read. A line that ParseRatings does
+      // not take, and the object past the limit, go the way of any plain
+      // line.
       const bool ratingsAlone = plainLines->ratingsOnly() && !scale.on() && !data.objects.kept;
       auto countRatings = [&]() {
         TupleCounter& complete = *data.complete;
