@@ -186,12 +186,18 @@ class PlainLines {
       : separator_(separator), missing_(missing), role_(fields, kOther) {
     for (std::size_t r = 0; r < raterFields.size(); ++r) role_[raterFields[r]] = static_cast<int>(r);
     if (frequencies) role_.back() = kFrequency;
-    ratingsOnly_ = separator != 0;
-    for (std::size_t f = 0; f < fields; ++f) ratingsOnly_ = ratingsOnly_ && role_[f] == static_cast<int>(f);
+    // Ratings alone: every field a rating, rater by rater, after the
+    // objects' names or not.
+    named_ = fields > 0 && role_[0] == kOther;
+    ratingsOnly_ = separator != 0 && !frequencies;
+    for (std::size_t f = named_ ? 1 : 0, r = 0; f < fields; ++f, ++r) {
+      ratingsOnly_ = ratingsOnly_ && role_[f] == static_cast<int>(r);
+    }
   }
 
   // Every field is a rating, rater by rater, between separators of one
-  // character: ParseRatings reads the lines.
+  // character, but a first one that may name the object: ParseRatings
+  // reads the lines.
   bool ratingsOnly() const { return ratingsOnly_; }
 
   // The line at `at`, which a line feed ends: its tuple in values[0 ..
@@ -229,16 +235,21 @@ class PlainLines {
   // each, rater 0 in the highest bits, and `top` their bitwise or.
   const char* ParseRatings(const char* at, std::uint16_t* values, int& missing, std::uint32_t& largest,
                            unsigned width, std::uint64_t& key, unsigned& top) const {
-    const std::size_t count = role_.size();
-    for (std::size_t f = 0;; ++f) {
+    if (named_) {
+      const char* const start = at;
+      for (; !Ends(*at); ++at) {}
+      if (at == start || *at++ != separator_) return nullptr;
+    }
+    const std::size_t count = role_.size() - (named_ ? 1 : 0);
+    for (std::size_t r = 0;; ++r) {
       std::uint32_t value = 0;
       at = Rating(at, value, missing);
       if (at == nullptr) return nullptr;
       largest = std::max(largest, value);
-      values[f] = static_cast<std::uint16_t>(value);
+      values[r] = static_cast<std::uint16_t>(value);
       key = key << width | value;
       top |= value;
-      if (f + 1 == count) return LineEnd(at);
+      if (r + 1 == count) return LineEnd(at);
       if (*at++ != separator_) return nullptr;
     }
   }
@@ -283,6 +294,7 @@ class PlainLines {
   char separator_;
   bool missing_;
   std::vector<int> role_;  // [field]: its rater, or kOther, or kFrequency
+  bool named_ = false;     // the first field is not a rating
   bool ratingsOnly_ = false;
 };
 

@@ -306,6 +306,15 @@ TEST(ArchivoTest, RatingsAloneAsEveryPlainLine) {
   };
   std::vector<std::string> cases(std::begin(texts), std::end(texts));
   cases.push_back(tens + tens + "1,9,9,9,9,9,9,9,9,9\n" + tens + "1000,1,1,1,1,1,1,1,1,NA\n" + tens);
+  // Each file also with a first column that names the objects.
+  for (std::size_t c = 0, size = cases.size(); c < size; ++c) {
+    std::string named;
+    for (std::size_t at = 0, end; at < cases[c].size(); at = end + 1) {
+      end = cases[c].find('\n', at);
+      named += "o" + std::to_string(at) + "," + cases[c].substr(at, end - at + 1);
+    }
+    cases.push_back(named);
+  }
   for (const std::string& text : cases) {
     SCOPED_TRACE(text);
     ObservedData kept, counted;
@@ -315,6 +324,7 @@ TEST(ArchivoTest, RatingsAloneAsEveryPlainLine) {
       FileLayout layout;
       layout.separator = Separator::kComma;
       layout.missing = true;
+      layout.id = text[0] == 'o';
       layout.keepObjects = keep;
       messages[keep ? 0 : 1] = ArchivoFrom(file, keep ? kept : counted, "f.csv", layout).message;
     }
