@@ -189,15 +189,14 @@ class PlainLines {
     // Ratings alone: every field a rating, rater by rater, after the
     // objects' names or not.
     named_ = fields > 0 && role_[0] == kOther;
-    ratingsOnly_ = separator != 0 && !frequencies;
+    ratingsOnly_ = !frequencies;
     for (std::size_t f = named_ ? 1 : 0, r = 0; f < fields; ++f, ++r) {
       ratingsOnly_ = ratingsOnly_ && role_[f] == static_cast<int>(r);
     }
   }
 
-  // Every field is a rating, rater by rater, between separators of one
-  // character, but a first one that may name the object: ParseRatings
-  // reads the lines.
+  // Every field is a rating, rater by rater, but a first one that may name
+  // the object: ParseRatings reads the lines.
   bool ratingsOnly() const { return ratingsOnly_; }
 
   // The line at `at`, which a line feed ends: its tuple in values[0 ..
@@ -238,7 +237,7 @@ class PlainLines {
     if (named_) {
       const char* const start = at;
       for (; !Ends(*at); ++at) {}
-      if (at == start || *at++ != separator_) return nullptr;
+      if (at == start || !Separates(*at++)) return nullptr;
     }
     const std::size_t count = role_.size() - (named_ ? 1 : 0);
     for (std::size_t r = 0;; ++r) {
@@ -250,7 +249,7 @@ class PlainLines {
       key = key << width | value;
       top |= value;
       if (r + 1 == count) return LineEnd(at);
-      if (*at++ != separator_) return nullptr;
+      if (!Separates(*at++)) return nullptr;
     }
   }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iterator>
 #include <map>
 #include <sstream>
@@ -288,10 +289,11 @@ TEST(ArchivoTest, PlainLinesInPlace) {
   }
 }
 
-// Lines of ratings alone go straight into the counters, packed as they are
-// read, unless the objects are kept: both ways must count the same tuples,
-// also where the keys widen or turn into class vectors, or the counter of
-// incomplete tuples packs narrower, and refuse the same lines.
+// Lines of ratings alone (after the objects' names or not, between commas
+// or blanks) go straight into the counters, packed as they are read, unless
+// the objects are kept: both ways must count the same tuples, also where the
+// keys widen or turn into class vectors, or the counter of incomplete tuples
+// packs narrower, and refuse the same lines.
 TEST(ArchivoTest, RatingsAloneAsEveryPlainLine) {
   const std::string tens = "1,1,1,1,1,1,1,1,1,1\n";
   const char* const texts[] = {
@@ -315,6 +317,12 @@ TEST(ArchivoTest, RatingsAloneAsEveryPlainLine) {
     }
     cases.push_back(named);
   }
+  // And each one separated by blanks.
+  for (std::size_t c = 0, size = cases.size(); c < size; ++c) {
+    std::string blanks = cases[c];
+    std::replace(blanks.begin(), blanks.end(), ',', ' ');
+    cases.push_back(blanks);
+  }
   for (const std::string& text : cases) {
     SCOPED_TRACE(text);
     ObservedData kept, counted;
@@ -322,7 +330,7 @@ TEST(ArchivoTest, RatingsAloneAsEveryPlainLine) {
     for (const bool keep : {true, false}) {
       StringSource file(text);
       FileLayout layout;
-      layout.separator = Separator::kComma;
+      layout.separator = text.find(',') != std::string::npos ? Separator::kComma : Separator::kBlank;
       layout.missing = true;
       layout.id = text[0] == 'o';
       layout.keepObjects = keep;
