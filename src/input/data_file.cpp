@@ -126,7 +126,6 @@ class NamesWatch {
 class ScaleWatch {
  public:
   explicit ScaleWatch(bool on) : on_(on) {}
-  bool on() const { return on_; }
 
   void Add(const std::vector<std::uint16_t>& codes) {
     if (!on_) return;
@@ -429,7 +428,7 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
       // the counters, packed as they are read. A line that ParseRatings does
       // not take, and the object past the limit, go the way of any plain
       // line.
-      const bool ratingsAlone = plainLines->ratingsOnly() && !scale.on() && !data.objects.kept;
+      const bool ratingsAlone = plainLines->ratingsOnly() && !data.objects.kept;
       auto countRatings = [&]() {
         TupleCounter& complete = *data.complete;
         while (at != end && objects < kMaxObjects) {
