@@ -44,8 +44,11 @@ class TupleCounts {
   // tuple, to `scratch` (R cells) holding them.
   const std::uint16_t* Values(std::size_t u, std::uint16_t* scratch) const {
     if (width_ == 0) return vectors_.data() + slots_[u].key * static_cast<std::size_t>(raters_);
-    std::uint64_t key = slots_[u].key;
-    for (int r = raters_ - 1; r >= 0; --r, key >>= width_) scratch[r] = static_cast<std::uint16_t>(key & mask_);
+    // Each value shifted out on its own, not one after another.
+    const std::uint64_t key = slots_[u].key;
+    for (int r = 0; r < raters_; ++r) {
+      scratch[r] = static_cast<std::uint16_t>(key >> ((raters_ - 1 - r) * width_) & mask_);
+    }
     return scratch;
   }
   // Whether every rater has the same value in tuple u.
