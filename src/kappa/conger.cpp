@@ -33,6 +33,13 @@ namespace zover {
 
 using namespace detail;
 
+namespace {
+
+// Tallies worked out once (TallyIndex); 16 bytes each.
+constexpr std::size_t kMaxTallies = std::size_t{1} << 16;
+
+}  // namespace
+
 Inference ComputeCongerKappa(const ObservedData& tb, const Grid<double>& weightsIn, double level) {
   Inference result;
   const int R = tb.R, K = tb.K;
@@ -50,17 +57,33 @@ Inference ComputeCongerKappa(const ObservedData& tb, const Grid<double>& weights
     return result;
   }
 
-  // The agreement of an object: sum_k r_ik (r*_ik - 1) / (r_i (r_i - 1)).
+  // An object's ratings r_i and agreement sum_k r_ik (r*_ik - 1) / (r_i (r_i - 1))
+  // (0 with fewer than two ratings), once per tally.
+  struct Facts {
+    int rated = 0;
+    double agreement = 0;
+  };
   RatingTally tally(K);
-  auto agreementOf = [&w, &tally]() {
-    const int r = tally.rated();
-    double agreeing = 0;
-    for (const int k : tally.used()) {
-      double credited = 0;
-      for (const int l : tally.used()) credited += w[k][l] * tally.raters(l);
-      agreeing += tally.raters(k) * (credited - 1);
+  TallyIndex index(K, R, kMaxTallies);
+  std::vector<Facts> known;  // [tally number]
+  auto factsOf = [&](const std::uint16_t* values) {
+    const std::ptrdiff_t number = index.Of(values);
+    if (number >= 0 && static_cast<std::size_t>(number) < known.size()) return known[static_cast<std::size_t>(number)];
+    tally.Tally(values, R);
+    Facts facts;
+    facts.rated = tally.rated();
+    if (facts.rated >= 2) {
+      const int r = facts.rated;
+      double agreeing = 0;
+      for (const int k : tally.used()) {
+        double credited = 0;
+        for (const int l : tally.used()) credited += w[k][l] * tally.raters(l);
+        agreeing += tally.raters(k) * (credited - 1);
+      }
+      facts.agreement = agreeing / (static_cast<double>(r) * (r - 1));
     }
-    return agreeing / (static_cast<double>(r) * (r - 1));
+    if (number >= 0) known.push_back(facts);
+    return facts;
   };
 
   // First pass: each rater's classes, n, n2 and the sum of pa_i.
@@ -68,8 +91,8 @@ Inference ComputeCongerKappa(const ObservedData& tb, const Grid<double>& weights
   std::vector<double> rated(static_cast<std::size_t>(R), 0.0);  // n_g
   double n = 0, n2 = 0, agreement = 0;
   ForEachTuple(tb, [&](const std::uint16_t* values, std::uint32_t count) {
-    tally.Tally(values, R);
-    if (tally.rated() == 0) return;
+    const Facts facts = factsOf(values);
+    if (facts.rated == 0) return;
     const double c = count;
     for (int g = 0; g < R; ++g) {
       if (values[g] == 0) continue;
@@ -77,9 +100,9 @@ Inference ComputeCongerKappa(const ObservedData& tb, const Grid<double>& weights
       rated[g] += c;
     }
     n += c;
-    if (tally.rated() < 2) return;
+    if (facts.rated < 2) return;
     n2 += c;
-    agreement += c * agreementOf();
+    agreement += c * facts.agreement;
   });
   if (n2 == 0) {
     result.reason = kNoPairs;
@@ -165,8 +188,8 @@ Inference ComputeCongerKappa(const ObservedData& tb, const Grid<double>& weights
   }
   const double nOverN2 = n / n2;
   ForEachTuple(tb, [&](const std::uint16_t* values, std::uint32_t count) {
-    tally.Tally(values, R);
-    const int ri = tally.rated();
+    const Facts facts = factsOf(values);
+    const int ri = facts.rated;
     if (ri == 0) return;
     double parts = C;
     for (int g = 0; g < R; ++g) {
@@ -174,7 +197,7 @@ Inference ComputeCongerKappa(const ObservedData& tb, const Grid<double>& weights
     }
     std::array<double, kMembers> pei{};
     pei[kFleiss] = parts / (r * (r - 1));
-    AddVarianceTerm(m, count, ri, ri >= 2 ? agreementOf() : 0.0, pei, nOverN2);
+    AddVarianceTerm(m, count, ri, facts.agreement, pei, nOverN2);
   });
   SetStandardErrors(m, n, level, out);
   return result;

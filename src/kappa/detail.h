@@ -47,6 +47,22 @@ using MemberResults = std::array<Inference*, kMembers>;
 // (a single class, or pe = 1).
 Members EstimateMembers(double pa, const std::array<double, kMembers>& pe, int K, const MemberResults& out);
 
+// A member's gamma*_i - gamma for a term of r ratings (below).
+inline double TermDeviation(const MemberState& s, int r, double pai, double pei, double nOverN2) {
+  const double gammai = r >= 2 ? nOverN2 * ((pai - s.pe) / (1 - s.pe)) : 0.0;
+  const double star = gammai - 2 * (1 - s.gamma) * ((pei - s.pe) / (1 - s.pe));
+  return star - s.gamma;
+}
+
+// Whether the deviation d of that term exceeds the rounding its sizes carry.
+inline bool BeyondRounding(const MemberState& s, int r, double pai, double pei, double nOverN2, double d) {
+  // Relative size of the rounding that a term may carry.
+  constexpr double kRounding = 1e-12;
+  const double size = std::fabs(s.gamma) + (r >= 2 ? nOverN2 * ((pai + s.pe) / (1 - s.pe)) : 0.0) +
+                      2 * std::fabs(1 - s.gamma) * ((pei + s.pe) / (1 - s.pe));
+  return std::fabs(d) > kRounding * size;
+}
+
 // Adds the term of `weight` objects with r ratings, observed agreement pai
 // (0 when r < 2) and per-object chance agreements pei to the variance of each
 // member with an estimate; n objects, n2 of them with two ratings or more,
@@ -60,20 +76,12 @@ Members EstimateMembers(double pa, const std::array<double, kMembers>& pe, int K
 // summaries for every rater of a tuple.
 inline void AddVarianceTerm(Members& m, double weight, int r, double pai, const std::array<double, kMembers>& pei,
                             double nOverN2) {
-  // Relative size of the rounding that a term may carry.
-  constexpr double kRounding = 1e-12;
   for (int c = 0; c < kMembers; ++c) {
     MemberState& s = m[c];
     if (!s.valid) continue;
-    const double gammai = r >= 2 ? nOverN2 * ((pai - s.pe) / (1 - s.pe)) : 0.0;
-    const double star = gammai - 2 * (1 - s.gamma) * ((pei[c] - s.pe) / (1 - s.pe));
-    const double d = star - s.gamma;
+    const double d = TermDeviation(s, r, pai, pei[c], nOverN2);
     s.squares += weight * (d * d);
-    if (!s.varies && weight > 0) {
-      const double size = std::fabs(s.gamma) + (r >= 2 ? nOverN2 * ((pai + s.pe) / (1 - s.pe)) : 0.0) +
-                          2 * std::fabs(1 - s.gamma) * ((pei[c] + s.pe) / (1 - s.pe));
-      s.varies = std::fabs(d) > kRounding * size;
-    }
+    if (!s.varies && weight > 0) s.varies = BeyondRounding(s, r, pai, pei[c], nOverN2, d);
   }
 }
 
@@ -144,6 +152,62 @@ class RatingTally {
   std::vector<int> raters_;  // [class]: zero outside used_
   std::vector<int> used_;
   int rated_ = 0;
+};
+
+// Numbers the tallies of tuples (how many raters chose each class) 0, 1,
+// 2, ... as they are first met, so that a pass can work out what a tuple
+// gives once per tally and look it up for the other tuples of that tally,
+// with the same arithmetic and so to the same bits: with 10 raters and 5
+// classes there are 1001 complete tallies, 3003 with missing ratings, for
+// millions of tuples. With at most 7 classes a tally is one word of byte
+// counts. Beyond 7 classes, past `limit` tallies, or where a word's probe
+// runs long, a tuple has no number and the pass works it out alone.
+class TallyIndex {
+ public:
+  TallyIndex(int K, int R, std::size_t limit) : R_(R), limit_(FitsByteCounts(K, R) && R >= 1 ? limit : 0) {}
+
+  // The number of the tally of values[0 .. R-1] (class numbers 1 .. K, 0 for
+  // none), or -1; a number equal to size() before the call is a new tally.
+  std::ptrdiff_t Of(const std::uint16_t* values) {
+    if (limit_ == 0) return -1;
+    const std::uint64_t word = ByteCounts(values, R_, 0);  // not 0: R >= 1
+    if ((size_ + 1) * 2 > slots_.size() && size_ < limit_) Grow();
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t at = Hash(word) & mask;
+    for (int probe = 0; probe < kMaxProbes; ++probe, at = (at + 1) & mask) {
+      if (slots_[at].word == word) return slots_[at].number;
+      if (slots_[at].word != 0) continue;
+      if (size_ == limit_) break;
+      slots_[at] = {word, static_cast<std::uint32_t>(size_)};
+      return static_cast<std::ptrdiff_t>(size_++);
+    }
+    return -1;
+  }
+  std::size_t size() const { return size_; }
+
+ private:
+  static constexpr int kMaxProbes = 32;
+  struct Slot {
+    std::uint64_t word = 0;  // 0: free
+    std::uint32_t number = 0;
+  };
+  static std::uint64_t Hash(std::uint64_t word) { return (word * 0x9e3779b97f4a7c15ull) >> 32; }
+  void Grow() {
+    std::vector<Slot> old(slots_.empty() ? 64 : slots_.size() * 2);
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+      if (slot.word == 0) continue;
+      std::size_t at = Hash(slot.word) & mask;
+      while (slots_[at].word != 0) at = (at + 1) & mask;
+      slots_[at] = slot;
+    }
+  }
+
+  int R_;
+  std::size_t limit_;
+  std::size_t size_ = 0;
+  std::vector<Slot> slots_;
 };
 
 // Visits every response tuple of the observed data, those of frec and then

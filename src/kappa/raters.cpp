@@ -15,7 +15,10 @@
 //   r'_i = r_i - 1,  sum_k r'_ik (r'_ik - 1) = sum_k r_ik (r_ik - 1) - 2 (r_ix - 1),
 // and a tuple costs O(R) for the tally and O(classes it uses) per rater.
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <vector>
 
 #include "kappa/detail.h"
 #include "kappa/ordered.h"
@@ -116,6 +119,75 @@ class TupleFractions {
   double agreementUnrated_ = 0;
 };
 
+
+// One rater's term of the variance of Fleiss' kappa of the others: d =
+// gamma*_i - gamma, and whether it exceeds rounding; none (`none`) where no
+// other rater rated the object.
+struct Term {
+  double d = 0;
+  bool none = true;
+  bool beyond = false;
+};
+
+// What the passes take from a tuple's tally (how many raters chose each
+// class); with the rating of the rater left out, the rest follows.
+struct TallyFacts {
+  explicit TallyFacts(int K) : fractions(K), leadWithout(static_cast<std::size_t>(K)) {}
+  int rated = 0;
+  std::vector<int> used;         // the classes chosen, increasing
+  TupleFractions fractions;
+  std::vector<int> leadWithout;  // [class of the rating left out], with two ratings or more
+  std::vector<Term> terms;       // [g * (K + 1) + x + 1], once the second pass has set them
+  bool shared = false;           // kept for the tuples of the same tally
+};
+
+// The facts of each tuple's tally, worked out once per tally (TallyIndex).
+class TallyMemo {
+ public:
+  TallyMemo(int K, int R, bool majority)
+      : K_(K), R_(R), majority_(majority),
+        index_(K, R, std::min(kMaxTallies, kMaxTermCells / (static_cast<std::size_t>(R) * (K + 1u)))), tally_(K),
+        scratch_(K) {}
+
+  TallyFacts& Of(const std::uint16_t* values) {
+    const std::ptrdiff_t number = index_.Of(values);
+    if (number < 0) {
+      Work(values, scratch_);
+      return scratch_;
+    }
+    if (static_cast<std::size_t>(number) == shared_.size()) {
+      shared_.emplace_back(K_);
+      Work(values, shared_.back());
+      shared_.back().shared = true;
+    }
+    return shared_[static_cast<std::size_t>(number)];
+  }
+
+ private:
+  static constexpr std::size_t kMaxTallies = std::size_t{1} << 16;
+  static constexpr std::size_t kMaxTermCells = std::size_t{1} << 20;  // 16 MiB of terms
+
+  void Work(const std::uint16_t* values, TallyFacts& facts) {
+    tally_.Tally(values, R_);
+    facts.rated = tally_.rated();
+    facts.used = tally_.used();
+    facts.terms.clear();
+    if (facts.rated == 0) return;
+    facts.fractions.Set(tally_);
+    if (majority_ && facts.rated >= 2) {
+      const Leaders leaders(tally_);
+      for (const int k : tally_.used()) facts.leadWithout[k] = leaders.Without(k);
+    }
+  }
+
+  int K_, R_;
+  bool majority_;
+  TallyIndex index_;
+  RatingTally tally_;
+  std::vector<TallyFacts> shared_;
+  TallyFacts scratch_;
+};
+
 }  // namespace
 
 std::vector<RaterSummary> ComputeRaterSummaries(const ObservedData& tb, double level) {
@@ -134,26 +206,19 @@ std::vector<RaterSummary> ComputeRaterSummaries(const ObservedData& tb, double l
 
   // First pass: counts, the tables against the leading class, and the sums
   // of the first pass of Fleiss' kappa of the others.
-  RatingTally tally(K);
-  TupleFractions fractions(K);
-  std::vector<int> leadWithout(static_cast<std::size_t>(K));  // [class of the rating left out]
+  TallyMemo memo(K, R, majority);
   ForEachTuple(tb, [&](const std::uint16_t* values, std::uint32_t count) {
-    tally.Tally(values, R);
-    const int r = tally.rated();
+    const TallyFacts& facts = memo.Of(values);
+    const int r = facts.rated;
     if (r == 0) return;
     const double c = count;
-    fractions.Set(tally);
-    if (majority && r >= 2) {
-      const Leaders leaders(tally);
-      for (const int k : tally.used()) leadWithout[k] = leaders.Without(k);
-    }
     for (int g = 0; g < R; ++g) {
       const int x = values[g] - 1;  // -1: g did not rate the object
       if (x >= 0) {
         raters[g].counts[x] += c;
         raters[g].objects += c;
         if (majority && r >= 2) {
-          const int lead = leadWithout[x];
+          const int lead = facts.leadWithout[x];
           if (lead >= 0) tables[g * k2 + static_cast<std::size_t>(x) * K + lead] += c;
         }
       }
@@ -164,13 +229,13 @@ std::vector<RaterSummary> ComputeRaterSummaries(const ObservedData& tb, double l
       // A class no other rater chose adds c * 0 = +0, which leaves the sum
       // of shares as it is.
       if (x >= 0) {
-        for (const int k : tally.used()) s.shares[k] += c * fractions.Rated(k, x);
+        for (const int k : facts.used) s.shares[k] += c * facts.fractions.Rated(k, x);
       } else {
-        for (const int k : tally.used()) s.shares[k] += c * fractions.Unrated(k);
+        for (const int k : facts.used) s.shares[k] += c * facts.fractions.Unrated(k);
       }
       if (rest < 2) continue;
       s.n2 += c;
-      s.agreement += c * fractions.Agreement(x);
+      s.agreement += c * facts.fractions.Agreement(x);
     }
   });
 
@@ -247,25 +312,48 @@ std::vector<RaterSummary> ComputeRaterSummaries(const ObservedData& tb, double l
   for (int g = 0; g < R; ++g) {
     if (left[g].m[kFleiss].valid) nOverN2[g] = left[g].n / left[g].n2;
   }
+  // The term of rater g with rating x (-1: none); `beyond` is worked out
+  // only when asked.
+  auto termOf = [&](const TallyFacts& facts, int g, int x, bool withBeyond) {
+    Term term;
+    const int rest = facts.rated - (x >= 0 ? 1 : 0);
+    if (rest == 0) return term;
+    const LeftOut& s = left[g];
+    double pei = 0;
+    if (x >= 0) {
+      for (const int k : facts.used) pei += facts.fractions.Rated(k, x) * s.shares[k];
+    } else {
+      for (const int k : facts.used) pei += facts.fractions.Unrated(k) * s.shares[k];
+    }
+    const double pai = rest >= 2 ? facts.fractions.Agreement(x) : 0.0;
+    term.none = false;
+    term.d = TermDeviation(s.m[kFleiss], rest, pai, pei, nOverN2[g]);
+    term.beyond = withBeyond && BeyondRounding(s.m[kFleiss], rest, pai, pei, nOverN2[g], term.d);
+    return term;
+  };
+  const auto cells = static_cast<std::size_t>(K + 1);
   ForEachTuple(tb, [&](const std::uint16_t* values, std::uint32_t count) {
-    tally.Tally(values, R);
-    const int r = tally.rated();
-    if (r == 0) return;
-    fractions.Set(tally);
-    for (int g = 0; g < R; ++g) {
-      LeftOut& s = left[g];
-      if (!s.m[kFleiss].valid) continue;
-      const int x = values[g] - 1;
-      const int rest = r - (x >= 0 ? 1 : 0);
-      if (rest == 0) continue;
-      std::array<double, kMembers> pei{};
-      if (x >= 0) {
-        for (const int k : tally.used()) pei[kFleiss] += fractions.Rated(k, x) * s.shares[k];
-      } else {
-        for (const int k : tally.used()) pei[kFleiss] += fractions.Unrated(k) * s.shares[k];
+    TallyFacts& facts = memo.Of(values);
+    if (facts.rated == 0) return;
+    if (facts.shared && facts.terms.empty()) {
+      facts.terms.resize(static_cast<std::size_t>(R) * cells);
+      for (int g = 0; g < R; ++g) {
+        if (!left[g].m[kFleiss].valid) continue;
+        Term* terms = &facts.terms[g * cells + 1];  // [x]
+        if (facts.rated < R) terms[-1] = termOf(facts, g, -1, true);
+        for (const int k : facts.used) terms[k] = termOf(facts, g, k, true);
       }
-      const double pai = rest >= 2 ? fractions.Agreement(x) : 0.0;
-      AddVarianceTerm(s.m, count, rest, pai, pei, nOverN2[g]);
+    }
+    const double weight = count;
+    for (int g = 0; g < R; ++g) {
+      MemberState& m = left[g].m[kFleiss];
+      if (!m.valid) continue;
+      const int x = values[g] - 1;
+      const Term term = facts.shared ? facts.terms[g * cells + static_cast<std::size_t>(x + 1)]
+                                     : termOf(facts, g, x, !m.varies);
+      if (term.none) continue;
+      m.squares += weight * (term.d * term.d);
+      if (!m.varies && weight > 0) m.varies = term.beyond;
     }
   });
   for (int g = 0; g < R; ++g) {

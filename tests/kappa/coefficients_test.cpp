@@ -264,5 +264,50 @@ TEST(ClassTallyTest, CountsEveryClassOnEitherSideOfItsLimits) {
   }
 }
 
+// Tallies are numbered in the order they are first met, whichever rater
+// gave which rating and with missing ratings (0) as part of the tally; past
+// the limit a new tally has no number while the numbered keep theirs, and
+// beyond 7 classes none has one. The last case runs through the growth of
+// the index's table.
+TEST(TallyIndexTest, NumbersEachTallyOnceWithinItsLimit) {
+  struct Case {
+    int K;
+    std::size_t limit;
+    std::vector<std::vector<std::uint16_t>> tuples;
+    std::vector<std::ptrdiff_t> numbers;
+  };
+  const Case cases[] = {
+      {5, 16, {{1, 2, 3}, {3, 2, 1}, {2, 2, 0}, {0, 2, 2}, {1, 2, 3}, {5, 5, 5}}, {0, 0, 1, 1, 0, 2}},
+      {5, 2, {{1, 2, 3}, {2, 2, 0}, {5, 5, 5}, {0, 2, 2}, {3, 1, 2}, {5, 5, 5}}, {0, 1, -1, 1, 0, -1}},
+      {7, 16, {{7, 7, 7}, {0, 0, 0}, {7, 0, 7}, {7, 7, 7}}, {0, 1, 2, 0}},
+      {8, 16, {{1, 2, 3}, {1, 2, 3}}, {-1, -1}},
+  };
+  for (const Case& c : cases) {
+    detail::TallyIndex index(c.K, 3, c.limit);
+    for (std::size_t i = 0; i < c.tuples.size(); ++i) {
+      EXPECT_EQ(index.Of(c.tuples[i].data()), c.numbers[i]) << "K " << c.K << " tuple " << i;
+    }
+  }
+  detail::TallyIndex index(7, 12, 1500);
+  std::map<std::vector<int>, std::ptrdiff_t> known;
+  std::uint32_t state = 1;
+  for (int i = 0; i < 20000; ++i) {
+    std::vector<std::uint16_t> values(12);
+    std::vector<int> tally(8, 0);
+    for (std::uint16_t& v : values) {
+      state = state * 1103515245u + 12345u;
+      v = static_cast<std::uint16_t>((state >> 16) % 8);
+      ++tally[v];
+    }
+    const auto found = known.find(tally);
+    const std::ptrdiff_t expected = found != known.end() ? found->second
+                                    : known.size() < 1500 ? static_cast<std::ptrdiff_t>(known.size())
+                                                          : -1;
+    ASSERT_EQ(index.Of(values.data()), expected) << "tuple " << i;
+    if (expected == static_cast<std::ptrdiff_t>(known.size())) known.emplace(tally, expected);
+  }
+  EXPECT_EQ(index.size(), 1500u);
+}
+
 }  // namespace
 }  // namespace zover
