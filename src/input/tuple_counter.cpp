@@ -27,17 +27,34 @@ int BitsOf(unsigned top) {
   return bits;
 }
 
+// Sorts from[0 .. size-1] by the low `bits` bits of their keys, `digit`
+// bits at a time, least significant first, through `to` (size slots); the
+// result ends in `from`. `start` has room for 2^digit + 1 counts.
+void RadixSort(TupleSlot* from, TupleSlot* to, std::size_t size, int bits, int digit, std::size_t* start) {
+  TupleSlot* const slots = from;
+  const std::size_t buckets = std::size_t{1} << digit;
+  for (int shift = 0; shift < bits; shift += digit) {
+    std::fill(start, start + buckets + 1, 0);
+    for (std::size_t i = 0; i < size; ++i) ++start[((from[i].key >> shift) & (buckets - 1)) + 1];
+    for (std::size_t b = 1; b <= buckets; ++b) start[b] += start[b - 1];
+    for (std::size_t i = 0; i < size; ++i) to[start[(from[i].key >> shift) & (buckets - 1)]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != slots) std::copy(from, from + size, slots);
+}
+
 // Sorts slots[0 .. size-1] by their keys, which have `bits` significant
 // bits. Up to 2^20 tuples a radix sort of 11-bit digits, with a second
 // buffer of the same size. Beyond that in place, so that sorting never
 // raises the memory that counting took: the keys' top 11 bits put every
 // slot into its bucket by cycles of swaps (an American flag sort), then
-// each bucket, small enough for the caches, is sorted on its own. Keys are
+// each bucket, small enough for the caches, is sorted on its own, by a
+// radix sort of 8-bit digits through a buffer of the bucket's size (or
+// std::sort, for the rare bucket too large for a small buffer). Keys are
 // distinct, so any sort gives the one order.
 void SortByKey(std::vector<TupleSlot>& slots, std::size_t size, int bits) {
   constexpr int kDigit = 11;
   constexpr std::size_t kBuckets = std::size_t{1} << kDigit;
-  auto byKey = [](const TupleSlot& a, const TupleSlot& b) { return a.key < b.key; };
   if (size > (std::size_t{1} << 20)) {
     const int shift = bits > kDigit ? bits - kDigit : 0;
     auto digit = [shift](const TupleSlot& slot) { return static_cast<std::size_t>(slot.key >> shift) & (kBuckets - 1); };
@@ -52,23 +69,26 @@ void SortByKey(std::vector<TupleSlot>& slots, std::size_t size, int bits) {
         slots[next[b]++] = slot;
       }
     }
+    constexpr int kSmallDigit = 8;
+    constexpr std::size_t kLargestBuffered = std::size_t{1} << 16;
+    std::vector<TupleSlot> buffer;
+    std::vector<std::size_t> counts((std::size_t{1} << kSmallDigit) + 1);
     for (std::size_t b = 0; b < kBuckets; ++b) {
-      std::sort(slots.begin() + static_cast<std::ptrdiff_t>(start[b]),
-                slots.begin() + static_cast<std::ptrdiff_t>(start[b + 1]), byKey);
+      TupleSlot* const first = slots.data() + start[b];
+      const std::size_t count = start[b + 1] - start[b];
+      if (count < 2) continue;
+      if (count > kLargestBuffered) {
+        std::sort(first, first + count, [](const TupleSlot& x, const TupleSlot& y) { return x.key < y.key; });
+        continue;
+      }
+      if (buffer.size() < count) buffer.resize(count);
+      RadixSort(first, buffer.data(), count, shift, kSmallDigit, counts.data());
     }
     return;
   }
   std::vector<TupleSlot> other(size);
-  TupleSlot* from = slots.data();
-  TupleSlot* to = other.data();
-  for (int shift = 0; shift < bits; shift += kDigit) {
-    std::vector<std::size_t> start(kBuckets + 1, 0);
-    for (std::size_t i = 0; i < size; ++i) ++start[((from[i].key >> shift) & (kBuckets - 1)) + 1];
-    for (std::size_t b = 1; b <= kBuckets; ++b) start[b] += start[b - 1];
-    for (std::size_t i = 0; i < size; ++i) to[start[(from[i].key >> shift) & (kBuckets - 1)]++] = from[i];
-    std::swap(from, to);
-  }
-  if (from != slots.data()) std::copy(from, from + size, slots.data());
+  std::vector<std::size_t> counts(kBuckets + 1);
+  RadixSort(slots.data(), other.data(), size, bits, kDigit, counts.data());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <random>
 #include <stdexcept>
 
@@ -84,6 +85,42 @@ TEST(TupleCounterTest, OrdersTuplesBeyondSixtyFourBits) {
   TupleCounter full(2);
   full.Add(one, 4294967294u);
   EXPECT_THROW(full.Add(one), std::overflow_error);
+}
+
+// More than 2^20 distinct tuples are sorted in place, bucket by bucket of
+// the keys' top bits: one bucket here holds 511000 tuples (sorted whole),
+// the others a few hundred each (sorted through a small buffer). Every
+// tuple comes twice, in an order far from sorted.
+TEST(TupleCounterTest, SortsMillionsOfTuplesInPlace) {
+  TupleCounter counter(3, 7);
+  std::uint32_t state = 3;
+  std::size_t distinct = 0;
+  auto add = [&](std::uint16_t a, std::uint16_t b, std::uint16_t c) {
+    const std::uint16_t row[3] = {a, b, c};
+    counter.AddObject(row);
+    counter.AddObject(row);
+    ++distinct;
+  };
+  for (std::uint16_t b = 1; b <= 511; ++b) {
+    for (std::uint16_t c = 1000; c >= 1; --c) add(5, b, c);
+  }
+  for (int i = 0; i < 700000; ++i) {
+    state = state * 1103515245u + 12345u;
+    const auto a = static_cast<std::uint16_t>(6 + (state >> 8) % 995);
+    add(a, static_cast<std::uint16_t>(1 + (i / 1000) % 1000), static_cast<std::uint16_t>(1 + i % 1000));
+  }
+  const TupleCounts tuples = counter.Finish();
+  ASSERT_EQ(tuples.size(), distinct);
+  std::array<std::uint16_t, 3> previous{};
+  std::uint16_t scratch[3];
+  for (std::size_t u = 0; u < tuples.size(); ++u) {
+    const std::uint16_t* v = tuples.Values(u, scratch);
+    const std::array<std::uint16_t, 3> tuple{v[0], v[1], v[2]};
+    ASSERT_TRUE(u == 0 || previous < tuple) << "tuple " << u;
+    ASSERT_EQ(tuples.count(u), 2u) << "tuple " << u;
+    previous = tuple;
+  }
+  EXPECT_GT(distinct, std::size_t{1} << 20);
 }
 
 // Random files of every kind of tuple (packed, widened as larger classes
