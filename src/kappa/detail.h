@@ -184,6 +184,8 @@ class TallyIndex {
     return -1;
   }
   std::size_t size() const { return size_; }
+  // Whether any tally can have a number.
+  bool numbers() const { return limit_ > 0; }
 
  private:
   static constexpr int kMaxProbes = 32;

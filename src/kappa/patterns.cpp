@@ -25,7 +25,9 @@ constexpr std::uint32_t kUnnumbered = UINT32_MAX;
 struct Numbered {
   bool done = false;
   std::vector<RatingPattern> patterns;  // [tally number]
-  std::vector<std::uint32_t> of;        // [tuple]: its tally's number, or kUnnumbered
+  // [tuple]: its tally's number, or kUnnumbered; empty where no tally can
+  // have one (more than 7 classes)
+  std::vector<std::uint32_t> of;
 };
 
 }  // namespace
@@ -46,7 +48,7 @@ PatternSource RatingPatterns(const ObservedData& tb) {
     Numbered& known = *numbered;
     if (!known.done) {
       detail::TallyIndex index(classes, tb.R, kMaxTallies);
-      known.of.assign(tb.frec.size(), kUnnumbered);
+      if (index.numbers()) known.of.assign(tb.frec.size(), kUnnumbered);
       for (std::size_t u = 0; u < tb.frec.size(); ++u) {
         const std::uint16_t* values = tb.frec.Values(u, scratch.data());
         const std::ptrdiff_t number = index.Of(values);
@@ -64,7 +66,7 @@ PatternSource RatingPatterns(const ObservedData& tb) {
       known.done = true;
     } else {
       for (std::size_t u = 0; u < tb.frec.size(); ++u) {
-        const std::uint32_t number = known.of[u];
+        const std::uint32_t number = known.of.empty() ? kUnnumbered : known.of[u];
         RatingPattern* visited =
             number == kUnnumbered ? tallied(tb.frec.Values(u, scratch.data())) : &known.patterns[number];
         visited->weight = static_cast<double>(tb.frec.count(u));
