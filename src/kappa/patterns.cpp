@@ -48,6 +48,8 @@ PatternSource RatingPatterns(const ObservedData& tb) {
     Numbered& known = *numbered;
     if (!known.done) {
       detail::TallyIndex index(classes, tb.R, kMaxTallies);
+      known.patterns.clear();  // after a visit that did not end
+      known.of.clear();
       if (index.numbers()) known.of.assign(tb.frec.size(), kUnnumbered);
       for (std::size_t u = 0; u < tb.frec.size(); ++u) {
         const std::uint16_t* values = tb.frec.Values(u, scratch.data());

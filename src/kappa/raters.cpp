@@ -119,7 +119,6 @@ class TupleFractions {
   double agreementUnrated_ = 0;
 };
 
-
 // One rater's term of the variance of Fleiss' kappa of the others: d =
 // gamma*_i - gamma, and whether it exceeds rounding; none (`none`) where no
 // other rater rated the object.
