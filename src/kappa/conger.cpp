@@ -64,7 +64,7 @@ Inference ComputeCongerKappa(const ObservedData& tb, const Grid<double>& weights
     double agreement = 0;
   };
   RatingTally tally(K);
-  TallyIndex index(K, R, kMaxTallies);
+  TupleTallies index(K, R, kMaxTallies, TupleCount(tb));
   std::vector<Facts> known;  // [tally number]
   auto factsOf = [&](const std::uint16_t* values) {
     const std::ptrdiff_t number = index.Of(values);
@@ -86,8 +86,11 @@ Inference ComputeCongerKappa(const ObservedData& tb, const Grid<double>& weights
     return facts;
   };
 
-  // First pass: each rater's classes, n, n2 and the sum of pa_i.
-  Grid<double> classes(static_cast<std::size_t>(R), static_cast<std::size_t>(K));
+  // First pass: each rater's classes, n, n2 and the sum of pa_i. A rating
+  // is counted in column `value` of its rater's row, whose column 0 takes
+  // the missing ratings and is dropped: no branch on whether a rater rated.
+  // A missing rating adds +0 to n_g, which never holds -0.
+  Grid<double> counted(static_cast<std::size_t>(R), static_cast<std::size_t>(K) + 1);
   std::vector<double> rated(static_cast<std::size_t>(R), 0.0);  // n_g
   double n = 0, n2 = 0, agreement = 0;
   ForEachTuple(tb, [&](const std::uint16_t* values, std::uint32_t count) {
@@ -95,15 +98,18 @@ Inference ComputeCongerKappa(const ObservedData& tb, const Grid<double>& weights
     if (facts.rated == 0) return;
     const double c = count;
     for (int g = 0; g < R; ++g) {
-      if (values[g] == 0) continue;
-      classes[g][values[g] - 1] += c;
-      rated[g] += c;
+      counted[g][values[g]] += c;
+      rated[g] += values[g] != 0 ? c : 0.0;
     }
     n += c;
     if (facts.rated < 2) return;
     n2 += c;
     agreement += c * facts.agreement;
   });
+  Grid<double> classes(static_cast<std::size_t>(R), static_cast<std::size_t>(K));
+  for (int g = 0; g < R; ++g) {
+    for (int k = 0; k < K; ++k) classes[g][k] = counted[g][k + 1];
+  }
   if (n2 == 0) {
     result.reason = kNoPairs;
     return result;
@@ -186,15 +192,21 @@ Inference ComputeCongerKappa(const ObservedData& tb, const Grid<double>& weights
   for (int g = 0; g < R; ++g) {
     if (rated[g] != 0) shareOf[g] = n / rated[g];
   }
+  // Rater g's part beyond c_g for each value of its rating: column 0 (no
+  // rating) adds -0, which leaves every sum as it is.
+  Grid<double> partOf(static_cast<std::size_t>(R), static_cast<std::size_t>(K) + 1);
+  for (int g = 0; g < R; ++g) {
+    partOf[g][0] = -0.0;
+    for (int x = 0; x < K; ++x) partOf[g][x + 1] = shareOf[g] * (A[g][x] - cg[g]);
+  }
   const double nOverN2 = n / n2;
+  index.Again();
   ForEachTuple(tb, [&](const std::uint16_t* values, std::uint32_t count) {
     const Facts facts = factsOf(values);
     const int ri = facts.rated;
     if (ri == 0) return;
     double parts = C;
-    for (int g = 0; g < R; ++g) {
-      if (values[g] != 0) parts += shareOf[g] * (A[g][values[g] - 1] - cg[g]);
-    }
+    for (int g = 0; g < R; ++g) parts += partOf[g][values[g]];
     std::array<double, kMembers> pei{};
     pei[kFleiss] = parts / (r * (r - 1));
     AddVarianceTerm(m, count, ri, facts.agreement, pei, nOverN2);

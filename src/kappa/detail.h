@@ -212,6 +212,41 @@ class TallyIndex {
   std::vector<Slot> slots_;
 };
 
+// A TallyIndex for passes that visit the same tuples in the same order:
+// the first pass numbers each tuple's tally and keeps the number (4 bytes a
+// tuple), and the passes after Again() read it back instead of tallying the
+// tuple once more.
+class TupleTallies {
+ public:
+  TupleTallies(int K, int R, std::size_t limit, std::size_t tuples) : index_(K, R, limit) {
+    if (index_.numbers()) kept_.reserve(tuples);
+  }
+
+  // The number of the next tuple's tally (values[0 .. R-1]), or -1, as
+  // TallyIndex::Of gives it.
+  std::ptrdiff_t Of(const std::uint16_t* values) {
+    if (!index_.numbers()) return -1;
+    if (again_) return kept_[next_++];
+    const std::ptrdiff_t number = index_.Of(values);
+    kept_.push_back(static_cast<std::int32_t>(number));
+    return number;
+  }
+  // Starts a pass over the same tuples.
+  void Again() {
+    again_ = true;
+    next_ = 0;
+  }
+
+ private:
+  TallyIndex index_;
+  std::vector<std::int32_t> kept_;  // [tuple]: its tally's number, or -1
+  bool again_ = false;
+  std::size_t next_ = 0;
+};
+
+// The response tuples ForEachTuple visits.
+inline std::size_t TupleCount(const ObservedData& tb) { return tb.frec.size() + tb.incompleteTuples.size(); }
+
 // Visits every response tuple of the observed data, those of frec and then
 // those with missing ratings, as visit(values, count): R values, class
 // numbers 1 .. K or 0 for a missing rating, and the objects that gave it.

@@ -128,6 +128,18 @@ struct Term {
   bool beyond = false;
 };
 
+// What one rating with value v (class v, 0 for none) adds to its rater's
+// sums in the first pass, for the tuples of one tally: 1 or 0 objects rated,
+// 1 or 0 objects with others (n) and with two others or more (n2), the
+// others' agreement (0 with fewer than two others) and the cell of the
+// table against the leading class (the rater's spare cell where there is
+// none). Its shares are in the tally's rows. A 0 adds +0 to a sum that
+// never holds -0: the sums are those of the tuples that add something.
+struct RatingAdds {
+  double rated = 0, n = 0, n2 = 0, agreement = 0;
+  std::size_t cell = 0;
+};
+
 // What the passes take from a tuple's tally (how many raters chose each
 // class); with the rating of the rater left out, the rest follows.
 struct TallyFacts {
@@ -138,16 +150,23 @@ struct TallyFacts {
   std::vector<int> leadWithout;  // [class of the rating left out], with two ratings or more
   std::vector<Term> terms;       // [g * (K + 1) + x + 1], once the second pass has set them
   bool shared = false;           // kept for the tuples of the same tally
+  // Kept tallies only, so that a tuple's first pass needs no branch on its
+  // ratings: [v] for the rating values v = 0 .. K, and the shares r'_ik /
+  // r'_i each adds, [v * K + k] (0 for the classes no other rater chose).
+  std::vector<RatingAdds> adds;
+  std::vector<double> shares;
 };
 
 // The facts of each tuple's tally, worked out once per tally (TallyIndex).
 class TallyMemo {
  public:
-  TallyMemo(int K, int R, bool majority)
-      : K_(K), R_(R), majority_(majority),
-        index_(K, R, std::min(kMaxTallies, kMaxTermCells / (static_cast<std::size_t>(R) * (K + 1u)))), tally_(K),
+  // `spare`: the cell of a rater's table that stands for no cell.
+  TallyMemo(int K, int R, bool majority, std::size_t spare, std::size_t tuples)
+      : K_(K), R_(R), majority_(majority), spare_(spare),
+        index_(K, R, std::min(kMaxTallies, kMaxCells / ((R + K + 4u) * (K + 1u))), tuples), tally_(K),
         scratch_(K) {}
 
+  // The facts of the next tuple's tally (values[0 .. R-1]).
   TallyFacts& Of(const std::uint16_t* values) {
     const std::ptrdiff_t number = index_.Of(values);
     if (number < 0) {
@@ -157,14 +176,19 @@ class TallyMemo {
     if (static_cast<std::size_t>(number) == shared_.size()) {
       shared_.emplace_back(K_);
       Work(values, shared_.back());
+      Spread(shared_.back());
       shared_.back().shared = true;
     }
     return shared_[static_cast<std::size_t>(number)];
   }
+  // Starts a pass over the same tuples.
+  void Again() { index_.Again(); }
 
  private:
   static constexpr std::size_t kMaxTallies = std::size_t{1} << 16;
-  static constexpr std::size_t kMaxTermCells = std::size_t{1} << 20;  // 16 MiB of terms
+  // Cells of 16 bytes for the terms, and the rows of the first pass
+  // (about 24 MiB at most).
+  static constexpr std::size_t kMaxCells = std::size_t{1} << 20;
 
   void Work(const std::uint16_t* values, TallyFacts& facts) {
     tally_.Tally(values, R_);
@@ -179,9 +203,39 @@ class TallyMemo {
     }
   }
 
+  // What each rating value adds in the first pass, as that pass works it
+  // out for one tuple.
+  void Spread(TallyFacts& facts) const {
+    const auto K = static_cast<std::size_t>(K_);
+    facts.adds.assign(K + 1, RatingAdds{0, 0, 0, 0, spare_});
+    facts.shares.assign((K + 1) * K, 0.0);
+    const int r = facts.rated;
+    if (r == 0) return;
+    for (int x = -1; x < K_; ++x) {
+      const bool chosen = x < 0 || std::binary_search(facts.used.begin(), facts.used.end(), x);
+      if (!chosen) continue;  // no rating has this value
+      RatingAdds& adds = facts.adds[static_cast<std::size_t>(x + 1)];
+      double* shares = &facts.shares[static_cast<std::size_t>(x + 1) * K];
+      if (x >= 0) {
+        adds.rated = 1;
+        if (majority_ && r >= 2 && facts.leadWithout[x] >= 0) {
+          adds.cell = static_cast<std::size_t>(x) * K + static_cast<std::size_t>(facts.leadWithout[x]);
+        }
+      }
+      const int rest = r - (x >= 0 ? 1 : 0);
+      if (rest == 0) continue;
+      adds.n = 1;
+      for (const int k : facts.used) shares[k] = x >= 0 ? facts.fractions.Rated(k, x) : facts.fractions.Unrated(k);
+      if (rest < 2) continue;
+      adds.n2 = 1;
+      adds.agreement = facts.fractions.Agreement(x);
+    }
+  }
+
   int K_, R_;
   bool majority_;
-  TallyIndex index_;
+  std::size_t spare_;
+  TupleTallies index_;
   RatingTally tally_;
   std::vector<TallyFacts> shared_;
   TallyFacts scratch_;
@@ -195,30 +249,50 @@ std::vector<RaterSummary> ComputeRaterSummaries(const ObservedData& tb, double l
   if (R < 1 || K < 1) return raters;
   const auto k2 = static_cast<std::size_t>(K) * static_cast<std::size_t>(K);
   const bool majority = R >= 2 && k2 <= kMaxMajorityCells / static_cast<std::size_t>(R);
-  std::vector<double> tables(majority ? static_cast<std::size_t>(R) * k2 : 0, 0.0);
+  // Each rater's table has a spare cell after its K * K, for the ratings
+  // that have no cell; its counts a column 0 in front, for no rating.
+  const std::size_t stride = majority ? k2 + 1 : 1;
+  std::vector<double> tables(static_cast<std::size_t>(R) * stride, 0.0);
+  const auto row = static_cast<std::size_t>(K) + 1;
+  std::vector<double> counts(static_cast<std::size_t>(R) * row, 0.0);
   std::vector<LeftOut> left(static_cast<std::size_t>(R));
   for (int g = 0; g < R; ++g) {
     raters[g].rater = g;
-    raters[g].counts.assign(static_cast<std::size_t>(K), 0.0);
     left[g].shares.assign(static_cast<std::size_t>(K), 0.0);
   }
 
   // First pass: counts, the tables against the leading class, and the sums
   // of the first pass of Fleiss' kappa of the others.
-  TallyMemo memo(K, R, majority);
+  TallyMemo memo(K, R, majority, stride - 1, TupleCount(tb));
   ForEachTuple(tb, [&](const std::uint16_t* values, std::uint32_t count) {
     const TallyFacts& facts = memo.Of(values);
     const int r = facts.rated;
     if (r == 0) return;
     const double c = count;
+    if (facts.shared) {
+      for (int g = 0; g < R; ++g) {
+        const std::size_t v = values[g];
+        const RatingAdds& adds = facts.adds[v];
+        counts[g * row + v] += c;
+        raters[g].objects += c * adds.rated;
+        tables[g * stride + adds.cell] += c;
+        LeftOut& s = left[g];
+        s.n += c * adds.n;
+        const double* shares = &facts.shares[v * static_cast<std::size_t>(K)];
+        for (int k = 0; k < K; ++k) s.shares[k] += c * shares[k];
+        s.n2 += c * adds.n2;
+        s.agreement += c * adds.agreement;
+      }
+      return;
+    }
     for (int g = 0; g < R; ++g) {
       const int x = values[g] - 1;  // -1: g did not rate the object
       if (x >= 0) {
-        raters[g].counts[x] += c;
+        counts[g * row + static_cast<std::size_t>(x) + 1] += c;
         raters[g].objects += c;
         if (majority && r >= 2) {
           const int lead = facts.leadWithout[x];
-          if (lead >= 0) tables[g * k2 + static_cast<std::size_t>(x) * K + lead] += c;
+          if (lead >= 0) tables[g * stride + static_cast<std::size_t>(x) * K + lead] += c;
         }
       }
       const int rest = r - (x >= 0 ? 1 : 0);
@@ -245,6 +319,8 @@ std::vector<RaterSummary> ComputeRaterSummaries(const ObservedData& tb, double l
   std::vector<std::array<Inference, kMembers>> unused(static_cast<std::size_t>(R));
   for (int g = 0; g < R; ++g) {
     RaterSummary& rater = raters[g];
+    rater.counts.assign(counts.begin() + static_cast<std::ptrdiff_t>(g * row + 1),
+                        counts.begin() + static_cast<std::ptrdiff_t>((g + 1) * row));
     if (rater.objects > 0) {
       for (const double count : rater.counts) rater.shares.push_back(count / rater.objects);
     }
@@ -257,7 +333,7 @@ std::vector<RaterSummary> ComputeRaterSummaries(const ObservedData& tb, double l
       double agreeing = 0;
       for (int k = 0; k < K; ++k) {
         for (int l = 0; l < K; ++l) {
-          table[k][l] = tables[g * k2 + static_cast<std::size_t>(k) * K + l];
+          table[k][l] = tables[g * stride + static_cast<std::size_t>(k) * K + l];
           rater.majorityObjects += table[k][l];
         }
         agreeing += table[k][k];
@@ -331,6 +407,7 @@ std::vector<RaterSummary> ComputeRaterSummaries(const ObservedData& tb, double l
     return term;
   };
   const auto cells = static_cast<std::size_t>(K + 1);
+  memo.Again();
   ForEachTuple(tb, [&](const std::uint16_t* values, std::uint32_t count) {
     TallyFacts& facts = memo.Of(values);
     if (facts.rated == 0) return;
