@@ -10,6 +10,7 @@
 #include <chrono>
 #include <new>
 #include <stdexcept>
+#include <type_traits>
 
 #include "input/big_tables.h"
 
@@ -19,6 +20,9 @@ namespace {
 
 constexpr std::uint32_t kMaxCount = UINT32_MAX - 1;
 constexpr std::size_t kFirstCapacity = 64;
+
+// The most bits a narrow slot's key holds.
+constexpr int kNarrowBits = 32;
 
 // Bits that hold `top`.
 int BitsOf(unsigned top) {
@@ -30,8 +34,9 @@ int BitsOf(unsigned top) {
 // Sorts from[0 .. size-1] by the low `bits` bits of their keys, `digit`
 // bits at a time, least significant first, through `to` (size slots); the
 // result ends in `from`. `start` has room for 2^digit + 1 counts.
-void RadixSort(TupleSlot* from, TupleSlot* to, std::size_t size, int bits, int digit, std::size_t* start) {
-  TupleSlot* const slots = from;
+template <typename Slot>
+void RadixSort(Slot* from, Slot* to, std::size_t size, int bits, int digit, std::size_t* start) {
+  Slot* const slots = from;
   const std::size_t buckets = std::size_t{1} << digit;
   for (int shift = 0; shift < bits; shift += digit) {
     std::fill(start, start + buckets + 1, 0);
@@ -52,33 +57,34 @@ void RadixSort(TupleSlot* from, TupleSlot* to, std::size_t size, int bits, int d
 // radix sort of 8-bit digits through a buffer of the bucket's size (or
 // std::sort, for the rare bucket too large for a small buffer). Keys are
 // distinct, so any sort gives the one order.
-void SortByKey(std::vector<TupleSlot>& slots, std::size_t size, int bits) {
+template <typename Slot>
+void SortByKey(std::vector<Slot>& slots, std::size_t size, int bits) {
   constexpr int kDigit = 11;
   constexpr std::size_t kBuckets = std::size_t{1} << kDigit;
   if (size > (std::size_t{1} << 20)) {
     const int shift = bits > kDigit ? bits - kDigit : 0;
-    auto digit = [shift](const TupleSlot& slot) { return static_cast<std::size_t>(slot.key >> shift) & (kBuckets - 1); };
+    auto digit = [shift](const Slot& slot) { return static_cast<std::size_t>(slot.key >> shift) & (kBuckets - 1); };
     std::vector<std::size_t> start(kBuckets + 1, 0);
     for (std::size_t i = 0; i < size; ++i) ++start[digit(slots[i]) + 1];
     for (std::size_t b = 1; b <= kBuckets; ++b) start[b] += start[b - 1];
     std::vector<std::size_t> next(start.begin(), start.end() - 1);
     for (std::size_t b = 0; b < kBuckets; ++b) {
       while (next[b] < start[b + 1]) {
-        TupleSlot slot = slots[next[b]];
+        Slot slot = slots[next[b]];
         for (std::size_t d = digit(slot); d != b; d = digit(slot)) std::swap(slot, slots[next[d]++]);
         slots[next[b]++] = slot;
       }
     }
     constexpr int kSmallDigit = 8;
     constexpr std::size_t kLargestBuffered = std::size_t{1} << 16;
-    std::vector<TupleSlot> buffer;
+    std::vector<Slot> buffer;
     std::vector<std::size_t> counts((std::size_t{1} << kSmallDigit) + 1);
     for (std::size_t b = 0; b < kBuckets; ++b) {
-      TupleSlot* const first = slots.data() + start[b];
+      Slot* const first = slots.data() + start[b];
       const std::size_t count = start[b + 1] - start[b];
       if (count < 2) continue;
       if (count > kLargestBuffered) {
-        std::sort(first, first + count, [](const TupleSlot& x, const TupleSlot& y) { return x.key < y.key; });
+        std::sort(first, first + count, [](const Slot& x, const Slot& y) { return x.key < y.key; });
         continue;
       }
       if (buffer.size() < count) buffer.resize(count);
@@ -86,15 +92,42 @@ void SortByKey(std::vector<TupleSlot>& slots, std::size_t size, int bits) {
     }
     return;
   }
-  std::vector<TupleSlot> other(size);
+  std::vector<Slot> other(size);
   std::vector<std::size_t> counts(kBuckets + 1);
   RadixSort(slots.data(), other.data(), size, bits, kDigit, counts.data());
 }
 
+// Re-packs the keys of a table's tuples from `from` to `to` bits per value.
+template <typename Slot>
+void Repack(std::vector<Slot>& table, std::uint32_t empty, int raters, int from, int to) {
+  std::vector<std::uint16_t> values(static_cast<std::size_t>(raters));
+  for (Slot& slot : table) {
+    if (slot.count == empty) continue;
+    std::uint64_t key = slot.key;
+    for (int r = raters - 1; r >= 0; --r, key >>= from) values[r] = static_cast<std::uint16_t>(key & ((1u << from) - 1));
+    key = 0;
+    for (int r = 0; r < raters; ++r) key = key << to | values[r];
+    slot.key = static_cast<decltype(slot.key)>(key);
+  }
+}
+
 }  // namespace
 
-TupleCounter::TupleCounter(int raters, std::uint64_t seed)
-    : raters_(raters), seed_(seed), width_(raters <= 64 ? 1 : 0), slots_(kFirstCapacity, TupleSlot{0, kEmpty, 0}) {}
+TupleCounter::TupleCounter(int raters, std::uint64_t seed) : raters_(raters), seed_(seed) { Start(); }
+
+void TupleCounter::Start() {
+  width_ = raters_ <= 64 ? 1 : 0;
+  narrow_ = width_ > 0 && raters_ <= kNarrowBits;
+  if (narrow_) {
+    narrowSlots_.assign(kFirstCapacity, NarrowSlot{0, kEmpty});
+    slots_ = {};
+  } else {
+    slots_.assign(kFirstCapacity, TupleSlot{0, kEmpty, 0});
+    narrowSlots_ = {};
+  }
+  vectors_.clear();
+  used_ = 0;
+}
 
 std::uint64_t TupleCounter::RandomSeed() {
   std::uint64_t seed = 0;
@@ -160,26 +193,36 @@ void TupleCounter::Flush() {
   putOffNext_ = 0;
 }
 
-void TupleCounter::Count(TupleSlot& slot, std::uint32_t weight) {
-  if (weight > kMaxCount - slot.count) throw std::overflow_error("a response tuple counts more than 4294967294 objects");
-  slot.count += weight;
+void TupleCounter::Count(std::uint32_t& count, std::uint32_t weight) {
+  if (weight > kMaxCount - count) throw std::overflow_error("a response tuple counts more than 4294967294 objects");
+  count += weight;
 }
 
 std::optional<std::uint32_t> TupleCounter::AddPacked(std::uint64_t key, std::uint64_t hash, std::uint32_t weight,
                                                      std::uint32_t tag) {
   Reserve();
-  const std::size_t mask = slots_.size() - 1;
+  if (narrow_ && tag != 0) LeaveNarrow();
+  return narrow_ ? Insert(narrowSlots_, key, hash, weight, tag) : Insert(slots_, key, hash, weight, tag);
+}
+
+template <typename Slot>
+std::optional<std::uint32_t> TupleCounter::Insert(std::vector<Slot>& table, std::uint64_t key, std::uint64_t hash,
+                                                  std::uint32_t weight, std::uint32_t tag) {
+  const std::size_t mask = table.size() - 1;
   for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
-    TupleSlot& slot = slots_[at];
+    Slot& slot = table[at];
     if (slot.count == kEmpty) {
-      slot = {key, 0, tag};
-      Count(slot, weight);
+      slot.key = static_cast<decltype(slot.key)>(key);
+      slot.count = 0;
+      if constexpr (std::is_same_v<Slot, TupleSlot>) slot.tag = tag;
+      Count(slot.count, weight);
       ++used_;
       return std::nullopt;
     }
     if (slot.key == key) {
-      Count(slot, weight);
-      return slot.tag;
+      Count(slot.count, weight);
+      if constexpr (std::is_same_v<Slot, TupleSlot>) return slot.tag;
+      return 0;  // no tuple of a narrow table has a tag
     }
   }
 }
@@ -196,46 +239,70 @@ std::optional<std::uint32_t> TupleCounter::AddVector(const std::uint16_t* values
       if (index > UINT32_MAX) throw std::bad_alloc();
       vectors_.insert(vectors_.end(), values, values + raters_);
       slot = {std::uint64_t{hash} << 32 | index, 0, tag};
-      Count(slot, weight);
+      Count(slot.count, weight);
       ++used_;
       return std::nullopt;
     }
     if (slot.key >> 32 == hash && std::equal(values, values + raters_, VectorOf(slot.key))) {
-      Count(slot, weight);
+      Count(slot.count, weight);
       return slot.tag;
     }
   }
 }
 
 void TupleCounter::Reserve() {
-  if ((used_ + 1) * 8 > slots_.size() * 7) Rehash(slots_.size() * 2);
+  const std::size_t capacity = narrow_ ? narrowSlots_.size() : slots_.size();
+  if ((used_ + 1) * 8 > capacity * 7) Rehash(capacity * 2);
 }
 
 void TupleCounter::Rehash(std::size_t capacity) {
-  std::vector<TupleSlot> old = BigTable(capacity, TupleSlot{0, kEmpty, 0});
-  old.swap(slots_);
+  auto into = [&](auto& table, const auto& empty) {
+    auto old = BigTable(capacity, empty);
+    old.swap(table);
+    const std::size_t mask = capacity - 1;
+    for (const auto& slot : old) {
+      if (slot.count == kEmpty) continue;
+      std::size_t at = HashOf(slot.key) & mask;
+      while (table[at].count != kEmpty) at = (at + 1) & mask;
+      table[at] = slot;
+    }
+  };
+  if (narrow_) {
+    into(narrowSlots_, NarrowSlot{0, kEmpty});
+  } else {
+    into(slots_, TupleSlot{0, kEmpty, 0});
+  }
+}
+
+void TupleCounter::LeaveNarrow() {
+  const std::size_t capacity = narrowSlots_.size();
   const std::size_t mask = capacity - 1;
-  for (const TupleSlot& slot : old) {
+  slots_ = BigTable(capacity, TupleSlot{0, kEmpty, 0});
+  for (const NarrowSlot& slot : narrowSlots_) {
     if (slot.count == kEmpty) continue;
     std::size_t at = HashOf(slot.key) & mask;
     while (slots_[at].count != kEmpty) at = (at + 1) & mask;
-    slots_[at] = slot;
+    slots_[at] = {slot.key, slot.count, 0};
   }
+  narrowSlots_ = {};
+  narrow_ = false;
 }
 
 void TupleCounter::Widen(unsigned top) {
   const int width = BitsOf(top);
+  if (narrow_ && width * raters_ > kNarrowBits) LeaveNarrow();
+  if (narrow_) {
+    Repack(narrowSlots_, kEmpty, raters_, width_, width);
+    width_ = width;
+    Rehash(narrowSlots_.size());
+    return;
+  }
   std::vector<std::uint16_t> values(static_cast<std::size_t>(raters_));
   auto unpack = [&](std::uint64_t key) {
     for (int r = raters_ - 1; r >= 0; --r, key >>= width_) values[r] = static_cast<std::uint16_t>(key & ((1u << width_) - 1));
   };
   if (width * raters_ <= 64) {
-    for (TupleSlot& slot : slots_) {
-      if (slot.count == kEmpty) continue;
-      unpack(slot.key);
-      slot.key = 0;
-      for (int r = 0; r < raters_; ++r) slot.key = slot.key << width | values[r];
-    }
+    Repack(slots_, kEmpty, raters_, width_, width);
     width_ = width;
   } else {
     for (TupleSlot& slot : slots_) {
@@ -253,13 +320,25 @@ void TupleCounter::Widen(unsigned top) {
 TupleCounts TupleCounter::Finish() {
   Flush();
   std::size_t size = 0;
-  for (const TupleSlot& slot : slots_) {
-    if (slot.count != kEmpty && slot.count > 0) slots_[size++] = slot;
+  if (narrow_) {
+    // Sorted in the narrow slots (half the memory to move), then into
+    // slots of 16 bytes for TupleCounts.
+    for (const NarrowSlot& slot : narrowSlots_) {
+      if (slot.count != kEmpty && slot.count > 0) narrowSlots_[size++] = slot;
+    }
+    SortByKey(narrowSlots_, size, width_ * raters_);
+    slots_.reserve(size);
+    for (std::size_t i = 0; i < size; ++i) slots_.push_back({narrowSlots_[i].key, narrowSlots_[i].count, 0});
+    narrowSlots_ = {};
+  } else {
+    for (const TupleSlot& slot : slots_) {
+      if (slot.count != kEmpty && slot.count > 0) slots_[size++] = slot;
+    }
   }
   const auto end = slots_.begin() + static_cast<std::ptrdiff_t>(size);
   TupleCounts counts;
   if (width_ > 0) {
-    SortByKey(slots_, size, width_ * raters_);
+    if (!narrow_) SortByKey(slots_, size, width_ * raters_);
     counts = TupleCounts(raters_, width_, std::move(slots_), size);
   } else {
     for (auto slot = slots_.begin(); slot != end; ++slot) slot->key &= UINT32_MAX;
@@ -272,10 +351,7 @@ TupleCounts TupleCounter::Finish() {
     });
     counts = TupleCounts(raters_, std::move(vectors_), std::move(slots_), size);
   }
-  slots_.assign(kFirstCapacity, TupleSlot{0, kEmpty, 0});
-  vectors_.clear();
-  used_ = 0;
-  width_ = raters_ <= 64 ? 1 : 0;
+  Start();
   return counts;
 }
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <random>
 #include <stdexcept>
 
@@ -87,40 +88,102 @@ TEST(TupleCounterTest, OrdersTuplesBeyondSixtyFourBits) {
   EXPECT_THROW(full.Add(one), std::overflow_error);
 }
 
+// Keys of 32 bits at most, with no tag, are counted in slots of 8 bytes; a
+// class that widens the keys beyond 32 bits, or the first tag, moves the
+// tuples counted so far into slots of 16 bytes, and a counter that has
+// finished starts narrow again. Each phase of a case draws its rows' classes
+// from 1 .. its largest class (every third row repeats the one before); the
+// tags start at a case's `tagged` row.
+TEST(TupleCounterTest, KeepsItsTuplesAcrossSlotSizes) {
+  struct Case {
+    const char* name;
+    int R;
+    std::vector<std::uint16_t> largest;  // per phase of 200 rows
+    std::size_t tagged;
+  };
+  const Case cases[] = {
+      {"narrow throughout, widened within 32 bits", 8, {2, 15}, SIZE_MAX},
+      {"narrow, then beyond 32 bits, then class vectors", 10, {3, 9, 300}, SIZE_MAX},
+      {"narrow until the first tag", 6, {4, 4}, 250},
+      {"16 bytes from the start", 40, {3}, SIZE_MAX},
+  };
+  std::mt19937 random(8);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TupleCounter counter(c.R, random());
+    for (int run = 0; run < 2; ++run) {
+      std::map<std::vector<std::uint16_t>, std::pair<std::uint32_t, std::uint32_t>> expected;  // count, first tag
+      std::vector<std::uint16_t> values(static_cast<std::size_t>(c.R));
+      std::size_t row = 0;
+      for (const std::uint16_t largest : c.largest) {
+        for (int j = 0; j < 200; ++j, ++row) {
+          if (j % 3 != 2) {  // else the previous row again
+            for (auto& v : values) v = static_cast<std::uint16_t>(1 + random() % largest);
+          }
+          const auto tag = static_cast<std::uint32_t>(row >= c.tagged ? row : 0);
+          const auto known = expected.find(values);
+          const auto earlier = counter.Add(values.data(), 1, tag);
+          ASSERT_EQ(earlier.has_value(), known != expected.end()) << "row " << row;
+          if (earlier) {
+            EXPECT_EQ(*earlier, known->second.second);
+            ++known->second.first;
+          } else {
+            expected[values] = {1, tag};
+          }
+        }
+      }
+      const TupleCounts tuples = counter.Finish();
+      ASSERT_EQ(tuples.size(), expected.size());
+      std::size_t u = 0;
+      std::vector<std::uint16_t> scratch(static_cast<std::size_t>(c.R));
+      for (const auto& [tuple, counted] : expected) {
+        const std::uint16_t* v = tuples.Values(u, scratch.data());
+        EXPECT_TRUE(std::equal(tuple.begin(), tuple.end(), v)) << "tuple " << u;
+        EXPECT_EQ(tuples.count(u++), counted.first);
+      }
+    }
+  }
+}
+
 // More than 2^20 distinct tuples are sorted in place, bucket by bucket of
 // the keys' top bits: one bucket here holds 511000 tuples (sorted whole),
 // the others a few hundred each (sorted through a small buffer). Every
-// tuple comes twice, in an order far from sorted.
+// tuple comes twice, in an order far from sorted. Three raters make keys of
+// 30 bits, in slots of 8 bytes; a fourth (always class 1), keys of 40 bits
+// in slots of 16.
 TEST(TupleCounterTest, SortsMillionsOfTuplesInPlace) {
-  TupleCounter counter(3, 7);
-  std::uint32_t state = 3;
-  std::size_t distinct = 0;
-  auto add = [&](std::uint16_t a, std::uint16_t b, std::uint16_t c) {
-    const std::uint16_t row[3] = {a, b, c};
-    counter.AddObject(row);
-    counter.AddObject(row);
-    ++distinct;
-  };
-  for (std::uint16_t b = 1; b <= 511; ++b) {
-    for (std::uint16_t c = 1000; c >= 1; --c) add(5, b, c);
+  for (const int R : {3, 4}) {
+    SCOPED_TRACE(R);
+    TupleCounter counter(R, 7);
+    std::uint32_t state = 3;
+    std::size_t distinct = 0;
+    auto add = [&](std::uint16_t a, std::uint16_t b, std::uint16_t c) {
+      const std::uint16_t row[4] = {a, b, c, 1};
+      counter.AddObject(row);
+      counter.AddObject(row);
+      ++distinct;
+    };
+    for (std::uint16_t b = 1; b <= 511; ++b) {
+      for (std::uint16_t c = 1000; c >= 1; --c) add(5, b, c);
+    }
+    for (int i = 0; i < 700000; ++i) {
+      state = state * 1103515245u + 12345u;
+      const auto a = static_cast<std::uint16_t>(6 + (state >> 8) % 995);
+      add(a, static_cast<std::uint16_t>(1 + (i / 1000) % 1000), static_cast<std::uint16_t>(1 + i % 1000));
+    }
+    const TupleCounts tuples = counter.Finish();
+    ASSERT_EQ(tuples.size(), distinct);
+    std::array<std::uint16_t, 3> previous{};
+    std::uint16_t scratch[4];
+    for (std::size_t u = 0; u < tuples.size(); ++u) {
+      const std::uint16_t* v = tuples.Values(u, scratch);
+      const std::array<std::uint16_t, 3> tuple{v[0], v[1], v[2]};
+      ASSERT_TRUE(u == 0 || previous < tuple) << "tuple " << u;
+      ASSERT_EQ(tuples.count(u), 2u) << "tuple " << u;
+      previous = tuple;
+    }
+    EXPECT_GT(distinct, std::size_t{1} << 20);
   }
-  for (int i = 0; i < 700000; ++i) {
-    state = state * 1103515245u + 12345u;
-    const auto a = static_cast<std::uint16_t>(6 + (state >> 8) % 995);
-    add(a, static_cast<std::uint16_t>(1 + (i / 1000) % 1000), static_cast<std::uint16_t>(1 + i % 1000));
-  }
-  const TupleCounts tuples = counter.Finish();
-  ASSERT_EQ(tuples.size(), distinct);
-  std::array<std::uint16_t, 3> previous{};
-  std::uint16_t scratch[3];
-  for (std::size_t u = 0; u < tuples.size(); ++u) {
-    const std::uint16_t* v = tuples.Values(u, scratch);
-    const std::array<std::uint16_t, 3> tuple{v[0], v[1], v[2]};
-    ASSERT_TRUE(u == 0 || previous < tuple) << "tuple " << u;
-    ASSERT_EQ(tuples.count(u), 2u) << "tuple " << u;
-    previous = tuple;
-  }
-  EXPECT_GT(distinct, std::size_t{1} << 20);
 }
 
 // Random files of every kind of tuple (packed, widened as larger classes
