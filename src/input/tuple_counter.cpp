@@ -328,6 +328,7 @@ TupleCounts TupleCounter::Finish() {
     }
     SortByKey(narrowSlots_, size, width_ * raters_);
     slots_.reserve(size);
+    AdviseHugePages(slots_.data(), size * sizeof(TupleSlot));
     for (std::size_t i = 0; i < size; ++i) slots_.push_back({narrowSlots_[i].key, narrowSlots_[i].count, 0});
     narrowSlots_ = {};
   } else {
