@@ -111,6 +111,24 @@ void Repack(std::vector<Slot>& table, std::uint32_t empty, int raters, int from,
   }
 }
 
+// Puts every tuple of `from` (its slots of count `empty` are free) into
+// `to`, a table of free slots, at the first free slot from the one its key
+// hashes to. A narrow slot put into a 16-byte one gets no tag.
+template <typename To, typename From, typename Hash>
+void PlaceAll(std::vector<To>& to, const std::vector<From>& from, std::uint32_t empty, Hash hashOf) {
+  const std::size_t mask = to.size() - 1;
+  for (const From& slot : from) {
+    if (slot.count == empty) continue;
+    std::size_t at = hashOf(slot.key) & mask;
+    while (to[at].count != empty) at = (at + 1) & mask;
+    if constexpr (std::is_same_v<To, From>) {
+      to[at] = slot;
+    } else {
+      to[at] = To{slot.key, slot.count};
+    }
+  }
+}
+
 }  // namespace
 
 TupleCounter::TupleCounter(int raters, std::uint64_t seed) : raters_(raters), seed_(seed) { Start(); }
@@ -256,34 +274,21 @@ void TupleCounter::Reserve() {
 }
 
 void TupleCounter::Rehash(std::size_t capacity) {
-  auto into = [&](auto& table, const auto& empty) {
-    auto old = BigTable(capacity, empty);
-    old.swap(table);
-    const std::size_t mask = capacity - 1;
-    for (const auto& slot : old) {
-      if (slot.count == kEmpty) continue;
-      std::size_t at = HashOf(slot.key) & mask;
-      while (table[at].count != kEmpty) at = (at + 1) & mask;
-      table[at] = slot;
-    }
-  };
+  const auto hashOf = [this](std::uint64_t key) { return HashOf(key); };
   if (narrow_) {
-    into(narrowSlots_, NarrowSlot{0, kEmpty});
+    std::vector<NarrowSlot> old = BigTable(capacity, NarrowSlot{0, kEmpty});
+    old.swap(narrowSlots_);
+    PlaceAll(narrowSlots_, old, kEmpty, hashOf);
   } else {
-    into(slots_, TupleSlot{0, kEmpty, 0});
+    std::vector<TupleSlot> old = BigTable(capacity, TupleSlot{0, kEmpty, 0});
+    old.swap(slots_);
+    PlaceAll(slots_, old, kEmpty, hashOf);
   }
 }
 
 void TupleCounter::LeaveNarrow() {
-  const std::size_t capacity = narrowSlots_.size();
-  const std::size_t mask = capacity - 1;
-  slots_ = BigTable(capacity, TupleSlot{0, kEmpty, 0});
-  for (const NarrowSlot& slot : narrowSlots_) {
-    if (slot.count == kEmpty) continue;
-    std::size_t at = HashOf(slot.key) & mask;
-    while (slots_[at].count != kEmpty) at = (at + 1) & mask;
-    slots_[at] = {slot.key, slot.count, 0};
-  }
+  slots_ = BigTable(narrowSlots_.size(), TupleSlot{0, kEmpty, 0});
+  PlaceAll(slots_, narrowSlots_, kEmpty, [this](std::uint64_t key) { return HashOf(key); });
   narrowSlots_ = {};
   narrow_ = false;
 }
