@@ -10,13 +10,19 @@ TupleCounts::TupleCounts(int raters, int width, std::vector<TupleSlot> slots, st
   for (int r = 0; r < raters; ++r) ones_ |= std::uint64_t{1} << (r * width);
 }
 
+TupleCounts::TupleCounts(int raters, int width, std::vector<NarrowTupleSlot> slots, std::size_t size)
+    : TupleCounts(raters, width, std::vector<TupleSlot>(), size) {
+  narrow_ = true;
+  narrowSlots_ = std::move(slots);
+}
+
 TupleCounts::TupleCounts(int raters, std::vector<std::uint16_t> vectors, std::vector<TupleSlot> slots,
                          std::size_t size)
     : raters_(raters), slots_(std::move(slots)), size_(size), vectors_(std::move(vectors)) {}
 
 bool TupleCounts::unanimous(std::size_t u) const {
   if (width_ > 0) {
-    const std::uint64_t key = slots_[u].key;
+    const std::uint64_t key = Key(u);
     return key == (key & mask_) * ones_;
   }
   const std::uint16_t* values = Values(u, nullptr);
@@ -24,6 +30,7 @@ bool TupleCounts::unanimous(std::size_t u) const {
 }
 
 void TupleCounts::OrderByTag() {
+  if (narrow_) return;  // no tags
   std::stable_sort(slots_.begin(), slots_.begin() + static_cast<std::ptrdiff_t>(size_),
                    [](const TupleSlot& a, const TupleSlot& b) { return a.tag < b.tag; });
 }

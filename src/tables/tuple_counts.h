@@ -27,11 +27,20 @@ struct TupleSlot {
   std::uint32_t tag = 0;
 };
 
+// A counted tuple whose packed key fits 32 bits and that has no tag: half
+// the memory of a TupleSlot, to count in and to read again.
+struct NarrowTupleSlot {
+  std::uint32_t key;
+  std::uint32_t count;
+};
+
 class TupleCounts {
  public:
   TupleCounts() = default;
   // Packed tuples: slots[0 .. size-1], sorted by key.
   TupleCounts(int raters, int width, std::vector<TupleSlot> slots, std::size_t size);
+  // Packed tuples of 32 bits at most, without tags: the same in narrow slots.
+  TupleCounts(int raters, int width, std::vector<NarrowTupleSlot> slots, std::size_t size);
   // Class vectors: slots[0 .. size-1] in tuple order, each key the index of
   // its R values in `vectors`.
   TupleCounts(int raters, std::vector<std::uint16_t> vectors, std::vector<TupleSlot> slots, std::size_t size);
@@ -39,13 +48,13 @@ class TupleCounts {
   std::size_t size() const { return size_; }
   int raters() const { return raters_; }
   // Objects that gave tuple u (at least 1).
-  std::uint32_t count(std::size_t u) const { return slots_[u].count; }
+  std::uint32_t count(std::size_t u) const { return narrow_ ? narrowSlots_[u].count : slots_[u].count; }
   // The R values of tuple u: a pointer into the vectors, or, for a packed
   // tuple, to `scratch` (R cells) holding them.
   const std::uint16_t* Values(std::size_t u, std::uint16_t* scratch) const {
     if (width_ == 0) return vectors_.data() + slots_[u].key * static_cast<std::size_t>(raters_);
     // Each value shifted out on its own, not one after another.
-    const std::uint64_t key = slots_[u].key;
+    const std::uint64_t key = Key(u);
     for (int r = 0; r < raters_; ++r) {
       scratch[r] = static_cast<std::uint16_t>(key >> ((raters_ - 1 - r) * width_) & mask_);
     }
@@ -65,7 +74,12 @@ class TupleCounts {
   int width_ = 0;            // bits per rater in a packed key; 0 for class vectors
   std::uint64_t mask_ = 0;   // the low `width_` bits
   std::uint64_t ones_ = 0;   // 1 in the lowest bit of every rater's field
+  // The packed key of tuple u.
+  std::uint64_t Key(std::size_t u) const { return narrow_ ? narrowSlots_[u].key : slots_[u].key; }
+
   std::vector<TupleSlot> slots_;
+  bool narrow_ = false;  // the tuples are narrowSlots_ (else slots_)
+  std::vector<NarrowTupleSlot> narrowSlots_;
   std::size_t size_ = 0;
   std::vector<std::uint16_t> vectors_;
 };

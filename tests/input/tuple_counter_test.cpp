@@ -91,9 +91,11 @@ TEST(TupleCounterTest, OrdersTuplesBeyondSixtyFourBits) {
 // Keys of 32 bits at most, with no tag, are counted in slots of 8 bytes; a
 // class that widens the keys beyond 32 bits, or the first tag, moves the
 // tuples counted so far into slots of 16 bytes, and a counter that has
-// finished starts narrow again. Each phase of a case draws its rows' classes
-// from 1 .. its largest class (every third row repeats the one before); the
-// tags start at a case's `tagged` row.
+// finished starts narrow again. Each phase of a case draws its rows' values
+// from 0 (a missing rating) to its largest class (every third row repeats
+// the one before); the tags start at a case's `tagged` row. The second run
+// of each case parts the tuples that hold a 0 from the others as it
+// finishes.
 TEST(TupleCounterTest, KeepsItsTuplesAcrossSlotSizes) {
   struct Case {
     const char* name;
@@ -118,7 +120,7 @@ TEST(TupleCounterTest, KeepsItsTuplesAcrossSlotSizes) {
       for (const std::uint16_t largest : c.largest) {
         for (int j = 0; j < 200; ++j, ++row) {
           if (j % 3 != 2) {  // else the previous row again
-            for (auto& v : values) v = static_cast<std::uint16_t>(1 + random() % largest);
+            for (auto& v : values) v = static_cast<std::uint16_t>(random() % (largest + 1));
           }
           const auto tag = static_cast<std::uint32_t>(row >= c.tagged ? row : 0);
           const auto known = expected.find(values);
@@ -132,15 +134,22 @@ TEST(TupleCounterTest, KeepsItsTuplesAcrossSlotSizes) {
           }
         }
       }
-      const TupleCounts tuples = counter.Finish();
-      ASSERT_EQ(tuples.size(), expected.size());
-      std::size_t u = 0;
+      TupleCounts missing;
+      const TupleCounts tuples = counter.Finish(run == 1 ? &missing : nullptr);
+      std::size_t u = 0, m = 0;
       std::vector<std::uint16_t> scratch(static_cast<std::size_t>(c.R));
       for (const auto& [tuple, counted] : expected) {
-        const std::uint16_t* v = tuples.Values(u, scratch.data());
-        EXPECT_TRUE(std::equal(tuple.begin(), tuple.end(), v)) << "tuple " << u;
-        EXPECT_EQ(tuples.count(u++), counted.first);
+        const bool apart = run == 1 && std::count(tuple.begin(), tuple.end(), 0) > 0;
+        const TupleCounts& in = apart ? missing : tuples;
+        std::size_t& at = apart ? m : u;
+        ASSERT_LT(at, in.size());
+        const std::uint16_t* v = in.Values(at, scratch.data());
+        EXPECT_TRUE(std::equal(tuple.begin(), tuple.end(), v)) << "tuple " << at;
+        EXPECT_EQ(in.count(at++), counted.first);
       }
+      EXPECT_EQ(u, tuples.size());
+      EXPECT_EQ(m, missing.size());
+      EXPECT_EQ(missing.raters(), run == 1 ? c.R : 0);
     }
   }
 }
