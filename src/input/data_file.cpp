@@ -371,7 +371,7 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
       if (data.rows == UINT32_MAX) throw std::bad_alloc();  // more rows than any memory holds
       // With groups a tuple comes once in each group, and the whole file
       // adds the groups' rows of it.
-      TupleCounter& counter = grouped ? *groupData[lineGroup].tuples : *data.tuples;
+      TupleCounter& counter = grouped ? *groupData[lineGroup].complete : *data.complete;
       if (const auto earlier = counter.Add(values.data(), frequency, data.rows)) {
         refusal = Refused(FaultAt(line, 0, Format("the same responses as line %d", {lines.LineOf(*earlier)}) +
                                                (grouped ? " in the same group" : "")),
@@ -379,7 +379,7 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
         return false;
       }
       if (grouped) {
-        data.tuples->Add(values.data(), frequency, data.rows);
+        data.complete->Add(values.data(), frequency, data.rows);
         ++groupData[lineGroup].rows;
         std::uint64_t& sum = groupObjects[lineGroup];
         if (sum <= kMaxObjects) sum += frequency;
@@ -399,10 +399,11 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
     data.KeepObject(values.data(), line, id);
     for (FileRatings* counted : {&data, grouped ? &groupData[lineGroup] : nullptr}) {
       if (counted == nullptr) continue;
-      counted->tuples->AddObject(values.data());
       if (missing > 0) {
+        counted->incomplete->AddObject(values.data());
         counted->missingRatings += missing;
       } else {
+        counted->complete->AddObject(values.data());
         ++counted->completeObjects;
       }
     }
@@ -429,10 +430,10 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
       // line.
       const bool ratingsAlone = plainLines->ratingsOnly() && !data.objects.kept;
       auto countRatings = [&]() {
-        TupleCounter& tuples = *data.tuples;
+        TupleCounter& complete = *data.complete;
         while (at != end && objects < kMaxObjects) {
           int missing = 0;
-          const int width = tuples.width();
+          const int width = complete.width();
           std::uint64_t key = 0;
           unsigned top = 0;
           const char* const next = plainLines->ParseRatings(at, values.data(), missing, largest,
@@ -441,10 +442,11 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
           ++dataLines;
           ++taken;
           ++objects;
-          tuples.AddObject(key, width, top, values.data());
           if (missing > 0) {
+            data.incomplete->AddObject(key, width, top, values.data());
             data.missingRatings += missing;
           } else {
+            complete.AddObject(key, width, top, values.data());
             ++data.completeObjects;
           }
           at = next;

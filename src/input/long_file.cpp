@@ -134,10 +134,11 @@ Repeat CountObjects(const RatingList& ratings, std::size_t objects, FileRatings&
     if (data.objects.kept) {
       data.KeepObject(tuple.data(), lines.LineOf(firstRating[o]), names[static_cast<std::uint32_t>(o)]);
     }
-    data.tuples->AddObject(tuple.data());
     if (missing == 0) {
+      data.complete->AddObject(tuple.data());
       ++data.completeObjects;
     } else {
+      data.incomplete->AddObject(tuple.data());
       data.missingRatings += missing;
     }
     for (std::uint32_t at = start[o]; at < start[o + 1]; ++at) tuple[placed[at].rater] = 0;
@@ -281,10 +282,11 @@ std::string CountGroups(const RatingList& ratings, std::size_t objects, const st
       tuple[local[g * raterCount + rating.rater]] = rating.value;
       if (rating.value != 0) --missing;
     }
-    group.tuples->AddObject(tuple.data());
     if (missing == 0) {
+      group.complete->AddObject(tuple.data());
       ++group.completeObjects;
     } else {
+      group.incomplete->Add(tuple.data());
       group.missingRatings += missing;
     }
   }

@@ -101,10 +101,9 @@ void StoreObservedData(ObservedData& tb, FileRatings&& data, EntryMode mode) {
   tb.warnings = std::move(data.warnings);
   tb.classLabels = std::move(data.classes.labels);
   tb.classValues = std::move(data.classes.values);
-  TupleCounts incomplete;
-  tb.frec = Recoded(data.tuples->Finish(data.withMissing ? &incomplete : nullptr), raters, data.classOfCode);
-  if (data.withMissing) {
-    tb.incompleteTuples = Recoded(std::move(incomplete), raters, data.classOfCode);
+  tb.frec = Recoded(data.complete->Finish(), raters, data.classOfCode);
+  if (data.incomplete) {
+    tb.incompleteTuples = Recoded(data.incomplete->Finish(), raters, data.classOfCode);
     KeepIncomplete(tb, tb.incompleteTuples, raters);
   }
   tb.objects = std::move(data.objects);

@@ -263,15 +263,13 @@ class RowLines {
 };
 
 // What a reader of observed data has read: the response tuples of the
-// objects (or of the rows of a frequencies file, each weighted by its
-// frequency), with 0 for a missing rating, and what describes them. Tuples
-// hold the codes of ClassReader. Objects with missing ratings and those
-// that every rater rated are counted in one table, and parted when it is
-// finished.
+// objects that every rater rated (or of the rows of a frequencies file, each
+// weighted by its frequency), the tuples of the others with 0 for a missing
+// rating, and what describes them. Tuples hold the codes of ClassReader.
 struct FileRatings {
   int raters = 0;
-  std::unique_ptr<TupleCounter> tuples;
-  bool withMissing = false;                  // tuples may hold missing ratings
+  std::unique_ptr<TupleCounter> complete;
+  std::unique_ptr<TupleCounter> incomplete;  // with missing ratings only
   std::uint64_t completeObjects = 0;         // n
   double missingRatings = 0;
   std::uint32_t rows = 0;                    // the rows of a frequencies file
@@ -284,8 +282,8 @@ struct FileRatings {
 
   void Start(int raterCount, bool withMissing, bool keepObjects = false) {
     raters = raterCount;
-    tuples = std::make_unique<TupleCounter>(raterCount);
-    this->withMissing = withMissing;
+    complete = std::make_unique<TupleCounter>(raterCount);
+    if (withMissing) incomplete = std::make_unique<TupleCounter>(raterCount);
     objects.kept = keepObjects;
     objects.raters = raterCount;
   }

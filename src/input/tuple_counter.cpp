@@ -322,35 +322,8 @@ void TupleCounter::Widen(unsigned top) {
   Rehash(slots_.size());
 }
 
-TupleCounts TupleCounter::Finish(TupleCounts* missing) {
+TupleCounts TupleCounter::Finish() {
   Flush();
-  // Whether a packed key holds a 0: subtracting 1 from every value borrows
-  // into the top bit of the lowest value that is 0, and only where there is
-  // one (a value of 1 or more loses its top bit by the subtraction, if at
-  // all, only when that bit was set).
-  std::uint64_t ones = 0;
-  for (int r = 0; r < raters_; ++r) ones |= std::uint64_t{1} << (r * width_);
-  const std::uint64_t tops = ones << (width_ > 0 ? width_ - 1 : 0);
-  auto holdsZero = [ones, tops](std::uint64_t key) { return ((key - ones) & ~key & tops) != 0; };
-  // Moves the tuples of table[0 .. size-1] that hold a 0 into a table of
-  // their own, in order, and closes up the others; returns the new table.
-  auto part = [&](auto& table, std::size_t& size) {
-    std::remove_reference_t<decltype(table)> apart;
-    std::size_t moved = 0;
-    for (std::size_t i = 0; i < size; ++i) moved += holdsZero(table[i].key) ? 1 : 0;
-    apart.reserve(moved);
-    AdviseHugePages(apart.data(), moved * sizeof(table[0]));
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < size; ++i) {
-      if (holdsZero(table[i].key)) {
-        apart.push_back(table[i]);
-      } else {
-        table[kept++] = table[i];
-      }
-    }
-    size = kept;
-    return apart;
-  };
   std::size_t size = 0;
   if (narrow_) {
     // The tuples stay in the narrow slots, sorted where they were counted.
@@ -358,15 +331,6 @@ TupleCounts TupleCounter::Finish(TupleCounts* missing) {
       if (slot.count != kEmpty && slot.count > 0) narrowSlots_[size++] = slot;
     }
     SortByKey(narrowSlots_, size, width_ * raters_);
-    if (missing != nullptr) {
-      std::vector<NarrowSlot> apart = part(narrowSlots_, size);
-      const std::size_t moved = apart.size();
-      *missing = TupleCounts(raters_, width_, std::move(apart), moved);
-    }
-    // A table left mostly empty by the parting gives its memory back.
-    if (size < narrowSlots_.size() / 2) {
-      narrowSlots_ = std::vector<NarrowSlot>(narrowSlots_.begin(), narrowSlots_.begin() + static_cast<std::ptrdiff_t>(size));
-    }
     TupleCounts counts(raters_, width_, std::move(narrowSlots_), size);
     Start();
     return counts;
@@ -378,11 +342,6 @@ TupleCounts TupleCounter::Finish(TupleCounts* missing) {
   TupleCounts counts;
   if (width_ > 0) {
     SortByKey(slots_, size, width_ * raters_);
-    if (missing != nullptr) {
-      std::vector<TupleSlot> apart = part(slots_, size);
-      const std::size_t moved = apart.size();
-      *missing = TupleCounts(raters_, width_, std::move(apart), moved);
-    }
     counts = TupleCounts(raters_, width_, std::move(slots_), size);
   } else {
     for (auto slot = slots_.begin(); slot != end; ++slot) slot->key &= UINT32_MAX;
@@ -393,29 +352,6 @@ TupleCounts TupleCounter::Finish(TupleCounts* missing) {
       const std::uint16_t* y = vectors + b.key * static_cast<std::size_t>(R);
       return std::lexicographical_compare(x, x + R, y, y + R);
     });
-    if (missing != nullptr) {
-      // Each side gets the vectors of its own tuples, renumbered in order.
-      std::vector<TupleSlot> apart;
-      std::vector<std::uint16_t> whole, holed;
-      std::size_t kept = 0;
-      for (std::size_t i = 0; i < size; ++i) {
-        const std::uint16_t* values = vectors + slots_[i].key * static_cast<std::size_t>(R);
-        const bool holds = std::find(values, values + R, std::uint16_t{0}) != values + R;
-        std::vector<std::uint16_t>& to = holds ? holed : whole;
-        TupleSlot slot = slots_[i];
-        slot.key = to.size() / static_cast<std::size_t>(R);
-        to.insert(to.end(), values, values + R);
-        if (holds) {
-          apart.push_back(slot);
-        } else {
-          slots_[kept++] = slot;
-        }
-      }
-      size = kept;
-      vectors_ = std::move(whole);
-      const std::size_t moved = apart.size();
-      *missing = TupleCounts(raters_, std::move(holed), std::move(apart), moved);
-    }
     counts = TupleCounts(raters_, std::move(vectors_), std::move(slots_), size);
   }
   Start();

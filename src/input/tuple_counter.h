@@ -85,10 +85,8 @@ class TupleCounter {
   }
 
   // The tuples with a count above 0, sorted; the counter is left empty.
-  // With `missing`, the tuples that hold a 0 (a missing rating) go there
-  // instead, sorted as well: one counter for both kinds of object, one
-  // table to read at random where two would pass the caches sooner.
-  TupleCounts Finish(TupleCounts* missing = nullptr);
+  // Tuples counted in slots of 8 bytes stay in them.
+  TupleCounts Finish();
 
  private:
   static constexpr std::uint32_t kEmpty = UINT32_MAX;  // the count of a free slot
