@@ -163,6 +163,23 @@ ReadFault OrderUnknown(const std::vector<std::string>& labelsInFileOrder) {
 
 NameIndex::NameIndex() : slots_(16) {}
 
+// Eight bytes at a time, each step a keyed bijection of the state; the
+// last bytes, fewer than eight, go in with the length in the top byte, so
+// that names that differ only by trailing zero bytes differ.
+std::uint32_t NameIndex::HashOf(std::string_view name) {
+  static const std::uint64_t seed = TupleCounter::RandomSeed();
+  std::uint64_t h = seed;
+  std::size_t at = 0;
+  for (; at + 8 <= name.size(); at += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, name.data() + at, 8);
+    h = TupleCounter::Mix(h ^ word);
+  }
+  std::uint64_t rest = std::uint64_t{name.size() & 0xff} << 56;
+  for (std::size_t i = at; i < name.size(); ++i) rest |= std::uint64_t{static_cast<unsigned char>(name[i])} << (8 * (i - at));
+  return static_cast<std::uint32_t>(TupleCounter::Mix(h ^ rest) >> 32);
+}
+
 std::size_t NameIndex::SlotOf(std::string_view name, std::uint32_t hash) const {
   const std::size_t mask = slots_.size() - 1;
   const std::size_t head = std::min(name.size(), kHead);

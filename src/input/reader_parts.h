@@ -97,12 +97,16 @@ inline bool SameText(std::string_view a, std::string_view b) {
 // only for a longer name. A reader that knows its next names early asks for
 // their slots first (Prefetch), so that the memory of several lookups
 // arrives at once.
+//
+// The hash is keyed by a seed drawn once a run from the system's random
+// source, as the tuple counter's is, so that a file cannot choose the slots
+// of its names: names made to share one hash (for a fixed, public hash
+// function such names are easily made) would make every lookup walk past
+// all of them. Indices follow the order of the names, whatever the seed.
 class NameIndex {
  public:
   NameIndex();
-  static std::uint32_t HashOf(std::string_view name) {
-    return static_cast<std::uint32_t>(std::hash<std::string_view>()(name));
-  }
+  static std::uint32_t HashOf(std::string_view name);
   // The index of `name` and whether it is new (then added at the end).
   std::pair<std::uint32_t, bool> Add(std::string_view name) { return Add(name, HashOf(name)); }
   // The same with the name's HashOf.

@@ -37,6 +37,18 @@ class TupleCounter {
   // program's addresses when there is none).
   static std::uint64_t RandomSeed();
 
+  // The finaliser of splitmix64, a bijection in which every bit of the
+  // input moves the low bits that pick a slot. Unkeyed it is easily
+  // inverted, so its callers feed it the key xor a secret seed.
+  static std::uint64_t Mix(std::uint64_t x) {
+    x ^= x >> 30;
+    x *= 0xbf58476d1ce4e5b9ull;
+    x ^= x >> 27;
+    x *= 0x94d049bb133111ebull;
+    x ^= x >> 31;
+    return x;
+  }
+
   // Counts `weight` objects (0 is allowed) with the values values[0 .. R-1].
   // The first Add of a tuple keeps `tag`; a later Add of the same tuple
   // counts as well and returns that first tag. Throws std::overflow_error
@@ -98,17 +110,6 @@ class TupleCounter {
   // receives the bitwise or of the values (they fit when top >> width_ is 0).
   std::uint64_t Pack(const std::uint16_t* values, unsigned* top = nullptr) const;
   std::uint64_t HashOf(std::uint64_t key) const;  // of a packed key or a vector's slot key
-  // The finaliser of splitmix64, a bijection in which every bit of the
-  // input moves the low bits that pick a slot. Unkeyed it is easily
-  // inverted, so the counter feeds it the key xor a secret seed.
-  static std::uint64_t Mix(std::uint64_t x) {
-    x ^= x >> 30;
-    x *= 0xbf58476d1ce4e5b9ull;
-    x ^= x >> 27;
-    x *= 0x94d049bb133111ebull;
-    x ^= x >> 31;
-    return x;
-  }
   std::uint64_t PackedHash(std::uint64_t key) const { return Mix(key ^ seed_); }
   std::uint32_t VectorHash(const std::uint16_t* values) const;
   const std::uint16_t* VectorOf(std::uint64_t key) const;
