@@ -176,7 +176,9 @@ std::uint32_t NameIndex::HashOf(std::string_view name) {
     h = TupleCounter::Mix(h ^ word);
   }
   std::uint64_t rest = std::uint64_t{name.size() & 0xff} << 56;
-  for (std::size_t i = at; i < name.size(); ++i) rest |= std::uint64_t{static_cast<unsigned char>(name[i])} << (8 * (i - at));
+  for (std::size_t i = at; i < name.size(); ++i) {
+    rest |= std::uint64_t{static_cast<unsigned char>(name[i])} << (8 * (i - at));
+  }
   return static_cast<std::uint32_t>(TupleCounter::Mix(h ^ rest) >> 32);
 }
 
