@@ -259,7 +259,10 @@ LightKappa ComputeLightKappa(const ObservedData& tb, const PairwiseResults& pair
     objects += count;
     tuples += 1;
   });
-  const double perSample = tuples * (static_cast<double>(R) * (R - 1) / 2);
+  // Each resample adds every tuple to every pair's table, then clears and
+  // reads every cell of the tables: with many classes the cells are most of
+  // the work (K * K for each pair, however few the objects).
+  const double perSample = tuples * (static_cast<double>(R) * (R - 1) / 2) + static_cast<double>(pairs.tables.size());
   if (perSample * static_cast<double>(light.samples) > maxWork) {
     const double fit = std::floor(maxWork / perSample);
     light.ciReason = std::to_string(light.samples) + " resamples of " + std::to_string(static_cast<long long>(tuples)) +

@@ -28,8 +28,9 @@ constexpr std::size_t kDefaultMaxPairs = 4950;
 // The pairs' tables may hold at most this many cells (4 bytes each: 512
 // MiB), whatever is asked for.
 constexpr std::size_t kMaxPairCells = std::size_t{1} << 27;
-// Light's kappa's bootstrap may take at most this many steps (an object's
-// tuple added to one pair's table): a few seconds.
+// Light's kappa's bootstrap may take at most this many steps (a tuple added
+// to one pair's table, or one cell of the tables cleared and read again):
+// a few seconds.
 constexpr double kMaxBootstrapWork = 2e9;
 
 // The number of pair (a, b), a < b, among R raters.

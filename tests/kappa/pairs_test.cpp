@@ -191,7 +191,9 @@ TEST(PairsTest, TalliesWorkedOutOnceGiveTheBitsOfEachTuple) {
 }
 
 // The percentile interval holds the estimate and is the same for the same
-// seed; a bootstrap beyond its limit says how many resamples fit.
+// seed; a bootstrap beyond its limit says how many resamples fit, the cells
+// of the pairs' tables counted: 20 objects of 100 classes stay within the
+// limit only if the tables' 3 * 100^2 cells a resample are forgotten.
 TEST(PairsTest, LightsBootstrap) {
   std::mt19937 random(7);
   const ObservedData tb = Read(RandomRatings(random, 3, 4, 60, 0.2));
@@ -204,9 +206,12 @@ TEST(PairsTest, LightsBootstrap) {
   EXPECT_GT(first.ci95->second, *first.kappa.value);
   EXPECT_EQ(first.ci95, again.ci95);
   EXPECT_NE(first.ci95, other.ci95);
-  const LightKappa limited = ComputeLightKappa(tb, pairs, 200, 5, 1000);
-  EXPECT_FALSE(limited.ci95);
-  EXPECT_NE(limited.ciReason.find("at most"), std::string::npos) << limited.ciReason;
+  const ObservedData manyClasses = Read(RandomRatings(random, 100, 3, 20, 0));
+  for (const LightKappa& limited : {ComputeLightKappa(tb, pairs, 200, 5, 1000),
+                                    ComputeLightKappa(manyClasses, ComputePairs(manyClasses, {}), 200, 5, 1e6)}) {
+    EXPECT_FALSE(limited.ci95);
+    EXPECT_NE(limited.ciReason.find("at most"), std::string::npos) << limited.ciReason;
+  }
 }
 
 // Two groups of raters, interleaved, whose members agree with each other
