@@ -5,10 +5,14 @@
 // prints.
 
 #include <cmath>
+#include <functional>
 #include <optional>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "analysis/analysis.h"
+#include "analysis/tasks.h"
 #include "analysis/rows.h"
 #include "kappa/coefficients.h"
 #include "kappa/kappa.h"
@@ -82,12 +86,9 @@ void AddCoefficients(const ObservedData& data, const KappaTables& kappaTables, c
   }
 }
 
-// The coefficients of ordered classes that `request` asks for: the weighted
-// coefficients with the weights of the class values (Cohen's for two
-// raters), and Krippendorff's alpha at each level. The Zover model and the
-// kappas treat the classes as nominal whatever is asked here.
-void AddOrderedCoefficients(const ObservedData& data, const Request& request, Results& res,
-                            OrderedCoefficients& ordered) {
+// What `request` asks of ordered classes, into res.ordered: the weights of
+// the class values and Krippendorff's alpha's levels.
+void SettleOrdered(const Request& request, Results& res) {
   if (request.weights == WeightScheme::kIdentity && request.levels.empty()) return;
   OrderedSettings& settings = res.ordered;
   settings.asked = true;
@@ -97,9 +98,21 @@ void AddOrderedCoefficients(const ObservedData& data, const Request& request, Re
   settings.bootstrapSamples = request.levels.empty() ? 0 : request.samples;
   settings.seed = request.seed;
   settings.bootstrapMethod = request.method;
-  const PatternSource patterns = RatingPatterns(data);
   if (request.weights != WeightScheme::kIdentity) {
     settings.weightMatrix = WeightMatrix(request.weights, settings.classValues);
+  }
+}
+
+// The coefficients of ordered classes that res.ordered asks for: the
+// weighted coefficients with the weights of the class values (Cohen's for
+// two raters), and Krippendorff's alpha at each level. The Zover model and
+// the kappas treat the classes as nominal whatever is asked here.
+void AddOrderedCoefficients(const ObservedData& data, const Request& request, const Results& res,
+                            OrderedCoefficients& ordered) {
+  const OrderedSettings& settings = res.ordered;
+  if (!settings.asked) return;
+  const PatternSource patterns = RatingPatterns(data);
+  if (request.weights != WeightScheme::kIdentity) {
     ordered.weighted = true;
     ordered.gwet = ComputeWeightedCoefficients(patterns, settings.weightMatrix, res.level);
     ordered.hasCohen = res.R == 2;
@@ -115,27 +128,58 @@ void AddOrderedCoefficients(const ObservedData& data, const Request& request, Re
   }
 }
 
-// Who disagrees, and on what: every pair of raters (up to request.maxPairs
-// pairs), Light's kappa, Conger's kappa and Scott's pi (unweighted and, with
-// weights, weighted), each rater, and the adjudication list of the objects
-// the reader kept. The pairs' tables, the raters' class distributions and
-// the objects go to the results' record.
-void AddRaterCoefficients(const ObservedData& data, const Request& request, const Coefficients& c, Results& res,
-                          RaterCoefficients& out) {
+// Who disagrees, in three parts that read the tuples apart from each other
+// and from the rest of the analysis, so that on large data each can run on
+// a thread of its own: the pairs (their kappas, Light's kappa, Scott's pi)
+// with the objects; each rater; Conger's kappa, weighted as asked and, with
+// weights, unweighted too.
+struct Disagreement {
+  DisagreementResults d;  // without raters and conger
+  std::vector<RaterSummary> raters;
+  Inference conger;
+  Inference unweightedConger;
+};
+
+// What who disagrees is asked for: the weights of res.ordered, the pairs,
+// Light's bootstrap and the level of `request`.
+DisagreementRequest DisagreementAsked(const Request& request, const Results& res) {
   DisagreementRequest asked;
   asked.weights = res.ordered.weightMatrix;  // empty without weights
   asked.maxPairs = request.maxPairs;
   asked.samples = request.samples;
   asked.seed = request.seed;
   asked.level = request.level;
+  asked.raterParts = false;  // tasks of their own
+  return asked;
+}
+
+// The response tuples (with and without missing ratings) from which more
+// threads pay for themselves: below, the analysis takes about as long as
+// starting a thread.
+constexpr std::size_t kThreadedTuples = std::size_t{1} << 14;
+
+unsigned Threads(const Request& request, const ObservedData& data) {
+  if (data.frec.size() + data.incompleteTuples.size() < kThreadedTuples) return 1;
+  return request.threads > 0 ? static_cast<unsigned>(request.threads) : std::thread::hardware_concurrency();
+}
+
+// Who disagrees, and on what, as `computed` found it: every pair of raters
+// (up to request.maxPairs pairs), Light's kappa, Conger's kappa and Scott's
+// pi (unweighted and, with weights, weighted), each rater, and the
+// adjudication list of the objects the reader kept. The pairs' tables, the
+// raters' class distributions and the objects go to the results' record.
+void AddRaterCoefficients(const ObservedData& data, const Request& request, const Coefficients& c,
+                          Disagreement&& computed, Results& res, RaterCoefficients& out) {
   out.computed = true;
-  out.d = ComputeDisagreement(data, asked);
+  out.d = std::move(computed.d);
   DisagreementResults& d = out.d;
-  out.weighted = !asked.weights.empty();
+  d.raters = std::move(computed.raters);
+  d.conger = computed.conger;
+  out.weighted = !res.ordered.weightMatrix.empty();
   if (out.weighted) {
-    const Grid<double> identity = WeightMatrix(WeightScheme::kIdentity, ClassValues({}, data.K));
-    out.conger = ComputeCongerKappa(data, identity, request.level);
+    out.conger = computed.unweightedConger;
     if (d.hasScott && d.pairs.computed) {
+      const Grid<double> identity = WeightMatrix(WeightScheme::kIdentity, ClassValues({}, data.K));
       out.scott = ScottPi(PairTable(d.pairs, 0), identity, request.level);
     } else {
       out.scott.reason = d.scott.reason;
@@ -209,27 +253,47 @@ Results Analyse(const Dataset& set, const Request& request) {
   res.R = data.R;
   res.n = data.Norg;
   res.level = request.level;
-  KappaTables kappaTables;
-  if (data.Norg >= kMinCompleteObjects) {
-    res.K = data.K;
-    FitAndKappas(data, kappaTables, res);
-  } else {
-    res.analysed = false;
-    res.notAnalysed = "fewer than 2 objects are rated by every rater";
-    res.K = data.maxclase;
-  }
+  res.analysed = data.Norg >= kMinCompleteObjects;
+  res.K = res.analysed ? data.K : data.maxclase;
   double incomplete = 0;
   for (const auto& pattern : data.incomplete) incomplete += pattern.second;
   res.input = {set.name,      LayoutName(set.layout), data.raterNames,   data.Norg + incomplete, data.Norg,
                data.missingRatings, data.classLabels, data.classValues, set.options,
                data.rowNames,       data.warnings};
-  Coefficients c;
-  if (request.coefficients && set.layout != Layout::kModel) {
-    res.observed = true;
-    AddCoefficients(data, kappaTables, res, c);
-    AddOrderedCoefficients(data, request, res, c.ordered);
-    AddRaterCoefficients(data, request, c, res, c.raters);
+  res.observed = request.coefficients && set.layout != Layout::kModel;
+  DisagreementRequest asked;
+  if (res.observed) {
+    SettleOrdered(request, res);
+    asked = DisagreementAsked(request, res);
   }
+  // The model, the kappas and the coefficients of every rating; and the
+  // parts of who disagrees: the largest tasks first, on as many threads.
+  KappaTables kappaTables;
+  Coefficients c;
+  Disagreement disagreement;
+  std::vector<std::function<void()>> tasks;
+  tasks.emplace_back([&] {
+    if (res.analysed) {
+      FitAndKappas(data, kappaTables, res);
+    } else {
+      res.notAnalysed = "fewer than 2 objects are rated by every rater";
+    }
+    if (res.observed) {
+      AddCoefficients(data, kappaTables, res, c);
+      AddOrderedCoefficients(data, request, res, c.ordered);
+    }
+  });
+  if (res.observed) {
+    tasks.emplace_back([&] { disagreement.raters = ComputeRaterSummaries(data, asked.level); });
+    tasks.emplace_back([&] {
+      const Grid<double> identity = WeightMatrix(WeightScheme::kIdentity, ClassValues({}, data.K));
+      disagreement.conger = ComputeCongerKappa(data, asked.weights.empty() ? identity : asked.weights, asked.level);
+      if (!asked.weights.empty()) disagreement.unweightedConger = ComputeCongerKappa(data, identity, asked.level);
+    });
+    tasks.emplace_back([&] { disagreement.d = ComputeDisagreement(data, asked); });
+  }
+  RunTasks(tasks, Threads(request, data));
+  if (res.observed) AddRaterCoefficients(data, request, c, std::move(disagreement), res, c.raters);
   BuildRows(c, res);
   return res;
 }

@@ -87,6 +87,12 @@ struct Request {
   std::size_t maxPairs = kDefaultPairs;
   static constexpr std::size_t kDefaultPairs = 4950;
   static constexpr std::size_t kEveryPair = static_cast<std::size_t>(-1);
+  // The threads the analysis of large data may use (--threads); 0: one per
+  // core of the machine. It has four parts to share out: the model with
+  // the kappas and the coefficients of every rating, the pairs, the raters
+  // and Conger's kappa. The results are the same bit for bit whatever this
+  // is.
+  int threads = 0;
   // Groups (AnalyseGroups): the coefficients compared between groups, by
   // their keys (the CSV's measure); empty: every coefficient of all classes
   // together that has a standard error. The page draws the first across the

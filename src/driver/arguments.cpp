@@ -96,6 +96,8 @@ const char* const kUsage =
     "                      list (raw and long files)\n"
     "      --level P       the level of every confidence interval, 0 < P < 1\n"
     "                      (default 0.95)\n"
+    "      --threads N     threads for large data (default: one per core); the\n"
+    "                      results are the same with any N\n"
     "      --format FORMAT text (the default), json, csv, html (a page with figures\n"
     "                      and tables) or svg (the figure of the coefficients)\n"
     "  -o, --output PATH   write the result to PATH (-: standard output, the default)\n"
@@ -161,6 +163,7 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   bool allPairs = false;
   auto* pairsFlag = app.add_flag("--pairs", allPairs);
   auto* objectsFlag = app.add_flag("--objects", options.read.objects);
+  app.add_option("--threads", ordered.threads)->check(CLI::Range(1, 1024));
   app.add_option("--format", format)->check(CLI::IsMember({"text", "json", "csv", "html", "svg"}));
   // "-" is standard output; an empty name is no file at all.
   app.add_option("-o,--output", options.output)

@@ -423,7 +423,7 @@ DisagreementResults ComputeDisagreement(const ObservedData& tb, const Disagreeme
   result.light =
       ComputeLightKappa(tb, result.pairs, request.samples, request.seed, request.maxBootstrapWork, request.level);
   const Grid<double> weights = request.weights.empty() ? Identity(tb.K) : request.weights;
-  result.conger = ComputeCongerKappa(tb, weights, request.level);
+  if (request.raterParts) result.conger = ComputeCongerKappa(tb, weights, request.level);
   result.hasScott = tb.R == 2;
   if (result.hasScott) {
     if (result.pairs.computed) {
@@ -432,7 +432,7 @@ DisagreementResults ComputeDisagreement(const ObservedData& tb, const Disagreeme
       result.scott.reason = result.pairs.reason;
     }
   }
-  result.raters = ComputeRaterSummaries(tb, request.level);
+  if (request.raterParts) result.raters = ComputeRaterSummaries(tb, request.level);
   if (tb.objects.kept) {
     result.objects = ComputeObjectSummaries(tb.objects, tb.K);
   } else {

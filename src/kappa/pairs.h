@@ -92,6 +92,9 @@ struct DisagreementRequest {
   std::uint64_t seed = 1;
   double maxBootstrapWork = kMaxBootstrapWork;
   double level = kDefaultLevel;              // of every interval
+  // false: `raters` and `conger` are left empty, for the caller to compute
+  // (ComputeRaterSummaries, ComputeCongerKappa), on other threads, say
+  bool raterParts = true;
 };
 
 // All of the above for the observed data of a pass (modes 1 to 3); the

@@ -58,6 +58,7 @@ TEST(ParseArgumentsTest, DialogueBatchAnswersAndUsageErrors) {
       {{"--alpha-level", "ordinal,", "f"}, answered, 2, "", "zover: --alpha-level: \"\" is not nominal, ordinal, interval or ratio; run zover --help\n"},
       {{"--alpha-level", "ratio, ratio", "f"}, answered, 2, "", "zover: --alpha-level: \"ratio\" is given twice; run zover --help\n"},
       {{"--bootstrap", "-1", "f"}, answered, 2, "", "zover: --bootstrap: Value -1 not in range 0 to 1000000; run zover --help\n"},
+      {{"--threads", "0", "f"}, answered, 2, "", "zover: --threads: Value 0 not in range 1 to 1024; run zover --help\n"},
       {{"--seed", "18446744073709551616", "f"}, answered, 2, "", "zover: --seed: \"18446744073709551616\" is not a whole number from 0 to 18446744073709551615; run zover --help\n"},
       {{"--seed", "1", "-m", "f"}, answered, 2, "", "zover: --model excludes --seed; run zover --help\n"},
       {{"--bootstrap-method", "rows", "f"}, answered, 2, "", "zover: --bootstrap-method: rows not in {objects,pairs}; run zover --help\n"},

@@ -1,0 +1,74 @@
+#include "analysis/tasks.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include "analysis/analysis.h"
+#include "input/input.h"
+#include "output/batch_output.h"
+
+namespace zover {
+namespace {
+
+// Every task runs once, whatever the threads; the first failure in the
+// list's order comes back once all have run.
+TEST(TasksTest, RunsEveryTaskAndThrowsTheFirstFailure) {
+  for (const unsigned threads : {1u, 2u, 3u, 16u}) {
+    SCOPED_TRACE(threads);
+    std::vector<int> runs(10, 0);
+    std::vector<std::function<void()>> tasks;
+    for (std::size_t t = 0; t < runs.size(); ++t) {
+      tasks.emplace_back([&runs, t] {
+        ++runs[t];
+        if (t == 3 || t == 7) throw std::runtime_error("task " + std::to_string(t));
+      });
+    }
+    try {
+      RunTasks(tasks, threads);
+      ADD_FAILURE() << "no failure came back";
+    } catch (const std::runtime_error& e) {
+      EXPECT_STREQ(e.what(), "task 3");
+    }
+    EXPECT_EQ(runs, std::vector<int>(10, 1));
+  }
+}
+
+// Large enough data for the analysis to take more threads: the results are
+// the same bit for bit with any number, the weighted forms, the alphas'
+// bootstraps and the objects included.
+TEST(TasksTest, AnalysisIsTheSameOnAnyThreads) {
+  std::mt19937 rng(20261210u);
+  std::uniform_int_distribution<int> anyClass(1, 5);
+  std::bernoulli_distribution missing(0.1);
+  std::string file;
+  for (int o = 0; o < 20000; ++o) {
+    for (int r = 0; r < 8; ++r) file += (r > 0 ? "," : "") + (missing(rng) ? std::string("NA") : std::to_string(anyClass(rng)));
+    file += '\n';
+  }
+  ReadOptions reading;
+  reading.missing = reading.objects = true;
+  StringSource source(file);
+  const Dataset data = ReadData(source, "t", reading);
+  ASSERT_TRUE(data.ok()) << data.error;
+  Request request;
+  request.weights = WeightScheme::kLinear;
+  request.levels = {AlphaLevel::kNominal, AlphaLevel::kOrdinal};
+  request.samples = 20;
+  std::string one;
+  for (const int threads : {1, 2, 3, 8}) {
+    SCOPED_TRACE(threads);
+    request.threads = threads;
+    std::ostringstream json;
+    PrintJson(Analyse(data, request), json);
+    if (threads == 1) one = json.str();
+    EXPECT_EQ(json.str(), one);
+  }
+  EXPECT_NE(one.find("\"conger"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zover
