@@ -195,7 +195,8 @@ PYBIND11_MODULE(_zover, m) {
       .def_readwrite("seed", &Request::seed)
       .def_readwrite("method", &Request::method)
       .def_readwrite("level", &Request::level)
-      .def_readwrite("max_pairs", &Request::maxPairs);
+      .def_readwrite("max_pairs", &Request::maxPairs)
+      .def_readwrite("threads", &Request::threads);
 
   py::class_<Analysis, std::shared_ptr<Analysis>>(m, "Analysis")
       .def("warnings", [](const Analysis& a) { return a.results.input.warnings; })

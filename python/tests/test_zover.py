@@ -173,6 +173,7 @@ def test_refusals():
         (lambda: zover.analyse(frame, classes=["1", "1.0", "x"]), ValueError, "the label '1.0' is given twice"),
         (lambda: zover.analyse(frame, level=1.5), ValueError, "level"),
         (lambda: zover.analyse(frame, weights="cubic"), ValueError, "'cubic' is not identity, linear or quadratic"),
+        (lambda: zover.analyse(frame, threads=0), ValueError, "threads: a whole number from 1 to 1024, not 0"),
         (lambda: zover.analyse(frame, colour=True), TypeError, "unexpected keyword argument 'colour'"),
         (lambda: zover.analyse(os.path.join(EXAMPLES, "nothing.txt")), OSError, "No such file or directory"),
     ]

@@ -146,6 +146,7 @@ _OPTIONS = [
     _Option("long_columns", None, "read.long_columns", _columns, ("long",), "--long-columns"),
     _Option("pairs", False, "request.max_pairs", _every_pair, _OBSERVED, "--pairs"),
     _Option("objects", False, "read.objects", _flag, ("raw", "long"), "--objects"),
+    _Option("threads", None, "request.threads", _whole(1, 1024), _OBSERVED + ("model",), "--threads"),
 ]
 _LAYOUTS = ("long", "frequencies", "model")  # keywords that choose the layout; raw without them
 
@@ -343,6 +344,8 @@ def analyse(data, **options):
     sep, no_header, raters, long_columns: as --sep (",", ";", "tab" or
     "blank"), --no-header, --raters and --long-columns (names or numbers
     from 1). The reading's warnings come as Python warnings.
+    threads: the threads the analysis of large data may use, 1 to 1024, as
+    --threads (default: one per core); the results are the same with any.
     name: the data set's name in the results and messages (the path, or
     "data").
 

@@ -24,7 +24,8 @@ options_table <- list(
   raters = list(field = "raters", layouts = "raw", option = "--raters"),
   long_columns = list(field = "long_columns", layouts = "long", option = "--long-columns"),
   pairs = list(field = "pairs", layouts = observed, option = "--pairs"),
-  objects = list(field = "objects", layouts = c("raw", "long"), option = "--objects")
+  objects = list(field = "objects", layouts = c("raw", "long"), option = "--objects"),
+  threads = list(field = "threads", layouts = c(observed, "model"), option = "--threads")
 )
 layouts <- c(raw = 0L, frequencies = 1L, model = 2L, long = 3L)  # the engine's Layout
 weight_schemes <- c(identity = 0L, linear = 1L, quadratic = 2L)
@@ -70,6 +71,12 @@ convert <- list(
   no_header = flag,
   raters = function(name, value) as.character(value),
   long_columns = function(name, value) as.character(value),
+  threads = function(name, value) {
+    if (!is.numeric(value) || length(value) != 1 || is.na(value) || value != round(value) || value < 1 || value > 1024) {
+      stop(name, ": a whole number from 1 to 1024", call. = FALSE)
+    }
+    as.double(value)
+  },
   level = function(name, value) {
     if (!is.numeric(value) || length(value) != 1 || is.na(value) || value <= 0 || value >= 1) {
       stop(name, ": a share between 0 and 1", call. = FALSE)
@@ -160,14 +167,15 @@ message_of <- function(text, x, table, name) {
 agreement <- function(x, long = FALSE, missing = TRUE, classes = NULL, weights = NULL, alpha_levels = NULL,
                       bootstrap = 1000, seed = 1, level = 0.95, header = NULL, ids = FALSE, labels = NULL,
                       frequencies = FALSE, model = FALSE, name = NULL, bootstrap_method = NULL, sep = NULL,
-                      no_header = NULL, raters = NULL, long_columns = NULL, pairs = FALSE, objects = FALSE) {
+                      no_header = NULL, raters = NULL, long_columns = NULL, pairs = FALSE, objects = FALSE,
+                      threads = NULL) {
   chosen <- c(long = long, frequencies = frequencies, model = model)
   if (sum(chosen) > 1) stop(paste(names(chosen)[chosen], collapse = " and "), ": choose one layout", call. = FALSE)
   layout <- if (any(chosen)) names(chosen)[chosen] else "raw"
   given <- list(header = header, ids = ids, missing = missing, labels = labels, classes = classes,
                 weights = weights, alpha_levels = alpha_levels, bootstrap = bootstrap, seed = seed, level = level,
                 bootstrap_method = bootstrap_method, sep = sep, no_header = no_header, raters = raters,
-                long_columns = long_columns, pairs = pairs, objects = objects)
+                long_columns = long_columns, pairs = pairs, objects = objects, threads = threads)
   defaults <- list(ids = FALSE, missing = TRUE, bootstrap = 1000, seed = 1, level = 0.95)
   for (keyword in names(given)) {
     value <- given[[keyword]]

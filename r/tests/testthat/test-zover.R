@@ -128,6 +128,7 @@ test_that("a matrix and a refusal", {
   expect_error(agreement(data.frame(a = c(1, 2), b = c("1", "x")), labels = FALSE),
                "ERROR in data, row 2, column \"b\": \"x\" is not a class number", fixed = TRUE)
   expect_error(agreement(ordinal, seed = 3), "add alpha_levels = \"nominal\"", fixed = TRUE)
+  expect_error(agreement(ordinal, threads = 0), "threads: a whole number from 1 to 1024", fixed = TRUE)
 })
 
 test_that("the guide's examples print what it shows", {
