@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "analysis/analysis.h"
-#include "analysis/tasks.h"
 #include "analysis/rows.h"
+#include "analysis/tasks.h"
 #include "kappa/coefficients.h"
 #include "kappa/kappa.h"
 #include "kappa/ordered.h"
@@ -267,7 +267,7 @@ Results Analyse(const Dataset& set, const Request& request) {
     asked = DisagreementAsked(request, res);
   }
   // The model, the kappas and the coefficients of every rating; and the
-  // parts of who disagrees: the largest tasks first, on as many threads.
+  // three parts of who disagrees: four tasks, each on the next free thread.
   KappaTables kappaTables;
   Coefficients c;
   Disagreement disagreement;

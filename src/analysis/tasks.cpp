@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
-#include <system_error>
 #include <thread>
 
 namespace zover {
@@ -23,12 +22,13 @@ void RunTasks(const std::vector<std::function<void()>>& tasks, unsigned threads)
 #if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
   threads = 1;  // a page built without threads
 #endif
-  std::vector<std::thread> others;
   const std::size_t wanted = std::min<std::size_t>(threads, tasks.size());
+  std::vector<std::thread> others;
+  others.reserve(wanted);
   for (std::size_t i = 1; i < wanted; ++i) {
     try {
       others.emplace_back(work);
-    } catch (const std::system_error&) {
+    } catch (...) {
       break;  // no more threads to be had: those there are take the rest
     }
   }
