@@ -13,7 +13,7 @@
 
 #include "analysis/analysis.h"
 #include "analysis/rows.h"
-#include "analysis/tasks.h"
+#include "tables/tasks.h"
 #include "kappa/coefficients.h"
 #include "kappa/kappa.h"
 #include "kappa/ordered.h"
@@ -140,8 +140,14 @@ struct Disagreement {
   Inference unweightedConger;
 };
 
+// The threads `request` allows: one per core unless it says.
+unsigned AllowedThreads(const Request& request) {
+  return request.threads > 0 ? static_cast<unsigned>(request.threads) : std::thread::hardware_concurrency();
+}
+
 // What who disagrees is asked for: the weights of res.ordered, the pairs,
-// Light's bootstrap and the level of `request`.
+// Light's bootstrap (on the threads `request` allows) and the level of
+// `request`.
 DisagreementRequest DisagreementAsked(const Request& request, const Results& res) {
   DisagreementRequest asked;
   asked.weights = res.ordered.weightMatrix;  // empty without weights
@@ -150,6 +156,7 @@ DisagreementRequest DisagreementAsked(const Request& request, const Results& res
   asked.seed = request.seed;
   asked.level = request.level;
   asked.raterParts = false;  // tasks of their own
+  asked.threads = AllowedThreads(request);
   return asked;
 }
 
@@ -159,8 +166,7 @@ DisagreementRequest DisagreementAsked(const Request& request, const Results& res
 constexpr std::size_t kThreadedTuples = std::size_t{1} << 14;
 
 unsigned Threads(const Request& request, const ObservedData& data) {
-  if (data.frec.size() + data.incompleteTuples.size() < kThreadedTuples) return 1;
-  return request.threads > 0 ? static_cast<unsigned>(request.threads) : std::thread::hardware_concurrency();
+  return data.frec.size() + data.incompleteTuples.size() < kThreadedTuples ? 1 : AllowedThreads(request);
 }
 
 // Who disagrees, and on what, as `computed` found it: every pair of raters

@@ -90,8 +90,8 @@ struct Request {
   // The threads the analysis of large data may use (--threads); 0: one per
   // core of the machine. It has four parts to share out: the model with
   // the kappas and the coefficients of every rating, the pairs, the raters
-  // and Conger's kappa. The results are the same bit for bit whatever this
-  // is.
+  // and Conger's kappa; and Light's bootstrap counts several resamples at
+  // once. The results are the same bit for bit whatever this is.
   int threads = 0;
   // Groups (AnalyseGroups): the coefficients compared between groups, by
   // their keys (the CSV's measure); empty: every coefficient of all classes

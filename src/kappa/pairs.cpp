@@ -35,12 +35,14 @@
 #include "kappa/pairs.h"
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 #include <string>
 
 #include "kappa/detail.h"
 #include "kappa/ordered.h"
 #include "kappa/random.h"
+#include "tables/tasks.h"
 
 namespace zover {
 
@@ -148,6 +150,12 @@ struct MeanKappa {
   long pairs = 0;
 };
 
+// Light's bootstrap counts several resamples at once, each on a thread with
+// its own tables, from this many steps (about 10 ms) and while the tables
+// hold at most this many cells (16 MiB a thread).
+constexpr double kThreadedBootstrapWork = 1e7;
+constexpr std::size_t kThreadedBootstrapCells = std::size_t{1} << 22;
+
 }  // namespace
 
 PairwiseResults ComputePairs(const ObservedData& tb, const Grid<double>& weights, std::size_t maxPairs,
@@ -225,7 +233,7 @@ Grid<double> PairTable(const PairwiseResults& pairs, std::size_t pair) {
 }
 
 LightKappa ComputeLightKappa(const ObservedData& tb, const PairwiseResults& pairs, long samples, std::uint64_t seed,
-                             double maxWork, double level) {
+                             double maxWork, double level, unsigned threads) {
   LightKappa light;
   light.samples = samples > 0 ? samples : 0;
   light.seed = seed;
@@ -272,36 +280,83 @@ LightKappa ComputeLightKappa(const ObservedData& tb, const PairwiseResults& pair
     return light;
   }
 
+  // The objects' tuples, each with its count, copied once: every resample
+  // reads them twice.
+  std::vector<std::uint16_t> values;
+  std::vector<std::uint32_t> counts;
+  values.reserve(static_cast<std::size_t>(tuples) * static_cast<std::size_t>(R));
+  counts.reserve(static_cast<std::size_t>(tuples));
+  ForEachTuple(tb, [&](const std::uint16_t* tuple, std::uint32_t count) {
+    if (std::count_if(tuple, tuple + R, [](std::uint16_t v) { return v != 0; }) < 2) return;
+    values.insert(values.end(), tuple, tuple + R);
+    counts.push_back(count);
+  });
+  // A resample draws each tuple's objects from one stream of random numbers,
+  // resample after resample, so the draws are made here in order; the
+  // pairs' tables of the resamples drawn, and their kappas, are counted on
+  // up to `threads` threads at once, each with its tables.
   const std::size_t K = static_cast<std::size_t>(pairs.K);
-  std::vector<std::uint32_t> cells(pairs.tables.size());
-  std::vector<double> a(K), b(K);
+  const std::size_t batch =
+      threads > 1 && perSample * static_cast<double>(light.samples) >= kThreadedBootstrapWork &&
+              pairs.tables.size() <= kThreadedBootstrapCells
+          ? std::min<std::size_t>(threads, static_cast<std::size_t>(light.samples))
+          : 1;
+  struct Resample {
+    std::vector<std::uint32_t> hits;   // [tuple]: its objects drawn
+    std::vector<std::uint32_t> cells;  // the pairs' tables
+    MeanKappa kappa;
+  };
+  std::vector<Resample> drawn(batch);
+  std::vector<std::function<void()>> tasks;
+  for (Resample& resample : drawn) {
+    resample.hits.resize(counts.size());
+    resample.cells.resize(pairs.tables.size());
+    tasks.emplace_back([&resample, &values, &counts, &pairs, R, K] {
+      std::fill(resample.cells.begin(), resample.cells.end(), 0u);
+      PairCounter counter(R, pairs.K, resample.cells.data());
+      for (std::size_t t = 0; t < counts.size(); ++t) counter.Add(values.data() + t * R, resample.hits[t]);
+      counter.Flush();
+      std::vector<double> a(K), b(K);
+      resample.kappa = {};
+      for (std::size_t p = 0; p < pairs.pairs.size(); ++p) {
+        if (const auto kappa = KappaOf(resample.cells.data() + p * K * K, K, a, b)) {
+          resample.kappa.sum += *kappa;
+          ++resample.kappa.pairs;
+        }
+      }
+    });
+  }
   std::vector<double> resamples;
   resamples.reserve(static_cast<std::size_t>(light.samples));
   SplitMix64 random(seed);
-  for (long s = 0; s < light.samples; ++s) {
-    std::fill(cells.begin(), cells.end(), 0u);
-    PairCounter counter(R, pairs.K, cells.data());
-    double left = objects;  // draws still to place
-    double mass = objects;  // objects of the tuples still to visit
-    ForEachTuple(tb, [&](const std::uint16_t* values, std::uint32_t count) {
-      if (left == 0 || std::count_if(values, values + R, [](std::uint16_t v) { return v != 0; }) < 2) return;
-      const double hits = Binomial(random, left, count / mass);
-      left -= hits;
-      mass -= count;
-      counter.Add(values, static_cast<std::uint32_t>(hits));
-    });
-    counter.Flush();
-    MeanKappa resample;
-    for (std::size_t p = 0; p < pairs.pairs.size(); ++p) {
-      if (const auto kappa = KappaOf(cells.data() + p * K * K, K, a, b)) {
-        resample.sum += *kappa;
-        ++resample.pairs;
+  for (long s = 0; s < light.samples; s += static_cast<long>(batch)) {
+    const std::size_t now = std::min<std::size_t>(batch, static_cast<std::size_t>(light.samples - s));
+    for (std::size_t i = 0; i < now; ++i) {
+      std::vector<std::uint32_t>& hits = drawn[i].hits;
+      double left = objects;  // draws still to place
+      double mass = objects;  // objects of the tuples still to visit
+      for (std::size_t t = 0; t < counts.size(); ++t) {
+        hits[t] = 0;
+        if (left == 0) continue;
+        const double drawnHere = Binomial(random, left, counts[t] / mass);
+        left -= drawnHere;
+        mass -= counts[t];
+        hits[t] = static_cast<std::uint32_t>(drawnHere);
       }
     }
-    if (resample.pairs == 0) {
-      ++light.samplesLeftOut;
+    if (now == tasks.size()) {
+      RunTasks(tasks, static_cast<unsigned>(now));
     } else {
-      resamples.push_back(resample.sum / static_cast<double>(resample.pairs));
+      RunTasks(std::vector<std::function<void()>>(tasks.begin(), tasks.begin() + static_cast<std::ptrdiff_t>(now)),
+               static_cast<unsigned>(now));
+    }
+    for (std::size_t i = 0; i < now; ++i) {
+      const MeanKappa& resample = drawn[i].kappa;
+      if (resample.pairs == 0) {
+        ++light.samplesLeftOut;
+      } else {
+        resamples.push_back(resample.sum / static_cast<double>(resample.pairs));
+      }
     }
   }
   if (resamples.empty()) {
@@ -421,7 +476,8 @@ DisagreementResults ComputeDisagreement(const ObservedData& tb, const Disagreeme
   result.pairs = ComputePairs(tb, request.weights, request.maxPairs, request.level);
   result.raterOrder = SimilarRatersOrder(result.pairs);
   result.light =
-      ComputeLightKappa(tb, result.pairs, request.samples, request.seed, request.maxBootstrapWork, request.level);
+      ComputeLightKappa(tb, result.pairs, request.samples, request.seed, request.maxBootstrapWork, request.level,
+                        request.threads);
   const Grid<double> weights = request.weights.empty() ? Identity(tb.K) : request.weights;
   if (request.raterParts) result.conger = ComputeCongerKappa(tb, weights, request.level);
   result.hasScott = tb.R == 2;

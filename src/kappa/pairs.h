@@ -48,11 +48,12 @@ Grid<double> PairTable(const PairwiseResults& pairs, std::size_t pair);
 
 // Light's kappa from the pairs, with the percentile interval of `samples`
 // resamplings (with replacement) of the objects that have two ratings or
-// more, the same for the same `seed` (kappa/random.h); each resample costs
-// what ComputePairs does. No interval, with the reason, when `samples`
-// resamples would take more than `maxWork` steps.
+// more, the same for the same `seed` (kappa/random.h) whatever `threads`
+// count the resamples' tables; each resample costs what ComputePairs does.
+// No interval, with the reason, when `samples` resamples would take more
+// than `maxWork` steps.
 LightKappa ComputeLightKappa(const ObservedData& tb, const PairwiseResults& pairs, long samples, std::uint64_t seed,
-                             double maxWork = kMaxBootstrapWork, double level = kDefaultLevel);
+                             double maxWork = kMaxBootstrapWork, double level = kDefaultLevel, unsigned threads = 1);
 
 // Conger's kappa (irrCAC's conger.kappa.raw): agreement as in Fleiss' kappa
 // on every object with two ratings or more, chance agreement the mean over
@@ -92,6 +93,7 @@ struct DisagreementRequest {
   std::uint64_t seed = 1;
   double maxBootstrapWork = kMaxBootstrapWork;
   double level = kDefaultLevel;              // of every interval
+  unsigned threads = 1;                      // for Light's bootstrap
   // false: `raters` and `conger` are left empty, for the caller to compute
   // (ComputeRaterSummaries, ComputeCongerKappa), on other threads, say
   bool raterParts = true;

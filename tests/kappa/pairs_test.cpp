@@ -191,7 +191,7 @@ TEST(PairsTest, TalliesWorkedOutOnceGiveTheBitsOfEachTuple) {
 }
 
 // The percentile interval holds the estimate and is the same for the same
-// seed; a bootstrap beyond its limit says how many resamples fit, the cells
+// seed, on any threads; a bootstrap beyond its limit says how many resamples fit, the cells
 // of the pairs' tables counted: 20 objects of 100 classes stay within the
 // limit only if the tables' 3 * 100^2 cells a resample are forgotten.
 TEST(PairsTest, LightsBootstrap) {
@@ -206,6 +206,15 @@ TEST(PairsTest, LightsBootstrap) {
   EXPECT_GT(first.ci95->second, *first.kappa.value);
   EXPECT_EQ(first.ci95, again.ci95);
   EXPECT_NE(first.ci95, other.ci95);
+  // Enough work for resamples counted on several threads (200 in batches
+  // of 3, the last of 2): the same interval bit for bit as on one.
+  const ObservedData many = Read(RandomRatings(random, 4, 20, 400, 0.1));
+  const PairwiseResults manyPairs = ComputePairs(many, {});
+  const LightKappa one = ComputeLightKappa(many, manyPairs, 200, 5, kMaxBootstrapWork, kDefaultLevel, 1),
+                   three = ComputeLightKappa(many, manyPairs, 200, 5, kMaxBootstrapWork, kDefaultLevel, 3);
+  ASSERT_TRUE(one.ci95);
+  EXPECT_EQ(one.ci95, three.ci95);
+  EXPECT_EQ(one.samplesLeftOut, three.samplesLeftOut);
   const ObservedData manyClasses = Read(RandomRatings(random, 100, 3, 20, 0));
   for (const LightKappa& limited : {ComputeLightKappa(tb, pairs, 200, 5, 1000),
                                     ComputeLightKappa(manyClasses, ComputePairs(manyClasses, {}), 200, 5, 1e6)}) {

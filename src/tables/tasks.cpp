@@ -1,4 +1,4 @@
-#include "analysis/tasks.h"
+#include "tables/tasks.h"
 
 #include <algorithm>
 #include <atomic>
