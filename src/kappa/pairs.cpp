@@ -151,10 +151,10 @@ struct MeanKappa {
 };
 
 // Light's bootstrap counts several resamples at once, each on a thread with
-// its own tables, from this many steps (about 10 ms) and while the tables
-// hold at most this many cells (16 MiB a thread).
+// its own tables and draws, from this many steps (about 10 ms), and as many
+// as this many cells, and as many draws, leave room for (64 MiB each).
 constexpr double kThreadedBootstrapWork = 1e7;
-constexpr std::size_t kThreadedBootstrapCells = std::size_t{1} << 22;
+constexpr std::size_t kThreadedBootstrapRoom = std::size_t{1} << 24;
 
 }  // namespace
 
@@ -280,83 +280,96 @@ LightKappa ComputeLightKappa(const ObservedData& tb, const PairwiseResults& pair
     return light;
   }
 
-  // The objects' tuples, each with its count, copied once: every resample
-  // reads them twice.
-  std::vector<std::uint16_t> values;
-  std::vector<std::uint32_t> counts;
-  values.reserve(static_cast<std::size_t>(tuples) * static_cast<std::size_t>(R));
-  counts.reserve(static_cast<std::size_t>(tuples));
-  ForEachTuple(tb, [&](const std::uint16_t* tuple, std::uint32_t count) {
-    if (std::count_if(tuple, tuple + R, [](std::uint16_t v) { return v != 0; }) < 2) return;
-    values.insert(values.end(), tuple, tuple + R);
-    counts.push_back(count);
-  });
-  // A resample draws each tuple's objects from one stream of random numbers,
-  // resample after resample, so the draws are made here in order; the
-  // pairs' tables of the resamples drawn, and their kappas, are counted on
-  // up to `threads` threads at once, each with its tables.
   const std::size_t K = static_cast<std::size_t>(pairs.K);
-  const std::size_t batch =
-      threads > 1 && perSample * static_cast<double>(light.samples) >= kThreadedBootstrapWork &&
-              pairs.tables.size() <= kThreadedBootstrapCells
-          ? std::min<std::size_t>(threads, static_cast<std::size_t>(light.samples))
-          : 1;
-  struct Resample {
-    std::vector<std::uint32_t> hits;   // [tuple]: its objects drawn
-    std::vector<std::uint32_t> cells;  // the pairs' tables
-    MeanKappa kappa;
-  };
-  std::vector<Resample> drawn(batch);
-  std::vector<std::function<void()>> tasks;
-  for (Resample& resample : drawn) {
-    resample.hits.resize(counts.size());
-    resample.cells.resize(pairs.tables.size());
-    tasks.emplace_back([&resample, &values, &counts, &pairs, R, K] {
-      std::fill(resample.cells.begin(), resample.cells.end(), 0u);
-      PairCounter counter(R, pairs.K, resample.cells.data());
-      for (std::size_t t = 0; t < counts.size(); ++t) counter.Add(values.data() + t * R, resample.hits[t]);
-      counter.Flush();
-      std::vector<double> a(K), b(K);
-      resample.kappa = {};
-      for (std::size_t p = 0; p < pairs.pairs.size(); ++p) {
-        if (const auto kappa = KappaOf(resample.cells.data() + p * K * K, K, a, b)) {
-          resample.kappa.sum += *kappa;
-          ++resample.kappa.pairs;
-        }
+  // The mean kappa of the pairs' tables of a resample.
+  auto meanKappa = [&pairs, K](const std::vector<std::uint32_t>& cells) {
+    std::vector<double> a(K), b(K);
+    MeanKappa mean;
+    for (std::size_t p = 0; p < pairs.pairs.size(); ++p) {
+      if (const auto kappa = KappaOf(cells.data() + p * K * K, K, a, b)) {
+        mean.sum += *kappa;
+        ++mean.pairs;
       }
-    });
-  }
+    }
+    return mean;
+  };
   std::vector<double> resamples;
   resamples.reserve(static_cast<std::size_t>(light.samples));
-  SplitMix64 random(seed);
-  for (long s = 0; s < light.samples; s += static_cast<long>(batch)) {
-    const std::size_t now = std::min<std::size_t>(batch, static_cast<std::size_t>(light.samples - s));
-    for (std::size_t i = 0; i < now; ++i) {
-      std::vector<std::uint32_t>& hits = drawn[i].hits;
-      double left = objects;  // draws still to place
-      double mass = objects;  // objects of the tuples still to visit
-      for (std::size_t t = 0; t < counts.size(); ++t) {
-        hits[t] = 0;
-        if (left == 0) continue;
-        const double drawnHere = Binomial(random, left, counts[t] / mass);
-        left -= drawnHere;
-        mass -= counts[t];
-        hits[t] = static_cast<std::uint32_t>(drawnHere);
-      }
-    }
-    if (now == tasks.size()) {
-      RunTasks(tasks, static_cast<unsigned>(now));
+  auto keep = [&resamples, &light](const MeanKappa& resample) {
+    if (resample.pairs == 0) {
+      ++light.samplesLeftOut;
     } else {
-      RunTasks(std::vector<std::function<void()>>(tasks.begin(), tasks.begin() + static_cast<std::ptrdiff_t>(now)),
-               static_cast<unsigned>(now));
+      resamples.push_back(resample.sum / static_cast<double>(resample.pairs));
     }
-    for (std::size_t i = 0; i < now; ++i) {
-      const MeanKappa& resample = drawn[i].kappa;
-      if (resample.pairs == 0) {
-        ++light.samplesLeftOut;
-      } else {
-        resamples.push_back(resample.sum / static_cast<double>(resample.pairs));
+  };
+  // A resample draws each tuple's objects from one stream of random numbers,
+  // tuple after tuple and resample after resample: `draw` draws the next
+  // tuple's objects, `left` of them still to place among the tuples of
+  // `mass` objects still to visit.
+  SplitMix64 random(seed);
+  auto draw = [&random, R](const std::uint16_t* values, std::uint32_t count, double& left, double& mass) {
+    if (left == 0 || std::count_if(values, values + R, [](std::uint16_t v) { return v != 0; }) < 2) return 0u;
+    const double hits = Binomial(random, left, count / mass);
+    left -= hits;
+    mass -= count;
+    return static_cast<std::uint32_t>(hits);
+  };
+
+  // On several threads the draws are made here, in order, and the pairs'
+  // tables of the resamples drawn, and their kappas, are counted at once,
+  // each resample with its own tables and draws (at most 2^24 cells and
+  // 2^24 draws in all).
+  const std::size_t allTuples = TupleCount(tb);
+  std::size_t batch = 1;
+  if (threads > 1 && perSample * static_cast<double>(light.samples) >= kThreadedBootstrapWork) {
+    const std::size_t room = kThreadedBootstrapRoom / std::max({pairs.tables.size(), allTuples, std::size_t{1}});
+    batch = std::max<std::size_t>(1, std::min({static_cast<std::size_t>(threads),
+                                               static_cast<std::size_t>(light.samples), room}));
+  }
+  if (batch == 1) {
+    std::vector<std::uint32_t> cells(pairs.tables.size());
+    for (long s = 0; s < light.samples; ++s) {
+      std::fill(cells.begin(), cells.end(), 0u);
+      PairCounter counter(R, pairs.K, cells.data());
+      double left = objects, mass = objects;
+      ForEachTuple(tb, [&](const std::uint16_t* values, std::uint32_t count) {
+        counter.Add(values, draw(values, count, left, mass));
+      });
+      counter.Flush();
+      keep(meanKappa(cells));
+    }
+  } else {
+    struct Resample {
+      std::vector<std::uint32_t> hits;   // [tuple, in ForEachTuple's order]: its objects drawn
+      std::vector<std::uint32_t> cells;  // the pairs' tables
+      MeanKappa kappa;
+    };
+    std::vector<Resample> drawn(batch);
+    std::vector<std::function<void()>> tasks;
+    for (Resample& resample : drawn) {
+      resample.hits.resize(allTuples);
+      resample.cells.resize(pairs.tables.size());
+      tasks.emplace_back([&resample, &tb, &pairs, &meanKappa, R] {
+        std::fill(resample.cells.begin(), resample.cells.end(), 0u);
+        PairCounter counter(R, pairs.K, resample.cells.data());
+        std::size_t u = 0;
+        ForEachTuple(tb, [&](const std::uint16_t* values, std::uint32_t) { counter.Add(values, resample.hits[u++]); });
+        counter.Flush();
+        resample.kappa = meanKappa(resample.cells);
+      });
+    }
+    for (long s = 0; s < light.samples; s += static_cast<long>(batch)) {
+      const std::size_t now = std::min<std::size_t>(batch, static_cast<std::size_t>(light.samples - s));
+      for (std::size_t i = 0; i < now; ++i) {
+        double left = objects, mass = objects;
+        std::size_t u = 0;
+        ForEachTuple(tb, [&](const std::uint16_t* values, std::uint32_t count) {
+          drawn[i].hits[u++] = draw(values, count, left, mass);
+        });
       }
+      tasks.resize(now);  // the last batch may be smaller
+      RunTasks(tasks, static_cast<unsigned>(now));
+      for (std::size_t i = 0; i < now; ++i) keep(drawn[i].kappa);
     }
   }
   if (resamples.empty()) {
