@@ -35,8 +35,8 @@
 #include "kappa/pairs.h"
 
 #include <algorithm>
-#include <functional>
 #include <cmath>
+#include <functional>
 #include <string>
 
 #include "kappa/detail.h"
