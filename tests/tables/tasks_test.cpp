@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -29,6 +30,35 @@ TEST(TasksTest, RunsEveryTaskAndThrowsTheFirstFailure) {
       EXPECT_STREQ(e.what(), "task 3");
     }
     EXPECT_EQ(runs, std::vector<int>(10, 1));
+  }
+}
+
+// Jobs run in the order they were started, each after the one before has
+// ended; a failure comes back from Wait (or, without a thread, from Start).
+TEST(TasksTest, SideThreadRunsJobsInOrder) {
+  for (const bool threaded : {false, true}) {
+    SCOPED_TRACE(threaded);
+    std::vector<int> done;
+    {
+      SideThread side(threaded);
+      for (int job = 0; job < 100; ++job) {
+        side.Start([&done, job] { done.push_back(job); });
+      }
+      side.Wait();
+      EXPECT_EQ(done.size(), 100u);
+      std::string failure;
+      try {
+        side.Start([] { throw std::runtime_error("job"); });
+        side.Wait();
+      } catch (const std::runtime_error& e) {
+        failure = e.what();
+      }
+      EXPECT_EQ(failure, "job");
+      side.Start([&done] { done.push_back(100); });  // the destructor waits for it
+    }
+    std::vector<int> order(101);
+    std::iota(order.begin(), order.end(), 0);
+    EXPECT_EQ(done, order);
   }
 }
 
