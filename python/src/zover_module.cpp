@@ -53,6 +53,7 @@ std::shared_ptr<Analysis> Run(DataSource& source, const std::string& name, const
                               const Request& request) {
   ReadOptions reading = read;
   reading.ordered = OrderedAnalysis(request);
+  reading.threads = request.threads;
   const Dataset data = ReadData(source, name, reading);
   if (!data.ok()) throw InputFault(data.error);
   auto analysis = std::make_shared<Analysis>();

@@ -344,8 +344,9 @@ def analyse(data, **options):
     sep, no_header, raters, long_columns: as --sep (",", ";", "tab" or
     "blank"), --no-header, --raters and --long-columns (names or numbers
     from 1). The reading's warnings come as Python warnings.
-    threads: the threads the analysis of large data may use, 1 to 1024, as
-    --threads (default: one per core); the results are the same with any.
+    threads: the threads the reading and analysis of large data may use,
+    1 to 1024, as --threads (default: one per core); the results are the
+    same with any.
     name: the data set's name in the results and messages (the path, or
     "data").
 

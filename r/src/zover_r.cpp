@@ -66,7 +66,7 @@ const std::map<std::string, Setter>& Fields() {
        [](SEXP v, ReadOptions& r, Request&) { r.longColumns = Rcpp::as<std::vector<std::string>>(v); }},
       {"pairs", [](SEXP v, ReadOptions&, Request& q) { q.maxPairs = Rcpp::as<bool>(v) ? Request::kEveryPair : Request::kDefaultPairs; }},
       {"objects", [](SEXP v, ReadOptions& r, Request&) { r.objects = Rcpp::as<bool>(v); }},
-      {"threads", [](SEXP v, ReadOptions&, Request& q) { q.threads = static_cast<int>(Rcpp::as<double>(v)); }},
+      {"threads", [](SEXP v, ReadOptions& r, Request& q) { r.threads = q.threads = static_cast<int>(Rcpp::as<double>(v)); }},
   };
   return fields;
 }

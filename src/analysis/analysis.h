@@ -64,6 +64,8 @@ struct ReadOptions {
   // without data lines holds nothing, and the checks of the whole (2
   // objects, 2 classes) wait for the sum.
   bool shard = false;
+  // The threads the reader may use (--threads; 0: one per core).
+  int threads = 0;
 };
 
 // What to compute beside the model and the kappas.

@@ -112,6 +112,7 @@ ReadOutcome Enter(const ReadOptions& options, DataSource& file, const std::strin
   layout.keepObjects = options.objects && (options.layout == Layout::kRaw || options.layout == Layout::kLong);
   if (groups != nullptr) layout.group = options.by;
   layout.part = options.shard && options.layout == Layout::kFrequencies;
+  layout.threads = options.threads;
   // The tables of a data set whose tuples are counted.
   const auto build = [&layout, &options](ObservedData& tb) {
     if (layout.part) return;  // the sum's tables are built

@@ -282,6 +282,7 @@ Command ParseArguments(const std::vector<std::string>& args, std::ostream& out, 
   SettleOptions(samplesOption->count() > 0 || seedOption->count() > 0 || methodOption->count() > 0, options.read,
                 ordered);
   command.kind = Command::kBatch;
+  options.read.threads = ordered.threads;
   if (options.output == "-") options.output.clear();
   options.read.layout = model        ? Layout::kModel
                    : frequencies ? Layout::kFrequencies

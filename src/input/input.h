@@ -58,6 +58,7 @@ struct FileLayout {
   bool ordered = false;  // the classes are ordered: text labels need their order in `classes`
 
   bool keepObjects = false;  // keep every object's name and ratings (tb.objects; raw and long files)
+  int threads = 0;  // the threads a reader may use (0: one per core)
   // The column that names each line's group, by its name in the header or
   // its number from 1 (raw, frequencies and long files, given a FileGroups
   // to fill); empty: no groups.

@@ -10,6 +10,7 @@
 #include "input/big_tables.h"
 #include "input/reader_parts.h"
 #include "tables/limits.h"
+#include "tables/tasks.h"
 
 namespace zover {
 
@@ -155,7 +156,7 @@ Repeat CountObjects(const RatingList& ratings, std::size_t objects, FileRatings&
 // together; then the lines are settled in file order, the names new to the
 // table added one by one, so that objects still take their indices in order
 // of first appearance.
-class LineBlock {
+class alignas(kThreadApart) LineBlock {
  public:
   static constexpr std::uint32_t kNone = UINT32_MAX;
   struct Line {
@@ -210,9 +211,10 @@ class LineBlock {
   }
   // The oldest line not settled yet, taken out.
   Line& Pop() { return lines_[next_++]; }
-  // Empties the block, every line settled.
-  void Clear() {
-    carried_.assign(lastName());
+  // Empties the block, every line settled, for the lines after those of the
+  // block whose lastName() is `before`.
+  void Restart(std::string_view before) {
+    carried_.assign(before);
     last_ = kNone;
     lines_.clear();
     names_.clear();
@@ -221,7 +223,7 @@ class LineBlock {
   }
 
  private:
-  static constexpr std::size_t kLines = std::size_t{1} << 12;
+  static constexpr std::size_t kLines = std::size_t{1} << 14;
   static constexpr std::size_t kBytes = std::size_t{1} << 22;  // of names, so that long names do not fill memory
 
   std::vector<Line> lines_;
@@ -337,10 +339,40 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
                          FileGroups* groups) {
   DataLineReader reader(file, layout.separator);
   ClassReader classes(layout, layout.missing);
-  NameIndex objects, raters;
-  RatingList ratings;
-  RowLines lines;
-  LineBlock waiting;
+  NameIndex raters;
+  // What settling a block writes, which a side thread may do while the
+  // reading goes on (below): apart in memory from what the reading writes
+  // (alignas), so that the two threads do not take each other's cache
+  // lines at every line.
+  struct alignas(kThreadApart) Settled {
+    NameIndex objects;
+    RatingList ratings;
+    RowLines lines;
+    std::uint32_t object = 0;  // the last line's
+    long long tooMany = 0;     // the line of the object beyond kMaxObjects
+    // With a group column: each object's group, and the first line that
+    // puts an object in a second group.
+    std::vector<std::uint16_t> objectGroup;  // [object]
+    struct {
+      long long line = 0;
+      std::uint32_t object = 0, group = 0;
+    } twoGroups;
+    bool ok = true;  // the last block settled on the side thread had no fault
+  };
+  Settled settled;
+  NameIndex& objects = settled.objects;
+  RatingList& ratings = settled.ratings;
+  RowLines& lines = settled.lines;
+  std::uint32_t& object = settled.object;
+  long long& tooMany = settled.tooMany;
+  std::vector<std::uint16_t>& objectGroup = settled.objectGroup;
+  auto& twoGroups = settled.twoGroups;
+  // The lines read and not settled yet: one block fills while the other,
+  // full, is settled beside it.
+  LineBlock blocks[2];
+  LineBlock* waiting = &blocks[0];
+  LineBlock* settling = &blocks[1];
+  long long pushed = 0;  // lines put into a block
   std::vector<std::string> header;
   long long headerLine = 0;  // 0: no header (yet)
   std::vector<std::string> warnings;
@@ -355,26 +387,19 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
   std::string lastRaterName;  // the last line's rater (no name is empty)
   std::uint32_t lastRater = 0;
   std::vector<std::string_view> plainFields;
-  std::uint32_t object = 0;
-  long long tooMany = 0;  // the line of the object beyond kMaxObjects
-  // With a group column: its field, the groups, each object's group, and
-  // the first line that puts an object in a second group.
+  // With a group column: its field and the groups.
   const bool grouped = groups != nullptr && !layout.group.empty();
   std::size_t groupField = 0;
   GroupNames groupNames;
-  std::vector<std::uint16_t> objectGroup;  // [object]
-  struct {
-    long long line = 0;
-    std::uint32_t object = 0, group = 0;
-  } twoGroups;
-  // Settles the oldest waiting line: finds its object and keeps its rating.
-  auto settle = [&]() {
-    if (twoGroups.line != 0) return false;
-    LineBlock::Line& waited = waiting.Pop();
+  // Settles the oldest line of a block: finds its object and keeps its
+  // rating. After a fault it settles no more.
+  auto settle = [&](LineBlock& block) {
+    if (twoGroups.line != 0 || tooMany != 0) return false;
+    LineBlock::Line& waited = block.Pop();
     if (!waited.same) {
       std::uint32_t index = waited.found;
       bool added = false;
-      if (index == LineBlock::kNone) std::tie(index, added) = objects.Add(waiting.name(waited), waited.hash);
+      if (index == LineBlock::kNone) std::tie(index, added) = objects.Add(block.name(waited), waited.hash);
       if (added && objects.size() > kMaxObjects) tooMany = waited.line;
       object = index;
       if (grouped && added) objectGroup.push_back(static_cast<std::uint16_t>(waited.group));
@@ -388,14 +413,32 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
     ratings.Add(waited.rating);
     return tooMany == 0;
   };
-  // Settles every waiting line, or those before a fault.
-  auto settleAll = [&]() {
-    waiting.LookUp(objects);
-    while (!waiting.empty()) {
-      if (!settle()) return false;
+  // Settles every line of a block, or those before a fault.
+  auto settleAll = [&](LineBlock& block) {
+    block.LookUp(objects);
+    while (!block.empty()) {
+      if (!settle(block)) return false;
     }
-    waiting.Clear();
     return true;
+  };
+  // Settles each full block on a thread of its own, if the layout allows
+  // one, while the reading goes on.
+  SideThread settler(SideThreadAllowed(layout));
+  // Hands the full block over and goes on with the other: false when the
+  // block before had a fault.
+  auto handOver = [&]() {
+    settler.Wait();
+    if (!settled.ok) return false;
+    std::swap(waiting, settling);
+    waiting->Restart(settling->lastName());
+    LineBlock* full = settling;
+    settler.Start([&settled, &settleAll, full] { settled.ok = settleAll(*full); });
+    return true;
+  };
+  // Settles every line read, or those before a fault.
+  auto settleRest = [&]() {
+    settler.Wait();
+    return settled.ok && settleAll(*waiting);
   };
   // An object in a second group, with the line of its first rating.
   auto inTwoGroups = [&]() {
@@ -411,7 +454,7 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
   // A fault of a line: the lines before it are settled first, which may
   // find an earlier fault.
   auto refuse = [&](ReadFault fault) {
-    settleAll();
+    settleRest();
     if (tooMany != 0) return Refused(FaultAt(tooMany, 1, "more than 1000000000 objects"), name);
     if (twoGroups.line != 0) return inTwoGroups();
     return Refused(std::move(fault), name);
@@ -419,7 +462,7 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
   // A rating of the first line of data refused: it may be a header that no
   // option named, when it holds text and the next line a number there.
   auto refuseFirst = [&](ReadFault fault) {
-    if (!watch || ratings.size() > 0 || !waiting.empty()) return refuse(std::move(fault));
+    if (!watch || pushed > 0) return refuse(std::move(fault));
     const long long first = reader.lineNumber();
     const std::string rating(reader.fields()[columns[2]]);
     if (NumberOrMark(rating) || reader.Next() != LineStatus::kLine || reader.fields().size() != fieldsPerLine ||
@@ -553,14 +596,15 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
                             "more than 1000 raters: at most 1000 raters can be analysed"));
     }
     rating.rater = static_cast<std::uint16_t>(rater);
-    if (ratings.size() == 0 && waiting.empty()) firstValue = rating.value;
-    if (waiting.full() && !settleAll()) return refuse({});
-    LineBlock::Line& next = waiting.Push(objectName, SameText(waiting.lastName(), objectName));  // no name is empty
+    if (pushed == 0) firstValue = rating.value;
+    if (waiting->full() && !handOver()) return refuse({});
+    LineBlock::Line& next = waiting->Push(objectName, SameText(waiting->lastName(), objectName));  // no name is empty
+    ++pushed;
     next.rating = rating;
     next.line = line;
     next.group = group;
   }
-  if (!settleAll()) return refuse({});
+  if (!settleRest()) return refuse({});
   if (watch && classes.labels() && ratings.size() > 1) {
     // With labels, a first line whose object, rater and label occur on no
     // other line looks like a header.

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -76,6 +77,12 @@ ReadFault OrderUnknown(const std::vector<std::string>& labelsInFileOrder);
 // A refusal of the file `name`, with the dialogue's text of it.
 ReadOutcome Refused(ReadFault fault, const std::string& name);
 inline ReadOutcome Refused(const std::string& what, const std::string& name) { return Refused(FaultAt(0, 0, what), name); }
+
+// Whether a reader may hand part of its work to a side thread (one per
+// core unless layout.threads says; a single core gains nothing).
+inline bool SideThreadAllowed(const FileLayout& layout) {
+  return layout.threads > 1 || (layout.threads == 0 && std::thread::hardware_concurrency() > 1);
+}
 
 // Whether two short texts are the same, byte by byte in line: the names of
 // a file are a few bytes long, too short for a call of memcmp to pay.
