@@ -9,6 +9,7 @@
 #include "console/format.h"
 #include "input/reader_parts.h"
 #include "tables/limits.h"
+#include "tables/tasks.h"
 
 namespace zover {
 
@@ -163,6 +164,108 @@ class ScaleWatch {
  private:
   bool on_;
   std::vector<std::vector<bool>> used_;  // [rater][code]
+};
+
+// The tuples of lines of ratings alone, counted a block at a time on a side
+// thread while the reading parses the next block. The reading packs each
+// key at the width this expects the complete tuples' counter to have then
+// (the counter widens by the same rule); a key of another width than its
+// counter's is unpacked there and counted by its values, and a tuple whose
+// values do not fit the width goes over as its values. Each counter counts
+// its tuples in file order, as when the reading counts them itself.
+class alignas(kThreadApart) SideCounting {
+ public:
+  SideCounting(int raters, TupleCounter& complete, TupleCounter* incomplete)
+      : raters_(raters), complete_(complete), incomplete_(incomplete), side_(true), width_(complete.width()) {}
+
+  // The width to pack the next tuple's key at.
+  int width() const { return width_; }
+  // A tuple, its key packed at width() and `top` the bitwise or of its
+  // values, for the complete or the incomplete tuples' counter.
+  void Add(std::uint64_t key, unsigned top, const std::uint16_t* values, bool complete) {
+    Block& block = *filling_;
+    const bool fits = width_ > 0 && top >> width_ == 0;
+    block.keys.push_back(key);
+    block.kinds.push_back(static_cast<std::uint8_t>((complete ? kComplete : 0) | (fits ? width_ : 0)));
+    if (!fits) {
+      block.values.insert(block.values.end(), values, values + raters_);
+      if (complete) width_ = TupleCounter::WidthAfter(width_, top, raters_);
+    }
+    if (block.keys.size() == kBlock) HandOver();
+  }
+  // A tuple by its values alone.
+  void Add(const std::uint16_t* values, bool complete) {
+    std::uint64_t key = 0;
+    unsigned top = 0;
+    for (int r = 0; r < raters_; ++r) {
+      key = key << width_ | values[r];
+      top |= values[r];
+    }
+    Add(key, top, values, complete);
+  }
+  // Counts every tuple added: the last block here, once the side thread
+  // has counted the one before (a file shorter than a block starts none).
+  // The counters are then the reading's again.
+  void Drain() {
+    if (pending_) side_.Wait();
+    pending_ = false;
+    Count(*filling_, raters_, complete_, incomplete_);
+    Clear(*filling_);
+    width_ = complete_.width();
+  }
+
+ private:
+  static constexpr std::size_t kBlock = std::size_t{1} << 16;
+  static constexpr std::uint8_t kComplete = 0x80;  // a kind's flag; its low bits are the width, 0 for values
+
+  // Apart from the other block and what the reading writes at every line
+  // (alignas): the two threads share no cache line.
+  struct alignas(kThreadApart) Block {
+    std::vector<std::uint64_t> keys;
+    std::vector<std::uint8_t> kinds;
+    std::vector<std::uint16_t> values;  // raters_ each, of the tuples that go over as values
+  };
+
+  void HandOver() {
+    side_.Wait();  // the other block is counted
+    Block* full = filling_;
+    filling_ = full == &blocks_[0] ? &blocks_[1] : &blocks_[0];
+    Clear(*filling_);
+    pending_ = true;
+    side_.Start([full, raters = raters_, complete = &complete_, incomplete = incomplete_] {
+      Count(*full, raters, *complete, incomplete);
+    });
+  }
+  static void Clear(Block& block) {
+    block.keys.clear();
+    block.kinds.clear();
+    block.values.clear();
+  }
+  static void Count(const Block& block, int raters, TupleCounter& complete, TupleCounter* incomplete) {
+    const std::size_t size = block.keys.size();
+    const std::uint64_t* keys = block.keys.data();
+    const std::uint8_t* kinds = block.kinds.data();
+    const std::uint16_t* values = block.values.data();
+    for (std::size_t i = 0; i < size; ++i) {
+      TupleCounter& counter = (kinds[i] & kComplete) != 0 ? complete : *incomplete;
+      const int width = kinds[i] & ~kComplete;
+      if (width > 0) {
+        counter.AddObject(keys[i], width);
+      } else {
+        counter.AddObject(values);
+        values += raters;
+      }
+    }
+  }
+
+  const int raters_;
+  TupleCounter& complete_;
+  TupleCounter* const incomplete_;
+  Block blocks_[2];
+  Block* filling_ = &blocks_[0];
+  bool pending_ = false;  // a block went over to the side thread since the last Drain
+  SideThread side_;       // last: gone before the blocks
+  int width_;
 };
 
 // The fast way through the lines of a file that hold nothing but plain
@@ -360,6 +463,12 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
   std::vector<FileRatings> groupData;
   std::vector<std::uint64_t> groupObjects;
   std::optional<PlainLines> plainLines;  // once the first line of data is known
+  // Lines of ratings alone counted on a side thread, where the layout
+  // allows one; the counters are the reading's again after Drain.
+  std::optional<SideCounting> sideCounting;
+  auto drain = [&sideCounting]() {
+    if (sideCounting) sideCounting->Drain();
+  };
   ReadOutcome refusal;
   // Counts the tuple of a data line (`values`, with `missing` missing
   // ratings, and the row's `frequency` in a frequencies file); false, with
@@ -368,6 +477,7 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
   auto countLine = [&](long long line, std::uint32_t frequency, int missing, std::string_view id,
                        std::size_t lineGroup) {
     if (frequencies) {
+      drain();
       if (data.rows == UINT32_MAX) throw std::bad_alloc();  // more rows than any memory holds
       // With groups a tuple comes once in each group, and the whole file
       // adds the groups' rows of it.
@@ -399,11 +509,16 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
     data.KeepObject(values.data(), line, id);
     for (FileRatings* counted : {&data, grouped ? &groupData[lineGroup] : nullptr}) {
       if (counted == nullptr) continue;
-      if (missing > 0) {
+      if (sideCounting && counted == &data) {
+        sideCounting->Add(values.data(), missing == 0);
+      } else if (missing > 0) {
         counted->incomplete->AddObject(values.data());
-        counted->missingRatings += missing;
       } else {
         counted->complete->AddObject(values.data());
+      }
+      if (missing > 0) {
+        counted->missingRatings += missing;
+      } else {
         ++counted->completeObjects;
       }
     }
@@ -431,9 +546,13 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
       const bool ratingsAlone = plainLines->ratingsOnly() && !data.objects.kept;
       auto countRatings = [&]() {
         TupleCounter& complete = *data.complete;
+        if (!sideCounting && SideThreadAllowed(layout)) {
+          sideCounting.emplace(static_cast<int>(raters), complete, data.incomplete.get());
+        }
+        SideCounting* const side = sideCounting ? &*sideCounting : nullptr;
         while (at != end && objects < kMaxObjects) {
           int missing = 0;
-          const int width = complete.width();
+          const int width = side != nullptr ? side->width() : complete.width();
           std::uint64_t key = 0;
           unsigned top = 0;
           const char* const next = plainLines->ParseRatings(at, values.data(), missing, largest,
@@ -442,11 +561,16 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
           ++dataLines;
           ++taken;
           ++objects;
-          if (missing > 0) {
+          if (side != nullptr) {
+            side->Add(key, top, values.data(), missing == 0);
+          } else if (missing > 0) {
             data.incomplete->AddObject(key, width, top, values.data());
-            data.missingRatings += missing;
           } else {
             complete.AddObject(key, width, top, values.data());
+          }
+          if (missing > 0) {
+            data.missingRatings += missing;
+          } else {
             ++data.completeObjects;
           }
           at = next;
@@ -631,6 +755,7 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
       return refusal;
     }
   }
+  drain();
   if (watch.on() && classes.labels()) {
     if (const std::optional<ReadFault> fault = watch.LabelsFault()) return Refused(*fault, name);
   }

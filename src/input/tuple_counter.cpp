@@ -293,6 +293,12 @@ void TupleCounter::LeaveNarrow() {
   narrow_ = false;
 }
 
+int TupleCounter::WidthAfter(int width, unsigned top, int raters) {
+  if (width == 0 || top >> width == 0) return width;
+  const int bits = BitsOf(top);
+  return bits * raters <= 64 ? bits : 0;
+}
+
 void TupleCounter::Widen(unsigned top) {
   const int width = BitsOf(top);
   if (narrow_ && width * raters_ > kNarrowBits) LeaveNarrow();

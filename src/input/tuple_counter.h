@@ -24,11 +24,14 @@
 #include <optional>
 #include <vector>
 
+#include "tables/tasks.h"
 #include "tables/tuple_counts.h"
 
 namespace zover {
 
-class TupleCounter {
+// Apart in memory from anything else (alignas), so that a counter counting
+// on one thread shares no cache line with what another thread writes.
+class alignas(kThreadApart) TupleCounter {
  public:
   explicit TupleCounter(int raters) : TupleCounter(raters, RandomSeed()) {}
   TupleCounter(int raters, std::uint64_t seed);
@@ -87,8 +90,26 @@ class TupleCounter {
     AddObject(values);
   }
 
+  // AddObject for a key packed at `width` bits (not 0) whose values fit in
+  // them, packed before the counter's width was known: a key of another
+  // width than the counter's is unpacked and counted by its values.
+  void AddObject(std::uint64_t key, int width) {
+    if (width == width_) {
+      PutOff(key);
+      return;
+    }
+    std::uint16_t values[kMaxPackedRaters];
+    const std::uint64_t mask = (std::uint64_t{1} << width) - 1;
+    for (int r = raters_ - 1; r >= 0; --r, key >>= width) values[r] = static_cast<std::uint16_t>(key & mask);
+    AddObject(values);
+  }
+
   // The bits per value of a packed key, 0 once tuples are class vectors.
   int width() const { return width_; }
+  // The width of R raters' keys once a tuple whose values or to `top` is
+  // counted by a counter of keys of `width` bits: as wide as `top` needs,
+  // or 0 (class vectors) beyond 64 bits a key.
+  static int WidthAfter(int width, unsigned top, int raters);
 
   // Distinct tuples counted so far (those of weight 0 included).
   std::size_t distinct() {
@@ -102,6 +123,7 @@ class TupleCounter {
 
  private:
   static constexpr std::uint32_t kEmpty = UINT32_MAX;  // the count of a free slot
+  static constexpr int kMaxPackedRaters = 64;  // at a bit each
 
   // Objects put off by AddObject: packed keys whose slots are being fetched.
   static constexpr std::size_t kPutOff = 16;

@@ -293,7 +293,10 @@ TEST(ArchivoTest, PlainLinesInPlace) {
 // or blanks) go straight into the counters, packed as they are read, unless
 // the objects are kept: both ways must count the same tuples, also where the
 // keys widen or turn into class vectors, or the counter of incomplete tuples
-// packs narrower, and refuse the same lines.
+// packs narrower, and refuse the same lines. On a second thread, which
+// counts a block of lines while the next is read, they must count the same
+// again: the last file is blocks long, its keys widen and turn into class
+// vectors blocks after the start, and lines of other forms come between.
 TEST(ArchivoTest, RatingsAloneAsEveryPlainLine) {
   const std::string tens = "1,1,1,1,1,1,1,1,1,1\n";
   const char* const texts[] = {
@@ -323,25 +326,39 @@ TEST(ArchivoTest, RatingsAloneAsEveryPlainLine) {
     std::replace(blanks.begin(), blanks.end(), ',', ' ');
     cases.push_back(blanks);
   }
+  std::string blocks;
+  std::uint32_t state = 1;
+  for (int line = 0; line < 150000; ++line) {
+    for (int r = 0; r < 10; ++r) {
+      state = state * 1664525u + 1013904223u;
+      const unsigned value = line % 30000 == 0 ? 1 : state >> 29;  // 0 .. 7, 0 for NA
+      blocks += (r > 0 ? "," : "") + (value == 0 ? std::string("NA") : std::to_string(value % 5 + 1));
+    }
+    blocks += line == 90000 ? ",9\n" : line == 120000 ? ",300\n" : line % 5000 == 7 ? ",\"1\"\n" : ",1\n";
+  }
+  cases.push_back(blocks);
   for (const std::string& text : cases) {
-    SCOPED_TRACE(text);
-    ObservedData kept, counted;
-    std::string messages[2];
-    for (const bool keep : {true, false}) {
+    SCOPED_TRACE(text.substr(0, 200));
+    ObservedData kept, counted[2];
+    std::string messages[3];
+    for (const int way : {0, 1, 2}) {  // objects kept; counted on 1 or 2 threads
       StringSource file(text);
       FileLayout layout;
       layout.separator = text.find(',') != std::string::npos ? Separator::kComma : Separator::kBlank;
       layout.missing = true;
       layout.id = text[0] == 'o';
-      layout.keepObjects = keep;
-      messages[keep ? 0 : 1] = ArchivoFrom(file, keep ? kept : counted, "f.csv", layout).message;
+      layout.keepObjects = way == 0;
+      layout.threads = way == 2 ? 2 : 1;
+      messages[way] = ArchivoFrom(file, way == 0 ? kept : counted[way - 1], "f.csv", layout).message;
     }
-    EXPECT_EQ(messages[0], messages[1]);
-    EXPECT_EQ(testing::Occurring(kept), testing::Occurring(counted));
-    EXPECT_EQ(kept.incomplete, counted.incomplete);
-    EXPECT_EQ(IncompleteTuples(kept), IncompleteTuples(counted));
-    EXPECT_EQ(std::make_tuple(kept.Norg, kept.missingRatings, kept.K, kept.maxclase),
-              std::make_tuple(counted.Norg, counted.missingRatings, counted.K, counted.maxclase));
+    for (const ObservedData& tb : counted) {
+      EXPECT_EQ(messages[0], messages[&tb == counted ? 1 : 2]);
+      EXPECT_EQ(testing::Occurring(kept), testing::Occurring(tb));
+      EXPECT_EQ(kept.incomplete, tb.incomplete);
+      EXPECT_EQ(IncompleteTuples(kept), IncompleteTuples(tb));
+      EXPECT_EQ(std::make_tuple(kept.Norg, kept.missingRatings, kept.K, kept.maxclase),
+                std::make_tuple(tb.Norg, tb.missingRatings, tb.K, tb.maxclase));
+    }
   }
 }
 
