@@ -168,7 +168,7 @@ class ScaleWatch {
 
 // The tuples of lines of ratings alone, counted a block at a time on a side
 // thread while the reading parses the next block. The reading packs each
-// key at the width this expects the complete tuples' counter to have then
+// key at the width it expects the complete tuples' counter to have by then
 // (the counter widens by the same rule); a key of another width than its
 // counter's is unpacked there and counted by its values, and a tuple whose
 // values do not fit the width goes over as its values. Each counter counts
@@ -176,7 +176,7 @@ class ScaleWatch {
 class alignas(kThreadApart) SideCounting {
  public:
   SideCounting(int raters, TupleCounter& complete, TupleCounter* incomplete)
-      : raters_(raters), complete_(complete), incomplete_(incomplete), side_(true), width_(complete.width()) {}
+      : raters_(raters), complete_(complete), incomplete_(incomplete), width_(complete.width()), side_(true) {}
 
   // The width to pack the next tuple's key at.
   int width() const { return width_; }
@@ -264,8 +264,8 @@ class alignas(kThreadApart) SideCounting {
   Block blocks_[2];
   Block* filling_ = &blocks_[0];
   bool pending_ = false;  // a block went over to the side thread since the last Drain
-  SideThread side_;       // last: gone before the blocks
   int width_;
+  SideThread side_;  // last: gone before the blocks
 };
 
 // The fast way through the lines of a file that hold nothing but plain
@@ -466,6 +466,7 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
   // Lines of ratings alone counted on a side thread, where the layout
   // allows one; the counters are the reading's again after Drain.
   std::optional<SideCounting> sideCounting;
+  const bool sideAllowed = SideThreadAllowed(layout);
   auto drain = [&sideCounting]() {
     if (sideCounting) sideCounting->Drain();
   };
@@ -546,7 +547,7 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
       const bool ratingsAlone = plainLines->ratingsOnly() && !data.objects.kept;
       auto countRatings = [&]() {
         TupleCounter& complete = *data.complete;
-        if (!sideCounting && SideThreadAllowed(layout)) {
+        if (!sideCounting && sideAllowed) {
           sideCounting.emplace(static_cast<int>(raters), complete, data.incomplete.get());
         }
         SideCounting* const side = sideCounting ? &*sideCounting : nullptr;

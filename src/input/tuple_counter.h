@@ -106,9 +106,9 @@ class alignas(kThreadApart) TupleCounter {
 
   // The bits per value of a packed key, 0 once tuples are class vectors.
   int width() const { return width_; }
-  // The width of R raters' keys once a tuple whose values or to `top` is
-  // counted by a counter of keys of `width` bits: as wide as `top` needs,
-  // or 0 (class vectors) beyond 64 bits a key.
+  // The width of a counter's keys of `raters` values at `width` bits once
+  // it has counted a tuple whose values, or-ed together, give `top`: as
+  // wide as `top` needs, or 0 (class vectors) beyond 64 bits a key.
   static int WidthAfter(int width, unsigned top, int raters);
 
   // Distinct tuples counted so far (those of weight 0 included).

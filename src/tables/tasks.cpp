@@ -42,10 +42,6 @@ void RunTasks(const std::vector<std::function<void()>>& tasks, unsigned threads)
   }
 }
 
-}  // namespace zover
-
-namespace zover {
-
 struct SideThread::Shared {
   std::mutex mutex;
   std::condition_variable changed;

@@ -16,10 +16,6 @@ namespace zover {
 
 void RunTasks(const std::vector<std::function<void()>>& tasks, unsigned threads);
 
-}  // namespace zover
-
-namespace zover {
-
 // The distance apart (alignas) of what two threads write at once, so that
 // they never write the same cache line: a line, or two where the processor
 // fetches lines in pairs.
@@ -28,11 +24,12 @@ inline constexpr std::size_t kThreadApart = 128;
 // Jobs run one after another on one thread beside the caller's, so that the
 // caller can go on with the next piece of work while the job works on the
 // last: Start waits for the job before to end, then hands the thread this
-// one. Where no thread can be had (a page built without threads, one job
-// allowed, or a system that refuses one), Start runs the job itself. Wait
-// waits for the last job and throws again what it threw. A job may touch
-// only what the caller leaves alone until Wait; the destructor waits too,
-// so a SideThread declared after what its jobs touch is gone before it.
+// one. Where no thread can be had (the caller allows none, a page built
+// without threads, or a system that refuses one), Start runs the job
+// itself. Wait waits for the last job and throws again what it threw. A
+// job may touch only what the caller leaves alone until Wait; the
+// destructor waits too (dropping a failure that no Wait took), so a
+// SideThread declared after what its jobs touch is gone before it.
 class SideThread {
  public:
   explicit SideThread(bool threaded);
