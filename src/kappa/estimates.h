@@ -143,6 +143,9 @@ struct PairwiseResults {
   // The pairs' K x K tables one after another: objects that the first rater
   // put in class k and the second in class l at [pair * K * K + k * K + l].
   std::vector<std::uint32_t> tables;
+  // The classes in some pair's table, increasing: every other row and column
+  // of every table is 0.
+  std::vector<std::size_t> classes;
 
   const std::uint32_t* Table(std::size_t pair) const {
     return tables.data() + pair * static_cast<std::size_t>(K) * static_cast<std::size_t>(K);

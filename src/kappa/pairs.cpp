@@ -121,27 +121,58 @@ Grid<double> Identity(int K) {
 
 // Unweighted Cohen's kappa of a table of counts, as WeightedCohenKappa
 // forms it with identity weights; none without objects or when every rating
-// of both raters is in one class.
-std::optional<double> KappaOf(const std::uint32_t* table, std::size_t K, std::vector<double>& a,
-                              std::vector<double>& b) {
+// of both raters is in one class. Only the classes `used` (ascending) are
+// read: every other row and column of the table is empty, and its zeros
+// would add nothing to any sum, so the result is the same to the bit.
+std::optional<double> KappaOf(const std::uint32_t* table, std::size_t K, const std::vector<std::size_t>& used,
+                              std::vector<double>& a, std::vector<double>& b) {
   double n = 0;
-  for (std::size_t c = 0; c < K * K; ++c) n += table[c];
+  for (const std::size_t k : used) {
+    for (const std::size_t l : used) n += table[k * K + l];
+  }
   if (!(n > 0)) return std::nullopt;
   std::fill(a.begin(), a.end(), 0.0);
   std::fill(b.begin(), b.end(), 0.0);
-  for (std::size_t k = 0; k < K; ++k) {
-    for (std::size_t l = 0; l < K; ++l) {
+  for (const std::size_t k : used) {
+    for (const std::size_t l : used) {
       a[k] += table[k * K + l] / n;
       b[l] += table[k * K + l] / n;
     }
   }
   double po = 0, pe = 0;
-  for (std::size_t k = 0; k < K; ++k) {
+  for (const std::size_t k : used) {
     po += table[k * K + k] / n;
     pe += a[k] * b[k];
   }
   if (!(1 - pe > 0)) return std::nullopt;
   return (po - pe) / (1 - pe);
+}
+
+// The classes of the tuples with two ratings or more, increasing: the only
+// rows and columns of the pairs' tables with an object.
+std::vector<std::size_t> ClassesUsed(const ObservedData& tb, int R, int K) {
+  std::vector<char> seen(static_cast<std::size_t>(K), 0);
+  ForEachTuple(tb, [&seen, R](const std::uint16_t* values, std::uint32_t count) {
+    if (count == 0 || std::count_if(values, values + R, [](std::uint16_t v) { return v != 0; }) < 2) return;
+    for (int r = 0; r < R; ++r) {
+      if (values[r] != 0) seen[values[r] - 1u] = 1;
+    }
+  });
+  std::vector<std::size_t> used;
+  for (std::size_t k = 0; k < seen.size(); ++k) {
+    if (seen[k] != 0) used.push_back(k);
+  }
+  return used;
+}
+
+// Clears the cells of `pairs` tables of K x K that a resample can have
+// counted: those of the classes `used`.
+void ClearUsed(std::uint32_t* cells, std::size_t pairs, std::size_t K, const std::vector<std::size_t>& used) {
+  for (std::size_t p = 0; p < pairs; ++p, cells += K * K) {
+    for (const std::size_t k : used) {
+      for (const std::size_t l : used) cells[k * K + l] = 0;
+    }
+  }
 }
 
 // The mean of the pairs' kappas that exist, and how many there are.
@@ -192,23 +223,27 @@ PairwiseResults ComputePairs(const ObservedData& tb, const Grid<double>& weights
   const Grid<double> identity = Identity(K);
   result.pairs.reserve(count);
   if (!weights.empty()) result.weighted.reserve(count);
+  // Each pair's table in turn, in the cells of the classes used (the others
+  // stay 0); the sums skip only zeros.
+  result.classes = ClassesUsed(tb, R, K);
+  const std::vector<std::size_t>& used = result.classes;
   Grid<double> table(static_cast<std::size_t>(K), static_cast<std::size_t>(K));
   for (int a = 0; a + 1 < R; ++a) {
     for (int b = a + 1; b < R; ++b) {
-      const std::uint32_t* cells = result.Table(result.pairs.size());
+      const std::uint32_t* counts = result.Table(result.pairs.size());
       PairResult pair;
       pair.rater = a;
       pair.rater2 = b;
       double agreeing = 0;
-      for (int k = 0; k < K; ++k) {
-        for (int l = 0; l < K; ++l) {
-          table[k][l] = cells[k * K + l];
+      for (const std::size_t k : used) {
+        for (const std::size_t l : used) {
+          table[k][l] = counts[k * static_cast<std::size_t>(K) + l];
           pair.objects += table[k][l];
         }
         agreeing += table[k][k];
       }
-      pair.cohen = WeightedCohenKappa(table, identity, level);
-      if (!weights.empty()) result.weighted.push_back(WeightedCohenKappa(table, weights, level));
+      pair.cohen = WeightedCohenKappa(table, identity, used, level);
+      if (!weights.empty()) result.weighted.push_back(WeightedCohenKappa(table, weights, used, level));
       if (pair.objects > 0) {
         pair.agreement = agreeing / pair.objects;
       } else {
@@ -268,8 +303,9 @@ LightKappa ComputeLightKappa(const ObservedData& tb, const PairwiseResults& pair
     tuples += 1;
   });
   // Each resample adds every tuple to every pair's table, then clears and
-  // reads every cell of the tables: with many classes the cells are most of
-  // the work (K * K for each pair, however few the objects).
+  // reads the cells of the classes used. The bound counts all K * K cells of
+  // each pair, however few the objects: more than are read when few of the
+  // classes are used.
   const double perSample = tuples * (static_cast<double>(R) * (R - 1) / 2) + static_cast<double>(pairs.tables.size());
   if (perSample * static_cast<double>(light.samples) > maxWork) {
     const double fit = std::floor(maxWork / perSample);
@@ -281,12 +317,16 @@ LightKappa ComputeLightKappa(const ObservedData& tb, const PairwiseResults& pair
   }
 
   const std::size_t K = static_cast<std::size_t>(pairs.K);
+  // A resample draws the same tuples, so its tables have no classes but
+  // the pairs'. With class numbers up to hundreds and a few of them used,
+  // its kappas read a few cells of each table, not K * K.
+  const std::vector<std::size_t>& used = pairs.classes;
   // The mean kappa of the pairs' tables of a resample.
-  auto meanKappa = [&pairs, K](const std::vector<std::uint32_t>& cells) {
+  auto meanKappa = [&pairs, &used, K](const std::vector<std::uint32_t>& cells) {
     std::vector<double> a(K), b(K);
     MeanKappa mean;
     for (std::size_t p = 0; p < pairs.pairs.size(); ++p) {
-      if (const auto kappa = KappaOf(cells.data() + p * K * K, K, a, b)) {
+      if (const auto kappa = KappaOf(cells.data() + p * K * K, K, used, a, b)) {
         mean.sum += *kappa;
         ++mean.pairs;
       }
@@ -329,7 +369,7 @@ LightKappa ComputeLightKappa(const ObservedData& tb, const PairwiseResults& pair
   if (batch == 1) {
     std::vector<std::uint32_t> cells(pairs.tables.size());
     for (long s = 0; s < light.samples; ++s) {
-      std::fill(cells.begin(), cells.end(), 0u);
+      ClearUsed(cells.data(), pairs.pairs.size(), K, used);
       PairCounter counter(R, pairs.K, cells.data());
       double left = objects, mass = objects;
       ForEachTuple(tb, [&](const std::uint16_t* values, std::uint32_t count) {
@@ -349,8 +389,8 @@ LightKappa ComputeLightKappa(const ObservedData& tb, const PairwiseResults& pair
     for (Resample& resample : drawn) {
       resample.hits.resize(allTuples);
       resample.cells.resize(pairs.tables.size());
-      tasks.emplace_back([&resample, &tb, &pairs, &meanKappa, R] {
-        std::fill(resample.cells.begin(), resample.cells.end(), 0u);
+      tasks.emplace_back([&resample, &tb, &pairs, &meanKappa, &used, K, R] {
+        ClearUsed(resample.cells.data(), pairs.pairs.size(), K, used);
         PairCounter counter(R, pairs.K, resample.cells.data());
         std::size_t u = 0;
         ForEachTuple(tb, [&](const std::uint16_t* values, std::uint32_t) { counter.Add(values, resample.hits[u++]); });

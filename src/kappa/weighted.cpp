@@ -162,6 +162,25 @@ Grid<double> CrossTable(const TupleCounts& tuples, int K) {
 }
 
 WeightedKappa WeightedCohenKappa(const Grid<double>& table, const Grid<double>& weights, double level) {
+  const std::size_t K = table.rows() == table.cols() ? table.rows() : 0;
+  std::vector<char> seen(K, 0);
+  for (std::size_t k = 0; k < K; ++k) {
+    for (std::size_t l = 0; l < K; ++l) {
+      if (table[k][l] != 0) seen[k] = seen[l] = 1;
+    }
+  }
+  std::vector<std::size_t> used;
+  for (std::size_t k = 0; k < K; ++k) {
+    if (seen[k] != 0) used.push_back(k);
+  }
+  return WeightedCohenKappa(table, weights, used, level);
+}
+
+// The sums read only the classes used: every term of another class is a
+// product with a count or share of 0, which leaves a sum begun at +0 the
+// same to the bit.
+WeightedKappa WeightedCohenKappa(const Grid<double>& table, const Grid<double>& weights,
+                                 const std::vector<std::size_t>& used, double level) {
   WeightedKappa result;
   Inference& kappa = result.kappa;
   const std::size_t K = weights.rows();
@@ -170,8 +189,8 @@ WeightedKappa WeightedCohenKappa(const Grid<double>& table, const Grid<double>& 
     return result;
   }
   double n = 0;
-  for (std::size_t k = 0; k < K; ++k) {
-    for (std::size_t l = 0; l < K; ++l) n += table[k][l];
+  for (const std::size_t k : used) {
+    for (const std::size_t l : used) n += table[k][l];
   }
   if (!(n > 0)) {
     kappa.reason = "there are no objects";
@@ -179,16 +198,16 @@ WeightedKappa WeightedCohenKappa(const Grid<double>& table, const Grid<double>& 
   }
   kappa.objectsUsed = n;
   std::vector<double> a(K, 0.0), b(K, 0.0);
-  for (std::size_t k = 0; k < K; ++k) {
-    for (std::size_t l = 0; l < K; ++l) {
+  for (const std::size_t k : used) {
+    for (const std::size_t l : used) {
       a[k] += table[k][l] / n;
       b[l] += table[k][l] / n;
     }
   }
   double po = 0, pe = 0;
   std::vector<double> wr(K, 0.0), wc(K, 0.0);
-  for (std::size_t k = 0; k < K; ++k) {
-    for (std::size_t l = 0; l < K; ++l) {
+  for (const std::size_t k : used) {
+    for (const std::size_t l : used) {
       po += weights[k][l] * (table[k][l] / n);
       pe += weights[k][l] * a[k] * b[l];
       wr[k] += weights[k][l] * b[l];
@@ -201,8 +220,8 @@ WeightedKappa WeightedCohenKappa(const Grid<double>& table, const Grid<double>& 
   }
   const double estimate = (po - pe) / (1 - pe);
   double spread = 0, spread0 = 0;
-  for (std::size_t k = 0; k < K; ++k) {
-    for (std::size_t l = 0; l < K; ++l) {
+  for (const std::size_t k : used) {
+    for (const std::size_t l : used) {
       const double d = weights[k][l] - (wr[k] + wc[l]) * (1 - estimate);
       const double d0 = weights[k][l] - (wr[k] + wc[l]);
       spread += table[k][l] / n * (d * d);

@@ -223,6 +223,30 @@ TEST(PairsTest, LightsBootstrap) {
   }
 }
 
+// Class 4 read as 400: the pairs' tables have 400 x 400 cells, of which the
+// kappas read only those of the four classes used. Every pair's kappa and
+// standard error, Light's kappa and its interval are the same to the bit.
+TEST(PairsTest, FarClassNumbersChangeNoValue) {
+  std::mt19937 random(11);
+  const std::string text = RandomRatings(random, 4, 5, 80, 0.2);
+  std::string far;
+  for (const char c : text) far += c == '4' ? std::string("400") : std::string(1, c);
+  const ObservedData near = Read(text), wide = Read(far);
+  const PairwiseResults nearPairs = ComputePairs(near, {}), widePairs = ComputePairs(wide, {});
+  ASSERT_EQ(widePairs.K, 400);
+  ASSERT_EQ(nearPairs.pairs.size(), widePairs.pairs.size());
+  for (std::size_t p = 0; p < nearPairs.pairs.size(); ++p) {
+    EXPECT_EQ(nearPairs.pairs[p].cohen.kappa.estimate, widePairs.pairs[p].cohen.kappa.estimate) << p;
+    EXPECT_EQ(nearPairs.pairs[p].cohen.kappa.se, widePairs.pairs[p].cohen.kappa.se) << p;
+    EXPECT_EQ(nearPairs.pairs[p].cohen.se0, widePairs.pairs[p].cohen.se0) << p;
+  }
+  const LightKappa nearLight = ComputeLightKappa(near, nearPairs, 100, 3),
+                   wideLight = ComputeLightKappa(wide, widePairs, 100, 3);
+  ASSERT_TRUE(nearLight.ci95);
+  EXPECT_EQ(nearLight.kappa.value, wideLight.kappa.value);
+  EXPECT_EQ(nearLight.ci95, wideLight.ci95);
+}
+
 // Two groups of raters, interleaved, whose members agree with each other
 // only: each group sits together.
 TEST(PairsTest, SimilarRatersSitTogether) {
