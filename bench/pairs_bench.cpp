@@ -12,7 +12,7 @@
 //   Objects/R/n           ComputeObjectSummaries of kept objects
 //
 // Run one shape at a time for clean figures, e.g.
-//   zover_pairs_bench --benchmark_filter='Pairs/100/100000/0$'
+//   zover_pairs_bench --benchmark_filter='Pairs/100/100000/0/'
 
 #include <benchmark/benchmark.h>
 

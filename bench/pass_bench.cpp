@@ -22,7 +22,7 @@
 //   ZOVER_BENCH_DATA the data folder (default: /tmp/zover_bench_data)
 //
 // Run one shape at a time for clean figures, e.g.
-//   zover_pass_bench --benchmark_filter='Process/mode1_n1e6_R10_K5$'
+//   zover_pass_bench --benchmark_filter='Process/mode1_n1e6_R10_K5/'
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>

@@ -5,7 +5,7 @@
 // process's; beside it, the whole program on the same file
 // (doc/performance.md, "The readers against the floor"):
 //
-//   zover_reader_bench --benchmark_filter='Read/raw$'
+//   zover_reader_bench --benchmark_filter='Read/raw/'
 
 #include <benchmark/benchmark.h>
 
