@@ -148,19 +148,34 @@ std::optional<double> KappaOf(const std::uint32_t* table, std::size_t K, const s
   return (po - pe) / (1 - pe);
 }
 
-// The classes of the tuples with two ratings or more, increasing: the only
-// rows and columns of the pairs' tables with an object.
-std::vector<std::size_t> ClassesUsed(const ObservedData& tb, int R, int K) {
-  std::vector<char> seen(static_cast<std::size_t>(K), 0);
-  ForEachTuple(tb, [&seen, R](const std::uint16_t* values, std::uint32_t count) {
-    if (count == 0 || std::count_if(values, values + R, [](std::uint16_t v) { return v != 0; }) < 2) return;
-    for (int r = 0; r < R; ++r) {
-      if (values[r] != 0) seen[values[r] - 1u] = 1;
+// The classes in a row or column of the `count` tables of K x K cells at
+// `tables`, increasing: read from the tables where they have fewer cells
+// than the tuples have ratings, else from the tuples with two ratings or
+// more, whose every class is in a row or column of some table.
+std::vector<std::size_t> ClassesUsed(const ObservedData& tb, int R, int K, const std::uint32_t* tables,
+                                     std::size_t count) {
+  const auto k = static_cast<std::size_t>(K);
+  std::vector<std::uint32_t> seen(k, 0);  // nonzero: used
+  if (count * k * k <= TupleCount(tb) * static_cast<std::size_t>(R)) {
+    for (std::size_t p = 0; p < count; ++p, tables += k * k) {
+      for (std::size_t row = 0; row < k; ++row) {
+        for (std::size_t column = 0; column < k; ++column) {
+          seen[row] |= tables[row * k + column];
+          seen[column] |= tables[row * k + column];
+        }
+      }
     }
-  });
+  } else {
+    ForEachTuple(tb, [&seen, R](const std::uint16_t* values, std::uint32_t weight) {
+      if (weight == 0 || std::count_if(values, values + R, [](std::uint16_t v) { return v != 0; }) < 2) return;
+      for (int r = 0; r < R; ++r) {
+        if (values[r] != 0) seen[values[r] - 1u] = 1;
+      }
+    });
+  }
   std::vector<std::size_t> used;
-  for (std::size_t k = 0; k < seen.size(); ++k) {
-    if (seen[k] != 0) used.push_back(k);
+  for (std::size_t c = 0; c < k; ++c) {
+    if (seen[c] != 0) used.push_back(c);
   }
   return used;
 }
@@ -225,7 +240,7 @@ PairwiseResults ComputePairs(const ObservedData& tb, const Grid<double>& weights
   if (!weights.empty()) result.weighted.reserve(count);
   // Each pair's table in turn, in the cells of the classes used (the others
   // stay 0); the sums skip only zeros.
-  result.classes = ClassesUsed(tb, R, K);
+  result.classes = ClassesUsed(tb, R, K, result.tables.data(), count);
   const std::vector<std::size_t>& used = result.classes;
   Grid<double> table(static_cast<std::size_t>(K), static_cast<std::size_t>(K));
   for (int a = 0; a + 1 < R; ++a) {
