@@ -97,12 +97,16 @@ inline bool SameText(std::string_view a, std::string_view b) {
 // Names in the order they first appear, each with its index from 0: the
 // objects and raters of a long file, the labels of the classes. The names
 // are kept once, one after another in one block of bytes, and found through
-// an open-addressing table whose slots hold what a lookup needs (part of the
-// hash, the length and the first 20 bytes of the name), so that finding a
-// name among millions costs one read of memory, its slot, and a second one
-// only for a longer name. A reader that knows its next names early asks for
-// their slots first (Prefetch), so that the memory of several lookups
-// arrives at once.
+// an open-addressing table whose slots hold what a lookup needs (the hash,
+// the length and the first 20 bytes of the name). Beside the slots a byte
+// a slot, its tag (7 bits of the hash, 0 for a free slot), is read first:
+// the tags of millions of names take a few megabytes, which the processor's
+// caches hold, where the slots take tens. So finding a name costs one read
+// of a slot, that of the name (a second one only for a longer name), and a
+// name not in the table, most often, none. A reader that knows its next
+// names early asks for their tags first (Prefetch), then for the slot the
+// tags point to (Near), and finds each name from there, so that the memory
+// of several lookups arrives at once.
 //
 // The hash is keyed by a seed drawn once a run from the system's random
 // source, as the tuple counter's is, so that a file cannot choose the slots
@@ -118,9 +122,23 @@ class NameIndex {
   // The same with the name's HashOf.
   std::pair<std::uint32_t, bool> Add(std::string_view name, std::uint32_t hash);
   std::optional<std::uint32_t> Find(std::string_view name) const { return Find(name, HashOf(name)); }
-  std::optional<std::uint32_t> Find(std::string_view name, std::uint32_t hash) const;
-  // Asks for the memory of the slot where a name of this hash is looked up.
-  void Prefetch(std::uint32_t hash) const { __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]); }
+  std::optional<std::uint32_t> Find(std::string_view name, std::uint32_t hash) const {
+    return Find(name, hash, hash & (slots_.size() - 1));
+  }
+  // A lookup in steps, while the table does not change: Prefetch asks for
+  // the memory of the tags where a name of this hash is looked up; Near
+  // then gives the first slot there whose tag is the name's, or that is
+  // free, asking for its memory; Find looks from that slot on.
+  void Prefetch(std::uint32_t hash) const { __builtin_prefetch(&tags_[hash & (slots_.size() - 1)]); }
+  std::uint32_t Near(std::uint32_t hash) const {
+    const std::size_t mask = slots_.size() - 1;
+    const std::uint8_t tag = TagOf(hash);
+    std::size_t at = hash & mask;
+    while (tags_[at] != 0 && tags_[at] != tag) at = (at + 1) & mask;
+    __builtin_prefetch(&slots_[at]);  // the name's, or the free slot that Add would fill
+    return static_cast<std::uint32_t>(at);
+  }
+  std::optional<std::uint32_t> Find(std::string_view name, std::uint32_t hash, std::uint32_t near) const;
   std::size_t size() const { return ends_.size(); }
   std::string_view operator[](std::uint32_t index) const {
     const std::size_t begin = index == 0 ? 0 : ends_[index - 1];
@@ -130,19 +148,25 @@ class NameIndex {
  private:
   static constexpr std::size_t kHead = 20;
   struct alignas(32) Slot {
-    std::uint32_t hash = 0;    // the low bits of the name's hash: its place in the table
-    std::uint32_t index = 0;   // the name's index + 1; 0 for a free slot
+    std::uint32_t hash = 0;    // the name's hash
     std::uint32_t length = 0;  // of the name
-    char head[kHead] = {};     // the name's first bytes
+    std::uint32_t index = 0;   // the name's index
+    char head[kHead] = {};     // the name's first bytes, zeros after a shorter name
   };
+  // A slot's tag: the top bits of the hash (the low bits pick the slot),
+  // with the top bit set, so that no tag is 0.
+  static std::uint8_t TagOf(std::uint32_t hash) { return static_cast<std::uint8_t>(0x80u | hash >> 25); }
 
-  // The slot of `name`, or the free slot where it belongs.
-  std::size_t SlotOf(std::string_view name, std::uint32_t hash) const;
+  // The slot of `name`, or the free slot where it belongs, looking from
+  // slot `at` on: the home slot of its hash, or one that no slot between
+  // them can be.
+  std::size_t SlotOf(std::string_view name, std::uint32_t hash, std::size_t at) const;
   void Grow();
 
   std::string bytes_;
-  std::vector<std::size_t> ends_;  // [index]: where the name ends in bytes_
-  std::vector<Slot> slots_;        // a power of two
+  std::vector<std::size_t> ends_;   // [index]: where the name ends in bytes_
+  std::vector<std::uint8_t> tags_;  // [slot]: its tag, 0 when free
+  std::vector<Slot> slots_;         // a power of two
 };
 
 // The groups of a file with a group column (FileLayout::group), as its

@@ -91,18 +91,31 @@ TEST(ClassReaderTest, RefusesWhatItCannotRead) {
 }
 
 // Names of every length, long ones sharing their first bytes, keep their
-// index of first appearance through the table's growth.
+// index of first appearance through the table's growth, found alike with
+// and without the steps of a reader that looks ahead (Near). Names that
+// differ only in a trailing zero byte, or in their last byte after the
+// bytes a slot holds, are different names.
 TEST(NameIndexTest, FindsEveryNameByItsIndex) {
   NameIndex index;
+  const std::string alike[] = {std::string("a"), std::string("a\0", 2), std::string(20, 'y'),
+                               std::string(19, 'y') + std::string(1, '\0'), std::string(21, 'y'),
+                               std::string(20, 'y') + "z"};
+  for (const std::string& name : alike) ASSERT_TRUE(index.Add(name).second) << name.size();
   auto nameOf = [](int i) { return (i % 3 == 0 ? std::string(24, 'x') : std::string()) + std::to_string(i); };
-  for (int i = 0; i < 50000; ++i) ASSERT_EQ(index.Add(nameOf(i)), std::make_pair(static_cast<std::uint32_t>(i), true));
+  const auto first = static_cast<std::uint32_t>(index.size());
+  for (int i = 0; i < 50000; ++i) ASSERT_EQ(index.Add(nameOf(i)), std::make_pair(first + i, true));
   for (int i = 49999; i >= 0; --i) {
-    ASSERT_EQ(index.Add(nameOf(i)), std::make_pair(static_cast<std::uint32_t>(i), false));
-    ASSERT_EQ(index[static_cast<std::uint32_t>(i)], nameOf(i));
+    ASSERT_EQ(index.Add(nameOf(i)), std::make_pair(first + i, false));
+    ASSERT_EQ(index[first + i], nameOf(i));
+    const std::uint32_t hash = NameIndex::HashOf(nameOf(i));
+    ASSERT_EQ(index.Find(nameOf(i), hash, index.Near(hash)), first + i);
   }
+  for (std::uint32_t i = 0; i < first; ++i) EXPECT_EQ(index.Find(alike[i]), i);
   EXPECT_EQ(index.Find(std::string(24, 'x') + "1"), std::nullopt);
   EXPECT_EQ(index.Find(""), std::nullopt);
-  EXPECT_EQ(index.size(), 50000u);
+  const std::uint32_t hash = NameIndex::HashOf("absent");
+  EXPECT_EQ(index.Find("absent", hash, index.Near(hash)), std::nullopt);
+  EXPECT_EQ(index.size(), first + 50000u);
 }
 
 }  // namespace
