@@ -163,7 +163,7 @@ class alignas(kThreadApart) LineBlock {
     std::uint32_t nameAt = 0;      // the object's name in the block's bytes, unless `same`
     std::uint32_t nameLength = 0;
     bool same = false;             // the object of the line before
-    std::uint32_t hash = 0;
+    std::uint32_t hash = 0;        // of the name, once looked up
     std::uint32_t found = kNone;   // the object's index, once looked up, when it has one
     std::uint32_t near = 0;        // where its lookup goes on (NameIndex::Near)
     Rating rating{};
@@ -188,7 +188,6 @@ class alignas(kThreadApart) LineBlock {
     if (!same) {
       line.nameAt = static_cast<std::uint32_t>(names_.size());
       line.nameLength = static_cast<std::uint32_t>(object.size());
-      line.hash = NameIndex::HashOf(object);
       names_.append(object);
       last_ = static_cast<std::uint32_t>(lines_.size() - 1);
     }
@@ -208,11 +207,19 @@ class alignas(kThreadApart) LineBlock {
     constexpr std::size_t kTagsAhead = 16, kSlotAhead = 8;
     const std::size_t n = lines_.size();
     auto named = [&](std::size_t i) { return i < n && !lines_[i].same; };
-    for (std::size_t i = 0; i < kSlotAhead; ++i) {
-      if (named(i)) lines_[i].near = objects.Near(lines_[i].hash);
+    // The names are hashed here, on the thread that settles the block,
+    // which has time to spare where the reading has none.
+    auto hash = [&](Line& line) { line.hash = NameIndex::HashOf(name(line)); };
+    for (std::size_t i = 0; i < kTagsAhead && i < n; ++i) {
+      if (!named(i)) continue;
+      hash(lines_[i]);
+      if (i < kSlotAhead) lines_[i].near = objects.Near(lines_[i].hash);
     }
     for (std::size_t i = 0; i < n; ++i) {
-      if (named(i + kTagsAhead)) objects.Prefetch(lines_[i + kTagsAhead].hash);
+      if (named(i + kTagsAhead)) {
+        hash(lines_[i + kTagsAhead]);
+        objects.Prefetch(lines_[i + kTagsAhead].hash);
+      }
       if (named(i + kSlotAhead)) lines_[i + kSlotAhead].near = objects.Near(lines_[i + kSlotAhead].hash);
       Line& line = lines_[i];
       if (!line.same) line.found = objects.Find(name(line), line.hash, line.near).value_or(kNone);
