@@ -151,9 +151,9 @@ Repeat CountObjects(const RatingList& ratings, std::size_t objects, FileRatings&
 // file that comes rater by rater every line's object lies somewhere else in
 // the table of names, tens of megabytes for millions of objects, and each
 // lookup at random waits for memory and for the translation of its address.
-// The names a block already holds are found first, the slots of the next
-// lines asked for ahead, so that the memory of many lookups arrives
-// together; then the lines are settled in file order, the names new to the
+// The names a block already holds are found first, the tags and slots of
+// the next lines asked for ahead, so that the memory of many lookups
+// arrives together; then the lines are settled in file order, the names new to the
 // table added one by one, so that objects still take their indices in order
 // of first appearance.
 class alignas(kThreadApart) LineBlock {
