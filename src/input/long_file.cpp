@@ -85,37 +85,60 @@ Repeat EarliestRepeat(const RatingList& ratings, const std::vector<std::uint32_t
   return repeat;
 }
 
+// Ratings from which on a file's objects are dealt out on two threads.
+constexpr std::uint32_t kThreadedRatings = std::uint32_t{1} << 16;
+
 // Puts every object's ratings together, in file order, and counts each
 // object's tuple (0 for a rater who gave it no rating) into `data`, which
 // also keeps the object when it keeps objects (named `names`, at the line of
 // its first rating); returns the earliest repeated pair, if any. An object
 // costs O(its ratings).
 //
-// The ratings are dealt out object by object in one pass over the file's
-// order (a counting sort), each as its rater and value alone, so that the
-// objects are then read one after another from memory instead of at random.
+// The ratings are dealt out object by object (a counting sort), each as its
+// rater and value alone, so that the objects are then read one after
+// another from memory instead of at random; the two halves of a large file
+// on two threads where `threaded`.
 Repeat CountObjects(const RatingList& ratings, std::size_t objects, FileRatings& data, const NameIndex& names,
-                    const RowLines& lines) {
+                    const RowLines& lines, bool threaded) {
   struct Placed {
     std::uint16_t rater;
     std::uint16_t value;
   };
+  // The ratings in two halves of the file, each dealt out by a thread of
+  // its own where `threaded`: an object's ratings of the first half go
+  // before those of the second, each half's in file order, so that every
+  // object's ratings are in file order as one pass would put them.
+  const std::uint32_t count = ratings.size(), half = count / 2;
+  std::vector<std::uint32_t> next[2] = {std::vector<std::uint32_t>(objects, 0),
+                                        std::vector<std::uint32_t>(objects, 0)};
+  auto inHalves = [&](auto&& work) {
+    SideThread side(threaded && count >= kThreadedRatings);
+    side.Start([&] { work(0, 0, half); });
+    work(1, half, count);
+    side.Wait();
+  };
+  inHalves([&](int h, std::uint32_t from, std::uint32_t to) {
+    for (std::uint32_t i = from; i < to; ++i) ++next[h][ratings[i].object];
+  });
   std::vector<std::uint32_t> start(objects + 1, 0);  // [object]: its first place in `placed`
-  for (std::uint32_t i = 0; i < ratings.size(); ++i) ++start[ratings[i].object + 1];
-  for (std::size_t o = 0; o < objects; ++o) start[o + 1] += start[o];
-  const std::unique_ptr<Placed[]> placed(new Placed[ratings.size()]);
-  AdviseHugePages(placed.get(), ratings.size() * sizeof(Placed));
-  std::vector<std::uint32_t> firstRating;  // [object]: its first rating, when objects are kept
-  {
-    std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
-    if (data.objects.kept) firstRating.resize(objects);
-    for (std::uint32_t i = 0; i < ratings.size(); ++i) {
-      const Rating& rating = ratings[i];
-      std::uint32_t& at = next[rating.object];
-      if (data.objects.kept && at == start[rating.object]) firstRating[rating.object] = i;
-      placed[at++] = {rating.rater, rating.value};
-    }
+  for (std::size_t o = 0; o < objects; ++o) {
+    const std::uint32_t first = next[0][o], second = next[1][o];
+    next[0][o] = start[o];
+    next[1][o] = start[o] + first;
+    start[o + 1] = start[o] + first + second;
   }
+  const std::unique_ptr<Placed[]> placed(new Placed[count]);
+  AdviseHugePages(placed.get(), count * sizeof(Placed));
+  std::vector<std::uint32_t> firstRating;  // [object]: its first rating, when objects are kept
+  if (data.objects.kept) firstRating.resize(objects);
+  inHalves([&](int h, std::uint32_t from, std::uint32_t to) {
+    std::vector<std::uint32_t>& at = next[h];
+    for (std::uint32_t i = from; i < to; ++i) {
+      const Rating& rating = ratings[i];
+      if (data.objects.kept && at[rating.object] == start[rating.object]) firstRating[rating.object] = i;
+      placed[at[rating.object]++] = {rating.rater, rating.value};
+    }
+  });
   const auto raters = static_cast<std::size_t>(data.raters);
   std::vector<std::uint16_t> tuple(raters, 0);
   std::vector<std::uint32_t> seen(raters, 0);  // [rater]: 1 + the object it last rated
@@ -638,7 +661,7 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
   if (raters.size() < 2) return Refused("at least 2 raters are needed", name);
   FileRatings data;
   data.Start(static_cast<int>(raters.size()), true, layout.keepObjects);
-  const Repeat repeat = CountObjects(ratings, objects.size(), data, objects, lines);
+  const Repeat repeat = CountObjects(ratings, objects.size(), data, objects, lines, SideThreadAllowed(layout));
   if (repeat.again != UINT32_MAX) {
     const Rating& again = ratings[repeat.again];
     return Refused(FaultAt(lines.LineOf(repeat.again), 0,
