@@ -109,6 +109,8 @@ Repeat CountObjects(const RatingList& ratings, std::size_t objects, FileRatings&
   // before those of the second, each half's in file order, so that every
   // object's ratings are in file order as one pass would put them.
   const std::uint32_t count = ratings.size(), half = count / 2;
+  // [half][object]: first its ratings in that half, then where its next
+  // rating of that half goes in `placed`.
   std::vector<std::uint32_t> next[2] = {std::vector<std::uint32_t>(objects, 0),
                                         std::vector<std::uint32_t>(objects, 0)};
   auto inHalves = [&](auto&& work) {

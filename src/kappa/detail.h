@@ -244,6 +244,16 @@ class TupleTallies {
   std::size_t next_ = 0;
 };
 
+// The classes whose flag is not 0, increasing.
+template <typename Flag>
+std::vector<std::size_t> FlaggedClasses(const std::vector<Flag>& flags) {
+  std::vector<std::size_t> classes;
+  for (std::size_t c = 0; c < flags.size(); ++c) {
+    if (flags[c] != 0) classes.push_back(c);
+  }
+  return classes;
+}
+
 // The response tuples ForEachTuple visits.
 inline std::size_t TupleCount(const ObservedData& tb) { return tb.frec.size() + tb.incompleteTuples.size(); }
 

@@ -173,11 +173,7 @@ std::vector<std::size_t> ClassesUsed(const ObservedData& tb, int R, int K, const
       }
     });
   }
-  std::vector<std::size_t> used;
-  for (std::size_t c = 0; c < k; ++c) {
-    if (seen[c] != 0) used.push_back(c);
-  }
-  return used;
+  return FlaggedClasses(seen);
 }
 
 // Clears the cells of `pairs` tables of K x K that a resample can have

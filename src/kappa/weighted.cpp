@@ -169,11 +169,7 @@ WeightedKappa WeightedCohenKappa(const Grid<double>& table, const Grid<double>& 
       if (table[k][l] != 0) seen[k] = seen[l] = 1;
     }
   }
-  std::vector<std::size_t> used;
-  for (std::size_t k = 0; k < K; ++k) {
-    if (seen[k] != 0) used.push_back(k);
-  }
-  return WeightedCohenKappa(table, weights, used, level);
+  return WeightedCohenKappa(table, weights, FlaggedClasses(seen), level);
 }
 
 // The sums read only the classes used: every term of another class is a
