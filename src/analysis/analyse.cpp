@@ -65,12 +65,11 @@ void FitAndKappas(const ObservedData& data, KappaTables& kappaTables, Results& r
                                                  : "the model gives no number for these data";
 }
 
-// The tests of the kappas against chance and the coefficients that use
-// every rating, the objects with missing ratings included.
-void AddCoefficients(const ObservedData& data, const KappaTables& kappaTables, const Results& res,
-                     Coefficients& c) {
+// The tests of the kappas against chance, which FitAndKappas' kappas and
+// tables are for, with every rating, the objects with missing ratings
+// included.
+void AddNullTests(const ObservedData& data, const KappaTables& kappaTables, const Results& res, Coefficients& c) {
   const PatternSource patterns = RatingPatterns(data);
-  c.all = ComputeAgreementCoefficients(patterns, res.K, res.level);
   // z and p test the Fleiss' kappa that the report prints.
   c.fleiss = ComputeFleissNullTests(patterns, res.K, res.R,
                                     res.analysed ? std::optional<double>(res.fleiss.estimate) : std::nullopt);
@@ -272,31 +271,35 @@ Results Analyse(const Dataset& set, const Request& request) {
     SettleOrdered(request, res);
     asked = DisagreementAsked(request, res);
   }
-  // The model, the kappas and the coefficients of every rating; and the
-  // three parts of who disagrees: four tasks, each on the next free thread.
+  // The three parts of who disagrees; the model, the kappas with their
+  // tests and the ordered coefficients; and the coefficients of every
+  // rating: five tasks, each on the next free thread. Each reads the
+  // tuples apart from the others. The parts of who disagrees, which cost
+  // most with many tuples, go first, so that on two threads the last two
+  // even out the ends.
+  if (!res.analysed) res.notAnalysed = "fewer than 2 objects are rated by every rater";
   KappaTables kappaTables;
   Coefficients c;
   Disagreement disagreement;
   std::vector<std::function<void()>> tasks;
-  tasks.emplace_back([&] {
-    if (res.analysed) {
-      FitAndKappas(data, kappaTables, res);
-    } else {
-      res.notAnalysed = "fewer than 2 objects are rated by every rater";
-    }
-    if (res.observed) {
-      AddCoefficients(data, kappaTables, res, c);
-      AddOrderedCoefficients(data, request, res, c.ordered);
-    }
-  });
   if (res.observed) {
     tasks.emplace_back([&] { disagreement.raters = ComputeRaterSummaries(data, asked.level); });
+    tasks.emplace_back([&] { disagreement.d = ComputeDisagreement(data, asked); });
     tasks.emplace_back([&] {
       const Grid<double> identity = WeightMatrix(WeightScheme::kIdentity, ClassValues({}, data.K));
       disagreement.conger = ComputeCongerKappa(data, asked.weights.empty() ? identity : asked.weights, asked.level);
       if (!asked.weights.empty()) disagreement.unweightedConger = ComputeCongerKappa(data, identity, asked.level);
     });
-    tasks.emplace_back([&] { disagreement.d = ComputeDisagreement(data, asked); });
+  }
+  tasks.emplace_back([&] {
+    if (res.analysed) FitAndKappas(data, kappaTables, res);
+    if (res.observed) {
+      AddNullTests(data, kappaTables, res, c);
+      AddOrderedCoefficients(data, request, res, c.ordered);
+    }
+  });
+  if (res.observed) {
+    tasks.emplace_back([&] { c.all = ComputeAgreementCoefficients(RatingPatterns(data), res.K, res.level); });
   }
   RunTasks(tasks, Threads(request, data));
   if (res.observed) AddRaterCoefficients(data, request, c, std::move(disagreement), res, c.raters);
