@@ -804,10 +804,10 @@ ReadOutcome ReadColumns(DataSource& file, ObservedData& tb, const std::string& n
       group.rowNames = data.rowNames;
       group.classes = data.classes;
       group.classOfCode = data.classOfCode;
-      StoreObservedData(groups->data[g], std::move(group), mode);
+      StoreObservedData(groups->data[g], std::move(group), mode, sideAllowed);
     }
   }
-  StoreObservedData(tb, std::move(data), mode);
+  StoreObservedData(tb, std::move(data), mode, sideAllowed);
   return {};
 }
 

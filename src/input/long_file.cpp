@@ -698,12 +698,12 @@ ReadOutcome ReadLongFile(DataSource& file, ObservedData& tb, const std::string& 
       group.rowNames = rowNames;
       group.classes = data.classes;
       group.classOfCode = data.classOfCode;
-      StoreObservedData(groups->data[g], std::move(group), EntryMode::kRawFile);
+      StoreObservedData(groups->data[g], std::move(group), EntryMode::kRawFile, SideThreadAllowed(layout));
     }
   }
   data.rowNames = std::move(rowNames);
   data.warnings = std::move(warnings);
-  StoreObservedData(tb, std::move(data), EntryMode::kRawFile);
+  StoreObservedData(tb, std::move(data), EntryMode::kRawFile, SideThreadAllowed(layout));
   return {};
 }
 

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "input/reader_parts.h"
+#include "tables/tasks.h"
 #include "tables/tuple_counts.h"
 
 namespace zover {
@@ -28,20 +29,27 @@ TupleCounts Recoded(TupleCounts counts, int raters, const std::vector<std::uint1
   return counter.Finish();
 }
 
-}  // namespace
+using Patterns = decltype(ObservedData::incomplete);
 
-void KeepIncomplete(ObservedData& tb, const TupleCounts& tuples, int raters) {
+// From this many tuples on, sorting and patterning them pays for a second
+// thread.
+constexpr std::size_t kThreadedTuples = std::size_t{1} << 16;
+
+// The patterns of tuples [from, to) over K classes, their counts added into
+// `into`. A pattern's count is a sum of whole numbers below 2^53, the same
+// in any order, so parts of the tuples can be added apart.
+void AddPatterns(const TupleCounts& tuples, int K, int raters, std::size_t from, std::size_t to, Patterns& into) {
   // Millions of tuples share a few thousand patterns, each found through a
   // hash table of the patterns seen, which points at their counts in the
   // (ordered) map.
   using Pattern = std::vector<std::pair<int, int>>;
   std::vector<std::uint16_t> scratch(static_cast<std::size_t>(raters));
-  if (FitsByteCounts(tb.K, raters)) {
+  if (FitsByteCounts(K, raters)) {
     // Where the counts of a tuple's values fit one word, that word is its
     // pattern, found without building the pattern.
     std::unordered_map<std::uint64_t, double*> seen;
     std::vector<int> counts(8, 0), used;
-    for (std::size_t u = 0; u < tuples.size(); ++u) {
+    for (std::size_t u = from; u < to; ++u) {
       const std::uint64_t word = ByteCounts(tuples.Values(u, scratch.data()), raters, 0) >> 8;  // byte 0: missing
       double*& sum = seen[word];
       if (sum == nullptr) {
@@ -49,7 +57,7 @@ void KeepIncomplete(ObservedData& tb, const TupleCounts& tuples, int raters) {
         ListByteCounts(word, counts, used);
         Pattern pattern;
         for (const int k : used) pattern.emplace_back(k, counts[k]);
-        sum = &tb.incomplete.emplace(std::move(pattern), 0.0).first->second;
+        sum = &into.emplace(std::move(pattern), 0.0).first->second;
       }
       *sum += tuples.count(u);
     }
@@ -66,7 +74,7 @@ void KeepIncomplete(ObservedData& tb, const TupleCounts& tuples, int raters) {
   std::unordered_map<Pattern, double*, PatternHash> seen;
   std::vector<int> counts;  // [class]: its ratings in the tuple, 0 outside `pattern`
   Pattern pattern;
-  for (std::size_t u = 0; u < tuples.size(); ++u) {
+  for (std::size_t u = from; u < to; ++u) {
     const std::uint16_t* values = tuples.Values(u, scratch.data());
     pattern.clear();
     for (int r = 0; r < raters; ++r) {
@@ -81,12 +89,28 @@ void KeepIncomplete(ObservedData& tb, const TupleCounts& tuples, int raters) {
       counts[k] = 0;
     }
     double*& sum = seen[pattern];
-    if (sum == nullptr) sum = &tb.incomplete.emplace(pattern, 0.0).first->second;
+    if (sum == nullptr) sum = &into.emplace(pattern, 0.0).first->second;
     *sum += tuples.count(u);
   }
 }
 
-void StoreObservedData(ObservedData& tb, FileRatings&& data, EntryMode mode) {
+}  // namespace
+
+void KeepIncomplete(ObservedData& tb, const TupleCounts& tuples, int raters, bool threaded) {
+  const std::size_t size = tuples.size();
+  if (!threaded || size < kThreadedTuples) {
+    AddPatterns(tuples, tb.K, raters, 0, size, tb.incomplete);
+    return;
+  }
+  Patterns second;
+  SideThread side(true);
+  side.Start([&] { AddPatterns(tuples, tb.K, raters, size / 2, size, second); });
+  AddPatterns(tuples, tb.K, raters, 0, size / 2, tb.incomplete);
+  side.Wait();
+  for (const auto& [pattern, count] : second) tb.incomplete[pattern] += count;
+}
+
+void StoreObservedData(ObservedData& tb, FileRatings&& data, EntryMode mode, bool threaded) {
   tb.entrada = mode;
   const int raters = data.raters;
   tb.maxclase = data.classes.K;
@@ -101,11 +125,15 @@ void StoreObservedData(ObservedData& tb, FileRatings&& data, EntryMode mode) {
   tb.warnings = std::move(data.warnings);
   tb.classLabels = std::move(data.classes.labels);
   tb.classValues = std::move(data.classes.values);
-  tb.frec = Recoded(data.complete->Finish(), raters, data.classOfCode);
-  if (data.incomplete) {
-    tb.incompleteTuples = Recoded(data.incomplete->Finish(), raters, data.classOfCode);
-    KeepIncomplete(tb, tb.incompleteTuples, raters);
-  }
+  // The complete tuples sorted beside the incomplete ones, where both are
+  // many.
+  const bool both = threaded && data.incomplete && data.complete->distinct() >= kThreadedTuples &&
+                    data.incomplete->distinct() >= kThreadedTuples;
+  SideThread side(both);
+  side.Start([&] { tb.frec = Recoded(data.complete->Finish(), raters, data.classOfCode); });
+  if (data.incomplete) tb.incompleteTuples = Recoded(data.incomplete->Finish(), raters, data.classOfCode);
+  side.Wait();
+  if (data.incomplete) KeepIncomplete(tb, tb.incompleteTuples, raters, threaded);
   tb.objects = std::move(data.objects);
   if (!data.classOfCode.empty()) {
     for (std::uint16_t& value : tb.objects.ratings) value = data.classOfCode[value];

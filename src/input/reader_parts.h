@@ -333,14 +333,16 @@ struct FileRatings {
 };
 
 // The objects with missing ratings (0 in their tuples, class numbers
-// 1 .. K otherwise), as the rating patterns of tb.incomplete.
-void KeepIncomplete(ObservedData& tb, const TupleCounts& tuples, int raters);
+// 1 .. K otherwise), as the rating patterns of tb.incomplete; `threaded`:
+// many tuples are shared out to two threads.
+void KeepIncomplete(ObservedData& tb, const TupleCounts& tuples, int raters, bool threaded = false);
 
 // The one place where what a data file held goes into the observed data:
 // the entry mode, frec, the incomplete tuples and patterns and the kept
 // objects (in class numbers), maxclase, nraters, K, R, Norg, contextra, the
-// missing ratings, the rater names and the class labels.
-void StoreObservedData(ObservedData& tb, FileRatings&& data, EntryMode mode);
+// missing ratings, the rater names and the class labels. `threaded`: many
+// tuples are sorted and patterned on two threads.
+void StoreObservedData(ObservedData& tb, FileRatings&& data, EntryMode mode, bool threaded = false);
 
 // The raw and frequencies layouts, one skeleton: a line per object (raw) or
 // per response tuple with its frequency in the last field. The first line
