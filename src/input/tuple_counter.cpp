@@ -206,13 +206,21 @@ std::optional<std::uint32_t> TupleCounter::Add(const std::uint16_t* values, std:
 }
 
 void TupleCounter::Flush() {
-  for (std::size_t i = 0; i < putOffCount_; ++i) AddPacked(putOff_[i], PackedHash(putOff_[i]), 1, 0);
+  for (std::size_t i = 0; i < putOffCount_; ++i) CountPutOff(putOff_[i]);
   putOffCount_ = 0;
   putOffNext_ = 0;
 }
 
+namespace {
+
+[[noreturn]] void TooManyObjects() {
+  throw std::overflow_error("a response tuple counts more than 4294967294 objects");
+}
+
+}  // namespace
+
 void TupleCounter::Count(std::uint32_t& count, std::uint32_t weight) {
-  if (weight > kMaxCount - count) throw std::overflow_error("a response tuple counts more than 4294967294 objects");
+  if (weight > kMaxCount - count) TooManyObjects();
   count += weight;
 }
 
@@ -220,12 +228,25 @@ std::optional<std::uint32_t> TupleCounter::AddPacked(std::uint64_t key, std::uin
                                                      std::uint32_t tag) {
   Reserve();
   if (narrow_ && tag != 0) LeaveNarrow();
-  return narrow_ ? Insert(narrowSlots_, key, hash, weight, tag) : Insert(slots_, key, hash, weight, tag);
+  const std::uint64_t earlier =
+      narrow_ ? Insert(narrowSlots_, key, hash, weight, tag) : Insert(slots_, key, hash, weight, tag);
+  if (earlier == kNew) return std::nullopt;
+  return static_cast<std::uint32_t>(earlier);
+}
+
+void TupleCounter::CountPutOff(std::uint64_t key) {
+  Reserve();
+  const std::uint64_t hash = PackedHash(key);
+  if (narrow_) {
+    Insert(narrowSlots_, key, hash, 1, 0);
+  } else {
+    Insert(slots_, key, hash, 1, 0);
+  }
 }
 
 template <typename Slot>
-std::optional<std::uint32_t> TupleCounter::Insert(std::vector<Slot>& table, std::uint64_t key, std::uint64_t hash,
-                                                  std::uint32_t weight, std::uint32_t tag) {
+std::uint64_t TupleCounter::Insert(std::vector<Slot>& table, std::uint64_t key, std::uint64_t hash,
+                                   std::uint32_t weight, std::uint32_t tag) {
   const std::size_t mask = table.size() - 1;
   for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
     Slot& slot = table[at];
@@ -235,7 +256,7 @@ std::optional<std::uint32_t> TupleCounter::Insert(std::vector<Slot>& table, std:
       if constexpr (std::is_same_v<Slot, TupleSlot>) slot.tag = tag;
       Count(slot.count, weight);
       ++used_;
-      return std::nullopt;
+      return kNew;
     }
     if (slot.key == key) {
       Count(slot.count, weight);

@@ -152,17 +152,23 @@ class alignas(kThreadApart) TupleCounter {
     const std::uint64_t oldest = putOff_[putOffNext_];
     putOff_[putOffNext_] = key;
     putOffNext_ = (putOffNext_ + 1) % kPutOff;
-    AddPacked(oldest, PackedHash(oldest), 1, 0);
+    CountPutOff(oldest);
   }
+  // Counts one object of a key put off: AddPacked without a tag, and with
+  // nothing to give back, which spares the hot path building an optional.
+  void CountPutOff(std::uint64_t key);
   // Counts the objects put off.
   void Flush();
   std::optional<std::uint32_t> AddVector(const std::uint16_t* values, std::uint32_t weight, std::uint32_t tag);
   static void Count(std::uint32_t& count, std::uint32_t weight);
   // A slot of a packed key of 32 bits at most, and no tag.
   using NarrowSlot = NarrowTupleSlot;
+  // Insert's answer for a tuple not counted before; else it gives the
+  // earlier tuple's tag.
+  static constexpr std::uint64_t kNew = UINT64_MAX;
   template <typename Slot>
-  std::optional<std::uint32_t> Insert(std::vector<Slot>& table, std::uint64_t key, std::uint64_t hash,
-                                      std::uint32_t weight, std::uint32_t tag);
+  std::uint64_t Insert(std::vector<Slot>& table, std::uint64_t key, std::uint64_t hash, std::uint32_t weight,
+                       std::uint32_t tag);
   // Room for one more tuple: doubles the table when it is 7/8 full.
   void Reserve();
   // Puts every tuple again into a table of `capacity` slots.
