@@ -116,7 +116,7 @@ ReadOutcome Enter(const ReadOptions& options, DataSource& file, const std::strin
   // The tables of a data set whose tuples are counted.
   const auto build = [&layout, &options](ObservedData& tb) {
     if (layout.part) return;  // the sum's tables are built
-    if (options.layout == Layout::kFrequencies || tb.Norg >= kMinCompleteObjects) BuildTupleTables(tb);
+    if (options.layout == Layout::kFrequencies || tb.Norg >= kMinCompleteObjects) BuildTupleTables(tb, layout.threads);
   };
   switch (options.layout) {
     case Layout::kRaw:

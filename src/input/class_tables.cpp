@@ -5,9 +5,11 @@
 // (frec), which the file readers and the keyboard entry of frequencies
 // leave.
 
+#include <thread>
 #include <vector>
 
 #include "input/input.h"
+#include "tables/tasks.h"
 
 namespace zover {
 
@@ -53,15 +55,23 @@ void SizeClassTables(ObservedData& tb) {
   tb.Fvect.assign(k, 0.0);
 }
 
-void BuildTupleTables(ObservedData& tb) {
+void BuildTupleTables(ObservedData& tb, int threads) {
   SizeClassTables(tb);
+  // The two tables add whole numbers from the same tuples into tables of
+  // their own: from this many tuples on, the object-by-class table is
+  // built on a second thread.
+  constexpr std::size_t kThreadedTuples = std::size_t{1} << 16;
+  const bool threaded =
+      tb.frec.size() >= kThreadedTuples && (threads > 1 || (threads == 0 && std::thread::hardware_concurrency() > 1));
+  SideThread side(threaded);
   if (tb.entrada == EntryMode::kFrequencyFile) {
+    side.Start([&tb] { TablaFleissExtra(tb); });
     TablaInicialExtra(tb);
-    TablaFleissExtra(tb);
   } else {
+    side.Start([&tb] { TablaFleiss(tb); });
     TablaInicial(tb);
-    TablaFleiss(tb);
   }
+  side.Wait();
 }
 
 // The file reader has counted the tuples (frec) as it read the objects, or

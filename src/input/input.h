@@ -146,8 +146,9 @@ void SizeClassTables(ObservedData& tb);
 // After the response tuples of observed data (a raw file, a frequencies
 // file or typed frequencies) have been counted: sizes the class tables and
 // builds them and the object-by-class table, as both the dialogue and the
-// batch command do.
-void BuildTupleTables(ObservedData& tb);
+// batch command do. `threads` as a reader's (0: one per core): with more
+// than one, many tuples' two tables are built side by side.
+void BuildTupleTables(ObservedData& tb, int threads = 1);
 
 // Class tables from frec: clases, ac, successaux, failaux.
 void TablaInicial(ObservedData& tb);       // modes 1 and 3
