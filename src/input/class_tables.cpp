@@ -5,7 +5,6 @@
 // (frec), which the file readers and the keyboard entry of frequencies
 // leave.
 
-#include <thread>
 #include <vector>
 
 #include "input/input.h"
@@ -58,12 +57,9 @@ void SizeClassTables(ObservedData& tb) {
 void BuildTupleTables(ObservedData& tb, int threads) {
   SizeClassTables(tb);
   // The two tables add whole numbers from the same tuples into tables of
-  // their own: from this many tuples on, the object-by-class table is
-  // built on a second thread.
-  constexpr std::size_t kThreadedTuples = std::size_t{1} << 16;
-  const bool threaded =
-      tb.frec.size() >= kThreadedTuples && (threads > 1 || (threads == 0 && std::thread::hardware_concurrency() > 1));
-  SideThread side(threaded);
+  // their own: with many tuples the object-by-class table is built on a
+  // second thread.
+  SideThread side(tb.frec.size() >= kSideThreadWork && SideThreadAllowed(threads));
   if (tb.entrada == EntryMode::kFrequencyFile) {
     side.Start([&tb] { TablaFleissExtra(tb); });
     TablaInicialExtra(tb);

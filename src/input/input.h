@@ -5,8 +5,10 @@
 // (ObservedData), which nothing else writes; each sets entrada to its mode.
 // The dialogue's entries that ask at the console are in keyboard.h.
 
+#include <cstddef>
 #include <iosfwd>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "console/data_source.h"
@@ -14,6 +16,15 @@
 #include "tables/tables.h"
 
 namespace zover {
+
+// Whether a reader's `threads` (0: one per core) allow it a side thread; a
+// single core gains nothing.
+inline bool SideThreadAllowed(int threads) {
+  return threads > 1 || (threads == 0 && std::thread::hardware_concurrency() > 1);
+}
+// The tuples or ratings from which on a reader's side thread pays for its
+// start.
+inline constexpr std::size_t kSideThreadWork = std::size_t{1} << 16;
 
 // What a data-file reader reports: ok, or why the file is refused, as a
 // value (fault) and as the text the dialogue prints before it shows the

@@ -85,9 +85,6 @@ Repeat EarliestRepeat(const RatingList& ratings, const std::vector<std::uint32_t
   return repeat;
 }
 
-// Ratings from which on a file's objects are dealt out on two threads.
-constexpr std::uint32_t kThreadedRatings = std::uint32_t{1} << 16;
-
 // Puts every object's ratings together, in file order, and counts each
 // object's tuple (0 for a rater who gave it no rating) into `data`, which
 // also keeps the object when it keeps objects (named `names`, at the line of
@@ -114,7 +111,7 @@ Repeat CountObjects(const RatingList& ratings, std::size_t objects, FileRatings&
   std::vector<std::uint32_t> next[2] = {std::vector<std::uint32_t>(objects, 0),
                                         std::vector<std::uint32_t>(objects, 0)};
   auto inHalves = [&](auto&& work) {
-    SideThread side(threaded && count >= kThreadedRatings);
+    SideThread side(threaded && count >= kSideThreadWork);
     side.Start([&] { work(0, 0, half); });
     work(1, half, count);
     side.Wait();

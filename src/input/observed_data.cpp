@@ -31,10 +31,6 @@ TupleCounts Recoded(TupleCounts counts, int raters, const std::vector<std::uint1
 
 using Patterns = decltype(ObservedData::incomplete);
 
-// From this many tuples on, sorting and patterning them pays for a second
-// thread.
-constexpr std::size_t kThreadedTuples = std::size_t{1} << 16;
-
 // The patterns of tuples [from, to) over K classes, their counts added into
 // `into`. A pattern's count is a sum of whole numbers below 2^53, the same
 // in any order, so parts of the tuples can be added apart.
@@ -98,7 +94,7 @@ void AddPatterns(const TupleCounts& tuples, int K, int raters, std::size_t from,
 
 void KeepIncomplete(ObservedData& tb, const TupleCounts& tuples, int raters, bool threaded) {
   const std::size_t size = tuples.size();
-  if (!threaded || size < kThreadedTuples) {
+  if (!threaded || size < kSideThreadWork) {
     AddPatterns(tuples, tb.K, raters, 0, size, tb.incomplete);
     return;
   }
@@ -127,8 +123,8 @@ void StoreObservedData(ObservedData& tb, FileRatings&& data, EntryMode mode, boo
   tb.classValues = std::move(data.classes.values);
   // The complete tuples sorted beside the incomplete ones, where both are
   // many.
-  const bool both = threaded && data.incomplete && data.complete->distinct() >= kThreadedTuples &&
-                    data.incomplete->distinct() >= kThreadedTuples;
+  const bool both = threaded && data.incomplete && data.complete->distinct() >= kSideThreadWork &&
+                    data.incomplete->distinct() >= kSideThreadWork;
   SideThread side(both);
   side.Start([&] { tb.frec = Recoded(data.complete->Finish(), raters, data.classOfCode); });
   if (data.incomplete) tb.incompleteTuples = Recoded(data.incomplete->Finish(), raters, data.classOfCode);

@@ -10,7 +10,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -80,9 +79,7 @@ inline ReadOutcome Refused(const std::string& what, const std::string& name) { r
 
 // Whether a reader may hand part of its work to a side thread (one per
 // core unless layout.threads says; a single core gains nothing).
-inline bool SideThreadAllowed(const FileLayout& layout) {
-  return layout.threads > 1 || (layout.threads == 0 && std::thread::hardware_concurrency() > 1);
-}
+inline bool SideThreadAllowed(const FileLayout& layout) { return SideThreadAllowed(layout.threads); }
 
 // Whether two short texts are the same, byte by byte in line: the names of
 // a file are a few bytes long, too short for a call of memcmp to pay.
